@@ -1,0 +1,49 @@
+# Compile options every target of the project links through kx_options:
+# warnings, warnings-as-errors, sanitizers. Target-scoped, never global flags.
+add_library(kx_options INTERFACE)
+target_compile_options(kx_options INTERFACE -Wall -Wextra -Wshadow -Wpedantic)
+if(KX_WERROR)
+  target_compile_options(kx_options INTERFACE -Werror)
+endif()
+if(KX_SANITIZE)
+  target_compile_options(kx_options INTERFACE -fsanitize=${KX_SANITIZE} -fno-omit-frame-pointer -g)
+  target_link_options(kx_options INTERFACE -fsanitize=${KX_SANITIZE})
+endif()
+# Lets code and tests know they run under a sanitizer (timing tests relax then).
+if(KX_SANITIZE MATCHES "thread")
+  target_compile_definitions(kx_options INTERFACE KX_TSAN=1)
+elseif(KX_SANITIZE)
+  target_compile_definitions(kx_options INTERFACE KX_ASAN=1)
+endif()
+
+# kx_add_library(name SOURCES... LINKS...): a static library of one folder,
+# exposing that folder as its include directory.
+function(kx_add_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_LINKS} PRIVATE kx_options)
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+endfunction()
+
+# kx_add_test(name SOURCES... LINKS...): a GoogleTest binary registered with
+# CTest. Discovery runs just before the tests, in the tests' environment, so a
+# test main that needs a display or a simulator is never run at build time.
+function(kx_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS;PROPERTIES" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LINKS} GTest::gtest GTest::gmock kx_options)
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KX_SOURCE_DIR=${PROJECT_SOURCE_DIR};KX_BINARY_DIR=${PROJECT_BINARY_DIR}" ${ARG_PROPERTIES})
+endfunction()
+
+# kx_add_bench(name SOURCES... LINKS...): a Google Benchmark binary (not run by CI).
+function(kx_add_bench name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LINKS} benchmark::benchmark kx_options)
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+endfunction()

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "NvDateTime.h"
+
+#include <QChar>
+#include <QString>
+
+// Number and date-time texts with the platform's pattern languages.
+namespace nv {
+
+// The process-wide separators and date-time forms. The terminal sets them once
+// at start-up on the GUI thread, before any other thread exists; afterwards
+// every thread only reads them.
+struct TFormatSettings {
+    QChar ThousandSeparator{'\''};
+    QChar DecimalSeparator{'.'};
+    QChar DateSeparator{'/'};
+    QChar TimeSeparator{':'};
+    QString ShortDateFormat{"dd/mm/yyyy"};
+    QString LongTimeFormat{"hh:nn:ss"};
+};
+
+const TFormatSettings& FormatSettings();
+void SetFormatSettings(const TFormatSettings& settings);
+
+// The float-format pattern: "0" digit always shown, "#" digit shown if
+// significant, the first "." places the decimal separator, a "," in the
+// integral part switches on thousands separators, quoted text is copied, E+ E-
+// e+ e- request scientific notation, and up to three ";"-separated sections
+// serve positive, negative and zero values. The value is rounded half away
+// from zero to the decimals shown, on the value taken to 15 significant digits.
+// An empty pattern gives FloatToStr. Written separators are the process-wide
+// ones. Never raises: a malformed pattern still gives some text.
+QString FormatFloat(const QString& pattern, double value);
+
+// General format: at most 15 significant digits, no trailing zeros, scientific
+// notation when the exponent is beyond that.
+QString FloatToStr(double value);
+
+// The date-time pattern: d dd ddd dddd, m mm mmm mmmm, yy yyyy, h hh, n nn,
+// s ss, z zzz, am/pm a/p ampm, c (short date and long time), ddddd (short
+// date), tt (long time), "/" and ":" as the process-wide separators, quoted
+// literals. An "m" right after an "h" or "hh" means minutes. An empty pattern
+// gives DateTimeToStr.
+QString FormatDateTime(const QString& pattern, TDateTime value);
+
+// The short date, the long time, and both (the time left out at midnight).
+QString DateToStr(TDateTime value);
+QString TimeToStr(TDateTime value);
+QString DateTimeToStr(TDateTime value);
+
+// Reads what DateTimeToStr writes (a short date, optionally followed by a time
+// with hours, minutes and optional seconds). Raises TnvConvertError
+// "'<text>' is not a valid date and time".
+TDateTime StrToDateTime(const QString& text);
+
+} // namespace nv
