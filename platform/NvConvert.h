@@ -17,4 +17,8 @@ bool TryStrToInt(const QString& text, int& value);
 // raises TnvConvertError "'<text>' is not a valid floating point value".
 double StrToFloat(const QString& text);
 
+// As StrToFloat, but reports failure instead of raising; value is untouched then.
+// "INF", "-INF" and "NAN" (any case) are read back as FormatFloat writes them.
+bool TryStrToFloat(const QString& text, double& value);
+
 } // namespace nv

@@ -19,8 +19,18 @@ bool TryEncodeDate(int year, int month, int day, TDateTime& result);
 TDateTime EncodeTime(int hour, int min, int sec, int msec);
 bool TryEncodeTime(int hour, int min, int sec, int msec, TDateTime& result);
 
+// A date and a time of day as one value (also before 30/12/1899, where the
+// time of day is subtracted from the day).
+TDateTime ComposeDateTime(TDateTime date, TDateTime time);
+
+// The date of the value's day and its time of day to the millisecond (rounded;
+// a time that rounds to 24:00 belongs to the next day). A value outside
+// 01/01/0001 to 31/12/9999, or not a number, decodes as all zeros.
 void DecodeDate(TDateTime value, int& year, int& month, int& day);
 void DecodeTime(TDateTime value, int& hour, int& min, int& sec, int& msec);
+
+// 1 for Sunday to 7 for Saturday; 0 for a value that decodes as no date.
+int DayOfWeek(TDateTime value);
 
 // The local date and time of the system clock.
 TDateTime Now();

@@ -18,6 +18,8 @@ struct TFormatSettings {
     QChar TimeSeparator{':'};
     QString ShortDateFormat{"dd/mm/yyyy"};
     QString LongTimeFormat{"hh:nn:ss"};
+    QString ShortTimeFormat{"hh:nn"};
+    QString LongDateFormat{"dd mmmm yyyy"};
 };
 
 const TFormatSettings& FormatSettings();
@@ -39,9 +41,11 @@ QString FloatToStr(double value);
 
 // The date-time pattern: d dd ddd dddd, m mm mmm mmmm, yy yyyy, h hh, n nn,
 // s ss, z zzz, am/pm a/p ampm, c (short date and long time), ddddd (short
-// date), tt (long time), "/" and ":" as the process-wide separators, quoted
-// literals. An "m" right after an "h" or "hh" means minutes. An empty pattern
-// gives DateTimeToStr.
+// date), dddddd (long date), t (short time), tt (long time), "/" and ":" as
+// the process-wide separators, quoted literals. Codes are read without regard
+// to case. An "m" right after an "h" or "hh" means minutes; an am/pm code
+// anywhere in the pattern makes hours 12-hour. Day and month names are
+// English. An empty pattern gives DateTimeToStr. Never raises.
 QString FormatDateTime(const QString& pattern, TDateTime value);
 
 // The short date, the long time, and both (the time left out at midnight).
@@ -52,6 +56,10 @@ QString DateTimeToStr(TDateTime value);
 // Reads what DateTimeToStr writes (a short date, optionally followed by a time
 // with hours, minutes and optional seconds). Raises TnvConvertError
 // "'<text>' is not a valid date and time".
+// Also reads a time alone (on 30/12/1899), seconds with milliseconds
+// ("10:20:30.250") and an "am"/"pm" after the time; a year of one or two
+// digits is taken as 2000 + year. The date's order follows ShortDateFormat.
 TDateTime StrToDateTime(const QString& text);
+bool TryStrToDateTime(const QString& text, TDateTime& value);
 
 } // namespace nv

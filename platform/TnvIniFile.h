@@ -11,7 +11,9 @@
 class TnvIniFile {
 public:
     // Reads the file when it exists; a missing file gives an empty INI file
-    // that UpdateFile would create.
+    // that UpdateFile would create. A file that exists but cannot be read
+    // raises TnvError naming it (an empty copy would overwrite it on saving).
+    // Text that is not UTF-8 is read as Latin-1.
     explicit TnvIniFile(const QString& fileName);
 
     static TnvIniFile FromText(const QString& text);
@@ -45,9 +47,16 @@ public:
     void UpdateFile() const;
 
 private:
-    struct Line; // a comment, a blank line or a key of a section
+    // A line as read (a comment, a blank line, or a key with its value); a
+    // written key gets new text, every other line is stored unchanged.
+    struct Line {
+        QString Text;
+        QString Key; // empty unless the line is a key
+        QString Value;
+    };
     struct Section {
         QString Name;
+        QString Header; // the header line as read; empty for a new section
         std::vector<Line> Lines;
     };
     TnvIniFile() = default;
@@ -55,7 +64,11 @@ private:
     const Section* FindSection(const QString& name) const;
     Section* FindSection(const QString& name);
     const QString* FindValue(const QString& section, const QString& key) const;
+    Line* FindLine(const QString& section, const QString& key);
+    template <typename Visit>
+    void ForEachKey(const QString& section, Visit visit) const;
 
     QString FFileName;
+    QString FLineBreak{"\n"};       // the file's own, kept on writing
     std::vector<Section> FSections; // the first one, unnamed, holds lines before any header
 };

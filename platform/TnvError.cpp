@@ -1,0 +1,4 @@
+#include "TnvError.h"
+
+TnvError::TnvError(const QString& message)
+    : std::runtime_error(message.toStdString()) {}
