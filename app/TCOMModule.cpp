@@ -1,0 +1,118 @@
+#include "TCOMModule.h"
+
+#include "NvConvert.h"
+#include "NvExchangeError.h"
+#include "TMainForm.h"
+#include "TTCPForm.h"
+#include "TTerminal.h"
+#include "TnvMBThread.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QToolButton>
+
+namespace {
+
+constexpr int kBaudRate = 19200;
+// The drive's line: 8 data bits, even parity, 1 stop bit, no flow control,
+// in the codes of the link settings.
+constexpr int kParityEven = 2;
+constexpr int kFlowCtrlNone = 8;
+constexpr int kStopBitsOne = 50;
+
+} // namespace
+
+TCOMModule::TCOMModule() {
+    setObjectName(QStringLiteral("COMModule"));
+}
+
+TCOMModule::~TCOMModule() {
+    DataModuleDestroy();
+}
+
+void TCOMModule::OpenLink() {
+    if (MBThread)
+        CloseLink();
+    MBThread = std::make_unique<TnvMBThread>();
+    TnvMBSetup& settings = MBThread->Settings;
+    settings.Name = QStringLiteral("COM%1").arg(ComPort);
+    settings.BaudRate = kBaudRate;
+    settings.Parity = kParityEven;
+    settings.FlowCtrl = kFlowCtrlNone;
+    settings.StopBits = kStopBitsOne;
+    settings.PortNumber = ComPort;
+    settings.Enabled = true;
+    if (MainForm->mnTCPIP->isChecked()) {
+        settings.HostName = TCPForm->eAddress->text();
+        settings.TCPIPPort = nv::StrToInt(TCPForm->ePort->text());
+        settings.ConnType = TnvMBSetup::kTcpIp;
+    }
+    MBThread->OnConnect = [this](TnvMBThread* sender) {
+        ThreadConnect(sender);
+    };
+    MBThread->OnDisconnect = [this](TnvMBThread* sender) {
+        ThreadDisconnect(sender);
+    };
+    MBThread->OnError = [this](TnvMBThread* sender, std::int32_t code) {
+        ThreadError(sender, code);
+    };
+    MBThread->Start();
+}
+
+void TCOMModule::CloseLink() {
+    // Moved out first: the thread's disconnect event runs while it is
+    // destroyed, and must already see the module without a link.
+    std::unique_ptr<TnvMBThread> thread = std::move(MBThread);
+    thread.reset();
+}
+
+void TCOMModule::DataModuleDestroy() {
+    CloseLink();
+}
+
+void TCOMModule::ShowConnected(bool connected) {
+    TMainForm& main = *MainForm;
+    main.acCloseConnection->setVisible(connected);
+    main.acOpenConnection->setVisible(!connected);
+    main.tbModBus->setDefaultAction(connected ? main.acCloseConnection : main.acOpenConnection);
+    main.tbSelectPort->setEnabled(!connected);
+}
+
+void TCOMModule::ThreadConnect(TnvMBThread* sender) {
+    ShowConnected(true);
+    MainForm->acImport->setEnabled(true);
+    MainForm->acExport->setEnabled(true);
+    const TnvMBSetup& settings = sender->Settings;
+    if (settings.ConnType != TnvMBSetup::kSerial)
+        MainForm->Log(QStringLiteral("ModBus connection to: %1:%2")
+                          .arg(settings.HostName)
+                          .arg(settings.TCPIPPort));
+    else
+        MainForm->Log(QStringLiteral("ModBus open on COM%1").arg(ComPort));
+}
+
+void TCOMModule::ThreadDisconnect(TnvMBThread*) {
+    if (!MainForm)
+        return;
+    ShowConnected(false);
+    MainForm->Log(QStringLiteral("ModBus closed."));
+}
+
+void TCOMModule::ThreadError(TnvMBThread* sender, std::int32_t code) {
+    MainForm->Log(QStringLiteral("Connection Error: ") + ExchangeErrorText(code));
+    const QString detail = sender ? sender->LastErrorDetail() : QString();
+    if (detail.isEmpty())
+        return;
+    QString line = QStringLiteral("Connection Error: ") + detail;
+    if (detail.contains(QStringLiteral("Permission denied"), Qt::CaseInsensitive))
+        line += QStringLiteral(" (the user must be in the group dialout to use serial ports)");
+    else if (detail.contains(QStringLiteral("No such file"), Qt::CaseInsensitive))
+        line += QStringLiteral(" (no such device: see ports.ini in the kx720 config folder)");
+    MainForm->Log(line);
+}
+
+QString TCOMModule::ExchangeErrorText(std::int32_t code) {
+    if (code == TnvMBThread::kServerFailed && MainForm)
+        MainForm->acMBServer->setVisible(true);
+    return nv::ExchangeErrorText(code);
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QObject>
+#include <cstdint>
+#include <memory>
+
+class TnvMBThread;
+
+// The communication data module: owns the running program's one Modbus
+// link, turns the exchange thread's events into changes of the main window
+// and log lines, and gives every status code its operator's text.
+// GUI thread only.
+class TCOMModule : public QObject {
+    Q_OBJECT
+public:
+    TCOMModule();
+    // Closes a link that is still open.
+    ~TCOMModule() override;
+
+    // The serial port to use next, 1 to 8.
+    int ComPort = 1;
+    // The exchange thread, or none.
+    std::unique_ptr<TnvMBThread> MBThread;
+
+    // Discards a previous link, then creates, configures and starts a new
+    // exchange thread for the selected port or TCP/IP endpoint. Raises the
+    // conversion error of a TCP/IP port text that is no integer (the thread
+    // then stays, unstarted).
+    void OpenLink();
+    // Destroys the thread (which disconnects it), if there is one.
+    void CloseLink();
+    void DataModuleDestroy();
+
+    // The thread's events, delivered on the GUI thread.
+    void ThreadConnect(TnvMBThread* sender);
+    void ThreadDisconnect(TnvMBThread* sender);
+    void ThreadError(TnvMBThread* sender, std::int32_t code);
+
+    // The operator's text of a status code; for -3 (no transport) the main
+    // window also offers the server registration.
+    static QString ExchangeErrorText(std::int32_t code);
+
+private:
+    void ShowConnected(bool connected);
+};

@@ -1,0 +1,147 @@
+#include "TPARModule.h"
+
+#include "NvConvert.h"
+#include "NvDriveSize.h"
+#include "TMainForm.h"
+#include "TParDispatcher.h"
+#include "TSpeedButton.h"
+#include "TTerminal.h"
+#include "TUpDown.h"
+#include "TValueGrid.h"
+#include "TnvParDef.h"
+#include "TnvParValue.h"
+
+#include <QDir>
+
+namespace {
+
+constexpr int kUpDownWidth = 15;
+
+} // namespace
+
+const QStringList& TPARModule::Categories() {
+    static const QStringList categories{QStringLiteral("Ram"), QStringLiteral("EEProm"),
+                                        QStringLiteral("Flash"), QStringLiteral("Scope"),
+                                        QStringLiteral("Local")};
+    return categories;
+}
+
+TPARModule::TPARModule()
+    : FDispatcher(std::make_unique<TParDispatcher>(*this)) {
+    setObjectName(QStringLiteral("PARModule"));
+    nvParDefSet.OnErrParDef = [this](TnvParDefSet* sender, std::uint32_t index) {
+        nvParDefSetErrParDef(sender, index);
+    };
+    nvParValueSet.SetSlaveAddress(2);
+    nvParValueSet.OnAddParValue = [this](TnvParValueSet* sender, TnvParValue* value) {
+        nvParValueSetAddParValue(sender, value);
+    };
+    DataModuleCreate();
+}
+
+TPARModule::~TPARModule() {
+    for (const QPointer<QWidget>& control : FControls)
+        delete control.data();
+}
+
+void TPARModule::DataModuleCreate() {
+    nvParDefSet.LoadFromFile(QDir::currentPath(), QString::fromLatin1(kDefinitionsFile));
+    for (const QString& category : Categories())
+        if (!nvParDefSet.AddParDefCategory(category))
+            MainForm->Log(QStringLiteral("Error loading parameters definitions."));
+    FDispatcher->CreateValues();
+}
+
+void TPARModule::nvParDefSetErrParDef(TnvParDefSet*, std::uint32_t index) {
+    MainForm->Log(QStringLiteral("Error, parameter not found: %1").arg(index));
+}
+
+void TPARModule::nvParValueSetAddParValue(TnvParValueSet*, TnvParValue* value) {
+    FDispatcher->Equip(value);
+}
+
+TUpDown* TPARModule::AttachValueUpDown(TValueGrid* grid, std::uint32_t index, bool withUpDown,
+                                       int col, int row) {
+    if (!grid || row >= grid->rowCount() || col >= grid->columnCount() || row < 0 || col < 0)
+        return nullptr;
+    TnvParValue* value = nvParValueSet.FindValue(index);
+    if (!value)
+        return nullptr;
+    grid->SetCellValue(col, row, value);
+    if (value->GetParDef().Readonly || !withUpDown)
+        return nullptr;
+    auto* upDown = new TUpDown(grid->OverlayParent());
+    upDown->Tag = static_cast<int>(index);
+    upDown->setObjectName(QStringLiteral("ud%1").arg(index));
+    upDown->setAccessibleName(QStringLiteral("%1 up/down").arg(value->GetParDef().Name));
+    grid->PlaceOverCell(upDown, col, row, kUpDownWidth);
+    FControls.emplace_back(upDown);
+    return upDown;
+}
+
+TSpeedButton* TPARModule::AttachCellButton(TValueGrid* grid, int row, int index,
+                                           const QString& caption, int col) {
+    if (!grid || row >= grid->rowCount() || col >= grid->columnCount() || row < 0 || col < 0)
+        return nullptr;
+    int tag = row * 10 + col;
+    if (index >= 0) {
+        TnvParValue* value = nvParValueSet.FindValue(static_cast<std::uint32_t>(index));
+        if (!value)
+            return nullptr;
+        grid->SetCellValue(col, row, value);
+        if (value->GetParDef().Readonly)
+            return nullptr;
+        tag = index;
+    }
+    auto* button = new TSpeedButton(caption, grid->OverlayParent());
+    button->Tag = tag;
+    button->setObjectName(QStringLiteral("sbtn%1_%2").arg(row).arg(col));
+    button->setAttribute(Qt::WA_SetFont, true); // its own font, not the grid's
+    grid->PlaceOverCell(button, col, row, 0);
+    FControls.emplace_back(button);
+    return button;
+}
+
+void TPARModule::GridGetEditMask(TValueGrid* grid, int col, int row, QString& mask) {
+    const TnvParValue* value = grid->GetCellValue(col, row);
+    mask = value ? value->GetParDef().FormatMask : QString();
+}
+
+void TPARModule::GridSetEditText(TValueGrid* grid, int col, int row, const QString& text) {
+    TnvParValue* value = grid->GetCellValue(col, row);
+    const QString trimmed = text.trimmed();
+    if (!value || trimmed.isEmpty())
+        return;
+    // The operator types register units: the raw word is written.
+    value->SetValueUShort(0, static_cast<std::uint16_t>(nv::StrToInt(trimmed)));
+}
+
+void TPARModule::udChangingEx(TUpDown* sender, bool& allowChange, int, int direction) {
+    allowChange = false;
+    TnvParValue* value = nvParValueSet.FindValue(static_cast<std::uint32_t>(sender->Tag));
+    if (!value)
+        return;
+    const std::uint16_t word = value->GetValueUShort(0);
+    if (direction > 0)
+        value->SetValueUShort(0, static_cast<std::uint16_t>(word + 1));
+    else if (word != 0)
+        value->SetValueUShort(0, static_cast<std::uint16_t>(word - 1));
+}
+
+std::uint16_t TPARModule::Word(std::uint32_t index) {
+    TnvParValue* value = nvParValueSet.FindValue(index);
+    return value ? value->GetValueUShort(0) : 0;
+}
+
+double TPARModule::DriveNominalCurrent() {
+    return nv::DriveNominalCurrent(Word(49), Word(19));
+}
+
+std::uint16_t TPARModule::DriveMaxFrequency() {
+    return nv::DriveMaxFrequency(Word(49));
+}
+
+std::array<QStringList, 4> TPARModule::UpdateSizeInfo() {
+    TnvParValue* voltage = nvParValueSet.FindValue(20);
+    return nv::DriveSizeRows(Word(49), Word(19), voltage ? voltage->GetValueNumText(0) : QString());
+}

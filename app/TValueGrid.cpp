@@ -1,0 +1,148 @@
+#include "TValueGrid.h"
+
+#include "NvErrorReport.h"
+#include "TnvParValue.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPointer>
+#include <QStyledItemDelegate>
+#include <QTimer>
+
+namespace {
+
+constexpr int kValueRole = Qt::UserRole + 1;
+
+// Opens a masked line editor and hands the committed text to the grid's
+// handler instead of writing it into the cell: the value's reaction decides
+// what the cell shows.
+class TValueGridDelegate : public QStyledItemDelegate {
+public:
+    explicit TValueGridDelegate(TValueGrid* grid)
+        : QStyledItemDelegate(grid)
+        , FGrid(grid) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                          const QModelIndex& index) const override {
+        auto* editor = new QLineEdit(parent);
+        editor->setFrame(false);
+        QString mask;
+        if (FGrid->OnGetEditMask)
+            FGrid->OnGetEditMask(FGrid, index.column(), index.row(), mask);
+        if (!mask.isEmpty())
+            editor->setInputMask(mask);
+        return editor;
+    }
+
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        static_cast<QLineEdit*>(editor)->setText(index.data(Qt::DisplayRole).toString());
+    }
+
+    void setModelData(QWidget* editor, QAbstractItemModel*,
+                      const QModelIndex& index) const override {
+        const QString text = static_cast<QLineEdit*>(editor)->text();
+        try {
+            if (FGrid->OnSetEditText)
+                FGrid->OnSetEditText(FGrid, index.column(), index.row(), text);
+        } catch (const std::exception& e) {
+            // Reported once the editor has closed: a modal box in the middle
+            // of the commit would commit again when the editor loses focus.
+            const QString message = QString::fromUtf8(e.what());
+            QTimer::singleShot(0, FGrid, [message] { nv::ReportError(message); });
+        }
+    }
+
+private:
+    TValueGrid* FGrid;
+};
+
+} // namespace
+
+TValueGrid::TValueGrid(int cols, int rows, QWidget* parent)
+    : QTableWidget(rows, cols, parent) {
+    horizontalHeader()->hide();
+    verticalHeader()->hide();
+    setItemDelegate(new TValueGridDelegate(this));
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                    QAbstractItemView::AnyKeyPressed);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    for (int row = 0; row < rows; ++row)
+        for (int col = 0; col < cols; ++col)
+            SetCellEditable(col, row, false);
+}
+
+QTableWidgetItem* TValueGrid::Item(int col, int row) {
+    QTableWidgetItem* cell = item(row, col);
+    if (!cell) {
+        cell = new QTableWidgetItem;
+        setItem(row, col, cell);
+    }
+    return cell;
+}
+
+void TValueGrid::SetCellValue(int col, int row, TnvParValue* value) {
+    Item(col, row)->setData(kValueRole, QVariant::fromValue(reinterpret_cast<quintptr>(value)));
+}
+
+TnvParValue* TValueGrid::GetCellValue(int col, int row) const {
+    const QTableWidgetItem* cell = item(row, col);
+    return cell ? reinterpret_cast<TnvParValue*>(cell->data(kValueRole).value<quintptr>())
+                : nullptr;
+}
+
+void TValueGrid::SetCellText(int col, int row, const QString& text) {
+    Item(col, row)->setText(text);
+}
+
+QString TValueGrid::GetCellText(int col, int row) const {
+    const QTableWidgetItem* cell = item(row, col);
+    return cell ? cell->text() : QString();
+}
+
+void TValueGrid::SetCellEditable(int col, int row, bool editable) {
+    QTableWidgetItem* cell = Item(col, row);
+    cell->setFlags(editable ? cell->flags() | Qt::ItemIsEditable
+                            : cell->flags() & ~Qt::ItemIsEditable);
+}
+
+QRect TValueGrid::CellRect(int col, int row) const {
+    return visualRect(model()->index(row, col));
+}
+
+QWidget* TValueGrid::OverlayParent() const {
+    return viewport();
+}
+
+void TValueGrid::PlaceOverCell(QWidget* widget, int col, int row, int width) {
+    FOverlays.push_back({widget, col, row, width});
+    connect(widget, &QObject::destroyed, this, [this, widget] {
+        std::erase_if(FOverlays, [widget](const TOverlay& o) { return o.Widget == widget; });
+    });
+    PlaceOverlays();
+    widget->show();
+}
+
+void TValueGrid::CommitText(int col, int row, const QString& text) {
+    if (OnSetEditText)
+        OnSetEditText(this, col, row, text);
+}
+
+void TValueGrid::updateGeometries() {
+    QTableWidget::updateGeometries();
+    PlaceOverlays();
+}
+
+void TValueGrid::resizeEvent(QResizeEvent* event) {
+    QTableWidget::resizeEvent(event);
+    PlaceOverlays();
+}
+
+void TValueGrid::PlaceOverlays() {
+    for (const TOverlay& o : FOverlays) {
+        const QRect cell = CellRect(o.Col, o.Row);
+        if (o.Width <= 0)
+            o.Widget->setGeometry(cell);
+        else
+            o.Widget->setGeometry(cell.right() + 1 - o.Width, cell.top(), o.Width, cell.height());
+    }
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <cstdint>
+#include <optional>
+
+struct _modbus;
+
+// A kx720-sim of its own for one test: Modbus TCP on a free loopback port
+// and, when asked, an RTU pty; plus a Modbus TCP client of its own through
+// which the test looks at and changes the drive's registers. Ended (and
+// waited for) on destruction.
+class TSimProcess {
+public:
+    // extra: further options (fault injection, size). withPty: also an RTU
+    // pty, whose link PtyLink() names.
+    explicit TSimProcess(bool withPty, const QStringList& extra = {});
+    ~TSimProcess();
+
+    bool IsReady() const { return FTcpPort != 0; }
+    int TcpPort() const { return FTcpPort; }
+    QString PtyLink() const;
+    // Points COMn of the terminal's ports.ini at the pty.
+    void MapComPort(int port) const;
+
+    // The drive's register at address; none when the exchange fails.
+    std::optional<std::uint16_t> Read(std::uint16_t address);
+    bool Write(std::uint16_t address, std::uint16_t word);
+    // What the simulator wrote to standard error so far.
+    QString Log();
+
+private:
+    bool Connect();
+
+    QTemporaryDir FDir;
+    QProcess FProcess;
+    int FTcpPort = 0;
+    bool FWithPty;
+    _modbus* FClient = nullptr;
+    QString FLog;
+};

@@ -1,0 +1,80 @@
+#include "TerminalFixture.h"
+
+#include "TMainForm.h"
+#include "TTerminal.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+bool WaitFor(const std::function<bool()>& pred, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!pred()) {
+        if (clock.elapsed() > ms)
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+TModalAnswerer::TModalAnswerer() {
+    FTimer.setInterval(20);
+    QObject::connect(&FTimer, &QTimer::timeout, [this] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            Texts << box->text();
+            box->done(QMessageBox::Ok);
+        } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+            Texts << dialog->windowTitle();
+            AcceptDialogs ? dialog->accept() : dialog->reject();
+        }
+    });
+    FTimer.start();
+}
+
+TModalAnswerer::~TModalAnswerer() = default;
+
+QString TerminalFixture::SourceDir() {
+    const QByteArray dir = qgetenv("KX_SOURCE_DIR");
+    return dir.isEmpty() ? QStringLiteral(KX_DEFAULT_SOURCE_DIR) : QString::fromLocal8Bit(dir);
+}
+
+void TerminalFixture::SetUp() {
+    FOldDir = QDir::currentPath();
+    Answerer = std::make_unique<TModalAnswerer>();
+}
+
+void TerminalFixture::TearDown() {
+    Stop();
+    QDir::setCurrent(FOldDir);
+    Answerer.reset();
+}
+
+void TerminalFixture::Start(bool withDefinitions) {
+    QDir::setCurrent(withDefinitions ? SourceDir() + QStringLiteral("/data") : FEmptyDir.path());
+    FTerminal = std::make_unique<TTerminal>();
+}
+
+qint64 TerminalFixture::Stop() {
+    QElapsedTimer clock;
+    clock.start();
+    FTerminal.reset();
+    return clock.elapsed();
+}
+
+QStringList TerminalFixture::Lines() const {
+    return MainForm->LogLines();
+}
+
+bool TerminalFixture::LogContains(const QString& line) const {
+    return Lines().contains(line);
+}
+
+int TerminalFixture::LogCount(const QString& line) const {
+    return static_cast<int>(Lines().count(line));
+}
