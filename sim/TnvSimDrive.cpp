@@ -275,7 +275,9 @@ void TnvSimDrive::UpdateElectrics(double) {
     const double magnetising = kMagnetising * nominal * flux * flux;
     const double load = kLoadAtBase * nominal * std::pow(std::min(f / fBase, 1.5), 2.0);
     const double accel = kAccelCurrent * nominal * std::max(FRate, 0.0) / fBase;
-    FCurrent = std::hypot(magnetising, load + accel) * (1.0 + Noise(0.01));
+    // The inverter limits its current to twice the drive's maximum.
+    FCurrent = std::min(std::hypot(magnetising, load + accel) * (1.0 + Noise(0.01)),
+                        2.0 * (MaxCurrent() > 0.0 ? MaxCurrent() : nominal));
     const double regen = kRegenPerHzPerSecond * std::max(-FRate, 0.0);
     FDcBus = DcNominal() - kSupplyDropPerAmp * FCurrent + regen + Noise(0.5);
 }
@@ -366,7 +368,12 @@ void TnvSimDrive::Stop() {
         return;
     }
     FRunning = false;
-    FFrequency = 0.0;
+    OutputOff();
+}
+
+void TnvSimDrive::OutputOff() {
+    FFrequency = FRate = 0.0;
+    FVoltage = FCurrent = 0.0;
 }
 
 void TnvSimDrive::Reset() {
@@ -381,8 +388,7 @@ void TnvSimDrive::RaiseFault(TFault bit, const QString& reason) {
     const bool isNew = (FFaults & (1u << bit)) == 0;
     FFaults |= static_cast<uint16_t>(1u << bit);
     FRunning = FStopping = false;
-    FFrequency = FRate = 0.0;
-    FVoltage = FCurrent = 0.0;
+    OutputOff();
     if (isNew && OnFault)
         OnFault(bit, reason);
 }

@@ -83,6 +83,7 @@ private:
     void CheckRunningFaults(double dt);
     void Start(int direction);
     void Stop();
+    void OutputOff();
     void Reset();
     void RaiseFault(TFault bit, const QString& reason);
     double Noise(double amplitude);
