@@ -130,15 +130,35 @@ TBytes RawTcpClient::ReadRaw(std::chrono::milliseconds timeout, bool* closed) {
     return ReadUntilQuiet(FFd, timeout, 20ms, closed);
 }
 
+bool RawTcpClient::ReadExactly(uint8_t* into, size_t count, std::chrono::milliseconds timeout) {
+    QElapsedTimer timer;
+    timer.start();
+    size_t got = 0;
+    while (got < count) {
+        const auto left = timeout.count() - timer.elapsed();
+        pollfd p{FFd, POLLIN, 0};
+        if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0)
+            return false;
+        const ssize_t n = ::read(FFd, into + got, count - got);
+        if (n <= 0)
+            return false;
+        got += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 std::optional<TBytes> RawTcpClient::Transact(uint8_t unit, const TBytes& pdu,
                                              std::chrono::milliseconds timeout) {
     const uint16_t transaction = ++FTransaction;
     SendRaw(Mbap(transaction, unit, pdu));
-    const TBytes reply = ReadRaw(timeout);
-    if (reply.size() < 8 || reply[0] != (transaction >> 8) || reply[1] != (transaction & 0xFF) ||
-        reply[2] != 0 || reply[3] != 0 || size_t(reply[4] << 8 | reply[5]) != reply.size() - 6)
+    uint8_t header[6];
+    if (!ReadExactly(header, sizeof header, timeout) || header[0] != (transaction >> 8) ||
+        header[1] != (transaction & 0xFF) || header[2] != 0 || header[3] != 0)
         return std::nullopt;
-    return TBytes(reply.begin() + 6, reply.end());
+    TBytes adu(static_cast<size_t>(header[4] << 8 | header[5]));
+    if (adu.empty() || !ReadExactly(adu.data(), adu.size(), timeout))
+        return std::nullopt;
+    return adu;
 }
 
 RawRtuClient::RawRtuClient(const QString& device) {

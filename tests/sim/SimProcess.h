@@ -42,9 +42,9 @@ public:
     explicit RawTcpClient(uint16_t port);
     ~RawTcpClient();
     bool Connected() const { return FFd >= 0; }
-    // Sends MBAP + unit + pdu; returns the reply's unit id and PDU (no MBAP)
-    // after checking that the MBAP echoes the transaction id; none on a
-    // time-out or a closed connection.
+    // Sends MBAP + unit + pdu; returns the reply's unit id and PDU (no MBAP),
+    // read by the MBAP length, after checking that the MBAP echoes the
+    // transaction id; none on a time-out or a closed connection.
     std::optional<TBytes>
     Transact(uint8_t unit, const TBytes& pdu,
              std::chrono::milliseconds timeout = std::chrono::milliseconds(1000));
@@ -54,6 +54,8 @@ public:
     static TBytes Mbap(uint16_t transaction, uint8_t unit, const TBytes& pdu);
 
 private:
+    bool ReadExactly(uint8_t* into, size_t count, std::chrono::milliseconds timeout);
+
     int FFd = -1;
     uint16_t FTransaction = 0x1200;
 };
