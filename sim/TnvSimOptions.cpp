@@ -177,6 +177,10 @@ no answer and address 0 is a broadcast (writes executed, no answer); over
 TCP unit ids 0 and 255 count as the drive's address and other ids get
 exception 0B.
 
+The drive stops with "Communication Lost" (fault bit 12) when its commands
+come from Modbus and the keep-alive word (29) has not been written for 5 s
+while it runs.
+
 Each link prints one line when it serves, e.g. "ready tcp 127.0.0.1:1502"
 or "ready pty LINK /dev/pts/N". SIGINT and SIGTERM end the simulator.
 )");

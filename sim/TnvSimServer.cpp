@@ -219,12 +219,15 @@ void TnvSimServer::Read(TEndpoint& endpoint) {
             }
             continue;
         }
-        if (n < 0 && (errno == EAGAIN || errno == EINTR))
+        // A serial port in raw mode without a minimum count reads 0 when it
+        // has nothing more, which for a socket means the client has gone.
+        if ((n < 0 && (errno == EAGAIN || errno == EINTR)) || (n == 0 && !endpoint.IsTcp))
             break;
-        // End of stream or a failure: a TCP client has gone; an RTU device
-        // without readers reports EIO, which is no reason to stop serving it.
-        if (endpoint.IsTcp)
-            Close(endpoint);
+        // An RTU device that fails (a USB adapter pulled out) would
+        // otherwise be reported ready again at once.
+        if (!endpoint.IsTcp)
+            Log(QStringLiteral("%1: read failed (%2), link closed").arg(endpoint.Name, Reason()));
+        Close(endpoint);
         break;
     }
     if (endpoint.IsTcp && endpoint.Fd >= 0)

@@ -33,7 +33,9 @@ struct TnvSimIdentity {
 // register; function 6 writes one register; 0x41 answers the identification.
 // Exceptions: 01 unknown function; 02 a register that is not mapped, and a
 // write to a register of a read-only parameter; 03 a malformed request
-// (length, quantity, byte count); 04 a stored copy that cannot be persisted.
+// (length, quantity, byte count) and a slave address (0 or 30) outside 1 to
+// 247, which would leave the drive unreachable; 04 a stored copy that cannot
+// be persisted (the registers then keep their old words).
 // The simulated inputs (hardware inputs 1 and analog reference 21) take writes
 // although the definitions mark them read-only: they are the test bench's wires.
 class TnvSimSlave {

@@ -144,6 +144,16 @@ c.close()
     EXPECT_TRUE(out.contains("ramps [30, 40]")) << out.toStdString();
 }
 
+TEST_F(SimPtyTest, MbpollReadsOverThePtyAgainAndAgain) {
+    SimProcess sim({"--pty", Link()});
+    ASSERT_TRUE(sim.Ready());
+    for (int i = 0; i < 2; ++i) {
+        const QString read = RunProgram("mbpoll", {"-m", "rtu", "-b", "19200", "-P", "even", "-a",
+                                                   "2", "-0", "-1", "-r", "20", Link()});
+        EXPECT_TRUE(read.contains("[20]: \t460")) << read.toStdString();
+    }
+}
+
 TEST_F(SimPtyTest, RawFramesAreExactAndOtherSlavesGetNoAnswer) {
     SimProcess sim({"--pty", Link()});
     ASSERT_TRUE(sim.Ready());
