@@ -272,50 +272,59 @@ void TnvSimServer::Serve(TEndpoint& endpoint, const std::vector<uint8_t>& adu,
         endpoint.Closing = true;
     if (adu.size() < 2 || FFaults.LoseRequest())
         return;
-
     const uint8_t unit = adu[0];
-    const uint8_t address = FSlave.Address();
     const std::vector<uint8_t> pdu(adu.begin() + 1, adu.end());
-    std::vector<uint8_t> reply;
-    bool answer = true;
-    if (endpoint.IsTcp && unit != address && unit != 0 && unit != 0xFF) {
-        reply = TnvSimSlave::Exception(pdu[0], kGatewayNoResponse);
-    } else if (!endpoint.IsTcp && unit != address && unit != 0) {
-        return; // another slave's request
-    } else {
-        answer = endpoint.IsTcp || unit != 0; // RTU broadcast: executed, not answered
-        const auto range = FSlave.AddressedRange(pdu);
-        const auto forced =
-            range ? FFaults.ExceptionFor(range->first, range->second) : std::nullopt;
-        reply = forced ? TnvSimSlave::Exception(pdu[0], *forced) : FSlave.Execute(pdu);
-    }
-    if (!answer)
+    const auto reply = Answer(endpoint.IsTcp, unit, pdu);
+    if (!reply)
         return;
-
-    std::vector<uint8_t> frame;
-    if (endpoint.IsTcp) {
-        const auto length = static_cast<uint16_t>(reply.size() + 1);
-        frame = {header[0],
-                 header[1],
-                 0,
-                 0,
-                 static_cast<uint8_t>(length >> 8),
-                 static_cast<uint8_t>(length & 0xFF),
-                 unit};
-        frame.insert(frame.end(), reply.begin(), reply.end());
-    } else {
-        frame.push_back(unit);
-        frame.insert(frame.end(), reply.begin(), reply.end());
-        uint16_t crc = TnvSimRtuFramer::Crc16(frame.data(), frame.size());
-        if (FFaults.CorruptCrc())
-            crc ^= 0xFFFF;
-        frame.push_back(static_cast<uint8_t>(crc & 0xFF));
-        frame.push_back(static_cast<uint8_t>(crc >> 8));
-    }
-    auto due = received + FFaults.ReplyDelay(pdu.size(), reply.size());
+    std::vector<uint8_t> frame =
+        endpoint.IsTcp ? TcpFrame(header, unit, *reply) : RtuFrame(unit, *reply);
+    // Replies of one connection leave in the order of their requests.
+    auto due = received + FFaults.ReplyDelay(pdu.size(), reply->size());
     if (!endpoint.Replies.empty())
         due = std::max(due, endpoint.Replies.back().Due);
     endpoint.Replies.push_back({due, std::move(frame), drop});
+}
+
+std::optional<std::vector<uint8_t>> TnvSimServer::Answer(bool tcp, uint8_t unit,
+                                                         const std::vector<uint8_t>& pdu) {
+    const uint8_t address = FSlave.Address();
+    if (tcp && unit != address && unit != 0 && unit != 0xFF)
+        return TnvSimSlave::Exception(pdu[0], kGatewayNoResponse);
+    if (!tcp && unit != address && unit != 0)
+        return std::nullopt; // another slave's request
+    const auto range = FSlave.AddressedRange(pdu);
+    const auto forced = range ? FFaults.ExceptionFor(range->first, range->second) : std::nullopt;
+    std::vector<uint8_t> reply =
+        forced ? TnvSimSlave::Exception(pdu[0], *forced) : FSlave.Execute(pdu);
+    if (!tcp && unit == 0)
+        return std::nullopt; // a broadcast is executed, never answered
+    return reply;
+}
+
+std::vector<uint8_t> TnvSimServer::TcpFrame(const uint8_t* header, uint8_t unit,
+                                            const std::vector<uint8_t>& pdu) {
+    const auto length = static_cast<uint16_t>(pdu.size() + 1);
+    std::vector<uint8_t> frame{header[0],
+                               header[1],
+                               0,
+                               0,
+                               static_cast<uint8_t>(length >> 8),
+                               static_cast<uint8_t>(length & 0xFF),
+                               unit};
+    frame.insert(frame.end(), pdu.begin(), pdu.end());
+    return frame;
+}
+
+std::vector<uint8_t> TnvSimServer::RtuFrame(uint8_t unit, const std::vector<uint8_t>& pdu) {
+    std::vector<uint8_t> frame{unit};
+    frame.insert(frame.end(), pdu.begin(), pdu.end());
+    uint16_t crc = TnvSimRtuFramer::Crc16(frame.data(), frame.size());
+    if (FFaults.CorruptCrc())
+        crc ^= 0xFFFF;
+    frame.push_back(static_cast<uint8_t>(crc & 0xFF));
+    frame.push_back(static_cast<uint8_t>(crc >> 8));
+    return frame;
 }
 
 void TnvSimServer::Flush(TEndpoint& endpoint) {

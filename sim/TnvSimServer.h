@@ -10,6 +10,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class TnvSimDrive;
@@ -74,6 +75,12 @@ private:
     void FrameRtu(TEndpoint& endpoint);
     // adu: address (unit id) and PDU; header: the MBAP header of a TCP request.
     void Serve(TEndpoint& endpoint, const std::vector<uint8_t>& adu, const uint8_t* header);
+    // The reply PDU to a request, or none when the request gets no answer.
+    std::optional<std::vector<uint8_t>> Answer(bool tcp, uint8_t unit,
+                                               const std::vector<uint8_t>& pdu);
+    static std::vector<uint8_t> TcpFrame(const uint8_t* header, uint8_t unit,
+                                         const std::vector<uint8_t>& pdu);
+    std::vector<uint8_t> RtuFrame(uint8_t unit, const std::vector<uint8_t>& pdu);
     void Flush(TEndpoint& endpoint);
     void Close(TEndpoint& endpoint);
     void CloseAll();
