@@ -66,6 +66,12 @@ TnvSimOptions TnvSimOptions::Parse(const QStringList& arguments) {
             options.Help = true;
             continue;
         }
+        static const QStringList kWithValue{
+            "--tcp",   "--serial",  "--pty",       "--slave",      "--defs",
+            "--size",  "--eeprom",  "--seed",      "--ident",      "--silence",
+            "--delay", "--bad-crc", "--exception", "--drop-after", "--line-speed"};
+        if (!kWithValue.contains(option))
+            throw TnvError(QStringLiteral("unknown option %1 (see --help)").arg(option));
         if (!hasValue) {
             if (i + 1 >= arguments.size())
                 throw TnvError(QStringLiteral("%1 needs a value (see --help)").arg(option));
@@ -112,8 +118,7 @@ TnvSimOptions TnvSimOptions::Parse(const QStringList& arguments) {
             options.Faults.LineSpeed = static_cast<int>(ParseUnsigned(option, value, 4000000));
             if (options.Faults.LineSpeed < 50)
                 Fail(option, value, QStringLiteral("a baud rate from 50 to 4000000"));
-        } else
-            throw TnvError(QStringLiteral("unknown option %1 (see --help)").arg(option));
+        }
     }
     if (options.Tcp.empty() && options.Serial.isEmpty() && options.Pty.isEmpty())
         options.Tcp.push_back(TTcpEndpoint{});

@@ -50,7 +50,8 @@ TEST(SimOptionsTest, BadValuesAreRefusedWithTheOption) {
                                        {"--exception", "16"}, {"--exception", "16:0"},
                                        {"--drop-after", "0"}, {"--line-speed", "10"},
                                        {"--size", "0x10000"}, {"--bogus", "1"},
-                                       {"--delay"},           {"--ident", "x"}};
+                                       {"--delay"},           {"--ident", "x"},
+                                       {"--bogus"},           {"stray"}};
     for (const QStringList& arguments : bad) {
         try {
             TnvSimOptions::Parse(arguments);
