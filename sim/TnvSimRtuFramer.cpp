@@ -53,6 +53,14 @@ void TnvSimRtuFramer::Feed(const uint8_t* data, size_t length, TTime now) {
         return;
     FBuffer.insert(FBuffer.end(), data, data + length);
     FLastByte = now;
+    // No RTU frame is longer: a line that never falls silent carries noise.
+    if (FBuffer.size() > kMaxFrame) {
+        const size_t first = RequestLength(FBuffer);
+        if (first == 0 || !CrcValid(first)) {
+            FBuffer.clear();
+            ++FDropped;
+        }
+    }
 }
 
 std::optional<std::vector<uint8_t>> TnvSimRtuFramer::Next(TTime now) {

@@ -14,6 +14,7 @@
 class TnvSimRtuFramer {
 public:
     using TTime = std::chrono::microseconds; // any monotonic time base
+    static constexpr size_t kMaxFrame = 256;
 
     // silence: the 3.5-character time of the link (SilenceFor).
     explicit TnvSimRtuFramer(TTime silence);

@@ -25,6 +25,7 @@ constexpr int kSerialBaud = 19200;
 constexpr uint8_t kGatewayNoResponse = 0x0B;
 constexpr size_t kMbapLength = 7; // transaction, protocol, length, unit id
 constexpr int kModelTickMs = 100;
+constexpr size_t kMaxUnsent = 1 << 16; // bytes of replies a TCP client has left unread
 
 std::atomic<TnvSimServer*> gSignalTarget{nullptr};
 
@@ -333,6 +334,11 @@ void TnvSimServer::Flush(TEndpoint& endpoint) {
         const TReply& reply = endpoint.Replies.front();
         endpoint.Out.insert(endpoint.Out.end(), reply.Bytes.begin(), reply.Bytes.end());
         endpoint.Replies.pop_front();
+    }
+    if (endpoint.IsTcp && endpoint.Out.size() > kMaxUnsent) {
+        Log(QStringLiteral("%1: does not read its replies, connection closed").arg(endpoint.Name));
+        Close(endpoint);
+        return;
     }
     while (endpoint.Fd >= 0 && !endpoint.Out.empty()) {
         const ssize_t n =

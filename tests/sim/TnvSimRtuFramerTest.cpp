@@ -87,4 +87,13 @@ TEST_F(RtuFramerTest, BackToBackFramesComeOutOneByOne) {
     EXPECT_FALSE(framer.Next(0us));
 }
 
+TEST_F(RtuFramerTest, NoiseLongerThanAFrameIsDroppedWithoutWaitingForSilence) {
+    Feed(TBytes(200, 0x55), 0us);
+    Feed(TBytes(100, 0x55), 100us);
+    EXPECT_FALSE(framer.Deadline());
+    EXPECT_EQ(framer.DroppedFrames(), 1u);
+    Feed(WithCrc({0x02, 0x41}), 200us);
+    EXPECT_EQ(framer.Next(200us), (TBytes{0x02, 0x41}));
+}
+
 } // namespace
