@@ -74,7 +74,7 @@ void TCOMModule::ShowConnected(bool connected) {
     TMainForm& main = *MainForm;
     main.acCloseConnection->setVisible(connected);
     main.acOpenConnection->setVisible(!connected);
-    main.tbModBus->setDefaultAction(connected ? main.acCloseConnection : main.acOpenConnection);
+    main.SetConnectionAction(connected ? main.acCloseConnection : main.acOpenConnection);
     main.tbSelectPort->setEnabled(!connected);
 }
 

@@ -128,7 +128,7 @@ void TMainForm::ConnectIdleHandler() {
 void TMainForm::FormCreate() {
     setWindowTitle(QStringLiteral("D/U Reziz - Edadodudevevu Redevido 2.07"));
     Memo->clear();
-    tbModBus->setDefaultAction(acOpenConnection);
+    SetConnectionAction(acOpenConnection);
     sgOmegaRef->setColumnWidth(0, 85);
     sgOmegaRef->setColumnWidth(2, 45);
     sgOmegaRef->SetCellText(0, 0, QStringLiteral("Setpoint"));
@@ -159,6 +159,15 @@ void TMainForm::SetTrackBarPosition(int position) {
     FTrackBarMuted = true;
     tbOmegaRef->setValue(position);
     FTrackBarMuted = false;
+}
+
+void TMainForm::SetConnectionAction(QAction* action) {
+    // A tool button offers every action it holds as a menu; it must hold
+    // only the current one.
+    for (QAction* held : tbModBus->actions())
+        if (held != action)
+            tbModBus->removeAction(held);
+    tbModBus->setDefaultAction(action);
 }
 
 void TMainForm::UpdateKeepAliveTimer() {

@@ -48,6 +48,8 @@ public:
     // Setpoint track bar, without writing the setpoint back.
     void SetTrackBarRange(int min, int max);
     void SetTrackBarPosition(int position);
+    // Puts action on the connection button (open or close connection).
+    void SetConnectionAction(QAction* action);
     // Runs the keep-alive timer exactly while its box is shown and checked.
     void UpdateKeepAliveTimer();
     // Caption and accessible name of a box together.

@@ -20,8 +20,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QTemporaryFile>
 #include <QTimer>
 #include <QToolButton>
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -223,4 +226,21 @@ TEST_F(MainFormTest, SpeedButtonsFollowTheirWindowsAtIdle) {
     MainForm->acScope->trigger(); // hides it again, as its close box would
     MainForm->ApplicationEventsIdle();
     EXPECT_FALSE(MainForm->sbtnScope->isChecked());
+}
+
+TEST_F(MainFormTest, MemoLinesAlsoGoToStandardError) {
+    Start();
+    QTemporaryFile capture;
+    ASSERT_TRUE(capture.open());
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    ::dup2(capture.handle(), 2);
+    MainForm->Log(QStringLiteral("first line"));
+    MainForm->Log(QStringLiteral("second line"));
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    capture.seek(0);
+    EXPECT_EQ(capture.readAll(), QByteArray("first line\nsecond line\n"));
+    EXPECT_EQ(Lines().mid(Lines().size() - 2), QStringList({"first line", "second line"}));
 }

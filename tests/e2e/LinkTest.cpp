@@ -72,6 +72,7 @@ TEST_F(LinkTest, TcpLinkShowsTheLiveDrive) {
         LogContains(QStringLiteral("ModBus connection to: 127.0.0.1:%1").arg(sim.TcpPort())));
     EXPECT_FALSE(MainForm->tbSelectPort->isEnabled());
     EXPECT_EQ(MainForm->tbModBus->defaultAction(), MainForm->acCloseConnection);
+    EXPECT_EQ(MainForm->tbModBus->actions().size(), 1) << "no drop-down on the connection button";
     // Values read once settle; the live ones keep arriving.
     ASSERT_TRUE(
         WaitFor([] { return !Value(49)->GetCyclic() && !Value(18)->GetCyclic(); }, kLinkMs));
