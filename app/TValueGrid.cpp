@@ -5,7 +5,6 @@
 
 #include <QHeaderView>
 #include <QLineEdit>
-#include <QPointer>
 #include <QStyledItemDelegate>
 #include <QTimer>
 
@@ -114,10 +113,8 @@ QWidget* TValueGrid::OverlayParent() const {
 }
 
 void TValueGrid::PlaceOverCell(QWidget* widget, int col, int row, int width) {
+    std::erase_if(FOverlays, [](const TOverlay& o) { return o.Widget.isNull(); });
     FOverlays.push_back({widget, col, row, width});
-    connect(widget, &QObject::destroyed, this, [this, widget] {
-        std::erase_if(FOverlays, [widget](const TOverlay& o) { return o.Widget == widget; });
-    });
     PlaceOverlays();
     widget->show();
 }
@@ -139,6 +136,8 @@ void TValueGrid::resizeEvent(QResizeEvent* event) {
 
 void TValueGrid::PlaceOverlays() {
     for (const TOverlay& o : FOverlays) {
+        if (o.Widget.isNull())
+            continue;
         const QRect cell = CellRect(o.Col, o.Row);
         if (o.Width <= 0)
             o.Widget->setGeometry(cell);

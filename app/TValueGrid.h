@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QTableWidget>
 #include <functional>
 #include <vector>
@@ -46,7 +47,7 @@ protected:
 
 private:
     struct TOverlay {
-        QWidget* Widget;
+        QPointer<QWidget> Widget; // null once its owner destroyed it
         int Col;
         int Row;
         int Width;
