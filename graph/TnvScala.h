@@ -2,6 +2,8 @@
 
 #include "TnvGraphElement.h"
 
+#include <vector>
+
 class TnvCanvas;
 
 // The axis on one side of a diagram's plot: world range, the mapping of world
@@ -63,6 +65,9 @@ public:
     static double DivisionStep(double wished, double span, double pixelsPerUnit,
                                double minDistance);
 
+    // The division values First + k * step (k = 1, 2, ...) up to Max.
+    std::vector<double> Divisions(double step) const;
+
     // Paints the scale; false when it is invisible or there is no canvas.
     bool Draw(TnvCanvas* canvas);
 
@@ -73,7 +78,6 @@ private:
     double CurrentStep(TnvCanvas& canvas) const;
     void DrawHorizontal(TnvCanvas& canvas, double step);
     void DrawVertical(TnvCanvas& canvas, double step);
-    std::vector<double> Divisions(double step) const;
 
     std::uint8_t FAlign;
     TnvPen FGridPen;

@@ -18,3 +18,11 @@ inline const char* kFace = "Liberation Sans Narrow";
 QFontMetrics Metrics(int pixelSize = 10);
 
 } // namespace test
+
+#include <QString>
+#include <ostream>
+
+// Readable QString values in assertion messages.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << text.toStdString();
+}
