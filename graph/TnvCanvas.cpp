@@ -64,6 +64,22 @@ QBrush QtBrush(const TnvBrush& brush) {
     }
 }
 
+// On and off runs in pixels of a one-pixel pen's style; empty for solid.
+QList<qreal> DashPattern(TnvPenStyle style) {
+    switch (style) {
+    case TnvPenStyle::Dash:
+        return {18, 6};
+    case TnvPenStyle::Dot:
+        return {3, 3};
+    case TnvPenStyle::DashDot:
+        return {9, 6, 3, 6};
+    case TnvPenStyle::DashDotDot:
+        return {9, 3, 3, 3, 3, 3};
+    default:
+        return {};
+    }
+}
+
 QPen QtPen(const TnvPen& pen) {
     if (pen.GetStyle() == TnvPenStyle::Clear)
         return QPen(Qt::NoPen);
@@ -79,22 +95,9 @@ QPen QtPen(const TnvPen& pen) {
     }
     // A flat cap leaves out the end point of a one-pixel line.
     QPen result(color, 1, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
-    switch (pen.GetStyle()) {
-    case TnvPenStyle::Dash:
-        result.setDashPattern({18, 6});
-        break;
-    case TnvPenStyle::Dot:
-        result.setDashPattern({3, 3});
-        break;
-    case TnvPenStyle::DashDot:
-        result.setDashPattern({9, 6, 3, 6});
-        break;
-    case TnvPenStyle::DashDotDot:
-        result.setDashPattern({9, 3, 3, 3, 3, 3});
-        break;
-    default:
-        break;
-    }
+    const QList<qreal> pattern = DashPattern(pen.GetStyle());
+    if (!pattern.isEmpty())
+        result.setDashPattern(pattern);
     return result;
 }
 
@@ -166,7 +169,57 @@ void TnvCanvas::LineTo(int x, int y) {
     FPos = to;
 }
 
+bool TnvCanvas::DrawStraightLine(QPoint from, QPoint to) {
+    // Grid lines, ticks and frames: the painter sets dashed one-pixel lines
+    // pixel by pixel through its general path, which is most of a repaint's
+    // time on a large chart. Written here, with the same pixels, when nothing
+    // but a plain copy is asked for.
+    const TnvPenMode mode = FPen.GetMode();
+    if (FPen.GetWidth() > 1 || (from.x() != to.x() && from.y() != to.y()) ||
+        (mode != TnvPenMode::Copy && mode != TnvPenMode::Black && mode != TnvPenMode::White) ||
+        FImage.format() != QImage::Format_RGB32 || !FImage.isDetached())
+        return false;
+
+    QRect clip = FImage.rect();
+    if (FClip)
+        clip &=
+            QRect(FClip->Left, FClip->Top, FClip->Right - FClip->Left, FClip->Bottom - FClip->Top);
+    const QRgb color = QtPen(FPen).color().rgb();
+    const QList<qreal> pattern = DashPattern(FPen.GetStyle());
+    const bool horizontal = from.y() == to.y();
+    const int step = (horizontal ? to.x() - from.x() : to.y() - from.y()) > 0 ? 1 : -1;
+    const int length = std::abs(to.x() - from.x()) + std::abs(to.y() - from.y());
+    const int fixed = horizontal ? from.y() : from.x();
+    if (fixed < (horizontal ? clip.top() : clip.left()) ||
+        fixed > (horizontal ? clip.bottom() : clip.right()))
+        return true;
+    const int low = horizontal ? clip.left() : clip.top();
+    const int high = horizontal ? clip.right() : clip.bottom();
+    uchar* const bits = FImage.bits();
+    const qsizetype stride = FImage.bytesPerLine();
+    auto pixel = [&](int along) -> QRgb& {
+        const int x = horizontal ? along : fixed;
+        const int y = horizontal ? fixed : along;
+        return reinterpret_cast<QRgb*>(bits + y * stride)[x];
+    };
+    qsizetype run = 0;
+    int left = pattern.isEmpty() ? length : static_cast<int>(pattern[0]);
+    int along = horizontal ? from.x() : from.y();
+    for (int i = 0; i < length; ++i, along += step) {
+        if (left == 0) {
+            run = (run + 1) % pattern.size();
+            left = static_cast<int>(pattern[run]);
+        }
+        --left;
+        if (run % 2 == 0 && along >= low && along <= high)
+            pixel(along) = color;
+    }
+    return true;
+}
+
 void TnvCanvas::DrawLineWithoutEnd(QPoint from, QPoint to) {
+    if (DrawStraightLine(from, to))
+        return;
     QPainter& painter = *FPainter;
     if (FPen.GetWidth() > 1 || !Decreasing(from, to)) {
         painter.drawLine(from, to);
@@ -258,6 +311,15 @@ void TnvCanvas::Rectangle(int x1, int y1, int x2, int y2) {
     painter.setBrush(brush);
 }
 
+void TnvCanvas::FillRect(int x1, int y1, int x2, int y2) {
+    if (x2 <= x1 || y2 <= y1 || FBrush.GetStyle() == TnvBrushStyle::Clear)
+        return;
+    QPainter& painter = Painter();
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(QRect(x1, y1, x2 - x1, y2 - y1), QtBrush(FBrush));
+    FShapeDirty = true;
+}
+
 void TnvCanvas::RoundRect(int x1, int y1, int x2, int y2, int cornerW, int cornerH) {
     if (x2 - x1 < 2 || y2 - y1 < 2)
         return;
@@ -308,11 +370,10 @@ void TnvCanvas::TextOut(int x, int y, const QString& text) {
         return;
     PrepareText();
     QPainter& painter = *FPainter;
-    const QFontMetrics& metrics = FFont.Metrics();
     if (FBrush.GetStyle() != TnvBrushStyle::Clear)
-        painter.fillRect(QRect(x, y, metrics.horizontalAdvance(text), metrics.height()),
+        painter.fillRect(QRect(x, y, FFont.TextWidth(text), FFont.Metrics().height()),
                          nv::ToQColor(FBrush.GetColor()));
-    painter.drawText(x, y + metrics.ascent(), text);
+    painter.drawStaticText(x, y, FFont.StaticText(text));
 }
 
 void TnvCanvas::TextOutTurned(int x, int y, const QString& text) {
@@ -320,14 +381,13 @@ void TnvCanvas::TextOutTurned(int x, int y, const QString& text) {
         return;
     PrepareText();
     QPainter& painter = *FPainter;
-    const QFontMetrics& metrics = FFont.Metrics();
     painter.save();
     painter.translate(x, y);
     painter.rotate(-90);
     if (FBrush.GetStyle() != TnvBrushStyle::Clear)
-        painter.fillRect(QRect(0, 0, metrics.horizontalAdvance(text), metrics.height()),
+        painter.fillRect(QRect(0, 0, FFont.TextWidth(text), FFont.Metrics().height()),
                          nv::ToQColor(FBrush.GetColor()));
-    painter.drawText(0, metrics.ascent(), text);
+    painter.drawText(0, FFont.Metrics().ascent(), text);
     painter.restore();
 }
 

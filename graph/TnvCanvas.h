@@ -39,6 +39,8 @@ public:
     void Polyline(const QPoint* points, int count);
     // Outline in the pen, inside filled with the brush; (x2, y2) exclusive.
     void Rectangle(int x1, int y1, int x2, int y2);
+    // Fills with the brush only, whatever the pen; (x2, y2) exclusive.
+    void FillRect(int x1, int y1, int x2, int y2);
     void RoundRect(int x1, int y1, int x2, int y2, int cornerW, int cornerH);
     void Ellipse(int x1, int y1, int x2, int y2);
     void Polygon(const QPoint* points, int count);
@@ -61,6 +63,9 @@ private:
     void PrepareText();
     bool PenDraws() const;
     void DrawLineWithoutEnd(QPoint from, QPoint to);
+    // A horizontal or vertical one-pixel line written straight into the
+    // image; false when the pen or image needs the painter.
+    bool DrawStraightLine(QPoint from, QPoint to);
     // Whether the line runs toward smaller values along its major axis.
     static bool Decreasing(QPoint from, QPoint to);
 

@@ -519,12 +519,7 @@ bool TnvDiagram::Draw(TnvCanvas* canvas) {
         FScalaY->SetRange(b.Min, b.Max);
     }
 
-    canvas->Pen().Assign(TnvPen(FDgrBack, TnvPenMode::Copy, TnvPenStyle::Solid, 1));
-    canvas->Brush().Assign(TnvBrush(FDgrBack, TnvBrushStyle::Solid));
-    canvas->Rectangle(FDrawArea.Left, FDrawArea.Top, FDrawArea.Right + 1, FDrawArea.Bottom + 1);
-    canvas->Pen().SetColor(FTrkBack);
-    canvas->Brush().SetColor(FTrkBack);
-    canvas->Rectangle(FPlotArea.Left, FPlotArea.Top, FPlotArea.Right + 1, FPlotArea.Bottom + 1);
+    FillBackground(*canvas);
 
     for (const auto& trace : FTrkList)
         trace->Draw(canvas, FScalaX.get(), FScalaY.get());
@@ -539,6 +534,28 @@ bool TnvDiagram::Draw(TnvCanvas* canvas) {
         FLegenda->Draw(canvas);
     canvas->ClearClip();
     return true;
+}
+
+void TnvDiagram::FillBackground(TnvCanvas& canvas) {
+    const TnvRect& a = FDrawArea;
+    const TnvRect& p = FPlotArea;
+    canvas.Pen().Assign(TnvPen(FDgrBack, TnvPenMode::Copy, TnvPenStyle::Solid, 1));
+    canvas.Brush().Assign(TnvBrush(FDgrBack, TnvBrushStyle::Solid));
+    const bool plotInside =
+        p.Left >= a.Left && p.Top >= a.Top && p.Right <= a.Right && p.Bottom <= a.Bottom;
+    if (plotInside && p.Left <= p.Right && p.Top <= p.Bottom) {
+        // The same pixels as the whole area in one colour and the plot over it
+        // in the other, with every pixel written once.
+        canvas.FillRect(a.Left, a.Top, a.Right + 1, p.Top);
+        canvas.FillRect(a.Left, p.Bottom + 1, a.Right + 1, a.Bottom + 1);
+        canvas.FillRect(a.Left, p.Top, p.Left, p.Bottom + 1);
+        canvas.FillRect(p.Right + 1, p.Top, a.Right + 1, p.Bottom + 1);
+    } else {
+        canvas.FillRect(a.Left, a.Top, a.Right + 1, a.Bottom + 1);
+    }
+    canvas.Pen().SetColor(FTrkBack);
+    canvas.Brush().SetColor(FTrkBack);
+    canvas.FillRect(p.Left, p.Top, p.Right + 1, p.Bottom + 1);
 }
 
 void TnvDiagram::DrawFrame(TnvCanvas& canvas) {

@@ -138,6 +138,7 @@ private:
     TBounds AutoBoundsY() const;
     void LayoutScalaX(TnvCanvas& canvas);
     void LayoutScalaY(TnvCanvas& canvas);
+    void FillBackground(TnvCanvas& canvas);
     void DrawFrame(TnvCanvas& canvas);
     void DrawTitle(TnvCanvas& canvas);
     void ReadElementBlock(const QString& header, const QStringList& block);

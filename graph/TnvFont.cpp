@@ -57,26 +57,76 @@ void TnvFont::Assign(const TnvFont& other) {
     Changed();
 }
 
-const QFont& TnvFont::QtFont() const {
-    if (!FQtFont) {
-        auto font = std::make_unique<QFont>(ResolveFamily(FName));
+struct TnvFont::TData {
+    explicit TData(const QFont& font)
+        : Font(font)
+        , Metrics(font) {}
+    QFont Font;
+    QFontMetrics Metrics;
+    QHash<QString, int> Widths;
+    QHash<QString, QStaticText> Texts;
+};
+
+namespace {
+
+// Labels repeat from paint to paint; a bounded cache keeps them laid out.
+constexpr qsizetype kCachedTexts = 4096;
+
+} // namespace
+
+TnvFont::TData& TnvFont::Data() const {
+    if (FData)
+        return *FData;
+    static QHash<QString, std::shared_ptr<TData>> shared;
+    const QString key = QString("%1|%2|%3").arg(FName).arg(FSize).arg(FStyles);
+    std::shared_ptr<TData>& data = shared[key];
+    if (!data) {
+        QFont font(ResolveFamily(FName));
         if (FSize < 0)
-            font->setPixelSize(-FSize);
+            font.setPixelSize(-FSize);
         else
-            font->setPointSize(FSize > 0 ? FSize : 8);
-        font->setBold(FStyles & fsBold);
-        font->setItalic(FStyles & fsItalic);
-        font->setUnderline(FStyles & fsUnderline);
-        font->setStrikeOut(FStyles & fsStrikeOut);
-        FQtFont = std::move(font);
+            font.setPointSize(FSize > 0 ? FSize : 8);
+        font.setBold(FStyles & fsBold);
+        font.setItalic(FStyles & fsItalic);
+        font.setUnderline(FStyles & fsUnderline);
+        font.setStrikeOut(FStyles & fsStrikeOut);
+        data = std::make_shared<TData>(font);
     }
-    return *FQtFont;
+    FData = data;
+    return *FData;
+}
+
+const QFont& TnvFont::QtFont() const {
+    return Data().Font;
 }
 
 const QFontMetrics& TnvFont::Metrics() const {
-    if (!FMetrics)
-        FMetrics = std::make_unique<QFontMetrics>(QtFont());
-    return *FMetrics;
+    return Data().Metrics;
+}
+
+int TnvFont::TextWidth(const QString& text) const {
+    TData& data = Data();
+    const auto found = data.Widths.constFind(text);
+    if (found != data.Widths.constEnd())
+        return *found;
+    if (data.Widths.size() >= kCachedTexts)
+        data.Widths.clear();
+    const int width = data.Metrics.horizontalAdvance(text);
+    data.Widths.insert(text, width);
+    return width;
+}
+
+const QStaticText& TnvFont::StaticText(const QString& text) const {
+    TData& data = Data();
+    auto found = data.Texts.find(text);
+    if (found != data.Texts.end())
+        return *found;
+    if (data.Texts.size() >= kCachedTexts)
+        data.Texts.clear();
+    QStaticText prepared(text);
+    prepared.setTextFormat(Qt::PlainText);
+    prepared.prepare(QTransform(), data.Font);
+    return *data.Texts.insert(text, prepared);
 }
 
 QString TnvFont::ResolveFamily(const QString& name) {
@@ -105,8 +155,7 @@ QString TnvFont::ResolveFamily(const QString& name) {
 }
 
 void TnvFont::Changed() {
-    FMetrics.reset();
-    FQtFont.reset();
+    FData.reset();
     if (OnChange)
         OnChange();
 }

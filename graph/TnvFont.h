@@ -4,6 +4,7 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QStaticText>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -40,9 +41,12 @@ public:
     void SetStyles(unsigned styles);
     void Assign(const TnvFont& other);
 
-    // The Qt font that draws this one, and its measures (cached).
+    // The Qt font that draws this one, its measures, and laid-out text. Fonts
+    // with equal name, size and styles share these (GUI thread only).
     const QFont& QtFont() const;
     const QFontMetrics& Metrics() const;
+    int TextWidth(const QString& text) const;
+    const QStaticText& StaticText(const QString& text) const;
 
     // The face that stands in for name on this machine.
     static QString ResolveFamily(const QString& name);
@@ -57,6 +61,8 @@ private:
     QString FName;
     int FSize = -11;
     unsigned FStyles = 0;
-    mutable std::unique_ptr<QFont> FQtFont;
-    mutable std::unique_ptr<QFontMetrics> FMetrics;
+    struct TData;
+    TData& Data() const;
+
+    mutable std::shared_ptr<TData> FData;
 };

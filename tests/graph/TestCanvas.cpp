@@ -177,6 +177,24 @@ TEST_F(CanvasTest, DotPenLeavesGaps) {
     EXPECT_LT(painted, 20);
 }
 
+TEST_F(CanvasTest, StraightDashedLinesFollowThePatternFromTheirStart) {
+    UsePen(kRed, TnvPenMode::Copy, TnvPenStyle::Dot);
+    canvas.MoveTo(0, 3);
+    canvas.LineTo(30, 3);
+    canvas.SetClipRect({0, 0, 40, 25});
+    canvas.MoveTo(35, 29);
+    canvas.LineTo(35, 0); // upward, its lowest rows clipped
+    canvas.End();
+    for (int x = 0; x < 30; ++x)
+        EXPECT_EQ(Pixel(image, x, 3), x % 6 < 3 ? kRed : kWhite) << x;
+    EXPECT_EQ(Pixel(image, 30, 3), kWhite);
+    for (int y = 1; y < 30; ++y) {
+        const bool on = (29 - y) % 6 < 3 && y < 25;
+        EXPECT_EQ(Pixel(image, 35, y), on ? kRed : kWhite) << y;
+    }
+    EXPECT_EQ(Pixel(image, 35, 0), kWhite); // the end is left out
+}
+
 TEST_F(CanvasTest, OpaqueTextFillsItsCell) {
     canvas.Font().Assign(TnvFont(kRed, test::kFace, -10));
     canvas.Brush().Assign(TnvBrush(kBlue, TnvBrushStyle::Solid));
