@@ -141,7 +141,10 @@ double TnvScala::CurrentStep(TnvCanvas& canvas) const {
 
 std::vector<double> TnvScala::Divisions(double step) const {
     std::vector<double> result;
-    if (!(step > 0))
+    // A step far too small for the span (only a caller's own step can be)
+    // would make millions of divisions no axis can show.
+    constexpr double kMostDivisions = 100000;
+    if (!(step > 0) || !(GetSpan() / step <= kMostDivisions))
         return result;
     const double first = std::floor(FMin / step) * step;
     for (int k = 1;; ++k) {

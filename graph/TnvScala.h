@@ -65,7 +65,8 @@ public:
     static double DivisionStep(double wished, double span, double pixelsPerUnit,
                                double minDistance);
 
-    // The division values First + k * step (k = 1, 2, ...) up to Max.
+    // The division values First + k * step (k = 1, 2, ...) up to Max; none
+    // for a step that is not positive or would give over 100000 of them.
     std::vector<double> Divisions(double step) const;
 
     // Paints the scale; false when it is invisible or there is no canvas.

@@ -85,6 +85,8 @@ TEST_F(ScalaTest, DivisionsStartAtTheFirstMultipleAboveMin) {
     EXPECT_DOUBLE_EQ(d[0], -20);
     EXPECT_DOUBLE_EQ(d[3], 40);
     EXPECT_TRUE(scale->Divisions(0).empty());
+    EXPECT_TRUE(scale->Divisions(-20).empty());
+    EXPECT_TRUE(scale->Divisions(1e-12).empty());
 }
 
 TEST_F(ScalaTest, TimeScaleLabelsAreTimes) {
