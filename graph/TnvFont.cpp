@@ -16,7 +16,8 @@ TnvFont::TnvFont(const TnvFont& other)
     : FColor(other.FColor)
     , FName(other.FName)
     , FSize(other.FSize)
-    , FStyles(other.FStyles) {}
+    , FStyles(other.FStyles)
+    , FData(other.FData) {}
 
 void TnvFont::SetColor(TnvColor color) {
     if (color != FColor) {
@@ -54,7 +55,11 @@ void TnvFont::Assign(const TnvFont& other) {
     FName = other.FName;
     FSize = other.FSize;
     FStyles = other.FStyles;
-    Changed();
+    // Equal name, size and styles share their data: take it along instead of
+    // looking it up again (the canvas switches fonts many times per paint).
+    FData = other.FData;
+    if (OnChange)
+        OnChange();
 }
 
 struct TnvFont::TData {
