@@ -13,7 +13,10 @@
 namespace kxtest {
 
 QString SourcePath(const QString& relative) {
-    return QString::fromLocal8Bit(qgetenv("KX_SOURCE_DIR")) + "/" + relative;
+    QString root = QString::fromLocal8Bit(qgetenv("KX_SOURCE_DIR"));
+    if (root.isEmpty())
+        root = QStringLiteral(KX_TEST_SOURCE_DIR);
+    return root + "/" + relative;
 }
 
 namespace {
