@@ -31,6 +31,29 @@ QString OneLine(const QString& text) {
     return line.trimmed();
 }
 
+// Lines end at CR LF, LF or a lone CR; the file's first line break is the
+// one written back.
+QStringList SplitLines(const QString& text, QString& lineBreak) {
+    QStringList lines;
+    qsizetype start = 0;
+    bool firstBreak = true;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] != u'\n' && text[i] != u'\r')
+            continue;
+        const bool crlf = text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n';
+        if (firstBreak)
+            lineBreak = crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
+        firstBreak = false;
+        lines.append(text.mid(start, i - start));
+        if (crlf)
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        lines.append(text.mid(start));
+    return lines;
+}
+
 } // namespace
 
 TnvIniFile::TnvIniFile(const QString& fileName)
@@ -52,14 +75,7 @@ TnvIniFile TnvIniFile::FromText(const QString& text) {
 
 void TnvIniFile::Parse(const QString& text) {
     FSections.assign(1, Section{});
-    if (text.contains(u"\r\n"))
-        FLineBreak = QStringLiteral("\r\n");
-    QStringList lines = text.split(u'\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    for (QString& raw : lines) {
-        if (raw.endsWith(u'\r'))
-            raw.chop(1);
+    for (const QString& raw : SplitLines(text, FLineBreak)) {
         const QString trimmed = raw.trimmed();
         const qsizetype close = trimmed.indexOf(u']');
         if (trimmed.startsWith(u'[') && close > 0) {

@@ -1,0 +1,132 @@
+#include "NvErrorReport.h"
+#include "TnvError.h"
+#include "TnvMessageWindow.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct TMessage {
+    unsigned Code;
+    std::uintptr_t W;
+    std::intptr_t L;
+    bool operator==(const TMessage&) const = default;
+};
+
+// Serves the event loop until done() or the time runs out.
+template <typename Done>
+bool ProcessEventsUntil(Done done, int milliseconds = 10000) {
+    QDeadlineTimer deadline(milliseconds);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+// Captures what reaches the default error report while a test runs.
+class TReportCapture {
+public:
+    TReportCapture() {
+        nv::SetErrorReporter([this](const QString& message) { Reports.push_back(message); });
+    }
+    ~TReportCapture() { nv::SetErrorReporter(nullptr); }
+
+    std::vector<QString> Reports;
+};
+
+TEST(MessageWindow, HandlesMessagesFromAnotherThreadInPostingOrder) {
+    constexpr int kCount = 1000;
+    std::vector<TMessage> received;
+    bool onWindowThread = true;
+    TnvMessageWindow window([&](unsigned code, std::uintptr_t w, std::intptr_t l) {
+        onWindowThread = onWindowThread && QThread::currentThread() == window.thread();
+        received.push_back({code, w, l});
+    });
+
+    std::thread poster([&window] {
+        for (int i = 0; i < kCount; ++i)
+            window.Post(TnvMessageWindow::WM_USER + 1 + i % 4, static_cast<std::uintptr_t>(i), -i);
+    });
+    ASSERT_TRUE(ProcessEventsUntil([&] { return received.size() == kCount; }));
+    poster.join();
+
+    ASSERT_EQ(received.size(), static_cast<std::size_t>(kCount));
+    for (int i = 0; i < kCount; ++i)
+        ASSERT_EQ(received[i], (TMessage{TnvMessageWindow::WM_USER + 1 + i % 4,
+                                         static_cast<std::uintptr_t>(i), -i}));
+    EXPECT_TRUE(onWindowThread);
+}
+
+TEST(MessageWindow, ReportsAnExceptionAndGoesOnWithLaterMessages) {
+    TReportCapture capture;
+    std::vector<unsigned> handled;
+    TnvMessageWindow window([&](unsigned code, std::uintptr_t, std::intptr_t) {
+        handled.push_back(code);
+        if (code == 2)
+            throw TnvError("Wrong data type!");
+        if (code == 3)
+            throw 42;
+    });
+    for (unsigned code = 1; code <= 5; ++code)
+        window.Post(code, 0, 0);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return handled.size() == 5; }));
+
+    EXPECT_EQ(handled, (std::vector<unsigned>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(capture.Reports, (std::vector<QString>{"Wrong data type!", "Unknown error"}));
+}
+
+TEST(MessageWindow, DropsMessagesStillQueuedWhenDestroyed) {
+    int handled = 0;
+    auto window = std::make_unique<TnvMessageWindow>(
+        [&](unsigned, std::uintptr_t, std::intptr_t) { ++handled; });
+    window->Post(1, 0, 0);
+    window.reset();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(handled, 0);
+}
+
+TEST(MessageWindow, AcceptsAnEmptyHandler) {
+    TnvMessageWindow window(nullptr);
+    window.Post(1, 0, 0);
+    QCoreApplication::processEvents();
+    SUCCEED();
+}
+
+TEST(ErrorReport, ReportsTheCurrentExceptionsText) {
+    TReportCapture capture;
+    try {
+        throw std::runtime_error("boom");
+    } catch (...) {
+        nv::ReportCurrentException();
+    }
+    nv::ReportCurrentException(); // outside a catch block: a generic text, no crash
+    EXPECT_EQ(capture.Reports, (std::vector<QString>{"boom", "Unknown error"}));
+}
+
+TEST(ErrorReport, SurvivesAReporterThatRaises) {
+    nv::SetErrorReporter([](const QString&) { throw std::runtime_error("reporter failed"); });
+    EXPECT_NO_THROW(nv::ReportError("to standard error instead"));
+    nv::SetErrorReporter(nullptr);
+}
+
+TEST(ErrorReport, TakesReportsFromSeveralThreads) {
+    std::atomic<int> count{0};
+    nv::SetErrorReporter([&count](const QString&) { ++count; });
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([] {
+            for (int i = 0; i < 250; ++i)
+                nv::ReportError("x");
+        });
+    for (auto& thread : threads)
+        thread.join();
+    nv::SetErrorReporter(nullptr);
+    EXPECT_EQ(count.load(), 1000);
+}
+
+} // namespace
