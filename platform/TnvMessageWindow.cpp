@@ -7,23 +7,10 @@
 
 namespace {
 
-QEvent::Type MessageEventType() {
+QEvent::Type WakeEventType() {
     static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
     return type;
 }
-
-class TMessageEvent : public QEvent {
-public:
-    TMessageEvent(unsigned code, std::uintptr_t w, std::intptr_t l)
-        : QEvent(MessageEventType())
-        , Code(code)
-        , W(w)
-        , L(l) {}
-
-    const unsigned Code;
-    const std::uintptr_t W;
-    const std::intptr_t L;
-};
 
 } // namespace
 
@@ -32,21 +19,65 @@ TnvMessageWindow::TnvMessageWindow(THandler handler, QObject* parent)
     , FHandler(std::move(handler)) {}
 
 void TnvMessageWindow::Post(unsigned code, std::uintptr_t w, std::intptr_t l) {
-    // Posted events of one priority to one receiver are delivered in posting
-    // order, whatever thread posted them.
-    QCoreApplication::postEvent(this, new TMessageEvent(code, w, l));
+    QEvent* wake = nullptr;
+    {
+        const std::lock_guard lock(FMutex);
+        FQueue.push_back({code, w, l});
+        wake = NewWakeEvent();
+    }
+    if (wake)
+        QCoreApplication::postEvent(this, wake);
+}
+
+QEvent* TnvMessageWindow::NewWakeEvent() {
+    if (FWakeEvent)
+        return nullptr;
+    // Made under the lock, so the window thread, which takes the lock before
+    // it looks at an event, sees it complete.
+    FWakeEvent = new QEvent(WakeEventType());
+    return FWakeEvent;
 }
 
 bool TnvMessageWindow::event(QEvent* e) {
-    if (e->type() != MessageEventType())
-        return QObject::event(e);
-    const auto* message = static_cast<const TMessageEvent*>(e);
-    try {
-        if (FHandler)
-            FHandler(message->Code, message->W, message->L);
-    } catch (...) {
-        // An exception must never unwind through Qt's event loop.
-        nv::ReportCurrentException();
+    {
+        const std::lock_guard lock(FMutex);
+        if (e != FWakeEvent)
+            return QObject::event(e);
+        FWakeEvent = nullptr;
     }
+    HandleQueuedMessages();
     return true;
+}
+
+// Handles the messages queued so far (later ones come with their own
+// wake-up). While messages wait, a wake-up stays posted, so that a nested
+// event loop in a handler goes on with the next message, in order.
+void TnvMessageWindow::HandleQueuedMessages() {
+    std::size_t count = 0;
+    {
+        const std::lock_guard lock(FMutex);
+        count = FQueue.size();
+    }
+    for (; count > 0; --count) {
+        TMessage message{};
+        QEvent* wake = nullptr;
+        {
+            const std::lock_guard lock(FMutex);
+            if (FQueue.empty())
+                return;
+            message = FQueue.front();
+            FQueue.pop_front();
+            if (!FQueue.empty())
+                wake = NewWakeEvent();
+        }
+        if (wake)
+            QCoreApplication::postEvent(this, wake);
+        try {
+            if (FHandler)
+                FHandler(message.Code, message.W, message.L);
+        } catch (...) {
+            // An exception must never unwind through Qt's event loop.
+            nv::ReportCurrentException();
+        }
+    }
 }
