@@ -6,7 +6,8 @@
 namespace nv {
 
 // Decimal with an optional sign, or hexadecimal with a "$", "0x" or "0X"
-// prefix; leading blanks are skipped. Raises TnvConvertError
+// prefix; leading blanks are skipped, trailing ones are not. Hexadecimal is a
+// 32-bit pattern ("$FFFFFFFF" is -1). Raises TnvConvertError
 // "'<text>' is not a valid integer value" for anything else or on overflow.
 int StrToInt(const QString& text);
 

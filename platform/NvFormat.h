@@ -22,21 +22,34 @@ struct TFormatSettings {
     QString LongDateFormat{"dd mmmm yyyy"};
 };
 
+// The settings in force; never changed by this layer itself.
 const TFormatSettings& FormatSettings();
+// GUI thread, at start-up only (see above).
 void SetFormatSettings(const TFormatSettings& settings);
 
 // The float-format pattern: "0" digit always shown, "#" digit shown if
-// significant, the first "." places the decimal separator, a "," in the
-// integral part switches on thousands separators, quoted text is copied, E+ E-
-// e+ e- request scientific notation, and up to three ";"-separated sections
-// serve positive, negative and zero values. The value is rounded half away
-// from zero to the decimals shown, on the value taken to 15 significant digits.
-// An empty pattern gives FloatToStr. Written separators are the process-wide
-// ones. Never raises: a malformed pattern still gives some text.
+// significant, the first "." places the decimal separator (written only when
+// a decimal follows), a "," in the integral part switches on thousands
+// separators every three integral digits, text in '...' or "..." is copied,
+// E+ E- e+ e- request scientific notation (the "0"s after them give the
+// exponent's least digit count; "E-" writes only a negative sign), and up to
+// three ";"-separated sections serve positive, negative and zero values.
+// - A negative value formatted with its own section shows no minus sign unless
+//   the section has one; an empty negative or zero section falls back to the
+//   first, which writes the minus sign just before the first digit.
+// - A value that rounds to zero uses the zero section when there is one, and
+//   otherwise shows no minus sign.
+// - The value is rounded half away from zero to the decimals shown, on the
+//   value taken to 15 significant digits (0.15 with "0.0" gives "0.2").
+// - Integral digits beyond the pattern's are all shown. A section without
+//   digit placeholders shows only its text.
+// An empty pattern (or an empty section to use) gives FloatToStr. NaN and
+// infinities give "NAN", "INF", "-INF". Written separators are the
+// process-wide ones. Never raises: a malformed pattern still gives some text.
 QString FormatFloat(const QString& pattern, double value);
 
-// General format: at most 15 significant digits, no trailing zeros, scientific
-// notation when the exponent is beyond that.
+// General format: at most 15 significant digits, no trailing zeros; scientific
+// notation ("1.5E20", "1E-6") for values of 1E15 and above or below 0.00001.
 QString FloatToStr(double value);
 
 // The date-time pattern: d dd ddd dddd, m mm mmm mmmm, yy yyyy, h hh, n nn,
@@ -55,10 +68,10 @@ QString DateTimeToStr(TDateTime value);
 
 // Reads what DateTimeToStr writes (a short date, optionally followed by a time
 // with hours, minutes and optional seconds). Raises TnvConvertError
-// "'<text>' is not a valid date and time".
-// Also reads a time alone (on 30/12/1899), seconds with milliseconds
-// ("10:20:30.250") and an "am"/"pm" after the time; a year of one or two
-// digits is taken as 2000 + year. The date's order follows ShortDateFormat.
+// "'<text>' is not a valid date and time", also for an impossible date.
+// Also reads a time alone (on 30/12/1899), seconds with a fraction
+// ("10:20:30.25"), and "am"/"pm" after the time; a year of one or two digits
+// is taken as 2000 + year. The date's order follows ShortDateFormat.
 TDateTime StrToDateTime(const QString& text);
 bool TryStrToDateTime(const QString& text, TDateTime& value);
 

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "NvDateTime.h"
+
+#include <cstdint>
+#include <mutex>
+
+class TnvParDef;
+class TnvParValueSet;
+
+// A parameter's binding: its definition, its value set and the polling and
+// write-request state that the exchange thread works on.
+//
+// Threads: IsDue, GetCyclic and GetWriteRequest are for the exchange thread;
+// SetPeriod, SetCyclic and SetWriteRequest for the GUI thread; the getters
+// may be called from either. The state is guarded by the binding's lock, which
+// a value also takes around its buffer.
+class TnvParBind {
+public:
+    // Raises TnvError "TnvParBind: Bad identity specifier!" when def is
+    // missing or not Valid. Period 10, Countdown 0, not cyclic, no write
+    // request, TimeStamp now.
+    TnvParBind(TnvParValueSet* owner, const TnvParDef* def);
+    virtual ~TnvParBind() = default;
+    TnvParBind(const TnvParBind&) = delete;
+    TnvParBind& operator=(const TnvParBind&) = delete;
+
+    TnvParValueSet* GetOwner() const { return FOwner; }
+    const TnvParDef& GetParDef() const { return *FParDef; }
+
+    int GetPeriod() const;
+    int GetCountdown() const;
+    std::uint8_t GetCyclic() const;
+    bool GetWriteRequest() const;
+    nv::TDateTime GetTimeStamp() const;
+
+    // Period = n, Countdown = 0: due at the next pass, then every n passes.
+    void SetPeriod(int n);
+    // Once per pass for a cyclic value: counts Countdown down and answers
+    // true (restarting it at Period) when it reaches 0. Period 0 or 1: every
+    // pass.
+    bool IsDue();
+    // Countdown = 0, Period = Cyclic = n: SetCyclic(true) reads at every pass.
+    void SetCyclic(std::uint8_t n);
+    // On a cyclic value a raised request also delays the next read by a
+    // full Period; then WriteRequest = b.
+    void SetWriteRequest(bool b);
+
+protected:
+    void SetTimeStamp(nv::TDateTime stamp); // with FLock held
+    void ClearWriteRequest();
+
+    mutable std::mutex FLock;
+
+private:
+    TnvParValueSet* FOwner;
+    const TnvParDef* FParDef;
+    int FPeriod = 10;
+    int FCountdown = 0;
+    std::uint8_t FCyclic = 0;
+    bool FWriteRequest = false;
+    nv::TDateTime FTimeStamp;
+};

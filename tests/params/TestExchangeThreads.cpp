@@ -1,0 +1,76 @@
+#include "ParamsTestSupport.h"
+#include "TnvParDef.h"
+#include "TnvParValue.h"
+#include "TnvParValueSet.h"
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+// The exchange thread's side of a pass: read a due value from a "reply" and
+// post the result; write a requested value and post that.
+TEST(ExchangeThreads, AWorkerDeliversWhileTheGuiThreadReadsAndWrites) {
+    constexpr int kReplies = 2000;
+    TnvParDef def = MakeDef(TnvParDef::tpInt16);
+    def.FormatString = "0";
+    TnvParValueSet set;
+    ASSERT_TRUE(set.AddParBind(&def));
+    TnvParValue* value = set.FindValue(1);
+    value->SetCyclic(true);
+
+    int received = 0;
+    int written = 0;
+    int lastSeen = -1;
+    bool ordered = true;
+    value->OnReceive = [&](TnvParValue* v, bool) {
+        // The buffer may already hold a later reply; it never goes back.
+        const int now = v->GetValueUShort(0);
+        ordered = ordered && now >= lastSeen;
+        lastSeen = now;
+        ++received;
+    };
+    value->OnWritten = [&](TnvParValue*) {
+        ++written;
+    };
+
+    std::atomic<bool> stop{false};
+    std::thread worker([&] {
+        std::vector<std::uint8_t> out(static_cast<std::size_t>(value->GetSize()));
+        for (int reply = 1; reply <= kReplies; ++reply) {
+            if (value->GetWriteRequest()) {
+                value->CopyTo(out);
+                set.PostMessage(TnvParValueSet::kMsgWriteDone,
+                                reinterpret_cast<std::uintptr_t>(value), 0);
+            }
+            if (value->GetCyclic() && value->IsDue()) {
+                const std::vector<std::uint8_t> frame{1, 3, 2,
+                                                      static_cast<std::uint8_t>(reply >> 8),
+                                                      static_cast<std::uint8_t>(reply)};
+                const bool changed = value->LoadFromFrame(frame);
+                set.PostMessage(TnvParValueSet::kMsgReadDone,
+                                reinterpret_cast<std::uintptr_t>(value), changed ? 1 : 0);
+            }
+            if (set.GetSlaveAddress() < 0)
+                stop = true;
+        }
+    });
+
+    // Meanwhile the GUI thread keeps using the value as the windows do.
+    for (int k = 0; k < 200; ++k) {
+        value->GetValueNumText(0);
+        value->SetWriteRequest(k % 7 == 0);
+        value->SetCyclic(true);
+        set.SetSlaveAddress(k);
+        QCoreApplication::processEvents();
+    }
+    worker.join();
+    EXPECT_TRUE(PumpUntil([&] { return received == kReplies; }));
+    EXPECT_FALSE(stop);
+    EXPECT_TRUE(ordered);
+    EXPECT_EQ(value->GetValueUShort(0), kReplies);
+    EXPECT_EQ(set.GetUpdateState(), usOk);
+    EXPECT_GE(written, 0);
+}
+
+} // namespace
