@@ -14,6 +14,7 @@ Modes:
   short      answers function 3 with byte count 0
   late       answers request number --late-at (1-based) after --delay-ms,
              every other request at once
+--exception-at ADDR answers reads of that register with exception 02.
 Every request (slave, function, data; no CRC/MBAP) is appended as hex to --log.
 TCP replies carry the request's transaction id. Prints "READY <port>" when
 listening.
@@ -63,6 +64,9 @@ class Slave:
         if mode == "late" and self.count == self.args.late_at:
             time.sleep(self.args.delay_ms / 1000.0)
         slave, fc = pdu[0], pdu[1]
+        if self.args.exception_at is not None and fc == 0x03 and \
+                struct.unpack(">H", pdu[2:4])[0] == self.args.exception_at:
+            return bytes([slave, fc | 0x80, 0x02])
         if mode == "exception":
             return bytes([slave, fc | 0x80, 0x02])
         if fc == 0x03:
@@ -161,6 +165,7 @@ def main():
     p.add_argument("--delay-ms", type=int, default=150)
     p.add_argument("--size", type=int, default=0)
     p.add_argument("--ident")
+    p.add_argument("--exception-at", type=lambda t: int(t, 0))
     args = p.parse_args()
     slave = Slave(args)
     try:
