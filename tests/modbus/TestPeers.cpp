@@ -6,8 +6,12 @@
 #include <QFileInfo>
 #include <QThread>
 #include <arpa/inet.h>
+#include <csignal>
 #include <netinet/in.h>
+#include <poll.h>
+#include <spawn.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace kxtest {
@@ -41,31 +45,66 @@ int FreeTcpPort() {
     return ntohs(address.sin_port);
 }
 
-TPeer::TPeer(const QString& program, const QStringList& arguments) {
-    FProcess.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    FProcess.start(program, arguments);
+TSubprocess::TSubprocess(const QString& program, const QStringList& arguments) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        return;
+    std::vector<QByteArray> storage{program.toLocal8Bit()};
+    for (const QString& a : arguments)
+        storage.push_back(a.toLocal8Bit());
+    std::vector<char*> argv;
+    for (QByteArray& a : storage)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0)
+        FPid = pid;
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFds[1]);
+    FOutput = pipeFds[0];
+}
+
+TSubprocess::~TSubprocess() {
+    if (FPid > 0) {
+        kill(FPid, SIGKILL);
+        waitpid(FPid, nullptr, 0);
+    }
+    if (FOutput >= 0)
+        close(FOutput);
+}
+
+QString TSubprocess::ReadLine(int ms) {
+    QByteArray line;
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < 10000 && FProcess.state() != QProcess::NotRunning) {
-        if (!FProcess.canReadLine()) {
-            FProcess.waitForReadyRead(100);
-            continue;
-        }
-        const QString line = QString::fromLocal8Bit(FProcess.readLine()).trimmed();
-        if (line.startsWith("READY")) {
-            FPort = line.section(' ', 1, 1).toInt();
-            FReady = true;
-            return;
-        }
+    while (timer.elapsed() < ms) {
+        pollfd p{FOutput, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(ms - timer.elapsed())) <= 0)
+            break;
+        char c = 0;
+        if (read(FOutput, &c, 1) != 1)
+            break;
+        if (c == '\n')
+            return QString::fromLocal8Bit(line);
+        line += c;
+    }
+    return {};
+}
+
+TPeer::TPeer(const QString& program, const QStringList& arguments)
+    : FProcess(program, arguments) {
+    const QString line = FProcess.ReadLine(10000).trimmed();
+    if (line.startsWith("READY")) {
+        FPort = line.section(' ', 1, 1).toInt();
+        FReady = true;
     }
 }
 
-TPeer::~TPeer() {
-    if (FProcess.state() != QProcess::NotRunning) {
-        FProcess.kill();
-        FProcess.waitForFinished(5000);
-    }
-}
+TPeer::~TPeer() = default;
 
 std::unique_ptr<TPeer> TPeer::TcpSlave(const QStringList& options) {
     return std::make_unique<TPeer>(
@@ -117,10 +156,10 @@ std::unique_ptr<TPeer> TPeer::PymodbusRtu(const QString& device) {
     return peer;
 }
 
-TPtyPair::TPtyPair() {
-    FProcess.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    FProcess.start("socat",
-                   {"pty,raw,echo=0,link=" + LinkEnd(), "pty,raw,echo=0,link=" + PeerEnd()});
+TPtyPair::TPtyPair()
+    : FProcess(std::make_unique<TSubprocess>(
+          "/usr/bin/socat",
+          QStringList{"pty,raw,echo=0,link=" + LinkEnd(), "pty,raw,echo=0,link=" + PeerEnd()})) {
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < 5000) {
@@ -132,10 +171,7 @@ TPtyPair::TPtyPair() {
     }
 }
 
-TPtyPair::~TPtyPair() {
-    FProcess.kill();
-    FProcess.waitForFinished(5000);
-}
+TPtyPair::~TPtyPair() = default;
 
 TConfigHome::TConfigHome()
     : FOldHome(qgetenv("XDG_CONFIG_HOME"))

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QMap>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -16,6 +15,25 @@ QString SourcePath(const QString& relative);
 
 // A TCP port that was free a moment ago.
 int FreeTcpPort();
+
+// A child process, ended by its pid when the object goes. Started with
+// posix_spawn rather than QProcess: ThreadSanitizer loses track of the
+// parent's locks after QProcess's vfork-style start.
+class TSubprocess {
+public:
+    TSubprocess(const QString& program, const QStringList& arguments);
+    ~TSubprocess();
+    TSubprocess(const TSubprocess&) = delete;
+    TSubprocess& operator=(const TSubprocess&) = delete;
+    bool Running() const { return FPid > 0; }
+    // The next line of the child's standard output, or a null string when
+    // none comes within ms.
+    QString ReadLine(int ms);
+
+private:
+    int FPid = -1;
+    int FOutput = -1;
+};
 
 // A subprocess that prints "READY [port]" once it serves.
 class TPeer {
@@ -34,7 +52,7 @@ public:
     static std::unique_ptr<TPeer> PymodbusRtu(const QString& device);
 
 private:
-    QProcess FProcess;
+    TSubprocess FProcess;
     bool FReady = false;
     int FPort = 0;
 };
@@ -50,7 +68,7 @@ public:
 
 private:
     QTemporaryDir FDir;
-    QProcess FProcess;
+    std::unique_ptr<TSubprocess> FProcess;
     bool FReady = false;
 };
 

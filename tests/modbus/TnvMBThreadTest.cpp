@@ -69,19 +69,21 @@ TEST_P(TnvMBThreadLink, FramesCarryQuantityOneAndTheSlavesLowByte) {
 }
 
 TEST_P(TnvMBThreadLink, SilentPeerCostsRetriesPlusOneExchangesForTheFirstValueOnly) {
-    // 3 x 20 ms of exchanges leave a 40 ms pause before the next cycle.
     StartPeer({"--mode", "silent"}, 20, 2);
     for (uint32_t i = 1; i <= 3; ++i)
         Value(i)->SetCyclic(true);
     ASSERT_TRUE(Thread->Start());
     Thread->AddValueSet(&Set);
-    for (size_t cycle = 1; cycle <= 2; ++cycle) {
-        ASSERT_TRUE(PumpUntil([&] { return Events.Failed.size() == cycle; }));
-        const QStringList sent = kxtest::LoggedRequests(Log);
-        EXPECT_EQ(sent.size(), static_cast<qsizetype>(3 * cycle)) << sent.join(" | ").toStdString();
-        EXPECT_EQ(sent.count("01 03 00 10 00 01"), sent.size()); // only the first value
-    }
-    EXPECT_EQ(Events.Failed.front(), std::make_pair(1u, int(TModbusSrv::kTimeout)));
+    ASSERT_TRUE(PumpUntil([&] { return Events.Failed.size() >= 2; }));
+    Thread.reset(); // may cut the last cycle's retries short
+    Pump(50);
+    const QStringList sent = kxtest::LoggedRequests(Log);
+    EXPECT_GE(sent.size(), 6);
+    EXPECT_EQ(sent.count("01 03 00 10 00 01"), sent.size()); // only the first value
+    // One failure per cycle, each after three exchanges (the last perhaps fewer).
+    EXPECT_EQ(static_cast<qsizetype>(Events.Failed.size()), (sent.size() + 2) / 3);
+    for (const auto& failure : Events.Failed)
+        EXPECT_EQ(failure, std::make_pair(1u, int(TModbusSrv::kTimeout)));
     EXPECT_TRUE(Events.Received.empty());
     EXPECT_EQ(Set.GetUpdateState(), usError);
 }
