@@ -19,7 +19,7 @@ public:
 
 protected:
     bool event(QEvent* e) override {
-        if (e->type() != kServeEvent)
+        if (!FOwner.TakeWakeEvent(e))
             return QObject::event(e);
         FOwner.ServePending();
         return true;
@@ -47,8 +47,21 @@ void TnvSynchronizer::Synchronize(const std::function<void()>& call) {
     std::unique_lock lock(FLock);
     FQueue.push_back(entry);
     FChanged.notify_all();
-    QCoreApplication::postEvent(FReceiver.get(), new QEvent(kServeEvent));
+    if (!FWakeEvent) {
+        // Made under the lock, which the GUI thread takes before it looks at
+        // the event: Qt's own queue is invisible to ThreadSanitizer.
+        FWakeEvent = new QEvent(kServeEvent);
+        QCoreApplication::postEvent(FReceiver.get(), FWakeEvent);
+    }
     FChanged.wait(lock, [&] { return entry->Done; });
+}
+
+bool TnvSynchronizer::TakeWakeEvent(const QEvent* e) {
+    std::lock_guard lock(FLock);
+    if (e != FWakeEvent)
+        return false;
+    FWakeEvent = nullptr;
+    return true;
 }
 
 void TnvSynchronizer::RunCall(TCall& call) {

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+class QEvent;
 class QObject;
 
 // The blocking hand-off from a worker thread to the GUI thread: Synchronize
@@ -39,6 +40,10 @@ public:
     // Any thread: makes ServeUntil ask its condition again.
     void Wake();
 
+    // GUI thread: whether e is the pending wake-up event (which it then no
+    // longer is). For the receiving object.
+    bool TakeWakeEvent(const QEvent* e);
+
 private:
     struct TCall {
         std::function<void()> Call;
@@ -51,5 +56,6 @@ private:
     std::condition_variable FChanged; // a call queued or done, or Wake
     std::deque<std::shared_ptr<TCall>> FQueue;
     bool FWoken = false;
+    QEvent* FWakeEvent = nullptr;       // posted and not yet delivered
     std::unique_ptr<QObject> FReceiver; // makes the GUI event loop serve the queue
 };

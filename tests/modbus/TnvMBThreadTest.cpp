@@ -154,6 +154,20 @@ TEST_P(TnvMBThreadLink, AddingTwiceKeepsOneSubscription) {
     EXPECT_EQ(static_cast<qsizetype>(received), before);
 }
 
+TEST_P(TnvMBThreadLink, RemovingASetWaitsForOneExchangeAtMost) {
+    StartPeer({"--every-ms", "60"}, 500);
+    for (uint32_t i = 1; i <= 4; ++i)
+        Value(i)->SetCyclic(true);
+    ASSERT_TRUE(Thread->Start());
+    Thread->AddValueSet(&Set);
+    ASSERT_TRUE(PumpUntil([&] { return !Events.Received.empty(); }));
+    QElapsedTimer clock;
+    clock.start();
+    Thread->RemoveValueSet(&Set); // a whole pass would take 4 x 60 ms
+    EXPECT_LT(clock.elapsed(), 150);
+    EXPECT_EQ(Set.GetUpdateState(), usIdle);
+}
+
 TEST_P(TnvMBThreadLink, DeviceInfoCompletesOnTheGuiThread) {
     StartPeer({"--ident", "000002d0410000cf0000"});
     TnvMBDeviceInfo info(1);

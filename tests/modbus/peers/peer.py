@@ -14,6 +14,7 @@ Modes:
   short      answers function 3 with byte count 0
   late       answers request number --late-at (1-based) after --delay-ms,
              every other request at once
+--every-ms MS delays every reply by MS.
 --exception-at ADDR answers reads of that register with exception 02.
 Every request (slave, function, data; no CRC/MBAP) is appended as hex to --log.
 TCP replies carry the request's transaction id. Prints "READY <port>" when
@@ -61,6 +62,8 @@ class Slave:
         mode = self.args.mode
         if mode == "silent":
             return None
+        if self.args.every_ms:
+            time.sleep(self.args.every_ms / 1000.0)
         if mode == "late" and self.count == self.args.late_at:
             time.sleep(self.args.delay_ms / 1000.0)
         slave, fc = pdu[0], pdu[1]
@@ -165,6 +168,7 @@ def main():
     p.add_argument("--delay-ms", type=int, default=150)
     p.add_argument("--size", type=int, default=0)
     p.add_argument("--ident")
+    p.add_argument("--every-ms", type=int, default=0)
     p.add_argument("--exception-at", type=lambda t: int(t, 0))
     args = p.parse_args()
     slave = Slave(args)
