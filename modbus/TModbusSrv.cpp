@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <fcntl.h>
 #include <modbus.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -171,6 +172,8 @@ bool TModbusSrv::ConnectRtu() {
         CloseConnection();
         return false;
     }
+    // Reads never block: every wait is a poll with its deadline.
+    fcntl(Fd(), F_SETFL, fcntl(Fd(), F_GETFL) | O_NONBLOCK);
     if (FTxMode == 1 && modbus_rtu_set_serial_mode(FContext, MODBUS_RTU_RS485) != 0) {
         FErrorText = QStringLiteral("%1: RS-485 mode: %2").arg(device, ErrnoText());
         CloseConnection();
@@ -429,24 +432,30 @@ bool TModbusSrv::WriteAll(const uint8_t* data, size_t size) {
 }
 
 int TModbusSrv::ReadSome(uint8_t* out, size_t size, TClock::time_point deadline) {
+    // Read first and wait only when nothing is there: most replies arrive
+    // whole, so the rest of a frame costs no poll. A serial port answers an
+    // empty read with 0 (VMIN 0), a closed TCP connection too; after a poll
+    // that said "ready", 0 means the other end is gone.
+    bool ready = false;
     for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - TClock::now());
-        pollfd p{Fd(), POLLIN, 0};
-        const int ready = poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 0)));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready < 0)
-            return -1;
-        if (ready == 0)
-            return 0;
-        const ssize_t n = FConnType == 2 ? recv(Fd(), out, size, 0) : read(Fd(), out, size);
+        const ssize_t n =
+            FConnType == 2 ? recv(Fd(), out, size, MSG_DONTWAIT) : read(Fd(), out, size);
         if (n > 0)
             return static_cast<int>(n);
-        if (n == 0) {
-            errno = ECONNRESET; // the peer closed the connection
+        const bool empty = n < 0 ? (errno == EAGAIN || errno == EWOULDBLOCK) : FConnType == 1;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (!empty || (ready && n == 0)) {
+            errno = n < 0 ? errno : ECONNRESET;
             return -1;
         }
-        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - TClock::now());
+        pollfd p{Fd(), POLLIN, 0};
+        const int polled = poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 0)));
+        if (polled < 0 && errno != EINTR)
             return -1;
+        if (polled == 0)
+            return 0;
+        ready = polled > 0;
     }
 }
