@@ -37,7 +37,18 @@ function(kx_add_test name)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;KX_SOURCE_DIR=${PROJECT_SOURCE_DIR};KX_BINARY_DIR=${PROJECT_BINARY_DIR}" ${ARG_PROPERTIES})
+    TEST_LIST ${name}_TESTS
+    PROPERTIES ${ARG_PROPERTIES})
+  # The environment is a list-valued property, which the discovery's PROPERTIES
+  # would split into separate arguments; a CTest include file that runs after
+  # the discovery sets it on every discovered test instead.
+  set(env_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_env.cmake)
+  file(WRITE ${env_file}
+    "if(${name}_TESTS)\n"
+    "  set_tests_properties(\${${name}_TESTS} PROPERTIES ENVIRONMENT\n"
+    "    \"QT_QPA_PLATFORM=offscreen;KX_SOURCE_DIR=${PROJECT_SOURCE_DIR};KX_BINARY_DIR=${PROJECT_BINARY_DIR}\")\n"
+    "endif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${env_file})
 endfunction()
 
 # kx_add_bench(name SOURCES... LINKS...): a Google Benchmark binary (not run by CI).

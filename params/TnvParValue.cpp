@@ -161,12 +161,15 @@ bool TnvParValue::SetValueString(const QString& text) {
 
 bool TnvParValue::LoadFromFrame(std::span<const std::uint8_t> frame) {
     constexpr std::size_t kDataOffset = 3; // slave address, function code, byte count
-    const std::lock_guard lock(FLock);
+    // The buffer's size never changes after construction, so it is read
+    // without the lock; the clock is read outside it too, as it is slow.
     if (FBuffer.empty() || frame.size() < kDataOffset + FBuffer.size())
         return false;
-    SetTimeStamp(nv::Now());
-    FStatus = stReceived;
+    const nv::TDateTime stamp = nv::Now();
     const Bytes data = frame.subspan(kDataOffset, FBuffer.size());
+    const std::lock_guard lock(FLock);
+    SetTimeStamp(stamp);
+    FStatus = stReceived;
     if (std::equal(data.begin(), data.end(), FBuffer.begin()))
         return false;
     std::copy(data.begin(), data.end(), FBuffer.begin());

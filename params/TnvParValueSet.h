@@ -72,7 +72,8 @@ public:
     bool AddParBindsFromIdxList(TnvParDefSet* defs, const QString& list);
     // Creates and appends the value of def and fires OnAddParValue. True
     // without creating anything if its index already has a value; false for
-    // a missing or invalid definition.
+    // a missing or invalid definition. def must outlive the value (a
+    // definition set keeps its definitions until it is destroyed).
     bool AddParBind(const TnvParDef* def);
     // Removes the value of index, fires OnDeleteParBind, destroys it. False if
     // there is none.

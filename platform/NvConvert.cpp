@@ -64,6 +64,59 @@ bool ParseInteger(const QString& text, int& value) {
     return true;
 }
 
+bool IsAsciiDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
+bool IsSign(QChar c) {
+    return c == u'+' || c == u'-';
+}
+
+// "INF", "-INF", "NAN" in any case, as FormatFloat writes them.
+bool ReadNonFinite(const QString& text, double& value) {
+    const bool negative = text.startsWith(u'-');
+    const QStringView word = QStringView(text).mid(!text.isEmpty() && IsSign(text[0]) ? 1 : 0);
+    if (word.compare(u"NAN", Qt::CaseInsensitive) == 0)
+        value = std::numeric_limits<double>::quiet_NaN();
+    else if (word.compare(u"INF", Qt::CaseInsensitive) == 0)
+        value = negative ? -std::numeric_limits<double>::infinity()
+                         : std::numeric_limits<double>::infinity();
+    else
+        return false;
+    return true;
+}
+
+// Checks [sign] digits [separator digits] [e [sign] digits] with at least one
+// mantissa digit, and writes it with "." as the decimal point.
+bool ToCNumber(const QString& text, QChar separator, QString& plain) {
+    qsizetype pos = 0;
+    const qsizetype size = text.size();
+    auto takeDigits = [&] {
+        const qsizetype start = pos;
+        while (pos < size && IsAsciiDigit(text[pos]))
+            plain += text[pos++];
+        return pos - start;
+    };
+    if (pos < size && IsSign(text[pos]))
+        plain += text[pos++];
+    qsizetype digits = takeDigits();
+    if (pos < size && text[pos] == separator) {
+        ++pos;
+        plain += u'.';
+        digits += takeDigits();
+    }
+    if (digits == 0)
+        return false;
+    if (pos < size && (text[pos] == u'e' || text[pos] == u'E')) {
+        plain += text[pos++];
+        if (pos < size && IsSign(text[pos]))
+            plain += text[pos++];
+        if (takeDigits() == 0)
+            return false;
+    }
+    return pos == size;
+}
+
 } // namespace
 
 int StrToInt(const QString& text) {
@@ -79,57 +132,10 @@ bool TryStrToInt(const QString& text, int& value) {
 
 bool TryStrToFloat(const QString& text, double& value) {
     const QString trimmed = text.trimmed();
-    const QChar separator = FormatSettings().DecimalSeparator;
-    QString plain;
-    plain.reserve(trimmed.size());
-    qsizetype pos = 0;
-    const qsizetype size = trimmed.size();
-    auto take = [&](auto accept) {
-        qsizetype count = 0;
-        while (pos < size && accept(trimmed[pos])) {
-            plain += trimmed[pos++];
-            ++count;
-        }
-        return count;
-    };
-    auto isDigit = [](QChar c) {
-        return c >= u'0' && c <= u'9';
-    };
-    auto isSign = [](QChar c) {
-        return c == u'+' || c == u'-';
-    };
-
-    const QString upper = trimmed.toUpper();
-    const QString unsignedUpper =
-        upper.startsWith(u'-') || upper.startsWith(u'+') ? upper.mid(1) : upper;
-    if (unsignedUpper == u"INF" || unsignedUpper == u"NAN") {
-        const bool negative = upper.startsWith(u'-');
-        if (unsignedUpper == u"NAN")
-            value = std::numeric_limits<double>::quiet_NaN();
-        else
-            value = negative ? -std::numeric_limits<double>::infinity()
-                             : std::numeric_limits<double>::infinity();
+    if (ReadNonFinite(trimmed, value))
         return true;
-    }
-
-    if (pos < size && isSign(trimmed[pos]))
-        plain += trimmed[pos++];
-    qsizetype digits = take(isDigit);
-    if (pos < size && trimmed[pos] == separator) {
-        ++pos;
-        plain += u'.';
-        digits += take(isDigit);
-    }
-    if (digits == 0)
-        return false;
-    if (pos < size && (trimmed[pos] == u'e' || trimmed[pos] == u'E')) {
-        plain += trimmed[pos++];
-        if (pos < size && isSign(trimmed[pos]))
-            plain += trimmed[pos++];
-        if (take(isDigit) == 0)
-            return false;
-    }
-    if (pos != size)
+    QString plain;
+    if (!ToCNumber(trimmed, FormatSettings().DecimalSeparator, plain))
         return false;
     bool ok = false;
     const double result = QLocale::c().toDouble(plain, &ok);

@@ -39,12 +39,16 @@ QEvent* TnvMessageWindow::NewWakeEvent() {
 }
 
 bool TnvMessageWindow::event(QEvent* e) {
+    bool wake = false;
     {
         const std::lock_guard lock(FMutex);
-        if (e != FWakeEvent)
-            return QObject::event(e);
-        FWakeEvent = nullptr;
+        wake = e == FWakeEvent;
+        if (wake)
+            FWakeEvent = nullptr;
     }
+    // Other events run outside the lock: they may post, or delete the window.
+    if (!wake)
+        return QObject::event(e);
     HandleQueuedMessages();
     return true;
 }

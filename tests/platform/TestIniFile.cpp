@@ -90,6 +90,12 @@ TEST(IniFile, TrimsValuesAndKeepsEverythingAfterTheEqualsSign) {
     EXPECT_EQ(ini.ReadString("Par-1", "Missing", "def"), "def");
 }
 
+TEST(IniFile, ReadsBlanksAroundHeadersAndEqualsSignsInValues) {
+    const auto ini = TnvIniFile::FromText("  [ Par-7 ]  \nMask = a=b \n =orphan\n");
+    EXPECT_EQ(ini.ReadString("Par-7", "Mask", ""), "a=b");
+    EXPECT_EQ(ini.ReadSection("Par-7"), QStringList({"Mask"}));
+}
+
 TEST(IniFile, TakesTheFirstOfDuplicateKeys) {
     EXPECT_EQ(TnvIniFile::FromText(kSample).ReadInteger("Par-1", "Type", 0), 3);
 }
