@@ -190,11 +190,16 @@ void TnvMBThread::DisconnectServer() {
 }
 
 void TnvMBThread::ServeUserFunc() {
-    std::lock_guard lock(FUserFuncsLock);
-    if (FUserFuncs.empty())
-        return;
-    TnvMBUserFunc* request = FUserFuncs.front();
-    FUserFuncs.pop_front();
+    TnvMBUserFunc* request = nullptr;
+    {
+        std::lock_guard lock(FUserFuncsLock);
+        if (FUserFuncs.empty())
+            return;
+        request = FUserFuncs.front();
+        FUserFuncs.pop_front();
+    }
+    // The request has left the queue: the exchange runs without the lock, so
+    // a GUI thread queuing another request never waits for a time-out.
     const int32_t result = SetLastError(request->Exchange(*FServer));
     if (result == 0)
         request->PostMessage(TnvMBUserFunc::kResponse, 0, 0);
