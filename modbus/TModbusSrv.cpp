@@ -357,10 +357,11 @@ int32_t TModbusSrv::TxRxTcp(const std::vector<uint8_t>& query, std::vector<uint8
 
 int32_t TModbusSrv::ReceiveTcp(uint16_t transaction, std::vector<uint8_t>& response) {
     const auto deadline = TClock::now() + std::chrono::milliseconds(FTimeout);
-    auto readExactly = [&](uint8_t* out, size_t size) {
+    // The header is waited for; the rest of a frame is usually there already.
+    auto readExactly = [&](uint8_t* out, size_t size, bool waitFirst) {
         size_t got = 0;
         while (got < size) {
-            const int n = ReadSome(out + got, size - got, deadline);
+            const int n = ReadSome(out + got, size - got, deadline, waitFirst && got == 0);
             if (n <= 0)
                 return n;
             got += static_cast<size_t>(n);
@@ -369,14 +370,14 @@ int32_t TModbusSrv::ReceiveTcp(uint16_t transaction, std::vector<uint8_t>& respo
     };
     for (;;) {
         std::array<uint8_t, kMbapHeader + 255> frame{};
-        int n = readExactly(frame.data(), kMbapHeader);
+        int n = readExactly(frame.data(), kMbapHeader, true);
         const size_t length = (size_t{frame[4]} << 8) | frame[5];
         if (n > 0 && (length < 2 || length > 254)) {
             DiscardInput(0ms, Silence()); // the stream lost its framing
             return Fail(kInvalidReply, QStringLiteral("bad MBAP header"));
         }
         if (n > 0)
-            n = readExactly(frame.data() + kMbapHeader, length - 1);
+            n = readExactly(frame.data() + kMbapHeader, length - 1, false);
         if (n < 0)
             return Fail(kReadError, QStringLiteral("read error: %1").arg(ErrnoText()));
         if (n == 0)
@@ -431,12 +432,17 @@ bool TModbusSrv::WriteAll(const uint8_t* data, size_t size) {
     return true;
 }
 
-int TModbusSrv::ReadSome(uint8_t* out, size_t size, TClock::time_point deadline) {
-    // Read first and wait only when nothing is there: most replies arrive
-    // whole, so the rest of a frame costs no poll. A serial port answers an
+int TModbusSrv::ReadSome(uint8_t* out, size_t size, TClock::time_point deadline, bool waitFirst) {
+    // The rest of a frame is read without waiting first: replies mostly
+    // arrive whole, so it costs no poll. A serial port answers an
     // empty read with 0 (VMIN 0), a closed TCP connection too; after a poll
     // that said "ready", 0 means the other end is gone.
     bool ready = false;
+    if (waitFirst) {
+        if (const int polled = PollInput(deadline); polled <= 0)
+            return polled;
+        ready = true;
+    }
     for (;;) {
         const ssize_t n =
             FConnType == 2 ? recv(Fd(), out, size, MSG_DONTWAIT) : read(Fd(), out, size);
@@ -449,13 +455,19 @@ int TModbusSrv::ReadSome(uint8_t* out, size_t size, TClock::time_point deadline)
             errno = n < 0 ? errno : ECONNRESET;
             return -1;
         }
+        const int polled = PollInput(deadline);
+        if (polled <= 0)
+            return polled;
+        ready = true;
+    }
+}
+
+int TModbusSrv::PollInput(TClock::time_point deadline) {
+    for (;;) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - TClock::now());
         pollfd p{Fd(), POLLIN, 0};
         const int polled = poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 0)));
-        if (polled < 0 && errno != EINTR)
-            return -1;
-        if (polled == 0)
-            return 0;
-        ready = polled > 0;
+        if (polled >= 0 || errno != EINTR)
+            return polled < 0 ? -1 : polled;
     }
 }

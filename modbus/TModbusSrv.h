@@ -109,8 +109,11 @@ private:
     int32_t ReceiveTcp(uint16_t transaction, std::vector<uint8_t>& response);
     void DiscardInput(std::chrono::milliseconds quietFor, std::chrono::milliseconds limit);
     bool WriteAll(const uint8_t* data, size_t size);
-    // Reads what arrives before deadline into out; 0 on time-out, -1 on error.
-    int ReadSome(uint8_t* out, size_t size, TClock::time_point deadline);
+    // Reads what arrives before deadline into out (waiting before the first
+    // try when waitFirst); 0 on time-out, -1 on error.
+    int ReadSome(uint8_t* out, size_t size, TClock::time_point deadline, bool waitFirst = false);
+    // Waits for input until deadline: 1 ready, 0 time-out, -1 error.
+    int PollInput(TClock::time_point deadline);
     std::chrono::milliseconds Silence() const;
     int Fd() const;
     int32_t Fail(int32_t code, const QString& text);
