@@ -1,0 +1,22 @@
+#pragma once
+
+#include "TnvSimParameter.h"
+
+#include <QString>
+#include <vector>
+
+class TnvIniFile;
+
+// Reads the register map of the simulated drive from a parameter definitions
+// file: every "Par-N" section except the parameters of the "Local" category,
+// which never go on the wire.
+class TnvSimDefinitions {
+public:
+    // Raises TnvError naming the file when it is missing or holds no parameter,
+    // and TnvConvertError for a malformed index list in "Categories".
+    static std::vector<TnvSimParameter> Load(const QString& fileName);
+    static std::vector<TnvSimParameter> FromIni(const TnvIniFile& ini);
+
+    // Parses an index list such as "1/50,60,70/72" (ranges inclusive).
+    static std::vector<uint32_t> ParseIndexList(const QString& list);
+};

@@ -1,0 +1,458 @@
+#include "TnvSimDrive.h"
+
+#include "TnvSimRegisterStore.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Parameter indices the drive gives a meaning to.
+enum : uint32_t {
+    pSlave = 0,
+    pHwInputs = 1,
+    pFaults = 2,
+    pStatus = 3,
+    pMainVoltage = 4,
+    pNomCurrent = 5,
+    pMaxCurrent = 6,
+    pMaxTime = 7,
+    pStartVolt = 8,
+    pBoostVolt = 9,
+    pBaseVolt = 10,
+    pBoostFreq = 11,
+    pBaseFreq = 12,
+    pMinFreq = 13,
+    pMaxFreq = 14,
+    pSetpoint = 15,
+    pAccel = 16,
+    pDecel = 17,
+    pControl = 18,
+    pPwm = 19,
+    pDriveVolt = 20,
+    pAnalogRef = 21,
+    pDcBus = 22,
+    pCurrent = 23,
+    pFrequency = 24,
+    pVoltage = 25,
+    pPrevFaults = 26,
+    pSwInputs = 27,
+    pKeepAlive = 29,
+    pSizeCode = 49,
+    pScopeDcBus = 1000,
+    pScopeCurrent = 1001,
+    pScopeFrequency = 1002,
+    pScopeVoltage = 1003,
+};
+
+// Control mode bits (index 18).
+constexpr uint16_t kBrakeRamp = 1 << 0;
+constexpr uint16_t kSetpointModbus = 1 << 1;
+constexpr uint16_t kCommandsModbus = 1 << 2;
+constexpr uint16_t kEnableDirection = 1 << 3;
+constexpr uint16_t kEnableEdge = 1 << 4;
+constexpr uint16_t kResetEdge = 1 << 5;
+
+// Status bits (index 3).
+constexpr uint16_t kStRunning = 1 << 0;
+constexpr uint16_t kStReverse = 1 << 1;
+constexpr uint16_t kStAtSetpoint = 1 << 2;
+constexpr uint16_t kStAccelerating = 1 << 3;
+constexpr uint16_t kStDecelerating = 1 << 4;
+constexpr uint16_t kStFault = 1 << 5;
+
+constexpr double kSqrt2 = 1.4142135623730951;
+constexpr double kUnderVoltageRatio = 0.75;
+constexpr double kSupplyDropPerAmp = 0.5;    // V of DC bus per A of output current
+constexpr double kRegenPerHzPerSecond = 0.6; // V of DC bus per Hz/s of braking
+constexpr double kMagnetising = 0.3;         // share of the nominal current at rated flux
+constexpr double kLoadAtBase = 0.8;          // share of the nominal current at base frequency
+constexpr double kAccelCurrent = 0.5; // share of the nominal current per (base frequency / s)
+
+unsigned VoltageClass(uint16_t size) {
+    return size & 0xF;
+}
+unsigned CurrentClass(uint16_t size) {
+    return (size >> 4) & 0xF;
+}
+unsigned FrequencyClass(uint16_t size) {
+    return (size >> 8) & 0xF;
+}
+
+} // namespace
+
+TnvSimDrive::TnvSimDrive(TnvSimRegisterStore& store, uint16_t sizeCode, uint64_t seed)
+    : FStore(store)
+    , FSizeCode(sizeCode)
+    , FRandom(seed) {}
+
+double TnvSimDrive::MaxVoltage() const {
+    switch (VoltageClass(FSizeCode)) {
+    case 0:
+        return 460.0;
+    case 1:
+        return 240.0;
+    default:
+        return 0.0;
+    }
+}
+
+double TnvSimDrive::MainsVoltage() const {
+    return VoltageClass(FSizeCode) == 1 ? 230.0 : 400.0;
+}
+
+double TnvSimDrive::NominalCurrent() const {
+    const unsigned c = CurrentClass(FSizeCode);
+    return c == 0 ? 8.0 : c == 1 ? 16.0 : 0.0;
+}
+
+double TnvSimDrive::MaxCurrent() const {
+    const unsigned c = CurrentClass(FSizeCode);
+    return c == 0 ? 12.0 : c == 1 ? 25.0 : 0.0;
+}
+
+double TnvSimDrive::MaxFrequency() const {
+    const unsigned c = FrequencyClass(FSizeCode);
+    return c == 0 ? 128.0 : c == 1 ? 400.0 : 0.0;
+}
+
+double TnvSimDrive::BrakeLevel() const {
+    return FStore.Physical(pDriveVolt) <= 300.0 ? 400.0 : 670.0;
+}
+
+double TnvSimDrive::DcNominal() const {
+    return MainsVoltage() * kSqrt2;
+}
+
+void TnvSimDrive::LoadFactoryDefaults(uint8_t slaveAddress) {
+    const double mains = MainsVoltage();
+    const auto set = [this](uint32_t index, double value) {
+        FStore.SetPhysical(index, value);
+        if (const auto* par = FStore.Find(index); par && par->StoredIndex)
+            FStore.SetWords(*par->StoredIndex, FStore.Words(index));
+    };
+    set(pSlave, slaveAddress);
+    set(pMainVoltage, mains);
+    set(pNomCurrent, NominalCurrent());
+    set(pMaxCurrent, MaxCurrent());
+    set(pMaxTime, 2);
+    set(pStartVolt, std::round(mains * 0.02));
+    set(pBoostVolt, std::round(mains * 0.12));
+    set(pBaseVolt, mains);
+    set(pBoostFreq, 5.0);
+    set(pBaseFreq, 50.0);
+    set(pMinFreq, 0.0);
+    set(pMaxFreq, std::min(100.0, MaxFrequency()));
+    set(pSetpoint, 50.0);
+    set(pAccel, 5.0);
+    set(pDecel, 5.0);
+    set(pControl, kBrakeRamp | kSetpointModbus | kCommandsModbus);
+    set(pPwm, 0);
+    set(pSwInputs, 0);
+    set(pHwInputs, 0);
+    set(pAnalogRef, 0.5);
+    set(pKeepAlive, 0);
+}
+
+void TnvSimDrive::PowerUp() {
+    for (const auto& par : FStore.Parameters())
+        if (par.StoredIndex)
+            FStore.SetWords(par.Index, FStore.Words(*par.StoredIndex));
+    FStore.SetPhysical(pDriveVolt, MaxVoltage());
+    FStore.SetWord(pSizeCode, FSizeCode);
+    FRunning = FStopping = false;
+    FFrequency = FRate = FVoltage = FCurrent = FOverCurrentTime = 0.0;
+    FDcBus = DcNominal();
+    FFaults = FPreviousFaults = 0;
+    FKeepAliveAt = FNow;
+    // An input that is already high at power-up is no rising edge.
+    const uint16_t control = FStore.Word(pControl);
+    FInputs = FStore.Word(control & kCommandsModbus ? pSwInputs : pHwInputs);
+    EvaluateCommands();
+    Publish();
+}
+
+void TnvSimDrive::Advance(std::chrono::microseconds dt) {
+    if (dt.count() <= 0) {
+        EvaluateCommands();
+        Publish();
+        return;
+    }
+    while (dt.count() > 0) {
+        const auto step = std::min(dt, kMaxStep);
+        FNow += step;
+        dt -= step;
+        Step(std::chrono::duration<double>(step).count());
+    }
+}
+
+void TnvSimDrive::ParameterWritten(uint32_t index) {
+    if (index == pKeepAlive)
+        FKeepAliveAt = FNow;
+    if (index == pControl || index == pSwInputs || index == pHwInputs)
+        EvaluateCommands();
+    Publish();
+}
+
+void TnvSimDrive::Step(double dt) {
+    EvaluateCommands();
+    const double target = FRunning && !FStopping ? FDirection * Setpoint() : 0.0;
+    MoveFrequency(target, dt);
+    if (FStopping && FFrequency == 0.0) {
+        FRunning = false;
+        FStopping = false;
+    }
+    UpdateElectrics(dt);
+    if (FRunning)
+        CheckRunningFaults(dt);
+    Publish();
+}
+
+double TnvSimDrive::Setpoint() const {
+    const double fMin = FStore.Physical(pMinFreq);
+    const double fMax = FStore.Physical(pMaxFreq);
+    double setpoint;
+    if (FStore.Word(pControl) & kSetpointModbus)
+        setpoint = FStore.Physical(pSetpoint);
+    else
+        setpoint = fMin + std::clamp(FStore.Physical(pAnalogRef), 0.0, 1.0) * (fMax - fMin);
+    return std::max(0.0, std::min(std::max(setpoint, fMin), fMax));
+}
+
+// Ramps towards target: the accel time takes the output from 0 to the maximum
+// frequency (14), the decel time back; a reversal passes through 0.
+void TnvSimDrive::MoveFrequency(double target, double dt) {
+    const double span = std::max(FStore.Physical(pMaxFreq), 1.0);
+    const double rateUp = span / std::max(FStore.Physical(pAccel), 0.01);
+    const double rateDown = span / std::max(FStore.Physical(pDecel), 0.01);
+    const double before = FFrequency;
+    const bool crossing = FFrequency != 0.0 && (target * FFrequency < 0.0);
+    const double goal = crossing ? 0.0 : target;
+    const bool growing = std::abs(goal) > std::abs(FFrequency);
+    const double step = (growing ? rateUp : rateDown) * dt;
+    if (std::abs(goal - FFrequency) <= step)
+        FFrequency = goal;
+    else
+        FFrequency += goal > FFrequency ? step : -step;
+    FRate = dt > 0.0 ? (std::abs(FFrequency) - std::abs(before)) / dt : 0.0;
+}
+
+double TnvSimDrive::VfVoltage(double frequency) const {
+    const double f = std::abs(frequency);
+    const double v0 = FStore.Physical(pStartVolt);
+    const double v1 = FStore.Physical(pBoostVolt);
+    const double v2 = FStore.Physical(pBaseVolt);
+    const double f1 = FStore.Physical(pBoostFreq);
+    const double f2 = FStore.Physical(pBaseFreq);
+    double v;
+    if (f <= f1)
+        v = f1 > 0.0 ? v0 + (v1 - v0) * f / f1 : v1;
+    else if (f <= f2)
+        v = f2 > f1 ? v1 + (v2 - v1) * (f - f1) / (f2 - f1) : v2;
+    else
+        v = v2;
+    return std::clamp(v, 0.0, MaxVoltage());
+}
+
+// Current is the vector sum of a magnetising part, which grows with the
+// square of the flux (V/f against rated) so that too much boost overloads
+// the drive at low speed, and a torque part from a fan-like load plus the
+// acceleration. The DC bus sags with the load and rises while braking.
+void TnvSimDrive::UpdateElectrics(double) {
+    if (!FRunning) {
+        FVoltage = FCurrent = 0.0;
+        FDcBus = DcNominal() + Noise(0.5);
+        return;
+    }
+    const double f = std::abs(FFrequency);
+    const double nominal =
+        FStore.Physical(pNomCurrent) > 0.0 ? FStore.Physical(pNomCurrent) : NominalCurrent();
+    const double fBase = FStore.Physical(pBaseFreq) > 0.0 ? FStore.Physical(pBaseFreq) : 50.0;
+    const double vBase =
+        FStore.Physical(pBaseVolt) > 0.0 ? FStore.Physical(pBaseVolt) : MainsVoltage();
+    FVoltage = VfVoltage(f);
+    const double flux = (FVoltage / std::max(f, 1.0)) / (vBase / fBase);
+    const double magnetising = kMagnetising * nominal * flux * flux;
+    const double load = kLoadAtBase * nominal * std::pow(std::min(f / fBase, 1.5), 2.0);
+    const double accel = kAccelCurrent * nominal * std::max(FRate, 0.0) / fBase;
+    // The inverter limits its current to twice the drive's maximum.
+    FCurrent = std::min(std::hypot(magnetising, load + accel) * (1.0 + Noise(0.01)),
+                        2.0 * (MaxCurrent() > 0.0 ? MaxCurrent() : nominal));
+    const double regen = kRegenPerHzPerSecond * std::max(-FRate, 0.0);
+    FDcBus = DcNominal() - kSupplyDropPerAmp * FCurrent + regen + Noise(0.5);
+}
+
+void TnvSimDrive::CheckRunningFaults(double dt) {
+    if (FDcBus > BrakeLevel())
+        return RaiseFault(
+            fOverVoltage,
+            QStringLiteral("DC bus %1 V above %2 V").arg(FDcBus, 0, 'f', 0).arg(BrakeLevel()));
+    const double under = FStore.Physical(pMainVoltage) * kSqrt2 * kUnderVoltageRatio;
+    if (FDcBus < under)
+        return RaiseFault(
+            fUnderVoltage,
+            QStringLiteral("DC bus %1 V below %2 V").arg(FDcBus, 0, 'f', 0).arg(under, 0, 'f', 0));
+    FOverCurrentTime = FCurrent > FStore.Physical(pMaxCurrent) ? FOverCurrentTime + dt : 0.0;
+    if (FOverCurrentTime > FStore.Physical(pMaxTime))
+        return RaiseFault(fOverCurrent, QStringLiteral("current %1 A above %2 A for %3 s")
+                                            .arg(FCurrent, 0, 'f', 1)
+                                            .arg(FStore.Physical(pMaxCurrent), 0, 'f', 1)
+                                            .arg(FStore.Physical(pMaxTime)));
+    if ((FStore.Word(pControl) & kCommandsModbus) && FNow - FKeepAliveAt > kKeepAliveTimeout)
+        RaiseFault(fCommLost, QStringLiteral("no keep-alive for %1 ms")
+                                  .arg(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           FNow - FKeepAliveAt)
+                                           .count()));
+}
+
+// Inputs are the software word (27) or the hardware word (1); bit 0 and 1
+// run the drive (forward / reverse, or enable + direction), bit 2 resets.
+void TnvSimDrive::EvaluateCommands() {
+    const uint16_t control = FStore.Word(pControl);
+    const uint16_t inputs = FStore.Word(control & kCommandsModbus ? pSwInputs : pHwInputs);
+    const uint16_t rising = inputs & ~FInputs;
+    FInputs = inputs;
+
+    if (control & kResetEdge ? (rising & 4) != 0 : (inputs & 4) != 0)
+        Reset();
+
+    bool request;
+    bool requestRose;
+    int direction;
+    if (control & kEnableDirection) {
+        request = (inputs & 1) != 0;
+        requestRose = (rising & 1) != 0;
+        direction = inputs & 2 ? -1 : 1;
+    } else {
+        const bool forward = (inputs & 1) != 0;
+        const bool reverse = (inputs & 2) != 0;
+        request = forward != reverse;
+        requestRose = request && (rising & 3) != 0;
+        direction = forward ? 1 : -1;
+    }
+    const bool startAllowed = request && (control & kEnableEdge ? requestRose : true);
+
+    if (FRunning && !FStopping) {
+        if (request)
+            FDirection = direction;
+        else
+            Stop();
+    } else if (FRunning && FStopping) {
+        if (startAllowed) {
+            FStopping = false;
+            FDirection = direction;
+        }
+    } else if (startAllowed && FFaults == 0) {
+        Start(direction);
+    }
+}
+
+void TnvSimDrive::Start(int direction) {
+    if (const auto reason = InvalidParameter())
+        return RaiseFault(fInvalid, *reason);
+    const double under = FStore.Physical(pMainVoltage) * kSqrt2 * kUnderVoltageRatio;
+    if (DcNominal() < under)
+        return RaiseFault(fUnderVoltage, QStringLiteral("DC bus %1 V below %2 V")
+                                             .arg(DcNominal(), 0, 'f', 0)
+                                             .arg(under, 0, 'f', 0));
+    FRunning = true;
+    FStopping = false;
+    FDirection = direction;
+    FKeepAliveAt = FNow;
+    FOverCurrentTime = 0.0;
+}
+
+void TnvSimDrive::Stop() {
+    if (FStore.Word(pControl) & kBrakeRamp) {
+        FStopping = true;
+        return;
+    }
+    FRunning = false;
+    OutputOff();
+}
+
+void TnvSimDrive::OutputOff() {
+    FFrequency = FRate = 0.0;
+    FVoltage = FCurrent = 0.0;
+}
+
+void TnvSimDrive::Reset() {
+    if (FFaults == 0)
+        return;
+    FPreviousFaults = FFaults;
+    FFaults = 0;
+    FOverCurrentTime = 0.0;
+}
+
+void TnvSimDrive::RaiseFault(TFault bit, const QString& reason) {
+    const bool isNew = (FFaults & (1u << bit)) == 0;
+    FFaults |= static_cast<uint16_t>(1u << bit);
+    FRunning = FStopping = false;
+    OutputOff();
+    if (isNew && OnFault)
+        OnFault(bit, reason);
+}
+
+std::optional<QString> TnvSimDrive::InvalidParameter() const {
+    const auto p = [this](uint32_t i) {
+        return FStore.Physical(i);
+    };
+    const auto w = [this](uint32_t i) {
+        return FStore.Word(i);
+    };
+    if (MaxVoltage() == 0.0 || MaxCurrent() == 0.0 || MaxFrequency() == 0.0)
+        return QStringLiteral("size code 0x%1 has no table entry")
+            .arg(FSizeCode, 4, 16, QChar('0'));
+    if (w(pSlave) < 1 || w(pSlave) > 247)
+        return QStringLiteral("slave address %1 outside 1 to 247").arg(w(pSlave));
+    if (!(p(pStartVolt) <= p(pBoostVolt) && p(pBoostVolt) <= p(pBaseVolt) &&
+          p(pBaseVolt) <= MaxVoltage()))
+        return QStringLiteral("V/F voltages (8 <= 9 <= 10 <= 20) out of order");
+    if (!(p(pBoostFreq) <= p(pBaseFreq) && p(pBaseFreq) > 0.0 && p(pBaseFreq) <= MaxFrequency()))
+        return QStringLiteral("V/F frequencies (11 <= 12 <= drive maximum) out of order");
+    if (!(p(pMinFreq) < p(pMaxFreq) && p(pMaxFreq) <= MaxFrequency()))
+        return QStringLiteral("frequency range (13 < 14 <= drive maximum) out of order");
+    if (!(p(pNomCurrent) > 0.0 && p(pNomCurrent) <= p(pMaxCurrent) &&
+          p(pMaxCurrent) <= MaxCurrent()))
+        return QStringLiteral("currents (0 < 5 <= 6 <= drive maximum) out of order");
+    if (p(pMaxTime) < 1.0 || p(pMaxTime) > 5.0)
+        return QStringLiteral("maximum time (7) outside 1 to 5 s");
+    for (uint32_t ramp : {pAccel, pDecel})
+        if (w(ramp) < 1 || w(ramp) > 3000)
+            return QStringLiteral("ramp time (%1) outside 1 to 3000").arg(ramp);
+    if (w(pPwm) > 3)
+        return QStringLiteral("PWM index (19) above 3");
+    return std::nullopt;
+}
+
+double TnvSimDrive::Noise(double amplitude) {
+    std::uniform_real_distribution<double> dist(-amplitude, amplitude);
+    return dist(FRandom);
+}
+
+void TnvSimDrive::Publish() {
+    uint16_t status = 0;
+    if (FRunning)
+        status |= kStRunning;
+    if (FRunning && FDirection < 0)
+        status |= kStReverse;
+    if (FRunning && !FStopping && FFrequency == FDirection * Setpoint())
+        status |= kStAtSetpoint;
+    if (FRate > 0.0)
+        status |= kStAccelerating;
+    if (FRate < 0.0)
+        status |= kStDecelerating;
+    if (FFaults)
+        status |= kStFault;
+    FStore.SetWord(pStatus, status);
+    FStore.SetWord(pFaults, FFaults);
+    FStore.SetWord(pPrevFaults, FPreviousFaults);
+    FStore.SetPhysical(pDcBus, FDcBus);
+    FStore.SetPhysical(pCurrent, FCurrent);
+    FStore.SetPhysical(pFrequency, FFrequency);
+    FStore.SetPhysical(pVoltage, FVoltage);
+    FStore.SetPhysical(pScopeDcBus, FDcBus);
+    FStore.SetPhysical(pScopeCurrent, FCurrent);
+    FStore.SetPhysical(pScopeFrequency, FFrequency);
+    FStore.SetPhysical(pScopeVoltage, FVoltage);
+}

@@ -1,0 +1,88 @@
+// kx720-sim: a KX720 drive on Modbus RTU and TCP, for the terminal and tests.
+
+#include "TnvError.h"
+#include "TnvSimDefinitions.h"
+#include "TnvSimDrive.h"
+#include "TnvSimEeprom.h"
+#include "TnvSimFaults.h"
+#include "TnvSimOptions.h"
+#include "TnvSimRegisterStore.h"
+#include "TnvSimServer.h"
+#include "TnvSimSlave.h"
+
+#include <QStringList>
+#include <cstdio>
+
+namespace {
+
+void Print(FILE* stream, const QString& line) {
+    std::fputs(line.toLocal8Bit().constData(), stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+void Warn(const QString& line) {
+    Print(stderr, QStringLiteral("kx720-sim: ") + line);
+}
+
+int Serve(const TnvSimOptions& options) {
+    TnvSimRegisterStore store(TnvSimDefinitions::Load(options.Defs));
+    TnvSimEeprom eeprom(options.Eeprom);
+    TnvSimDrive drive(store, options.Size, options.Seed);
+    drive.LoadFactoryDefaults(options.Slave.value_or(TnvSimOptions::kDefaultSlave));
+    eeprom.Load(store);
+    drive.PowerUp();
+    if (options.Slave)
+        store.SetWord(0, *options.Slave);
+    drive.OnFault = [](int bit, const QString& reason) {
+        Warn(QStringLiteral("fault bit %1: %2").arg(bit).arg(reason));
+    };
+
+    TnvSimSlave slave(store, drive, eeprom, options.Identity);
+    slave.OnLog = Warn;
+    TnvSimFaults faults(options.Faults, options.Seed);
+    TnvSimServer server(slave, drive, faults);
+    server.OnLog = Warn;
+    TnvSimServer::InstallSignalHandlers(server);
+    if (options.Faults.BadCrc > 0.0 && options.Serial.isEmpty() && options.Pty.isEmpty())
+        Warn(QStringLiteral("--bad-crc acts on RTU links only"));
+    if (options.Faults.DropAfter > 0 && options.Tcp.empty())
+        Warn(QStringLiteral("--drop-after acts on TCP links only"));
+
+    QStringList ready;
+    for (const auto& endpoint : options.Tcp)
+        ready << server.ListenTcp(endpoint.Host, endpoint.Port);
+    for (const QString& link : options.Pty)
+        ready << server.OpenPty(link);
+    for (const QString& device : options.Serial)
+        ready << server.OpenSerial(device);
+    for (const QString& line : ready)
+        Print(stdout, line);
+    server.Run();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    TnvSimOptions options;
+    try {
+        options = TnvSimOptions::Parse(arguments);
+    } catch (const TnvError& error) {
+        Warn(error.Message());
+        return 2;
+    }
+    if (options.Help) {
+        std::fputs(TnvSimOptions::HelpText().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    try {
+        return Serve(options);
+    } catch (const TnvError& error) {
+        Warn(error.Message());
+        return 1;
+    }
+}

@@ -1,0 +1,202 @@
+#include "SimProcess.h"
+
+#include "SimTestData.h"
+#include "TnvSimRtuFramer.h"
+
+#include <QElapsedTimer>
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Reads what comes within timeout, stopping at a quiet gap once something came.
+TBytes ReadUntilQuiet(int fd, std::chrono::milliseconds timeout, std::chrono::milliseconds quiet,
+                      bool* closed) {
+    TBytes bytes;
+    QElapsedTimer timer;
+    timer.start();
+    for (;;) {
+        const auto left = timeout.count() - timer.elapsed();
+        const auto wait = bytes.empty() ? left : std::min<int64_t>(left, quiet.count());
+        if (wait <= 0)
+            return bytes;
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(wait)) <= 0)
+            return bytes;
+        uint8_t buffer[512];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) {
+            if (closed)
+                *closed = true;
+            return bytes;
+        }
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    }
+}
+
+} // namespace
+
+QString SimProcess::Binary() {
+    return QStringLiteral(KX_SIM_BINARY);
+}
+
+SimProcess::SimProcess(QStringList arguments, int links) {
+    if (!arguments.contains("--defs"))
+        arguments << "--defs" << DefinitionsFile();
+    FProcess.start(Binary(), arguments);
+    if (!FProcess.waitForStarted(5000))
+        return;
+    QElapsedTimer timer;
+    timer.start();
+    while (FReadyLines.size() < links && timer.elapsed() < 5000) {
+        if (!FProcess.canReadLine() && !FProcess.waitForReadyRead(100)) {
+            if (FProcess.state() == QProcess::NotRunning)
+                return;
+            continue;
+        }
+        while (FProcess.canReadLine())
+            if (const QString line = QString::fromLocal8Bit(FProcess.readLine()).trimmed();
+                line.startsWith("ready "))
+                FReadyLines << line;
+    }
+    FReady = FReadyLines.size() == links;
+}
+
+SimProcess::~SimProcess() {
+    Stop();
+}
+
+uint16_t SimProcess::TcpPort() const {
+    for (const QString& line : FReadyLines)
+        if (line.startsWith("ready tcp "))
+            return static_cast<uint16_t>(line.section(':', -1).toUInt());
+    return 0;
+}
+
+int SimProcess::Stop(int signal) {
+    if (FProcess.state() == QProcess::NotRunning)
+        return FProcess.exitStatus() == QProcess::NormalExit ? FProcess.exitCode() : -1;
+    ::kill(static_cast<pid_t>(FProcess.processId()), signal);
+    if (FProcess.waitForFinished(3000))
+        return FProcess.exitStatus() == QProcess::NormalExit ? FProcess.exitCode() : -1;
+    FProcess.kill();
+    FProcess.waitForFinished(3000);
+    return -1;
+}
+
+QString SimProcess::StandardError() {
+    return QString::fromLocal8Bit(FProcess.readAllStandardError());
+}
+
+RawTcpClient::RawTcpClient(uint16_t port) {
+    FFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(FFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(FFd);
+        FFd = -1;
+    }
+}
+
+RawTcpClient::~RawTcpClient() {
+    if (FFd >= 0)
+        ::close(FFd);
+}
+
+TBytes RawTcpClient::Mbap(uint16_t transaction, uint8_t unit, const TBytes& pdu) {
+    const auto length = static_cast<uint16_t>(pdu.size() + 1);
+    // Built by push_back: an initializer list followed by insert trips a
+    // false array-bounds warning of g++ 12 at -O2.
+    TBytes frame;
+    frame.reserve(7 + pdu.size());
+    for (const uint8_t byte :
+         {static_cast<uint8_t>(transaction >> 8), static_cast<uint8_t>(transaction & 0xFF),
+          uint8_t{0}, uint8_t{0}, static_cast<uint8_t>(length >> 8),
+          static_cast<uint8_t>(length & 0xFF), unit})
+        frame.push_back(byte);
+    for (const uint8_t byte : pdu)
+        frame.push_back(byte);
+    return frame;
+}
+
+void RawTcpClient::SendRaw(const TBytes& bytes) {
+    [[maybe_unused]] const ssize_t n = ::send(FFd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+}
+
+TBytes RawTcpClient::ReadRaw(std::chrono::milliseconds timeout, bool* closed) {
+    return ReadUntilQuiet(FFd, timeout, 20ms, closed);
+}
+
+bool RawTcpClient::ReadExactly(uint8_t* into, size_t count, std::chrono::milliseconds timeout) {
+    QElapsedTimer timer;
+    timer.start();
+    size_t got = 0;
+    while (got < count) {
+        const auto left = timeout.count() - timer.elapsed();
+        pollfd p{FFd, POLLIN, 0};
+        if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0)
+            return false;
+        const ssize_t n = ::read(FFd, into + got, count - got);
+        if (n <= 0)
+            return false;
+        got += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::optional<TBytes> RawTcpClient::Transact(uint8_t unit, const TBytes& pdu,
+                                             std::chrono::milliseconds timeout) {
+    const uint16_t transaction = ++FTransaction;
+    SendRaw(Mbap(transaction, unit, pdu));
+    uint8_t header[6];
+    if (!ReadExactly(header, sizeof header, timeout) || header[0] != (transaction >> 8) ||
+        header[1] != (transaction & 0xFF) || header[2] != 0 || header[3] != 0)
+        return std::nullopt;
+    TBytes adu(static_cast<size_t>(header[4] << 8 | header[5]));
+    if (adu.empty() || !ReadExactly(adu.data(), adu.size(), timeout))
+        return std::nullopt;
+    return adu;
+}
+
+RawRtuClient::RawRtuClient(const QString& device) {
+    FFd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios tio{};
+    if (FFd >= 0 && ::tcgetattr(FFd, &tio) == 0) {
+        ::cfmakeraw(&tio);
+        ::cfsetspeed(&tio, B19200);
+        ::tcsetattr(FFd, TCSANOW, &tio);
+    }
+}
+
+RawRtuClient::~RawRtuClient() {
+    if (FFd >= 0)
+        ::close(FFd);
+}
+
+TBytes RawRtuClient::WithCrc(TBytes frame) {
+    const uint16_t crc = TnvSimRtuFramer::Crc16(frame.data(), frame.size());
+    frame.push_back(static_cast<uint8_t>(crc & 0xFF));
+    frame.push_back(static_cast<uint8_t>(crc >> 8));
+    return frame;
+}
+
+bool RawRtuClient::CrcValid(const TBytes& frame) {
+    return frame.size() >= 4 && WithCrc(TBytes(frame.begin(), frame.end() - 2)) == frame;
+}
+
+TBytes RawRtuClient::Transact(const TBytes& adu, std::chrono::milliseconds timeout) {
+    ::tcflush(FFd, TCIFLUSH);
+    const TBytes frame = WithCrc(adu);
+    [[maybe_unused]] const ssize_t n = ::write(FFd, frame.data(), frame.size());
+    return ReadUntilQuiet(FFd, timeout, 50ms, nullptr);
+}
