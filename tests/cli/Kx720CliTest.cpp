@@ -128,3 +128,25 @@ TEST(Kx720Cli, HelpDocumentsEveryCommandAndOption) {
 }
 
 } // namespace
+
+#ifdef KX_SIM_BINARY
+namespace {
+
+// The drive simulator over TCP: identification and a setting with its stored copy.
+TEST(Kx720CliSimulator, IdentifiesAndSavesLikeTheTerminal) {
+    kxtest::TSubprocess sim(
+        KX_SIM_BINARY, {"--defs", kxtest::SourcePath("data/VF_Parameters_v207.ini"), "--tcp", "0"});
+    const QString ready = sim.ReadLine(10000); // "ready tcp 127.0.0.1:PORT"
+    ASSERT_TRUE(ready.startsWith("ready tcp ")) << ready.toStdString();
+    const QString link = ready.section(' ', 2, 2);
+    TRun run = Kx720({"--tcp", link, "ident"});
+    EXPECT_EQ(run.Out, "Hardware version:\tKX720-A\nFirmware version:\t2.07\n")
+        << run.Err.toStdString();
+    run = Kx720({"--tcp", link, "write", "16=55", "43=55"});
+    EXPECT_EQ(run.Out, "AccelTime 005.5 uploaded (RAM)\nAccelTimeEE 005.5 saved (EEPROM)\n");
+    run = Kx720({"--tcp", link, "read", "43"});
+    EXPECT_EQ(run.Out, "43\tAccelTimeEE\t005.5\t0x0037\n");
+}
+
+} // namespace
+#endif
