@@ -453,53 +453,37 @@ void TnvDiagram::CalcLayout(TnvCanvas& canvas) {
 }
 
 TnvDiagram::TBounds TnvDiagram::AutoBoundsX() const {
-    TBounds b;
-    for (size_t i = 0; i < FTrkList.size(); ++i) {
-        const TnvTraccia& trace = *FTrkList[i];
-        if (!trace.GetVisible())
-            continue;
-        if (i == 0) {
-            b = {trace.GetXMin(), trace.GetXMax()};
-        } else {
-            b.Min = std::min(b.Min, trace.GetXMin());
-            b.Max = std::max(b.Max, trace.GetXMax());
-        }
-    }
-    for (const auto& marker : FMrkList) {
-        if (!marker->GetVisible() || !(marker->GetOrType() & orVertical))
-            continue;
-        const double x = marker->GetPoint().X;
-        if (x > b.Max)
-            b.Max = x;
-        if (x < b.Min)
-            b.Min = x;
-    }
-    if (b.Max - b.Min == 0)
-        b = {};
-    return b;
+    return AutoBounds(false);
 }
 
 TnvDiagram::TBounds TnvDiagram::AutoBoundsY() const {
+    return AutoBounds(true);
+}
+
+// The first trace seeds the bounds even when it is invisible (the later ones
+// only widen them); markers of the matching orientation widen them too.
+TnvDiagram::TBounds TnvDiagram::AutoBounds(bool vertical) const {
     TBounds b;
     for (size_t i = 0; i < FTrkList.size(); ++i) {
         const TnvTraccia& trace = *FTrkList[i];
         if (!trace.GetVisible())
             continue;
+        const double lo = vertical ? trace.GetYMin() : trace.GetXMin();
+        const double hi = vertical ? trace.GetYMax() : trace.GetXMax();
         if (i == 0) {
-            b = {trace.GetYMin(), trace.GetYMax()};
+            b = {lo, hi};
         } else {
-            b.Min = std::min(b.Min, trace.GetYMin());
-            b.Max = std::max(b.Max, trace.GetYMax());
+            b.Min = std::min(b.Min, lo);
+            b.Max = std::max(b.Max, hi);
         }
     }
+    const auto orientation = vertical ? orHorizontal : orVertical;
     for (const auto& marker : FMrkList) {
-        if (!marker->GetVisible() || !(marker->GetOrType() & orHorizontal))
+        if (!marker->GetVisible() || !(marker->GetOrType() & orientation))
             continue;
-        const double y = marker->GetPoint().Y;
-        if (y > b.Max)
-            b.Max = y;
-        if (y < b.Min)
-            b.Min = y;
+        const double v = vertical ? marker->GetPoint().Y : marker->GetPoint().X;
+        b.Max = std::max(b.Max, v);
+        b.Min = std::min(b.Min, v);
     }
     if (b.Max - b.Min == 0)
         b = {};

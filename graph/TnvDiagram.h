@@ -136,6 +136,7 @@ private:
     };
     TBounds AutoBoundsX() const;
     TBounds AutoBoundsY() const;
+    TBounds AutoBounds(bool vertical) const;
     void LayoutScalaX(TnvCanvas& canvas);
     void LayoutScalaY(TnvCanvas& canvas);
     void FillBackground(TnvCanvas& canvas);

@@ -50,11 +50,11 @@ TnvDiagram* AddDiagram(TnvGraph& graph, const char* name, TnvColor back, const c
     return d;
 }
 
-void AddTrace(TnvDiagram& d, const TTraceSpec& spec, double now, int points, double amplitude,
+void AddTrace(TnvDiagram& d, const TTraceSpec& shape, double now, int points, double amplitude,
               double phase) {
-    TnvTraccia* t = d.CreateTraccia(spec.Name);
-    t->GetLinePen().Assign(TnvPen(spec.Color, TnvPenMode::Copy, spec.Style, spec.Width));
-    t->GetLineBrush().Assign(TnvBrush(spec.Brush, TnvBrushStyle::Solid));
+    TnvTraccia* t = d.CreateTraccia(shape.Name);
+    t->GetLinePen().Assign(TnvPen(shape.Color, TnvPenMode::Copy, shape.Style, shape.Width));
+    t->GetLineBrush().Assign(TnvBrush(shape.Brush, TnvBrushStyle::Solid));
     t->SetTrkType(1);
     for (int i = 0; i < points; ++i) {
         const double y =
@@ -63,15 +63,15 @@ void AddTrace(TnvDiagram& d, const TTraceSpec& spec, double now, int points, dou
     }
 }
 
-void AddMarker(TnvDiagram& d, const TMarkerSpec& spec, const char* format) {
-    TnvMarker* m = d.CreateMarker(spec.Name);
+void AddMarker(TnvDiagram& d, const TMarkerSpec& shape, const char* format) {
+    TnvMarker* m = d.CreateMarker(shape.Name);
     m->SetText(format);
-    m->GetLinePen().Assign(TnvPen(spec.Color, TnvPenMode::Copy, spec.Style, 1));
-    m->GetLineBrush().SetColor(spec.Color);
+    m->GetLinePen().Assign(TnvPen(shape.Color, TnvPenMode::Copy, shape.Style, 1));
+    m->GetLineBrush().SetColor(shape.Color);
     m->SetOrType(orHorizontal);
     m->SetDotted(0);
-    m->SetMrkType(static_cast<std::uint8_t>(spec.MrkType));
-    m->SetPoint(0, spec.Y);
+    m->SetMrkType(static_cast<std::uint8_t>(shape.MrkType));
+    m->SetPoint(0, shape.Y);
 }
 
 } // namespace
