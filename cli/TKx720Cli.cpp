@@ -1,0 +1,243 @@
+#include "TKx720Cli.h"
+
+#include "NvExchangeError.h"
+#include "NvFormat.h"
+#include "TnvError.h"
+#include "TnvMBDeviceInfo.h"
+#include "TnvMBThread.h"
+#include "TnvParDef.h"
+#include "TnvParDefSet.h"
+#include "TnvParValue.h"
+#include "TnvParValueSet.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTimer>
+
+namespace {
+
+constexpr uint8_t kBitField = 1;
+constexpr uint8_t kString = 7;
+constexpr uint32_t kFirstStoredIndex = 30;
+
+QString RawWords(const TnvParValue& value) {
+    const std::vector<uint8_t> buffer = value.GetBuffer();
+    QStringList words;
+    for (size_t i = 0; i + 1 < buffer.size(); i += 2)
+        words << QString::asprintf("0x%04X", (buffer[i] << 8) | buffer[i + 1]);
+    return words.join(' ');
+}
+
+} // namespace
+
+TKx720Cli::TKx720Cli(const TKx720Job& job, QTextStream& out, QTextStream& err)
+    : FJob(job)
+    , FOut(out)
+    , FErr(err)
+    , FDefs(std::make_unique<TnvParDefSet>())
+    , FSet(std::make_unique<TnvParValueSet>()) {}
+
+TKx720Cli::~TKx720Cli() {
+    if (FThread) {
+        FThread->RemoveValueSet(FSet.get());
+        FThread.reset(); // before the set and the request it posts to
+    }
+}
+
+int TKx720Cli::Run() {
+    if (!LoadDefinitions())
+        return FExitCode;
+    StartThread();
+    if (FFinished)
+        return FExitCode;
+    const int code = QCoreApplication::exec();
+    return FFinished ? FExitCode : code;
+}
+
+bool TKx720Cli::LoadDefinitions() {
+    if (!QFileInfo::exists(FJob.Defs)) {
+        Fail("Error loading parameters definitions.", FJob.Defs + ": no such file");
+        return false;
+    }
+    uint32_t missing = 0;
+    bool anyMissing = false;
+    FDefs->OnErrParDef = [&](TnvParDefSet*, uint32_t index) {
+        missing = index;
+        anyMissing = true;
+    };
+    FDefs->LoadFromFile(QFileInfo(FJob.Defs).absoluteFilePath());
+    FSet->SetSlaveAddress(FJob.Slave);
+    for (uint32_t index : FJob.Indices) {
+        const TnvParDef* def = FDefs->GetParDefinition(index);
+        if (anyMissing || !def || !FSet->AddParBind(def)) {
+            Fail(
+                QStringLiteral("Error, parameter not found: %1").arg(anyMissing ? missing : index));
+            return false;
+        }
+    }
+    FDefs->OnErrParDef = nullptr;
+    return true;
+}
+
+void TKx720Cli::StartThread() {
+    FThread = std::make_unique<TnvMBThread>();
+    TnvMBSetup& s = FThread->Settings;
+    // The terminal's own link: COMn at 19200 baud, even parity, or TCP/IP.
+    const int comPort = FJob.ComPort > 0 ? FJob.ComPort : 1;
+    s.Name = QStringLiteral("COM%1").arg(comPort);
+    s.BaudRate = 19200;
+    s.Parity = 2;
+    s.FlowCtrl = 8;
+    s.StopBits = 50;
+    s.PortNumber = comPort;
+    s.Timeout = FJob.Timeout;
+    s.Enabled = true;
+    if (!FJob.Host.isEmpty()) {
+        s.HostName = FJob.Host;
+        s.TCPIPPort = FJob.Port;
+        s.ConnType = TnvMBSetup::kTcpIp;
+    }
+    FThread->OnConnect = [this](TnvMBThread*) {
+        BeginJob();
+    };
+    FThread->OnError = [this](TnvMBThread* thread, int32_t code) {
+        Fail("Connection Error: " + nv::ExchangeErrorText(code), thread->LastErrorDetail());
+    };
+    if (!FThread->Start())
+        Fail("Connection Error: " + nv::ExchangeErrorText(TnvMBThread::kLinkRefused),
+             QStringLiteral("the settings of %1 are not valid").arg(s.Name));
+}
+
+void TKx720Cli::BeginJob() {
+    using TCommand = TKx720Job::TCommand;
+    if (FJob.Command == TCommand::Ident) {
+        FIdent = std::make_unique<TnvMBDeviceInfo>(static_cast<uint8_t>(FJob.Slave));
+        FIdent->OnResponse = [this](TnvMBDeviceInfo*) {
+            OnIdent();
+        };
+        FIdent->OnError = [this](TnvMBDeviceInfo* info) {
+            Fail("Error on ModBus data exchange: " + nv::ExchangeErrorText(info->LastError));
+        };
+        FThread->AddUserFunc(FIdent.get());
+        return;
+    }
+    for (size_t i = 0; i < FJob.Indices.size(); ++i) {
+        TnvParValue* value = FSet->FindValue(FJob.Indices[i]);
+        value->OnReceive = [this](TnvParValue* v, bool) {
+            OnRead(v);
+        };
+        value->OnWritten = [this](TnvParValue* v) {
+            OnWritten(v);
+        };
+        value->OnError = [this](TnvParValue*, int code) {
+            Fail("Error on ModBus data exchange: " + nv::ExchangeErrorText(code));
+        };
+        FPending[value] = FJob.Command == TCommand::Watch ? FJob.Count : 1;
+        try {
+            if (FJob.Command == TCommand::Write) {
+                for (size_t e = 0; e < FJob.Words[i].size(); ++e)
+                    value->SetValueUShort(static_cast<uint8_t>(e), FJob.Words[i][e]);
+                value->SetWriteRequest(true);
+            } else {
+                value->SetCyclic(true);
+            }
+        } catch (const TnvError& e) {
+            Fail(QStringLiteral("%1: %2").arg(value->GetParDef().ParIndex).arg(e.Message()));
+            return;
+        }
+    }
+    FThread->AddValueSet(FSet.get());
+}
+
+QString TKx720Cli::ValueLine(TnvParValue* value) const {
+    const TnvParDef& def = value->GetParDef();
+    QString text;
+    if (def.Type == kString) {
+        text = value->GetValueString();
+    } else if (def.Type == kBitField) {
+        QStringList words;
+        for (uint8_t i = 0; i < def.Length; ++i)
+            words << QString::asprintf("0x%04X", value->GetValueUShort(i));
+        text = words.join(' ');
+    } else {
+        text = value->GetValueNumText(0);
+    }
+    return QStringLiteral("%1\t%2\t%3\t%4").arg(def.ParIndex).arg(def.Name, text, RawWords(*value));
+}
+
+void TKx720Cli::OnRead(TnvParValue* value) {
+    if (FFinished)
+        return;
+    if (FJob.Command == TKx720Job::TCommand::Watch)
+        FOut << nv::FormatDateTime("dd/mm/yyyy hh:nn:ss.zzz", value->GetTimeStamp()) << '\t';
+    FOut << ValueLine(value) << Qt::endl;
+    int& left = FPending[value];
+    if (FJob.Command == TKx720Job::TCommand::Read)
+        value->SetCyclic(false);
+    if (left > 0 && --left == 0 && FJob.Command == TKx720Job::TCommand::Watch)
+        value->SetCyclic(false);
+    if (FJob.Command == TKx720Job::TCommand::Watch && FJob.Count == 0)
+        return;
+    for (const auto& [v, n] : FPending) {
+        if (n > 0)
+            return;
+    }
+    Finish(0);
+}
+
+QString TKx720Cli::WriteReport(TnvParValue* value) const {
+    const TnvParDef& def = value->GetParDef();
+    if (def.Readonly)
+        return QString::asprintf("Read only parameter #%03u uploaded!", def.ParIndex);
+    QString line = def.Name;
+    if (def.Type == kBitField) {
+        for (uint8_t i = 0; i < def.Length; ++i)
+            line += QString::asprintf(" 0x%04X", value->GetValueUShort(i));
+    } else {
+        line += " " + value->GetValueNumText(0);
+    }
+    return line + (def.ParIndex >= kFirstStoredIndex ? " saved (EEPROM)" : " uploaded (RAM)");
+}
+
+void TKx720Cli::OnWritten(TnvParValue* value) {
+    if (FFinished)
+        return;
+    FOut << WriteReport(value) << Qt::endl;
+    FPending[value] = 0;
+    for (const auto& [v, n] : FPending) {
+        if (n > 0)
+            return;
+    }
+    Finish(0);
+}
+
+void TKx720Cli::OnIdent() {
+    if (!FIdent->Valid) {
+        Fail("Error on ModBus data exchange: " +
+                 nv::ExchangeErrorText(static_cast<int32_t>(0x80040202)),
+             QStringLiteral("the identification reply is not 12 bytes long"));
+        return;
+    }
+    FOut << "Hardware version:\t" << FIdent->HardwareVersionText() << Qt::endl;
+    FOut << "Firmware version:\t" << FIdent->FirmwareVersionText() << Qt::endl;
+    Finish(0);
+}
+
+void TKx720Cli::Fail(const QString& line, const QString& detail) {
+    if (FFinished)
+        return;
+    FErr << line << Qt::endl;
+    if (!detail.isEmpty())
+        FErr << "  " << detail << Qt::endl;
+    Finish(1);
+}
+
+void TKx720Cli::Finish(int code) {
+    if (FFinished)
+        return;
+    FFinished = true;
+    FExitCode = code;
+    // Leave the event loop from its top, never from inside the thread's own
+    // event, which the thread's destruction would otherwise wait for.
+    QTimer::singleShot(0, qApp, [code] { QCoreApplication::exit(code); });
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+class TnvMBDeviceInfo;
+class TnvMBThread;
+class TnvParDefSet;
+class TnvParValue;
+class TnvParValueSet;
+
+// What the command line asked for.
+struct TKx720Job {
+    enum class TCommand { Read, Write, Watch, Ident };
+    TCommand Command = TCommand::Read;
+    QString Host;    // --tcp host
+    int Port = 0;    // --tcp port
+    int ComPort = 0; // --com N
+    int Slave = 2;
+    QString Defs = "VF_Parameters_v207.ini";
+    int Count = 0; // watch: receptions per index, 0 for no end
+    int Timeout = 1000;
+    std::vector<uint32_t> Indices;
+    std::vector<std::vector<uint16_t>> Words; // write: the words of each index
+};
+
+// Runs one job of the kx720 command line on a value set, an exchange thread
+// and the application's event loop, like the terminal does: the terminal's
+// texts, on standard output for results and standard error for failures.
+// GUI thread (the main thread) only.
+class TKx720Cli {
+public:
+    TKx720Cli(const TKx720Job& job, QTextStream& out, QTextStream& err);
+    ~TKx720Cli();
+    TKx720Cli(const TKx720Cli&) = delete;
+    TKx720Cli& operator=(const TKx720Cli&) = delete;
+
+    // Runs the job to its end; returns the process's exit code (0 success).
+    int Run();
+
+private:
+    bool LoadDefinitions();
+    void StartThread();
+    void BeginJob();
+    void Finish(int code);
+    void Fail(const QString& line, const QString& detail = {});
+
+    void OnRead(TnvParValue* value);
+    void OnWritten(TnvParValue* value);
+    void OnIdent();
+    QString ValueLine(TnvParValue* value) const;
+    QString WriteReport(TnvParValue* value) const;
+
+    TKx720Job FJob;
+    QTextStream& FOut;
+    QTextStream& FErr;
+    std::unique_ptr<TnvParDefSet> FDefs;
+    std::unique_ptr<TnvParValueSet> FSet;
+    std::unique_ptr<TnvMBThread> FThread;
+    std::unique_ptr<TnvMBDeviceInfo> FIdent;
+    std::map<TnvParValue*, int> FPending; // value -> receptions or writes still awaited
+    bool FFinished = false;
+    int FExitCode = 0;
+};

@@ -1,0 +1,183 @@
+#include "NvConvert.h"
+#include "NvFormat.h"
+#include "TKx720Cli.h"
+#include "TnvError.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTimer>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+const char* const kDescription =
+    R"txt(Talks to a KX720 drive over Modbus RTU or Modbus TCP, as the terminal does.
+
+Commands:
+  read INDEX...          reads each parameter once and prints its index, name,
+                         display text and raw register word(s)
+  write INDEX=WORD...    writes raw 16-bit words (decimal, 0x or $ hex; several
+                         elements as INDEX=W1,W2) and prints the terminal's log
+                         line of each completed write ("... uploaded (RAM)" or
+                         "... saved (EEPROM)")
+  watch INDEX...         reads the parameters every cycle (100 ms) and prints
+                         every reception with its time stamp, until --count
+                         receptions of each or Ctrl-C
+  ident                  prints the drive's hardware and firmware versions
+
+The link is --tcp HOST:PORT or --com N (COM1 to COM8: the device named by a
+"COMn=DEVICE" line of <config folder>/kx720/ports.ini, else /dev/ttyS(n-1);
+19200 baud, 8 data bits, even parity, 1 stop bit).
+Results go to standard output. A failure prints the terminal's text
+("Error on ModBus data exchange: timeout, no response!", "Connection Error:
+...") on standard error and ends with exit status 1; a wrong command line
+ends with 2.)txt";
+
+std::atomic<bool> gInterrupted{false};
+
+void OnSignal(int) {
+    gInterrupted = true;
+}
+
+int Usage(QTextStream& err, const QString& text) {
+    err << "kx720: " << text << Qt::endl << "Try 'kx720 --help'." << Qt::endl;
+    return 2;
+}
+
+bool ParseLink(const QCommandLineParser& parser, TKx720Job& job, QString& error) {
+    if (parser.isSet("tcp") == parser.isSet("com")) {
+        error = "give exactly one of --tcp HOST:PORT and --com N";
+        return false;
+    }
+    if (parser.isSet("tcp")) {
+        const QString value = parser.value("tcp");
+        const qsizetype colon = value.lastIndexOf(':');
+        bool ok = false;
+        job.Host = value.left(colon);
+        job.Port = value.mid(colon + 1).toInt(&ok);
+        if (colon <= 0 || !ok || job.Port <= 0 || job.Port > 65535) {
+            error = "--tcp wants HOST:PORT, not '" + value + "'";
+            return false;
+        }
+    } else if (!nv::TryStrToInt(parser.value("com"), job.ComPort) || job.ComPort < 1 ||
+               job.ComPort > 8) {
+        error = "--com wants a port number from 1 to 8";
+        return false;
+    }
+    return true;
+}
+
+bool ParseNumbers(const QCommandLineParser& parser, TKx720Job& job, QString& error) {
+    const std::pair<const char*, int*> numbers[] = {
+        {"slave", &job.Slave}, {"count", &job.Count}, {"timeout", &job.Timeout}};
+    for (const auto& [name, field] : numbers) {
+        if (parser.isSet(name) && (!nv::TryStrToInt(parser.value(name), *field) || *field < 0)) {
+            error = QStringLiteral("--%1 wants a number, not '%2'").arg(name, parser.value(name));
+            return false;
+        }
+    }
+    if (parser.isSet("defs"))
+        job.Defs = parser.value("defs");
+    return true;
+}
+
+bool ParseIndex(const QString& text, uint32_t& index) {
+    int value = 0;
+    if (!nv::TryStrToInt(text, value) || value < 0)
+        return false;
+    index = static_cast<uint32_t>(value);
+    return true;
+}
+
+bool ParseCommand(const QStringList& args, TKx720Job& job, QString& error) {
+    using TCommand = TKx720Job::TCommand;
+    const QString verb = args.value(0);
+    if (verb == "read")
+        job.Command = TCommand::Read;
+    else if (verb == "write")
+        job.Command = TCommand::Write;
+    else if (verb == "watch")
+        job.Command = TCommand::Watch;
+    else if (verb == "ident")
+        job.Command = TCommand::Ident;
+    else {
+        error = verb.isEmpty() ? "no command given" : "unknown command '" + verb + "'";
+        return false;
+    }
+    if ((job.Command == TCommand::Ident) != (args.size() == 1)) {
+        error =
+            job.Command == TCommand::Ident ? "ident takes no arguments" : verb + " wants indices";
+        return false;
+    }
+    for (const QString& arg : args.mid(1)) {
+        uint32_t index = 0;
+        std::vector<uint16_t> words;
+        const QString indexText = job.Command == TCommand::Write ? arg.section('=', 0, 0) : arg;
+        bool ok = ParseIndex(indexText, index);
+        if (job.Command == TCommand::Write) {
+            const QStringList parts = arg.section('=', 1).split(',');
+            ok = ok && arg.contains('=');
+            for (const QString& part : parts) {
+                int word = 0;
+                ok = ok && nv::TryStrToInt(part, word) && word >= 0 && word <= 0xFFFF;
+                words.push_back(static_cast<uint16_t>(word));
+            }
+        }
+        if (!ok) {
+            error = "bad argument '" + arg + "'";
+            return false;
+        }
+        job.Indices.push_back(index);
+        job.Words.push_back(words);
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("kx720");
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(kDescription);
+    parser.addHelpOption();
+    parser.addOptions({
+        {"tcp", "Modbus TCP to HOST:PORT.", "HOST:PORT"},
+        {"com", "Modbus RTU on serial port COM<N> (1 to 8).", "N"},
+        {"slave", "The drive's slave address (default 2).", "A"},
+        {"defs", "The definitions file (default VF_Parameters_v207.ini of the current directory).",
+         "FILE"},
+        {"count", "watch: stop after N receptions of each index.", "N"},
+        {"timeout", "Reply time-out in ms (default 1000); 2 retries.", "MS"},
+    });
+    parser.addPositionalArgument("command", "read, write, watch or ident, and its arguments.",
+                                 "COMMAND [ARGS...]");
+    if (!parser.parse(QCoreApplication::arguments()))
+        return Usage(err, parser.errorText());
+    if (parser.isSet("help")) {
+        out << parser.helpText();
+        return 0;
+    }
+    TKx720Job job;
+    QString error;
+    if (!ParseLink(parser, job, error) || !ParseNumbers(parser, job, error) ||
+        !ParseCommand(parser.positionalArguments(), job, error))
+        return Usage(err, error);
+
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    QTimer interruption;
+    QObject::connect(&interruption, &QTimer::timeout, [] {
+        if (gInterrupted)
+            QCoreApplication::exit(0);
+    });
+    interruption.start(50);
+
+    TKx720Cli cli(job, out, err);
+    return cli.Run();
+}

@@ -1,0 +1,473 @@
+#include "TModbusSrv.h"
+
+#include "TnvError.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTextStream>
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <fcntl.h>
+#include <modbus.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr size_t kMaxRtuFrame = 256;
+constexpr size_t kMbapHeader = 7;
+
+uint16_t Crc16(const uint8_t* data, size_t size) {
+    uint16_t crc = 0xFFFF;
+    for (size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : crc >> 1;
+    }
+    return crc;
+}
+
+// The CRC closes an RTU frame low byte first.
+bool CrcValid(const std::vector<uint8_t>& frame, size_t size) {
+    if (size < 4 || size > frame.size())
+        return false;
+    const uint16_t crc = Crc16(frame.data(), size - 2);
+    return frame[size - 2] == (crc & 0xFF) && frame[size - 1] == (crc >> 8);
+}
+
+// The length of an RTU reply (with CRC) once enough of it is in; 0 while it
+// cannot be told yet or the function is one whose replies we cannot frame by
+// length (such a reply ends with the silence).
+size_t ExpectedRtuLength(const std::vector<uint8_t>& frame) {
+    if (frame.size() < 2)
+        return 0;
+    const uint8_t function = frame[1];
+    if (function & 0x80)
+        return 5;
+    switch (function) {
+    case 0x01:
+    case 0x02:
+    case 0x03:
+    case 0x04:
+    case 0x17:
+        return frame.size() < 3 ? 0 : 5 + size_t{frame[2]};
+    case 0x05:
+    case 0x06:
+    case 0x0F:
+    case 0x10:
+        return 8;
+    default:
+        return 0;
+    }
+}
+
+// A reply of a known function whose structure contradicts its length.
+bool Malformed(const std::vector<uint8_t>& reply) {
+    if (reply.size() < 2)
+        return true;
+    switch (reply[1]) {
+    case 0x03:
+    case 0x04:
+        return reply.size() < 3 || reply.size() != 3 + size_t{reply[2]};
+    case 0x06:
+    case 0x10:
+        return reply.size() != 6;
+    default:
+        return false;
+    }
+}
+
+bool StandardBaudRate(int rate) {
+    static constexpr std::array kRates{110,     300,     600,     1200,    2400,    4800,
+                                       9600,    19200,   38400,   57600,   115200,  230400,
+                                       460800,  500000,  576000,  921600,  1000000, 1152000,
+                                       1500000, 2000000, 2500000, 3000000, 3500000, 4000000};
+    return std::find(kRates.begin(), kRates.end(), rate) != kRates.end();
+}
+
+QString ErrnoText() {
+    return QString::fromLocal8Bit(modbus_strerror(errno));
+}
+
+} // namespace
+
+TModbusSrv::TModbusSrv() = default;
+
+TModbusSrv::~TModbusSrv() {
+    CloseConnection();
+}
+
+QString TModbusSrv::DeviceOfPort(int portNumber) {
+    const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                         QStringLiteral("/kx720/ports.ini");
+    QFile ports(file);
+    if (ports.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        const QRegularExpression line(QStringLiteral("^\\s*COM(\\d+)\\s*=\\s*(.*?)\\s*$"),
+                                      QRegularExpression::CaseInsensitiveOption);
+        QTextStream in(&ports);
+        while (!in.atEnd()) {
+            const auto match = line.match(in.readLine());
+            if (match.hasMatch() && match.captured(1).toInt() == portNumber &&
+                !match.captured(2).isEmpty())
+                return match.captured(2);
+        }
+    }
+    return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
+}
+
+bool TModbusSrv::OpenConnection(const QString& name, int16_t connType) {
+    if (connType != 1 && connType != 2) {
+        FErrorText = QStringLiteral("unknown link kind %1").arg(connType);
+        return false;
+    }
+    FName = name;
+    FConnType = connType;
+    return true;
+}
+
+bool TModbusSrv::Connect() {
+    CloseConnection();
+    FErrorText.clear();
+    FLateReplyPossible = false;
+    const bool ok = FConnType == 2 ? ConnectTcp() : FConnType == 1 && ConnectRtu();
+    if (ok) {
+        modbus_set_response_timeout(FContext, static_cast<uint32_t>(FTimeout / 1000),
+                                    static_cast<uint32_t>(FTimeout % 1000) * 1000);
+    } else if (FErrorText.isEmpty()) {
+        FErrorText = QStringLiteral("the link is not open");
+    }
+    return ok;
+}
+
+bool TModbusSrv::ConnectRtu() {
+    const QString device = DeviceOfPort(FPortNumber);
+    static constexpr std::array kParity{'N', 'O', 'E'};
+    if (FParity < 0 || FParity >= static_cast<int>(kParity.size())) {
+        FErrorText = QStringLiteral("%1: parity code %2 is not supported").arg(device).arg(FParity);
+        return false;
+    }
+    if (FByteSize != 7 && FByteSize != 8) {
+        FErrorText =
+            QStringLiteral("%1: %2 data bits are not supported").arg(device).arg(FByteSize);
+        return false;
+    }
+    if (!StandardBaudRate(FBaudRate)) {
+        FErrorText = QStringLiteral("%1: %2 baud is not supported").arg(device).arg(FBaudRate);
+        return false;
+    }
+    const int stopBits = (FStopBits == 2 || FStopBits == 20) ? 2 : 1;
+    FContext = modbus_new_rtu(device.toLocal8Bit().constData(), FBaudRate, kParity[FParity],
+                              FByteSize, stopBits);
+    if (!FContext)
+        throw TnvError(QStringLiteral("%1: %2").arg(device, ErrnoText()));
+    if (modbus_connect(FContext) != 0) {
+        FErrorText = QStringLiteral("%1: %2").arg(device, ErrnoText());
+        CloseConnection();
+        return false;
+    }
+    // Reads never block: every wait is a poll with its deadline.
+    fcntl(Fd(), F_SETFL, fcntl(Fd(), F_GETFL) | O_NONBLOCK);
+    if (FTxMode == 1 && modbus_rtu_set_serial_mode(FContext, MODBUS_RTU_RS485) != 0) {
+        FErrorText = QStringLiteral("%1: RS-485 mode: %2").arg(device, ErrnoText());
+        CloseConnection();
+        return false;
+    }
+    if (FTxMode != 0 && FTxMode != 1) {
+        FErrorText =
+            QStringLiteral("%1: transmission mode %2 is not supported").arg(device).arg(FTxMode);
+        CloseConnection();
+        return false;
+    }
+    if (!ApplyFlowControl()) {
+        FErrorText =
+            QStringLiteral("%1: flow control %2: %3").arg(device).arg(FFlowCtrl).arg(ErrnoText());
+        CloseConnection();
+        return false;
+    }
+    return true;
+}
+
+bool TModbusSrv::ApplyFlowControl() {
+    termios tios{};
+    if (tcgetattr(Fd(), &tios) != 0)
+        return false;
+    switch (FFlowCtrl) {
+    case 0:
+    case 8:
+        break;
+    case 1:
+        tios.c_cflag |= CRTSCTS;
+        break;
+    case 2:
+        tios.c_iflag |= IXON | IXOFF;
+        break;
+    default:
+        errno = EINVAL;
+        return false;
+    }
+    if (tcsetattr(Fd(), TCSANOW, &tios) != 0)
+        return false;
+    if (FFlowCtrl == 8) {
+        int lines = TIOCM_DTR | TIOCM_RTS;
+        // A device without modem lines (a pty) has nothing to raise.
+        if (ioctl(Fd(), TIOCMBIS, &lines) != 0 && errno != ENOTTY && errno != EINVAL)
+            return false;
+    }
+    return true;
+}
+
+bool TModbusSrv::ConnectTcp() {
+    const QByteArray host = FHostName.toLocal8Bit();
+    const QByteArray port = QByteArray::number(FTCPIPPort);
+    FContext = modbus_new_tcp_pi(host.constData(), port.constData());
+    if (!FContext)
+        throw TnvError(QStringLiteral("%1:%2: %3").arg(FHostName).arg(FTCPIPPort).arg(ErrnoText()));
+    modbus_set_response_timeout(FContext, static_cast<uint32_t>(FTimeout / 1000),
+                                static_cast<uint32_t>(FTimeout % 1000) * 1000);
+    if (modbus_connect(FContext) != 0) {
+        FErrorText = QStringLiteral("%1:%2: %3").arg(FHostName).arg(FTCPIPPort).arg(ErrnoText());
+        CloseConnection();
+        return false;
+    }
+    return true;
+}
+
+void TModbusSrv::CloseConnection() {
+    if (!FContext)
+        return;
+    modbus_close(FContext);
+    modbus_free(FContext);
+    FContext = nullptr;
+}
+
+int TModbusSrv::Fd() const {
+    return FContext ? modbus_get_socket(FContext) : -1;
+}
+
+std::chrono::milliseconds TModbusSrv::Silence() const {
+    switch (FSilentInt) {
+    case 1:
+        return 50ms;
+    case 2:
+        return 100ms;
+    default:
+        return 20ms;
+    }
+}
+
+int32_t TModbusSrv::Fail(int32_t code, const QString& text) {
+    FErrorText = text;
+    return code;
+}
+
+int32_t TModbusSrv::TxRxMessage(const std::vector<uint8_t>& query, int queryLength,
+                                std::vector<uint8_t>& response) {
+    response.clear();
+    if (!FContext)
+        return Fail(kNotInitialized, QStringLiteral("the link is not open"));
+    if (queryLength < 2 || static_cast<size_t>(queryLength) > query.size() || queryLength > 253)
+        return Fail(kInvalidReply, QStringLiteral("malformed request"));
+    const std::vector<uint8_t> frame(query.begin(), query.begin() + queryLength);
+    return FConnType == 2 ? TxRxTcp(frame, response) : TxRxRtu(frame, response);
+}
+
+int32_t TModbusSrv::TxRxRtu(const std::vector<uint8_t>& query, std::vector<uint8_t>& response) {
+    // A reply that missed its time-out may still be on its way: give it the
+    // chance to arrive and be thrown away, or it would answer this request.
+    DiscardInput(FLateReplyPossible ? std::chrono::milliseconds(FTimeout) : 0ms, Silence());
+    FLateReplyPossible = false;
+    std::vector<uint8_t> frame = query;
+    const uint16_t crc = Crc16(frame.data(), frame.size());
+    frame.push_back(static_cast<uint8_t>(crc & 0xFF));
+    frame.push_back(static_cast<uint8_t>(crc >> 8));
+    if (!WriteAll(frame.data(), frame.size()))
+        return Fail(kWriteError, QStringLiteral("port write error: %1").arg(ErrnoText()));
+    return ReceiveRtu(query[0], query[1], response);
+}
+
+int32_t TModbusSrv::ReceiveRtu(uint8_t slave, uint8_t function, std::vector<uint8_t>& response) {
+    std::vector<uint8_t> frame;
+    frame.reserve(kMaxRtuFrame);
+    const auto replyDeadline = TClock::now() + std::chrono::milliseconds(FTimeout);
+    std::array<uint8_t, kMaxRtuFrame> chunk{};
+    for (;;) {
+        const auto deadline = frame.empty() ? replyDeadline : TClock::now() + Silence();
+        const size_t expected = ExpectedRtuLength(frame);
+        const size_t wanted = expected > frame.size() ? expected - frame.size() : 1;
+        const int n =
+            ReadSome(chunk.data(), std::min(wanted, kMaxRtuFrame - frame.size()), deadline);
+        if (n < 0)
+            return Fail(kReadError, QStringLiteral("port read error: %1").arg(ErrnoText()));
+        if (n == 0) {
+            if (frame.empty()) {
+                FLateReplyPossible = true;
+                return Fail(kTimeout, QStringLiteral("no reply"));
+            }
+            break; // the silence ends the frame
+        }
+        frame.insert(frame.end(), chunk.begin(), chunk.begin() + n);
+        const size_t length = ExpectedRtuLength(frame);
+        if ((length != 0 && frame.size() >= length) || frame.size() >= kMaxRtuFrame)
+            break;
+    }
+    const size_t length = ExpectedRtuLength(frame);
+    if (length != 0 && frame.size() < length)
+        return Fail(kInvalidReply, QStringLiteral("reply cut short"));
+    const size_t size = length != 0 ? length : frame.size();
+    if (!CrcValid(frame, size))
+        return Fail(size < 4 ? kInvalidReply : kCrcError, QStringLiteral("bad CRC"));
+    response.assign(frame.begin(), frame.begin() + static_cast<long>(size) - 2);
+    if (response[0] != slave || (response[1] & 0x7F) != function)
+        return Fail(kInvalidReply, QStringLiteral("reply to another request"));
+    if (response[1] & 0x80)
+        return Fail(kInvalidReply,
+                    QStringLiteral("exception %1").arg(response.size() > 2 ? response[2] : 0));
+    if (Malformed(response))
+        return Fail(kInvalidReply, QStringLiteral("malformed reply"));
+    return kOk;
+}
+
+int32_t TModbusSrv::TxRxTcp(const std::vector<uint8_t>& query, std::vector<uint8_t>& response) {
+    const uint16_t transaction = ++FTransaction;
+    std::vector<uint8_t> frame{
+        static_cast<uint8_t>(transaction >> 8),  static_cast<uint8_t>(transaction & 0xFF), 0, 0,
+        static_cast<uint8_t>(query.size() >> 8), static_cast<uint8_t>(query.size() & 0xFF)};
+    frame.insert(frame.end(), query.begin(), query.end());
+    if (!WriteAll(frame.data(), frame.size()))
+        return Fail(kWriteError, QStringLiteral("write error: %1").arg(ErrnoText()));
+    const int32_t status = ReceiveTcp(transaction, response);
+    if (status != kOk)
+        return status;
+    if ((response[1] & 0x7F) != query[1])
+        return Fail(kInvalidReply, QStringLiteral("reply to another request"));
+    if (response[1] & 0x80)
+        return Fail(kInvalidReply,
+                    QStringLiteral("exception %1").arg(response.size() > 2 ? response[2] : 0));
+    if (Malformed(response))
+        return Fail(kInvalidReply, QStringLiteral("malformed reply"));
+    return kOk;
+}
+
+int32_t TModbusSrv::ReceiveTcp(uint16_t transaction, std::vector<uint8_t>& response) {
+    const auto deadline = TClock::now() + std::chrono::milliseconds(FTimeout);
+    // The header is waited for; the rest of a frame is usually there already.
+    auto readExactly = [&](uint8_t* out, size_t size, bool waitFirst) {
+        size_t got = 0;
+        while (got < size) {
+            const int n = ReadSome(out + got, size - got, deadline, waitFirst && got == 0);
+            if (n <= 0)
+                return n;
+            got += static_cast<size_t>(n);
+        }
+        return 1;
+    };
+    for (;;) {
+        std::array<uint8_t, kMbapHeader + 255> frame{};
+        int n = readExactly(frame.data(), kMbapHeader, true);
+        const size_t length = (size_t{frame[4]} << 8) | frame[5];
+        if (n > 0 && (length < 2 || length > 254)) {
+            DiscardInput(0ms, Silence()); // the stream lost its framing
+            return Fail(kInvalidReply, QStringLiteral("bad MBAP header"));
+        }
+        if (n > 0)
+            n = readExactly(frame.data() + kMbapHeader, length - 1, false);
+        if (n < 0)
+            return Fail(kReadError, QStringLiteral("read error: %1").arg(ErrnoText()));
+        if (n == 0)
+            return Fail(kTimeout, QStringLiteral("no reply"));
+        const uint16_t id = static_cast<uint16_t>((frame[0] << 8) | frame[1]);
+        if (id != transaction || frame[2] != 0 || frame[3] != 0)
+            continue; // a late reply to an earlier request
+        response.assign(frame.begin() + 6, frame.begin() + 6 + static_cast<long>(length));
+        return kOk;
+    }
+}
+
+void TModbusSrv::DiscardInput(std::chrono::milliseconds waitFor, std::chrono::milliseconds quiet) {
+    if (FConnType == 1)
+        modbus_flush(FContext);
+    const auto start = TClock::now();
+    std::array<uint8_t, 256> sink{};
+    bool arrived = false;
+    for (;;) {
+        const auto now = TClock::now();
+        if (now - start > waitFor + 1s)
+            return; // a peer that never stops talking
+        const int n = ReadSome(sink.data(), sink.size(), arrived ? now + quiet : start + waitFor);
+        if (n <= 0)
+            return;
+        arrived = true;
+    }
+}
+
+bool TModbusSrv::WriteAll(const uint8_t* data, size_t size) {
+    const auto deadline = TClock::now() + std::chrono::milliseconds(std::max(FTimeout, 100));
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = FConnType == 2 ? send(Fd(), data + done, size - done, MSG_NOSIGNAL)
+                                         : write(Fd(), data + done, size - done);
+        if (n >= 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            return false;
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now());
+        pollfd p{Fd(), POLLOUT, 0};
+        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) {
+            errno = ETIMEDOUT;
+            return false;
+        }
+    }
+    return true;
+}
+
+int TModbusSrv::ReadSome(uint8_t* out, size_t size, TClock::time_point deadline, bool waitFirst) {
+    // The rest of a frame is read without waiting first: replies mostly
+    // arrive whole, so it costs no poll. A serial port answers an
+    // empty read with 0 (VMIN 0), a closed TCP connection too; after a poll
+    // that said "ready", 0 means the other end is gone.
+    bool ready = false;
+    if (waitFirst) {
+        if (const int polled = PollInput(deadline); polled <= 0)
+            return polled;
+        ready = true;
+    }
+    for (;;) {
+        const ssize_t n =
+            FConnType == 2 ? recv(Fd(), out, size, MSG_DONTWAIT) : read(Fd(), out, size);
+        if (n > 0)
+            return static_cast<int>(n);
+        const bool empty = n < 0 ? (errno == EAGAIN || errno == EWOULDBLOCK) : FConnType == 1;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (!empty || (ready && n == 0)) {
+            errno = n < 0 ? errno : ECONNRESET;
+            return -1;
+        }
+        const int polled = PollInput(deadline);
+        if (polled <= 0)
+            return polled;
+        ready = true;
+    }
+}
+
+int TModbusSrv::PollInput(TClock::time_point deadline) {
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - TClock::now());
+        pollfd p{Fd(), POLLIN, 0};
+        const int polled = poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 0)));
+        if (polled >= 0 || errno != EINTR)
+            return polled < 0 ? -1 : polled;
+    }
+}

@@ -1,0 +1,141 @@
+#pragma once
+
+#include <QString>
+#include <chrono>
+#include <cstdint>
+#include <vector>
+
+struct _modbus;
+
+// The Modbus transport of one link, serial RTU or TCP, over libmodbus. The
+// caller builds every request without its check sequence (slave address,
+// function code, data) and receives whole replies (slave address first, no
+// CRC, no MBAP header). Called by one thread at a time: the exchange thread's
+// worker.
+//
+// Order of use: OpenConnection, the put_ settings, Connect, any number of
+// TxRxMessage, CloseConnection.
+//
+// Meaning of the line codes (serial links):
+//   Parity    0 none, 1 odd, 2 even; 3 mark and 4 space cannot be done by the
+//             port and make Connect fail.
+//   ByteSize  data bits, 7 or 8.
+//   StopBits  2 or 20: two stop bits; any other value: one stop bit (the RTU
+//             standard with parity; the terminal's own 50 means one).
+//   FlowCtrl  0 none, 1 RTS/CTS, 2 XON/XOFF, 8 none with DTR and RTS held
+//             high (feeds line converters; a pty has no such lines).
+//   TxMode    0 RS-232, 1 RS-485 (the kernel drives RTS around each frame;
+//             fails on a device without RS-485 support, such as a pty).
+//   SilentInt the silence after which an incoming frame counts as ended:
+//             0 20 ms, 1 50 ms, 2 100 ms. A reply of a known function ends
+//             earlier, as soon as its length is complete with a valid CRC.
+//   Timeout   ms from the end of the request to the start of the reply.
+// The terminal's own setting (19200, 8, Parity 2, StopBits 50, FlowCtrl 8,
+// TxMode 0) is standard RTU: 19200 baud, 8 data bits, even parity, 1 stop bit.
+//
+// Port numbers name devices through "COMn=DEVICE" lines of ports.ini in the
+// user's config folder (<XDG_CONFIG_HOME or ~/.config>/kx720/ports.ini);
+// without a line, COMn is /dev/ttyS(n-1).
+//
+// Stale input: before each request whatever waits in the port is discarded;
+// after a serial time-out the next request first waits up to one more time-out
+// for the late reply and discards it; over TCP every request carries its own
+// transaction id and a reply with another id is dropped.
+class TModbusSrv {
+public:
+    // Status codes of TxRxMessage.
+    static constexpr int32_t kOk = 0;
+    static constexpr int32_t kTimeout = static_cast<int32_t>(0x80040201);
+    static constexpr int32_t kInvalidReply = static_cast<int32_t>(0x80040202);
+    static constexpr int32_t kCrcError = static_cast<int32_t>(0x80040203);
+    static constexpr int32_t kWriteError = static_cast<int32_t>(0x80040208);
+    static constexpr int32_t kReadError = static_cast<int32_t>(0x80040209);
+    static constexpr int32_t kNotInitialized = static_cast<int32_t>(0x8004020A);
+
+    TModbusSrv();
+    ~TModbusSrv();
+    TModbusSrv(const TModbusSrv&) = delete;
+    TModbusSrv& operator=(const TModbusSrv&) = delete;
+
+    // Names the link and its kind (1 serial, 2 TCP/IP); false for another kind.
+    bool OpenConnection(const QString& name, int16_t connType);
+
+    void put_Retries(int16_t value) { FRetries = value; }
+    void put_RaiseError(bool value) { FRaiseError = value; }
+    void put_BaudRate(int32_t value) { FBaudRate = value; }
+    void put_PortNumber(int16_t value) { FPortNumber = value; }
+    void put_ByteSize(int16_t value) { FByteSize = value; }
+    void put_FlowCtrl(int16_t value) { FFlowCtrl = value; }
+    void put_Parity(int16_t value) { FParity = value; }
+    void put_StopBits(int32_t value) { FStopBits = value; }
+    void put_SilentInt(int16_t value) { FSilentInt = value; }
+    void put_Timeout(int32_t value) { FTimeout = value; }
+    void put_TxMode(int16_t value) { FTxMode = value; }
+    void put_TCPIPPort(int32_t value) { FTCPIPPort = value; }
+    void put_HostName(const QString& value) { FHostName = value; }
+
+    // The retry count handed over; the transport itself never repeats.
+    int16_t get_Retries() const { return FRetries; }
+    bool get_RaiseError() const { return FRaiseError; }
+
+    // Opens the port or the TCP connection. False when it cannot (ErrorText
+    // says why). Raises TnvError when libmodbus cannot create a context.
+    bool Connect();
+    bool IsConnected() const { return FContext != nullptr; }
+
+    // Sends query[0..queryLength) and returns the status (kOk or a code above);
+    // on kOk response holds the whole reply. An exception reply is returned at
+    // once as kInvalidReply, with the reply in response.
+    int32_t TxRxMessage(const std::vector<uint8_t>& query, int queryLength,
+                        std::vector<uint8_t>& response);
+
+    void CloseConnection();
+
+    // Why the last Connect or TxRxMessage failed, for the log.
+    QString ErrorText() const { return FErrorText; }
+
+    // The device a serial port number stands for (see above).
+    static QString DeviceOfPort(int portNumber);
+
+private:
+    using TClock = std::chrono::steady_clock;
+
+    bool ConnectRtu();
+    bool ConnectTcp();
+    bool ApplyFlowControl();
+    int32_t TxRxRtu(const std::vector<uint8_t>& query, std::vector<uint8_t>& response);
+    int32_t TxRxTcp(const std::vector<uint8_t>& query, std::vector<uint8_t>& response);
+    int32_t ReceiveRtu(uint8_t slave, uint8_t function, std::vector<uint8_t>& response);
+    int32_t ReceiveTcp(uint16_t transaction, std::vector<uint8_t>& response);
+    void DiscardInput(std::chrono::milliseconds quietFor, std::chrono::milliseconds limit);
+    bool WriteAll(const uint8_t* data, size_t size);
+    // Reads what arrives before deadline into out (waiting before the first
+    // try when waitFirst); 0 on time-out, -1 on error.
+    int ReadSome(uint8_t* out, size_t size, TClock::time_point deadline, bool waitFirst = false);
+    // Waits for input until deadline: 1 ready, 0 time-out, -1 error.
+    int PollInput(TClock::time_point deadline);
+    std::chrono::milliseconds Silence() const;
+    int Fd() const;
+    int32_t Fail(int32_t code, const QString& text);
+
+    QString FName;
+    int16_t FConnType = 0;
+    int16_t FRetries = 2;
+    bool FRaiseError = false;
+    int32_t FBaudRate = 19200;
+    int16_t FPortNumber = 0;
+    int16_t FByteSize = 8;
+    int16_t FFlowCtrl = 0;
+    int16_t FParity = 0;
+    int32_t FStopBits = 20;
+    int16_t FSilentInt = 0;
+    int32_t FTimeout = 1000;
+    int16_t FTxMode = 0;
+    int32_t FTCPIPPort = 502;
+    QString FHostName;
+
+    _modbus* FContext = nullptr;
+    uint16_t FTransaction = 0;
+    bool FLateReplyPossible = false;
+    QString FErrorText;
+};

@@ -1,0 +1,302 @@
+#include "TnvMBThread.h"
+
+#include "TModbusSrv.h"
+#include "TnvMBUserFunc.h"
+#include "TnvParDef.h"
+#include "TnvParValue.h"
+#include "TnvParValueSet.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+constexpr uint8_t kReadHolding = 0x03;
+constexpr uint8_t kWriteMultiple = 0x10;
+
+std::uintptr_t AsWord(const void* p) {
+    return reinterpret_cast<std::uintptr_t>(p);
+}
+
+} // namespace
+
+TnvMBThread::TnvMBThread()
+    : FServerFactory([] { return std::make_unique<TModbusSrv>(); }) {}
+
+TnvMBThread::~TnvMBThread() {
+    {
+        std::lock_guard lock(FSleepLock);
+        FTerminated = true;
+    }
+    FWakeUp.notify_all();
+    if (!FWorker.joinable())
+        return;
+    // The worker still needs the GUI thread for OnDisconnect (and perhaps for
+    // OnConnect or OnError, when it is only now connecting).
+    FSync.ServeUntil([this] { return FFinished.load(); });
+    FWorker.join();
+}
+
+bool TnvMBThread::Start() {
+    if (FWorker.joinable() || !Settings.GetIsValid() || !Settings.Enabled)
+        return false;
+    FWorker = std::thread([this] { Execute(); });
+    return true;
+}
+
+QString TnvMBThread::LastErrorDetail() const {
+    std::lock_guard lock(FDetailLock);
+    return FLastErrorDetail;
+}
+
+bool TnvMBThread::AddValueSet(TnvParValueSet* set) {
+    if (!set)
+        return false;
+    FListBusy = true;
+    {
+        std::lock_guard lock(FValueSetsLock);
+        if (std::find(FValueSets.begin(), FValueSets.end(), set) == FValueSets.end())
+            FValueSets.push_back(set);
+    }
+    set->SetUpdateState(usWaiting);
+    FListBusy = false;
+    return true;
+}
+
+bool TnvMBThread::RemoveValueSet(TnvParValueSet* set) {
+    if (!set)
+        return false;
+    FListBusy = true;
+    {
+        std::lock_guard lock(FValueSetsLock);
+        FValueSets.erase(std::remove(FValueSets.begin(), FValueSets.end(), set), FValueSets.end());
+    }
+    set->SetUpdateState(usIdle);
+    FListBusy = false;
+    return true;
+}
+
+void TnvMBThread::AddUserFunc(TnvMBUserFunc* request) {
+    if (!request)
+        return;
+    std::lock_guard lock(FUserFuncsLock);
+    if (std::find(FUserFuncs.begin(), FUserFuncs.end(), request) == FUserFuncs.end())
+        FUserFuncs.push_back(request);
+}
+
+void TnvMBThread::Execute() {
+    if (ConnectServer()) {
+        FSync.Synchronize([this] {
+            if (OnConnect)
+                OnConnect(this);
+        });
+    } else {
+        const int32_t code = LastError();
+        FSync.Synchronize([this, code] {
+            if (OnError)
+                OnError(this, code);
+        });
+        DisconnectServer();
+    }
+    while (!FTerminated) {
+        const auto start = TClock::now();
+        if (IsConnected()) {
+            ServeUserFunc();
+            ServeValueSets();
+        } else {
+            ReportIdle();
+        }
+        const auto spent =
+            std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - start);
+        if (spent.count() < kCycleMs)
+            Sleep(std::chrono::milliseconds(kCycleMs) - spent);
+    }
+    FSync.Synchronize([this] {
+        if (OnDisconnect)
+            OnDisconnect(this);
+    });
+    DisconnectServer();
+    FFinished = true;
+    FSync.Wake();
+}
+
+void TnvMBThread::Sleep(std::chrono::milliseconds duration) {
+    std::unique_lock lock(FSleepLock);
+    FWakeUp.wait_for(lock, duration, [this] { return FTerminated.load(); });
+}
+
+int32_t TnvMBThread::SetLastError(int32_t code) {
+    FLastError = code;
+    if (code != 0 && FServer) {
+        std::lock_guard lock(FDetailLock);
+        FLastErrorDetail = FServer->ErrorText();
+    }
+    return code;
+}
+
+bool TnvMBThread::ConnectServer() {
+    if (IsConnected())
+        return true;
+    try {
+        FServer = FServerFactory();
+        if (!FServer)
+            throw std::runtime_error("no transport");
+        if (!FServer->OpenConnection(Settings.Name, static_cast<int16_t>(Settings.ConnType))) {
+            SetLastError(kLinkRefused);
+            FServer.reset();
+            return false;
+        }
+        FServer->put_Retries(static_cast<int16_t>(Settings.Retries));
+        FServer->put_RaiseError(Settings.RaiseError);
+        FServer->put_BaudRate(Settings.BaudRate);
+        FServer->put_PortNumber(static_cast<int16_t>(Settings.PortNumber));
+        FServer->put_ByteSize(static_cast<int16_t>(Settings.ByteSize));
+        FServer->put_FlowCtrl(static_cast<int16_t>(Settings.FlowCtrl));
+        FServer->put_Parity(static_cast<int16_t>(Settings.Parity));
+        FServer->put_StopBits(Settings.StopBits);
+        FServer->put_SilentInt(static_cast<int16_t>(Settings.SilentInt));
+        FServer->put_Timeout(Settings.Timeout);
+        FServer->put_TxMode(static_cast<int16_t>(Settings.TxMode));
+        FServer->put_TCPIPPort(Settings.TCPIPPort);
+        FServer->put_HostName(Settings.HostName);
+        if (!FServer->Connect()) {
+            SetLastError(kLinkRefused);
+            FServer->CloseConnection();
+            FServer.reset();
+            return false;
+        }
+    } catch (const std::exception& e) {
+        FServer.reset();
+        FConnected = false;
+        FLastError = kServerFailed;
+        std::lock_guard lock(FDetailLock);
+        FLastErrorDetail = QString::fromUtf8(e.what());
+        return false;
+    }
+    FLastError = 0;
+    FConnected = true;
+    return true;
+}
+
+void TnvMBThread::DisconnectServer() {
+    if (!IsConnected())
+        return;
+    FServer->CloseConnection();
+    FServer.reset();
+    FLastError = 0;
+    FConnected = false;
+}
+
+void TnvMBThread::ServeUserFunc() {
+    TnvMBUserFunc* request = nullptr;
+    {
+        std::lock_guard lock(FUserFuncsLock);
+        if (FUserFuncs.empty())
+            return;
+        request = FUserFuncs.front();
+        FUserFuncs.pop_front();
+    }
+    // The request has left the queue: the exchange runs without the lock, so
+    // a GUI thread queuing another request never waits for a time-out.
+    const int32_t result = SetLastError(request->Exchange(*FServer));
+    if (result == 0)
+        request->PostMessage(TnvMBUserFunc::kResponse, 0, 0);
+    else
+        request->PostMessage(TnvMBUserFunc::kError, 0, result);
+}
+
+void TnvMBThread::ServeValueSets() {
+    std::lock_guard lock(FValueSetsLock);
+    for (TnvParValueSet* set : FValueSets) {
+        if (!PassGoesOn())
+            return;
+        ServeValueSet(*set);
+    }
+}
+
+bool TnvMBThread::ServeValueSet(TnvParValueSet& set) {
+    const auto slave = static_cast<uint8_t>(set.GetSlaveAddress() & 0xFF);
+    for (const auto& owned : set.GetValues()) {
+        if (!PassGoesOn())
+            return false;
+        TnvParValue* value = owned.get();
+        if (value->GetWriteRequest()) {
+            const int32_t status = WriteValue(slave, value);
+            if (status != 0) {
+                set.PostMessage(TnvParValueSet::kMsgExchangeFailed, AsWord(value), status);
+                return false;
+            }
+            set.PostMessage(TnvParValueSet::kMsgWriteDone, AsWord(value), 0);
+        } else if (value->GetCyclic() && value->IsDue()) {
+            const int32_t status = ReadValue(slave, value);
+            if (status != 0) {
+                set.PostMessage(TnvParValueSet::kMsgExchangeFailed, AsWord(value), status);
+                return false;
+            }
+            const bool changed = value->LoadFromFrame(FResponse);
+            set.PostMessage(TnvParValueSet::kMsgReadDone, AsWord(value), changed ? 1 : 0);
+        }
+    }
+    return true;
+}
+
+void TnvMBThread::ReportIdle() {
+    std::lock_guard lock(FValueSetsLock);
+    for (TnvParValueSet* set : FValueSets) {
+        if (!PassGoesOn())
+            return;
+        if (set->GetUpdateState() != usIdle)
+            set->PostMessage(TnvParValueSet::kMsgUpdateState, usIdle, 0);
+    }
+}
+
+int32_t TnvMBThread::ReadValue(uint8_t slave, TnvParValue* value) {
+    if (!value)
+        return SetLastError(kNoValue);
+    const uint16_t address = value->GetParDef().RegAddr;
+    const std::vector<uint8_t> query{slave,
+                                     kReadHolding,
+                                     static_cast<uint8_t>(address >> 8),
+                                     static_cast<uint8_t>(address & 0xFF),
+                                     0x00,
+                                     0x01};
+    const int32_t status = Exchange(query);
+    if (status != 0)
+        return status;
+    // A reply shorter than the value it carries is refused, never read past.
+    if (FResponse.size() < 3 + static_cast<size_t>(value->GetSize()))
+        return SetLastError(TModbusSrv::kInvalidReply);
+    return status;
+}
+
+int32_t TnvMBThread::WriteValue(uint8_t slave, TnvParValue* value) {
+    if (!value)
+        return SetLastError(kNoValue);
+    const uint16_t address = value->GetParDef().RegAddr;
+    const auto size = static_cast<size_t>(value->GetSize());
+    // Quantity 1 whatever the size: the drive takes a parameter as a whole.
+    std::vector<uint8_t> query{slave,
+                               kWriteMultiple,
+                               static_cast<uint8_t>(address >> 8),
+                               static_cast<uint8_t>(address & 0xFF),
+                               0x00,
+                               0x01,
+                               static_cast<uint8_t>(size & 0xFF)};
+    query.resize(7 + size);
+    value->CopyTo(std::span<uint8_t>(query).subspan(7));
+    return Exchange(query);
+}
+
+int32_t TnvMBThread::Exchange(const std::vector<uint8_t>& query) {
+    FResponse.clear();
+    int32_t status = 0;
+    for (int attempt = 0;; ++attempt) {
+        status = FServer->TxRxMessage(query, static_cast<int>(query.size()), FResponse);
+        // The retry count is asked afresh after every failure.
+        if (status == 0 || FTerminated || attempt >= FServer->get_Retries())
+            break;
+    }
+    return SetLastError(status);
+}

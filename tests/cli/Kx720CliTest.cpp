@@ -1,0 +1,152 @@
+#include "TestPeers.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using kxtest::TPeer;
+
+namespace {
+
+struct TRun {
+    int ExitCode = -1;
+    QString Out;
+    QString Err;
+};
+
+// Runs the real kx720 binary in folder (where the definitions file may be).
+TRun Kx720(const QStringList& arguments, const QString& folder = {}) {
+    QProcess process;
+    process.setWorkingDirectory(folder.isEmpty() ? kxtest::SourcePath("data") : folder);
+    process.start(KX_CLI_BINARY, arguments);
+    process.waitForFinished(20000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+QString TcpLink(const TPeer& peer) {
+    return QStringLiteral("127.0.0.1:%1").arg(peer.Port());
+}
+
+TEST(Kx720Cli, ReadsParametersOfPymodbusOverTcp) {
+    auto peer = TPeer::PymodbusTcp();
+    const TRun run = Kx720({"--tcp", TcpLink(*peer), "read", "4", "5"});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    // pymodbus holds 1000 + address; 4 is a voltage in V, 5 a current in 0.1 A.
+    EXPECT_EQ(run.Out, "4\tMainVoltage\t1004\t0x03EC\n5\tNomCurrent\t100.5\t0x03ED\n");
+}
+
+TEST(Kx720Cli, WritesAndReportsLikeTheTerminal) {
+    auto peer = TPeer::PymodbusTcp();
+    TRun run = Kx720({"--tcp", TcpLink(*peer), "--slave", "1", "write", "4=400", "34=0xE6"});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_TRUE(run.Out.contains("MainVoltage 400 uploaded (RAM)\n")) << run.Out.toStdString();
+    EXPECT_TRUE(run.Out.contains("MaxTimeIMaxEE 230 saved (EEPROM)\n")) << run.Out.toStdString();
+    run = Kx720({"--tcp", TcpLink(*peer), "read", "4"});
+    EXPECT_EQ(run.Out, "4\tMainVoltage\t400\t0x0190\n");
+}
+
+TEST(Kx720Cli, ReadsAndWritesPymodbusOverASerialPort) {
+    kxtest::TConfigHome home;
+    kxtest::TPtyPair pty;
+    ASSERT_TRUE(pty.Ready());
+    home.Map(2, pty.LinkEnd());
+    auto peer = TPeer::PymodbusRtu(pty.PeerEnd());
+    TRun run = Kx720({"--com", "2", "write", "16=55"});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    run = Kx720({"--com", "2", "read", "16"});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_TRUE(run.Out.endsWith("\t0x0037\n")) << run.Out.toStdString();
+}
+
+TEST(Kx720Cli, WatchStampsEveryReception) {
+    auto peer = TPeer::PymodbusTcp();
+    const TRun run = Kx720({"--tcp", TcpLink(*peer), "watch", "22", "23", "--count", "3"});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    const QStringList lines = run.Out.split('\n', Qt::SkipEmptyParts);
+    EXPECT_EQ(lines.size(), 6);
+    for (const QString& line : lines)
+        EXPECT_TRUE(QRegularExpression(R"(^\d\d/\d\d/\d{4} \d\d:\d\d:\d\d\.\d{3}\t2[23]\t)")
+                        .match(line)
+                        .hasMatch())
+            << line.toStdString();
+}
+
+TEST(Kx720Cli, IdentPrintsTheVersions) {
+    auto peer = TPeer::TcpSlave({"--ident", "000002d0410000cf0000"});
+    const TRun run = Kx720({"--tcp", TcpLink(*peer), "ident"});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_EQ(run.Out, "Hardware version:\tKX720-A\nFirmware version:\t2.07\n");
+}
+
+TEST(Kx720Cli, SilentDriveIsATimeout) {
+    auto peer = TPeer::TcpSlave({"--mode", "silent"});
+    const TRun run = Kx720({"--tcp", TcpLink(*peer), "--timeout", "50", "read", "4"});
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_EQ(run.Err, "Error on ModBus data exchange: timeout, no response!\n");
+    EXPECT_TRUE(run.Out.isEmpty());
+}
+
+TEST(Kx720Cli, RefusedLinkIsAConnectionError) {
+    const TRun run =
+        Kx720({"--tcp", QStringLiteral("127.0.0.1:%1").arg(kxtest::FreeTcpPort()), "read", "4"});
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_TRUE(
+        run.Err.startsWith("Connection Error: error in ModBus connection or Port already busy!\n"))
+        << run.Err.toStdString();
+}
+
+TEST(Kx720Cli, UnknownIndexAndMissingDefinitions) {
+    TRun run = Kx720({"--tcp", "127.0.0.1:1", "read", "999"});
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_EQ(run.Err, "Error, parameter not found: 999\n");
+    QTemporaryDir empty;
+    run = Kx720({"--tcp", "127.0.0.1:1", "read", "4"}, empty.path());
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_TRUE(run.Err.startsWith("Error loading parameters definitions.\n"));
+}
+
+TEST(Kx720Cli, CommandLineMistakesExitWithTwo) {
+    for (const QStringList& args :
+         {QStringList{"read", "4"}, QStringList{"--com", "9", "read", "4"},
+          QStringList{"--com", "1", "write", "4"}, QStringList{"--com", "1", "fly"},
+          QStringList{"--com", "1", "ident", "3"}}) {
+        const TRun run = Kx720(args);
+        EXPECT_EQ(run.ExitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(run.Err.contains("kx720 --help"));
+    }
+}
+
+TEST(Kx720Cli, HelpDocumentsEveryCommandAndOption) {
+    const TRun run = Kx720({"--help"});
+    EXPECT_EQ(run.ExitCode, 0);
+    for (const char* word : {"read INDEX", "write INDEX=WORD", "watch INDEX", "ident", "--tcp",
+                             "--com", "--slave", "--defs", "--count", "ports.ini"})
+        EXPECT_TRUE(run.Out.contains(word)) << word;
+}
+
+} // namespace
+
+#ifdef KX_SIM_BINARY
+namespace {
+
+// The drive simulator over TCP: identification and a setting with its stored copy.
+TEST(Kx720CliSimulator, IdentifiesAndSavesLikeTheTerminal) {
+    kxtest::TSubprocess sim(
+        KX_SIM_BINARY, {"--defs", kxtest::SourcePath("data/VF_Parameters_v207.ini"), "--tcp", "0"});
+    const QString ready = sim.ReadLine(10000); // "ready tcp 127.0.0.1:PORT"
+    ASSERT_TRUE(ready.startsWith("ready tcp ")) << ready.toStdString();
+    const QString link = ready.section(' ', 2, 2);
+    TRun run = Kx720({"--tcp", link, "ident"});
+    EXPECT_EQ(run.Out, "Hardware version:\tKX720-A\nFirmware version:\t2.07\n")
+        << run.Err.toStdString();
+    run = Kx720({"--tcp", link, "write", "16=55", "43=55"});
+    EXPECT_EQ(run.Out, "AccelTime 005.5 uploaded (RAM)\nAccelTimeEE 005.5 saved (EEPROM)\n");
+    run = Kx720({"--tcp", link, "read", "43"});
+    EXPECT_EQ(run.Out, "43\tAccelTimeEE\t005.5\t0x0037\n");
+}
+
+} // namespace
+#endif

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "TModbusSrv.h"
+#include "TestPeers.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace kxtest {
+
+enum class TKind { Tcp, Rtu };
+
+inline std::string KindName(const ::testing::TestParamInfo<TKind>& info) {
+    return info.param == TKind::Tcp ? "Tcp" : "Rtu";
+}
+
+// A transport connected to our misbehaving slave over TCP loopback or over a
+// socat pty pair (COM3 mapped to the pair's link end), with the terminal's
+// own serial settings.
+class TLinkFixture : public ::testing::TestWithParam<TKind> {
+protected:
+    TConfigHome Home;
+    QTemporaryDir Dir;
+    QString Log = Dir.path() + "/requests.log";
+    std::unique_ptr<TPtyPair> Pty;
+    std::unique_ptr<TPeer> Peer;
+    TModbusSrv Srv;
+
+    void Start(QStringList options, int timeout = 150) {
+        options << "--log" << Log;
+        if (GetParam() == TKind::Tcp) {
+            Peer = TPeer::TcpSlave(options);
+            ASSERT_TRUE(Peer->Ready());
+            ASSERT_TRUE(Srv.OpenConnection("TCP", 2));
+            Srv.put_HostName("127.0.0.1");
+            Srv.put_TCPIPPort(Peer->Port());
+        } else {
+            Pty = std::make_unique<TPtyPair>();
+            ASSERT_TRUE(Pty->Ready());
+            Home.Map(3, Pty->LinkEnd());
+            Peer = TPeer::RtuSlave(Pty->PeerEnd(), options);
+            ASSERT_TRUE(Peer->Ready());
+            ASSERT_TRUE(Srv.OpenConnection("COM3", 1));
+            Srv.put_PortNumber(3);
+            Srv.put_BaudRate(19200);
+            Srv.put_Parity(2);
+            Srv.put_FlowCtrl(8);
+            Srv.put_StopBits(50);
+        }
+        Srv.put_Timeout(timeout);
+        ASSERT_TRUE(Srv.Connect()) << Srv.ErrorText().toStdString();
+    }
+
+    int32_t Tx(const std::vector<uint8_t>& query, std::vector<uint8_t>& response) {
+        return Srv.TxRxMessage(query, static_cast<int>(query.size()), response);
+    }
+};
+
+} // namespace kxtest

@@ -1,0 +1,220 @@
+#include "LinkFixture.h"
+
+#include <QElapsedTimer>
+
+using kxtest::Hex;
+using kxtest::TKind;
+
+namespace {
+
+std::vector<uint8_t> ReadQuery(uint16_t address) {
+    return {0x01, 0x03, static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address),
+            0x00, 0x01};
+}
+
+class TModbusSrvLink : public kxtest::TLinkFixture {};
+
+INSTANTIATE_TEST_SUITE_P(Both, TModbusSrvLink, ::testing::Values(TKind::Tcp, TKind::Rtu),
+                         kxtest::KindName);
+
+TEST_P(TModbusSrvLink, ReadGoesOutAsBuiltAndComesBackWhole) {
+    Start({});
+    std::vector<uint8_t> reply;
+    ASSERT_EQ(Tx(ReadQuery(0x0123), reply), 0);
+    EXPECT_EQ(Hex(reply), "01 03 02 11 23");
+    EXPECT_EQ(kxtest::LoggedRequests(Log), QStringList{"01 03 01 23 00 01"});
+}
+
+TEST_P(TModbusSrvLink, FourByteWriteKeepsQuantityOne) {
+    Start({});
+    std::vector<uint8_t> reply;
+    ASSERT_EQ(Tx({0x01, 0x10, 0x01, 0x23, 0x00, 0x01, 0x04, 0xDE, 0xAD, 0xBE, 0xEF}, reply), 0);
+    EXPECT_EQ(Hex(reply), "01 10 01 23 00 01");
+    EXPECT_EQ(kxtest::LoggedRequests(Log), QStringList{"01 10 01 23 00 01 04 de ad be ef"});
+}
+
+TEST_P(TModbusSrvLink, SilentPeerTimesOut) {
+    Start({"--mode", "silent"}, 100);
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<uint8_t> reply;
+    EXPECT_EQ(Tx(ReadQuery(1), reply), TModbusSrv::kTimeout);
+    EXPECT_GE(clock.elapsed(), 95);
+    EXPECT_TRUE(reply.empty());
+}
+
+TEST_P(TModbusSrvLink, ExceptionReplyFailsAtOnce) {
+    Start({"--mode", "exception"}, 2000);
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<uint8_t> reply;
+    EXPECT_EQ(Tx(ReadQuery(1), reply), TModbusSrv::kInvalidReply);
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_EQ(Hex(reply), "01 83 02");
+}
+
+TEST_P(TModbusSrvLink, ShortReadReplyIsPassedOnWhole) {
+    // Structurally sound; the exchange thread refuses it as too short.
+    Start({"--mode", "short"});
+    std::vector<uint8_t> reply;
+    EXPECT_EQ(Tx(ReadQuery(1), reply), 0);
+    EXPECT_EQ(Hex(reply), "01 03 00");
+}
+
+TEST_P(TModbusSrvLink, LateReplyNeverAnswersALaterRequest) {
+    Start({"--mode", "late", "--late-at", "2", "--delay-ms", "180"}, 120);
+    int answered = 0;
+    for (uint16_t address = 0x10; address < 0x18; ++address) {
+        std::vector<uint8_t> reply;
+        const int32_t status = Tx(ReadQuery(address), reply);
+        if (status == TModbusSrv::kTimeout)
+            continue;
+        ASSERT_EQ(status, 0);
+        ASSERT_EQ(reply.size(), 5u);
+        EXPECT_EQ((reply[3] << 8) | reply[4], 0x1000 + address) << "register " << address;
+        ++answered;
+    }
+    EXPECT_GE(answered, 7);
+}
+
+TEST_P(TModbusSrvLink, UserFunctionReplyIsFramedWhole) {
+    Start({"--ident", "000102d0410000cf0000"});
+    std::vector<uint8_t> reply;
+    ASSERT_EQ(Tx({0x01, 0x41}, reply), 0);
+    EXPECT_EQ(Hex(reply), "01 41 00 01 02 d0 41 00 00 cf 00 00");
+    // Nothing of that reply may be left to answer the next request.
+    ASSERT_EQ(Tx(ReadQuery(0x20), reply), 0);
+    EXPECT_EQ(Hex(reply), "01 03 02 10 20");
+}
+
+TEST_P(TModbusSrvLink, UnknownFunctionGetsItsExceptionAtOnce) {
+    Start({}, 2000);
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<uint8_t> reply;
+    EXPECT_EQ(Tx({0x01, 0x41}, reply), TModbusSrv::kInvalidReply); // no --ident: exception 01
+    EXPECT_LT(clock.elapsed(), 1000);
+}
+
+TEST_P(TModbusSrvLink, ClosedPeerIsAReadOrWriteError) {
+    Start({});
+    Peer.reset();
+    Pty.reset();
+    std::vector<uint8_t> reply;
+    const int32_t status = Tx(ReadQuery(1), reply);
+    if (GetParam() == TKind::Tcp)
+        EXPECT_TRUE(status == TModbusSrv::kReadError || status == TModbusSrv::kWriteError)
+            << std::hex << status;
+    else
+        EXPECT_NE(status, 0);
+}
+
+class TModbusSrvRtuOnly : public kxtest::TLinkFixture {};
+INSTANTIATE_TEST_SUITE_P(Serial, TModbusSrvRtuOnly, ::testing::Values(TKind::Rtu),
+                         kxtest::KindName);
+
+TEST_P(TModbusSrvRtuOnly, CorruptedCrcIsACrcError) {
+    Start({"--mode", "badcrc"});
+    std::vector<uint8_t> reply;
+    EXPECT_EQ(Tx(ReadQuery(1), reply), TModbusSrv::kCrcError);
+    // The next request is not disturbed by what the bad frame left behind.
+    EXPECT_EQ(Tx(ReadQuery(2), reply), TModbusSrv::kCrcError);
+}
+
+TEST_P(TModbusSrvRtuOnly, Rs485ModeOnAPtyFailsClearly) {
+    Pty = std::make_unique<kxtest::TPtyPair>();
+    ASSERT_TRUE(Pty->Ready());
+    Home.Map(2, Pty->LinkEnd());
+    ASSERT_TRUE(Srv.OpenConnection("COM2", 1));
+    Srv.put_PortNumber(2);
+    Srv.put_TxMode(1);
+    EXPECT_FALSE(Srv.Connect());
+    EXPECT_TRUE(Srv.ErrorText().contains("RS-485")) << Srv.ErrorText().toStdString();
+}
+
+TEST_P(TModbusSrvRtuOnly, MarkParityIsRefused) {
+    Pty = std::make_unique<kxtest::TPtyPair>();
+    ASSERT_TRUE(Pty->Ready());
+    Home.Map(2, Pty->LinkEnd());
+    ASSERT_TRUE(Srv.OpenConnection("COM2", 1));
+    Srv.put_PortNumber(2);
+    Srv.put_Parity(3);
+    EXPECT_FALSE(Srv.Connect());
+    EXPECT_TRUE(Srv.ErrorText().contains("parity")) << Srv.ErrorText().toStdString();
+}
+
+TEST(TModbusSrv, NotConnectedIsPortNotInitialized) {
+    TModbusSrv srv;
+    std::vector<uint8_t> reply;
+    EXPECT_EQ(srv.TxRxMessage(ReadQuery(1), 6, reply), TModbusSrv::kNotInitialized);
+}
+
+TEST(TModbusSrv, UnknownLinkKindIsRefused) {
+    TModbusSrv srv;
+    EXPECT_FALSE(srv.OpenConnection("X", 3));
+}
+
+TEST(TModbusSrv, ClosedTcpPortDoesNotConnect) {
+    TModbusSrv srv;
+    ASSERT_TRUE(srv.OpenConnection("TCP", 2));
+    srv.put_HostName("127.0.0.1");
+    srv.put_TCPIPPort(kxtest::FreeTcpPort());
+    EXPECT_FALSE(srv.Connect());
+    EXPECT_FALSE(srv.ErrorText().isEmpty());
+}
+
+TEST(TModbusSrv, MissingSerialDeviceDoesNotConnect) {
+    kxtest::TConfigHome home;
+    home.Map(4, home.Path() + "/no-such-tty");
+    TModbusSrv srv;
+    ASSERT_TRUE(srv.OpenConnection("COM4", 1));
+    srv.put_PortNumber(4);
+    EXPECT_FALSE(srv.Connect());
+    EXPECT_TRUE(srv.ErrorText().contains("no-such-tty"));
+}
+
+TEST(TModbusSrv, PortNumbersNameDevices) {
+    kxtest::TConfigHome home;
+    EXPECT_EQ(TModbusSrv::DeviceOfPort(1), "/dev/ttyS0");
+    home.Map(2, "/dev/ttyUSB0");
+    EXPECT_EQ(TModbusSrv::DeviceOfPort(2), "/dev/ttyUSB0");
+    EXPECT_EQ(TModbusSrv::DeviceOfPort(8), "/dev/ttyS7");
+}
+
+class TModbusSrvPymodbus : public ::testing::TestWithParam<TKind> {};
+INSTANTIATE_TEST_SUITE_P(Both, TModbusSrvPymodbus, ::testing::Values(TKind::Tcp, TKind::Rtu),
+                         kxtest::KindName);
+
+TEST_P(TModbusSrvPymodbus, ReadsAndWritesAnIndependentServer) {
+    kxtest::TConfigHome home;
+    std::unique_ptr<kxtest::TPtyPair> pty;
+    std::unique_ptr<kxtest::TPeer> peer;
+    TModbusSrv srv;
+    if (GetParam() == TKind::Tcp) {
+        peer = kxtest::TPeer::PymodbusTcp();
+        ASSERT_TRUE(srv.OpenConnection("TCP", 2));
+        srv.put_HostName("127.0.0.1");
+        srv.put_TCPIPPort(peer->Port());
+    } else {
+        pty = std::make_unique<kxtest::TPtyPair>();
+        ASSERT_TRUE(pty->Ready());
+        home.Map(1, pty->LinkEnd());
+        peer = kxtest::TPeer::PymodbusRtu(pty->PeerEnd());
+        ASSERT_TRUE(srv.OpenConnection("COM1", 1));
+        srv.put_PortNumber(1);
+        srv.put_Parity(2);
+        srv.put_StopBits(50);
+        srv.put_FlowCtrl(8);
+    }
+    srv.put_Timeout(500);
+    ASSERT_TRUE(srv.Connect()) << srv.ErrorText().toStdString();
+    std::vector<uint8_t> reply;
+    ASSERT_EQ(srv.TxRxMessage({0x01, 0x03, 0x00, 0x05, 0x00, 0x01}, 6, reply), 0);
+    EXPECT_EQ(Hex(reply), "01 03 02 03 ed"); // 1005
+    ASSERT_EQ(srv.TxRxMessage({0x01, 0x10, 0x00, 0x05, 0x00, 0x01, 0x02, 0x12, 0x34}, 9, reply), 0);
+    EXPECT_EQ(Hex(reply), "01 10 00 05 00 01");
+    ASSERT_EQ(srv.TxRxMessage({0x01, 0x03, 0x00, 0x05, 0x00, 0x01}, 6, reply), 0);
+    EXPECT_EQ(Hex(reply), "01 03 02 12 34");
+}
+
+} // namespace

@@ -1,0 +1,73 @@
+#include "TnvMBDeviceInfo.h"
+#include "LinkFixture.h"
+
+using kxtest::TKind;
+
+namespace {
+
+struct TTextCase {
+    uint16_t Model;
+    std::array<char, 2> HwSuffix;
+    uint16_t Version;
+    std::array<char, 2> FwSuffix;
+    const char* Hardware;
+    const char* Firmware;
+};
+
+class TnvMBDeviceInfoText : public ::testing::TestWithParam<TTextCase> {};
+
+TEST_P(TnvMBDeviceInfoText, ShowsModelVersionAndSuffixes) {
+    TnvMBDeviceInfo info(2);
+    info.HwModel = GetParam().Model;
+    info.HwSuffix = GetParam().HwSuffix;
+    info.FwVersion = GetParam().Version;
+    info.FwSuffix = GetParam().FwSuffix;
+    EXPECT_EQ(info.HardwareVersionText(), GetParam().Hardware);
+    EXPECT_EQ(info.FirmwareVersionText(), GetParam().Firmware);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, TnvMBDeviceInfoText,
+    ::testing::Values(TTextCase{720, {'A', 0}, 207, {0, 0}, "KX720-A", "2.07"},
+                      TTextCase{720, {' ', ' '}, 5, {' ', 'B'}, "KX720", "0.05"},
+                      TTextCase{720, {0, 'B'}, 100, {'r', 'c'}, "KX720", "1.00-rc"},
+                      TTextCase{721, {'A', 'B'}, 1234, {'b', ' '}, "KX721-AB", "12.34-b"}));
+
+class TnvMBDeviceInfoLink : public kxtest::TLinkFixture {};
+INSTANTIATE_TEST_SUITE_P(Both, TnvMBDeviceInfoLink, ::testing::Values(TKind::Tcp, TKind::Rtu),
+                         kxtest::KindName);
+
+TEST_P(TnvMBDeviceInfoLink, DecodesATwelveByteReply) {
+    Start({"--ident", "abcd02d0410000cf0000"});
+    TnvMBDeviceInfo info(1);
+    EXPECT_EQ(info.Exchange(Srv), 0);
+    EXPECT_TRUE(info.Valid);
+    EXPECT_EQ(info.InfoWord, 0xABCD);
+    EXPECT_EQ(info.HardwareVersionText(), "KX720-A");
+    EXPECT_EQ(info.FirmwareVersionText(), "2.07");
+    EXPECT_EQ(kxtest::LoggedRequests(Log), QStringList{"01 41"});
+}
+
+TEST_P(TnvMBDeviceInfoLink, OtherLengthsCompleteWithoutValid) {
+    for (const char* ident : {"abcd02d0410000cf00", "abcd02d0410000cf000000"}) { // 11, 13 bytes
+        Start({"--ident", ident});
+        TnvMBDeviceInfo info(1);
+        info.HwModel = 99;
+        EXPECT_EQ(info.Exchange(Srv), 0) << ident;
+        EXPECT_FALSE(info.Valid);
+        EXPECT_EQ(info.HwModel, 99); // the previous contents stay
+        Srv.CloseConnection();
+        Peer.reset();
+        Pty.reset();
+    }
+}
+
+TEST_P(TnvMBDeviceInfoLink, SilenceIsATimeout) {
+    Start({"--mode", "silent"}, 80);
+    TnvMBDeviceInfo info(1);
+    EXPECT_EQ(info.Exchange(Srv), TModbusSrv::kTimeout);
+    EXPECT_EQ(info.LastError, TModbusSrv::kTimeout);
+    EXPECT_FALSE(info.Valid);
+}
+
+} // namespace

@@ -1,0 +1,344 @@
+#include "ThreadFixture.h"
+#include "TnvMBDeviceInfo.h"
+
+using kxtest::Pump;
+using kxtest::PumpUntil;
+using kxtest::TKind;
+
+namespace {
+
+// What the value set's events saw, in order.
+struct TRecorder {
+    std::vector<std::pair<uint32_t, uint16_t>> Received; // index, word
+    std::vector<uint32_t> Written;
+    std::vector<std::pair<uint32_t, int>> Failed; // index, code
+    std::vector<TnvUpdateState> States;
+
+    void Attach(TnvParValueSet& set) {
+        for (const auto& value : set.GetValues()) {
+            const uint32_t index = value->GetParDef().ParIndex;
+            value->OnReceive = [this, index](TnvParValue* v, bool) {
+                Received.emplace_back(index, v->GetValueUShort(0));
+            };
+            value->OnWritten = [this, index](TnvParValue*) {
+                Written.push_back(index);
+            };
+            value->OnError = [this, index](TnvParValue*, int code) {
+                Failed.emplace_back(index, code);
+            };
+        }
+        set.OnUpdateStateChange = [this](TnvParValueSet*, TnvUpdateState s) {
+            States.push_back(s);
+        };
+    }
+};
+
+class TnvMBThreadLink : public kxtest::TThreadFixture {
+protected:
+    TRecorder Events;
+    void SetUp() override {
+        TThreadFixture::SetUp();
+        Events.Attach(Set);
+    }
+    void TearDown() override { Thread.reset(); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Both, TnvMBThreadLink, ::testing::Values(TKind::Tcp, TKind::Rtu),
+                         kxtest::KindName);
+
+TEST_P(TnvMBThreadLink, FramesCarryQuantityOneAndTheSlavesLowByte) {
+    StartPeer({});
+    Set.SetSlaveAddress(257);
+    ASSERT_TRUE(Thread->Start());
+    Thread->AddValueSet(&Set);
+    Value(6)->SetValueUShort(0, 0xABCD);
+    Value(6)->SetWriteRequest(true);
+    Value(5)->SetValueULong(0, 0x01020304);
+    Value(5)->SetWriteRequest(true);
+    ASSERT_TRUE(PumpUntil([&] { return Events.Written.size() == 2; }));
+    Value(6)->SetCyclic(true);
+    ASSERT_TRUE(PumpUntil([&] { return !Events.Received.empty(); }));
+    Thread.reset();
+    const QStringList sent = kxtest::LoggedRequests(Log);
+    ASSERT_GE(sent.size(), 3);
+    EXPECT_EQ(sent[0], "01 10 01 24 00 01 04 01 02 03 04");
+    EXPECT_EQ(sent[1], "01 10 01 23 00 01 02 ab cd");
+    EXPECT_EQ(sent[2], "01 03 01 23 00 01");
+    EXPECT_EQ(Events.Received.front(), std::make_pair(6u, uint16_t{0xABCD}));
+    EXPECT_FALSE(Value(6)->GetWriteRequest());
+}
+
+TEST_P(TnvMBThreadLink, SilentPeerCostsRetriesPlusOneExchangesForTheFirstValueOnly) {
+    StartPeer({"--mode", "silent"}, 20, 2);
+    for (uint32_t i = 1; i <= 3; ++i)
+        Value(i)->SetCyclic(true);
+    ASSERT_TRUE(Thread->Start());
+    Thread->AddValueSet(&Set);
+    ASSERT_TRUE(PumpUntil([&] { return Events.Failed.size() >= 2; }));
+    Thread.reset(); // may cut the last cycle's retries short
+    Pump(50);
+    const QStringList sent = kxtest::LoggedRequests(Log);
+    EXPECT_GE(sent.size(), 6);
+    EXPECT_EQ(sent.count("01 03 00 10 00 01"), sent.size()); // only the first value
+    // One failure per cycle, each after three exchanges (the last perhaps fewer).
+    EXPECT_EQ(static_cast<qsizetype>(Events.Failed.size()), (sent.size() + 2) / 3);
+    for (const auto& failure : Events.Failed)
+        EXPECT_EQ(failure, std::make_pair(1u, int(TModbusSrv::kTimeout)));
+    EXPECT_TRUE(Events.Received.empty());
+    EXPECT_EQ(Set.GetUpdateState(), usError);
+}
+
+TEST_P(TnvMBThreadLink, SetIsLeftAtItsFirstFailure) {
+    StartPeer({"--exception-at", "0x11"});
+    for (uint32_t i = 1; i <= 3; ++i)
+        Value(i)->SetCyclic(true);
+    ASSERT_TRUE(Thread->Start());
+    Thread->AddValueSet(&Set);
+    ASSERT_TRUE(PumpUntil([&] { return Events.Failed.size() >= 2; }));
+    Thread.reset();
+    EXPECT_EQ(Events.Failed.front(), std::make_pair(2u, int(TModbusSrv::kInvalidReply)));
+    for (const auto& [index, word] : Events.Received)
+        EXPECT_EQ(index, 1u);
+    EXPECT_FALSE(kxtest::LoggedRequests(Log).contains("01 03 00 12 00 01"));
+}
+
+TEST_P(TnvMBThreadLink, ShortReplyIsInvalidNotReadPastItsEnd) {
+    StartPeer({"--mode", "short"});
+    Value(1)->SetCyclic(true);
+    ASSERT_TRUE(Thread->Start());
+    Thread->AddValueSet(&Set);
+    ASSERT_TRUE(PumpUntil([&] { return !Events.Failed.empty(); }));
+    EXPECT_EQ(Events.Failed.front(), std::make_pair(1u, int(TModbusSrv::kInvalidReply)));
+    EXPECT_EQ(Value(1)->GetStatus(), TnvParValue::stCleared);
+}
+
+TEST_P(TnvMBThreadLink, LateReplyNeverShiftsLaterReads) {
+    StartPeer({"--mode", "late", "--late-at", "3", "--delay-ms", "130"}, 90);
+    for (uint32_t i = 1; i <= 4; ++i)
+        Value(i)->SetCyclic(true);
+    ASSERT_TRUE(Thread->Start());
+    Thread->AddValueSet(&Set);
+    ASSERT_TRUE(PumpUntil([&] { return Events.Received.size() >= 16; }, 5000));
+    Thread.reset();
+    for (const auto& [index, word] : Events.Received)
+        EXPECT_EQ(word, 0x1000 + 0x0F + index) << "value " << index;
+    EXPECT_EQ(Events.Failed.size(), 1u);
+}
+
+TEST_P(TnvMBThreadLink, FailedWriteIsRepeatedUntilItSucceeds) {
+    StartPeer({"--mode", "exception"});
+    Value(1)->SetWriteRequest(true);
+    ASSERT_TRUE(Thread->Start());
+    Thread->AddValueSet(&Set);
+    ASSERT_TRUE(PumpUntil([&] { return Events.Failed.size() >= 2; }));
+    EXPECT_TRUE(Value(1)->GetWriteRequest());
+    EXPECT_TRUE(Events.Written.empty());
+}
+
+TEST_P(TnvMBThreadLink, AddingTwiceKeepsOneSubscription) {
+    StartPeer({});
+    Value(1)->SetCyclic(true);
+    ASSERT_TRUE(Thread->Start());
+    Thread->AddValueSet(&Set);
+    Thread->AddValueSet(&Set);
+    ASSERT_TRUE(PumpUntil([&] { return Events.Received.size() >= 3; }));
+    Thread->RemoveValueSet(&Set);
+    EXPECT_EQ(Set.GetUpdateState(), usIdle);
+    Pump(50);
+    const auto before = kxtest::LoggedRequests(Log).size();
+    const auto received = Events.Received.size();
+    Pump(250);
+    Thread.reset();
+    EXPECT_EQ(kxtest::LoggedRequests(Log).size(), before);
+    // One read per cycle: a doubled subscription would read twice per cycle.
+    EXPECT_EQ(static_cast<qsizetype>(received), before);
+}
+
+TEST_P(TnvMBThreadLink, RemovingASetWaitsForOneExchangeAtMost) {
+    StartPeer({"--every-ms", "60"}, 500);
+    for (uint32_t i = 1; i <= 4; ++i)
+        Value(i)->SetCyclic(true);
+    ASSERT_TRUE(Thread->Start());
+    Thread->AddValueSet(&Set);
+    ASSERT_TRUE(PumpUntil([&] { return !Events.Received.empty(); }));
+    QElapsedTimer clock;
+    clock.start();
+    Thread->RemoveValueSet(&Set); // a whole pass would take 4 x 60 ms
+    EXPECT_LT(clock.elapsed(), 150);
+    EXPECT_EQ(Set.GetUpdateState(), usIdle);
+}
+
+TEST_P(TnvMBThreadLink, DeviceInfoCompletesOnTheGuiThread) {
+    StartPeer({"--ident", "000002d0410000cf0000"});
+    TnvMBDeviceInfo info(1);
+    TnvMBDeviceInfo shorter(1);
+    int responses = 0;
+    info.OnResponse = [&](TnvMBDeviceInfo*) {
+        ++responses;
+    };
+    shorter.OnResponse = [&](TnvMBDeviceInfo*) {
+        ++responses;
+    };
+    ASSERT_TRUE(Thread->Start());
+    Thread->AddUserFunc(&info);
+    Thread->AddUserFunc(&info); // already queued: still one request
+    ASSERT_TRUE(PumpUntil([&] { return responses == 1; }));
+    EXPECT_TRUE(info.Valid);
+    EXPECT_EQ(info.HardwareVersionText(), "KX720-A");
+    EXPECT_EQ(info.FirmwareVersionText(), "2.07");
+    Pump(250);
+    EXPECT_EQ(responses, 1);
+    EXPECT_EQ(kxtest::LoggedRequests(Log).count("01 41"), 1);
+}
+
+TEST_P(TnvMBThreadLink, DeviceInfoTimeoutRaisesOnError) {
+    StartPeer({"--mode", "silent"}, 50, 2);
+    TnvMBDeviceInfo info(1);
+    int errors = 0;
+    info.OnError = [&](TnvMBDeviceInfo*) {
+        ++errors;
+    };
+    ASSERT_TRUE(Thread->Start());
+    Thread->AddUserFunc(&info);
+    ASSERT_TRUE(PumpUntil([&] { return errors == 1; }));
+    EXPECT_EQ(info.LastError, TModbusSrv::kTimeout);
+    EXPECT_FALSE(info.Valid);
+    EXPECT_EQ(kxtest::LoggedRequests(Log).size(), 1); // user functions are not retried
+}
+
+class TnvMBThreadRtu : public TnvMBThreadLink {};
+INSTANTIATE_TEST_SUITE_P(Serial, TnvMBThreadRtu, ::testing::Values(TKind::Rtu), kxtest::KindName);
+
+TEST_P(TnvMBThreadRtu, CorruptedCrcIsReportedAsCrcError) {
+    StartPeer({"--mode", "badcrc"});
+    Value(1)->SetCyclic(true);
+    ASSERT_TRUE(Thread->Start());
+    Thread->AddValueSet(&Set);
+    ASSERT_TRUE(PumpUntil([&] { return !Events.Failed.empty(); }));
+    EXPECT_EQ(Events.Failed.front(), std::make_pair(1u, int(TModbusSrv::kCrcError)));
+}
+
+class TnvMBThreadPymodbus : public TnvMBThreadLink {};
+INSTANTIATE_TEST_SUITE_P(Both, TnvMBThreadPymodbus, ::testing::Values(TKind::Tcp, TKind::Rtu),
+                         kxtest::KindName);
+
+TEST_P(TnvMBThreadPymodbus, ReadsAndWritesThroughTheValueSet) {
+    Thread = std::make_unique<TnvMBThread>();
+    TnvMBSetup& s = Thread->Settings;
+    s.Enabled = true;
+    s.Timeout = 500;
+    if (GetParam() == TKind::Tcp) {
+        Peer = kxtest::TPeer::PymodbusTcp();
+        s.Name = "TCP";
+        s.ConnType = 2;
+        s.TCPIPPort = Peer->Port();
+    } else {
+        Pty = std::make_unique<kxtest::TPtyPair>();
+        ASSERT_TRUE(Pty->Ready());
+        Home.Map(1, Pty->LinkEnd());
+        Peer = kxtest::TPeer::PymodbusRtu(Pty->PeerEnd());
+        s.Name = "COM1";
+        s.PortNumber = 1;
+        s.Parity = 2;
+        s.FlowCtrl = 8;
+        s.StopBits = 50;
+    }
+    ASSERT_TRUE(Thread->Start());
+    Thread->AddValueSet(&Set);
+    Value(2)->SetCyclic(true); // register 0x11
+    ASSERT_TRUE(PumpUntil([&] { return !Events.Received.empty(); }));
+    EXPECT_EQ(Events.Received.front(), std::make_pair(2u, uint16_t{1000 + 0x11}));
+    Value(2)->SetCyclic(false);
+    Value(2)->SetValueUShort(0, 4321);
+    Value(2)->SetWriteRequest(true);
+    ASSERT_TRUE(PumpUntil([&] { return !Events.Written.empty(); }));
+    Value(2)->SetValueUShort(0, 0);
+    Value(2)->SetCyclic(true);
+    ASSERT_TRUE(PumpUntil([&] { return Events.Received.size() >= 2; }));
+    EXPECT_EQ(Events.Received.back(), std::make_pair(2u, uint16_t{4321}));
+    EXPECT_TRUE(Events.Failed.empty());
+}
+
+// The link's life: opening, failing to open, and being destroyed at awkward
+// moments.
+class TnvMBThreadLife : public ::testing::Test {
+protected:
+    kxtest::TConfigHome Home;
+    std::vector<QString> Log; // outlives the thread, whose last event writes to it
+    TnvParValueSet Set;
+    std::unique_ptr<TnvMBThread> Thread = std::make_unique<TnvMBThread>();
+
+    void SetUp() override {
+        Thread->Settings.Name = "TCP";
+        Thread->Settings.ConnType = 2;
+        Thread->Settings.TCPIPPort = kxtest::FreeTcpPort(); // nobody listens
+        Thread->Settings.Enabled = true;
+        Thread->Settings.Timeout = 100;
+        Thread->OnConnect = [this](TnvMBThread*) {
+            Log.push_back("connect");
+        };
+        Thread->OnDisconnect = [this](TnvMBThread*) {
+            Log.push_back("disconnect");
+        };
+        Thread->OnError = [this](TnvMBThread*, int32_t code) {
+            Log.push_back(QString::number(code));
+        };
+        Set.OnUpdateStateChange = [this](TnvParValueSet*, TnvUpdateState s) {
+            Log.push_back("state " + QString::number(s));
+        };
+    }
+};
+
+TEST_F(TnvMBThreadLife, InvalidOrDisabledSettingsNeverStart) {
+    TnvMBThread serial;
+    serial.Settings.Name = "COM1";
+    serial.Settings.Enabled = true; // PortNumber 0
+    EXPECT_FALSE(serial.Start());
+    Thread->Settings.Enabled = false;
+    EXPECT_FALSE(Thread->Start());
+    Thread->AddValueSet(&Set);
+    Pump(150);
+    EXPECT_EQ(Set.GetUpdateState(), usWaiting);
+    EXPECT_TRUE(Log.empty());
+}
+
+TEST_F(TnvMBThreadLife, LinkThatDoesNotOpenReportsOnceAndIdlesTheSet) {
+    ASSERT_TRUE(Thread->Start());
+    Thread->AddValueSet(&Set);
+    ASSERT_TRUE(PumpUntil([&] { return Set.GetUpdateState() == usIdle; }));
+    Pump(300);
+    Thread.reset();
+    EXPECT_EQ(Log, (std::vector<QString>{"-1", "state 0", "disconnect"}));
+}
+
+TEST_F(TnvMBThreadLife, TransportThatCannotBeCreatedIsMinusThree) {
+    Thread->SetServerFactory(
+        []() -> std::unique_ptr<TModbusSrv> { throw std::runtime_error("no"); });
+    ASSERT_TRUE(Thread->Start());
+    ASSERT_TRUE(PumpUntil([&] { return !Log.empty(); }));
+    EXPECT_EQ(Log.front(), "-3");
+    EXPECT_EQ(Thread->LastError(), TnvMBThread::kServerFailed);
+    EXPECT_FALSE(Thread->IsConnected());
+}
+
+TEST_F(TnvMBThreadLife, DestroyedWhileConnecting) {
+    Thread->SetServerFactory([] {
+        QThread::msleep(150); // a slow port
+        return std::make_unique<TModbusSrv>();
+    });
+    ASSERT_TRUE(Thread->Start());
+    Thread.reset(); // the worker's OnError and OnDisconnect need this thread
+    EXPECT_EQ(Log, (std::vector<QString>{"-1", "disconnect"}));
+}
+
+TEST_F(TnvMBThreadLife, DestroyedWhileTheConnectEventWaitsForTheGuiThread) {
+    auto peer = kxtest::TPeer::TcpSlave();
+    ASSERT_TRUE(peer->Ready());
+    Thread->Settings.TCPIPPort = peer->Port();
+    ASSERT_TRUE(Thread->Start());
+    QThread::msleep(200); // the worker is connected and waits in OnConnect
+    Thread.reset();
+    EXPECT_EQ(Log, (std::vector<QString>{"connect", "disconnect"}));
+}
+
+} // namespace
