@@ -32,8 +32,8 @@ const char* const kAboutLines[] = {
     "web: www.velmora-drives.example",
     "",
     " This software is intended for technician users only.",
-    "For every question about this software or the drives",
-    "please contact the Velmora Drive Systems service.",
+    "For every question please contact the",
+    "Velmora Drive Systems service.",
     "",
 };
 
@@ -80,8 +80,13 @@ TAboutForm::TAboutForm(QWidget* parent)
     QPalette plain = AboutMemo->palette();
     plain.setColor(QPalette::Base, palette().color(QPalette::Window));
     AboutMemo->setPalette(plain);
+    QFont small = AboutMemo->font();
+    small.setPointSize(8);
+    AboutMemo->setFont(small);
+    AboutMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
     for (const char* line : kAboutLines)
         AboutMemo->appendPlainText(QString::fromLatin1(line));
+    AboutMemo->moveCursor(QTextCursor::Start);
     layout->addWidget(AboutMemo, 1);
 
     DeviceMemo = new QPlainTextEdit(pnlAbout);
@@ -89,7 +94,7 @@ TAboutForm::TAboutForm(QWidget* parent)
     DeviceMemo->setAccessibleName(DeviceMemo->objectName());
     DeviceMemo->setReadOnly(true);
     DeviceMemo->setFixedHeight(kDeviceMemoHeight);
-    DeviceMemo->setTabStopDistance(110);
+    DeviceMemo->setTabStopDistance(135);
     QFont bold = DeviceMemo->font();
     bold.setBold(true);
     DeviceMemo->setFont(bold);
