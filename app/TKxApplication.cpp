@@ -13,8 +13,9 @@ TKxApplication::TKxApplication(int& argc, char** argv)
     // regional settings say later.
     nv::SetFormatSettings(nv::TFormatSettings{});
     QLocale::setDefault(QLocale::c());
+    // The title is not the display name: the window system would append it
+    // to every window's caption.
     setApplicationName(QStringLiteral("kx720"));
-    setApplicationDisplayName(Title());
     // Closing the main window ends the program even while tool windows are
     // open; the main window asks for the quit itself.
     setQuitOnLastWindowClosed(false);

@@ -10,7 +10,6 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCheckBox>
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -20,7 +19,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
-#include <QSplitter>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>

@@ -1,0 +1,413 @@
+#include "TnvCanvas.h"
+
+#include <QPen>
+#include <QRect>
+#include <cmath>
+#include <cstdlib>
+#include <utility>
+
+namespace {
+
+QPainter::CompositionMode CompositionOf(TnvPenMode mode) {
+    using C = QPainter::CompositionMode;
+    switch (mode) {
+    case TnvPenMode::Nop:
+        return C::CompositionMode_Destination;
+    case TnvPenMode::Not:
+        return C::RasterOp_NotDestination;
+    case TnvPenMode::NotCopy:
+        return C::RasterOp_NotSource;
+    case TnvPenMode::MergePenNot:
+        return C::RasterOp_SourceOrNotDestination;
+    case TnvPenMode::MaskPenNot:
+        return C::RasterOp_SourceAndNotDestination;
+    case TnvPenMode::MergeNotPen:
+        return C::RasterOp_NotSourceOrDestination;
+    case TnvPenMode::MaskNotPen:
+        return C::RasterOp_NotSourceAndDestination;
+    case TnvPenMode::Merge:
+        return C::RasterOp_SourceOrDestination;
+    case TnvPenMode::NotMerge:
+        return C::RasterOp_NotSourceAndNotDestination;
+    case TnvPenMode::Mask:
+        return C::RasterOp_SourceAndDestination;
+    case TnvPenMode::NotMask:
+        return C::RasterOp_NotSourceOrNotDestination;
+    case TnvPenMode::Xor:
+        return C::RasterOp_SourceXorDestination;
+    case TnvPenMode::NotXor:
+        return C::RasterOp_NotSourceXorDestination;
+    default: // black, white and copy paint the pen's own colour
+        return C::CompositionMode_Source;
+    }
+}
+
+QBrush QtBrush(const TnvBrush& brush) {
+    const QColor color = nv::ToQColor(brush.GetColor());
+    switch (brush.GetStyle()) {
+    case TnvBrushStyle::Solid:
+        return QBrush(color, Qt::SolidPattern);
+    case TnvBrushStyle::Horizontal:
+        return QBrush(color, Qt::HorPattern);
+    case TnvBrushStyle::Vertical:
+        return QBrush(color, Qt::VerPattern);
+    case TnvBrushStyle::FDiagonal:
+        return QBrush(color, Qt::FDiagPattern);
+    case TnvBrushStyle::BDiagonal:
+        return QBrush(color, Qt::BDiagPattern);
+    case TnvBrushStyle::Cross:
+        return QBrush(color, Qt::CrossPattern);
+    case TnvBrushStyle::DiagCross:
+        return QBrush(color, Qt::DiagCrossPattern);
+    default:
+        return QBrush(Qt::NoBrush);
+    }
+}
+
+// On and off runs in pixels of a one-pixel pen's style; empty for solid.
+QList<qreal> DashPattern(TnvPenStyle style) {
+    switch (style) {
+    case TnvPenStyle::Dash:
+        return {18, 6};
+    case TnvPenStyle::Dot:
+        return {3, 3};
+    case TnvPenStyle::DashDot:
+        return {9, 6, 3, 6};
+    case TnvPenStyle::DashDotDot:
+        return {9, 3, 3, 3, 3, 3};
+    default:
+        return {};
+    }
+}
+
+QPen QtPen(const TnvPen& pen) {
+    if (pen.GetStyle() == TnvPenStyle::Clear)
+        return QPen(Qt::NoPen);
+    QColor color = nv::ToQColor(pen.GetColor());
+    if (pen.GetMode() == TnvPenMode::Black)
+        color = Qt::black;
+    else if (pen.GetMode() == TnvPenMode::White)
+        color = Qt::white;
+
+    if (pen.GetWidth() > 1) {
+        // Wide pens draw solid with round ends and joins, as the original surface did.
+        return QPen(color, pen.GetWidth(), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    }
+    // A flat cap leaves out the end point of a one-pixel line.
+    QPen result(color, 1, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+    const QList<qreal> pattern = DashPattern(pen.GetStyle());
+    if (!pattern.isEmpty())
+        result.setDashPattern(pattern);
+    return result;
+}
+
+} // namespace
+
+TnvCanvas::TnvCanvas(QImage& image)
+    : FImage(image)
+    , FPen(kClBlack, TnvPenMode::Copy, TnvPenStyle::Solid, 1)
+    , FBrush(kClWhite, TnvBrushStyle::Solid)
+    , FFont(kClBlack, "MS Sans Serif", -11) {
+    FPen.OnChange = [this] {
+        FShapeDirty = true;
+    };
+    FBrush.OnChange = [this] {
+        FShapeDirty = true;
+    };
+}
+
+TnvCanvas::~TnvCanvas() {
+    End();
+}
+
+void TnvCanvas::End() {
+    FPainter.reset();
+}
+
+QPainter& TnvCanvas::Painter() {
+    if (!FPainter) {
+        FPainter.emplace(&FImage);
+        if (FClip)
+            SetClipRect(*FClip);
+        FShapeDirty = true;
+    }
+    return *FPainter;
+}
+
+void TnvCanvas::PrepareShape() {
+    QPainter& painter = Painter();
+    if (!FShapeDirty)
+        return;
+    painter.setCompositionMode(CompositionOf(FPen.GetMode()));
+    painter.setPen(QtPen(FPen));
+    painter.setBrush(QtBrush(FBrush));
+    FShapeDirty = false;
+}
+
+void TnvCanvas::PrepareText() {
+    QPainter& painter = Painter();
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.setFont(FFont.QtFont());
+    painter.setPen(nv::ToQColor(FFont.GetColor()));
+    FShapeDirty = true;
+}
+
+bool TnvCanvas::PenDraws() const {
+    return FPen.GetStyle() != TnvPenStyle::Clear && FPen.GetMode() != TnvPenMode::Nop;
+}
+
+void TnvCanvas::MoveTo(int x, int y) {
+    FPos = QPoint(x, y);
+}
+
+void TnvCanvas::LineTo(int x, int y) {
+    const QPoint to(x, y);
+    if (PenDraws() && to != FPos) {
+        PrepareShape();
+        DrawLineWithoutEnd(FPos, to);
+    }
+    FPos = to;
+}
+
+bool TnvCanvas::DrawStraightLine(QPoint from, QPoint to) {
+    // Grid lines, ticks and frames: the painter sets dashed one-pixel lines
+    // pixel by pixel through its general path, which is most of a repaint's
+    // time on a large chart. Written here, with the same pixels, when nothing
+    // but a plain copy is asked for.
+    const TnvPenMode mode = FPen.GetMode();
+    if (FPen.GetWidth() > 1 || (from.x() != to.x() && from.y() != to.y()) ||
+        (mode != TnvPenMode::Copy && mode != TnvPenMode::Black && mode != TnvPenMode::White) ||
+        FImage.format() != QImage::Format_RGB32 || !FImage.isDetached())
+        return false;
+
+    QRect clip = FImage.rect();
+    if (FClip)
+        clip &=
+            QRect(FClip->Left, FClip->Top, FClip->Right - FClip->Left, FClip->Bottom - FClip->Top);
+    const QRgb color = QtPen(FPen).color().rgb();
+    const QList<qreal> pattern = DashPattern(FPen.GetStyle());
+    const bool horizontal = from.y() == to.y();
+    const int step = (horizontal ? to.x() - from.x() : to.y() - from.y()) > 0 ? 1 : -1;
+    const int length = std::abs(to.x() - from.x()) + std::abs(to.y() - from.y());
+    const int fixed = horizontal ? from.y() : from.x();
+    if (fixed < (horizontal ? clip.top() : clip.left()) ||
+        fixed > (horizontal ? clip.bottom() : clip.right()))
+        return true;
+    const int low = horizontal ? clip.left() : clip.top();
+    const int high = horizontal ? clip.right() : clip.bottom();
+    uchar* const bits = FImage.bits();
+    const qsizetype stride = FImage.bytesPerLine();
+    auto pixel = [&](int along) -> QRgb& {
+        const int x = horizontal ? along : fixed;
+        const int y = horizontal ? fixed : along;
+        return reinterpret_cast<QRgb*>(bits + y * stride)[x];
+    };
+    qsizetype run = 0;
+    int left = pattern.isEmpty() ? length : static_cast<int>(pattern[0]);
+    int along = horizontal ? from.x() : from.y();
+    for (int i = 0; i < length; ++i, along += step) {
+        if (left == 0) {
+            run = (run + 1) % pattern.size();
+            left = static_cast<int>(pattern[run]);
+        }
+        --left;
+        if (run % 2 == 0 && along >= low && along <= high)
+            pixel(along) = color;
+    }
+    return true;
+}
+
+void TnvCanvas::DrawLineWithoutEnd(QPoint from, QPoint to) {
+    if (DrawStraightLine(from, to))
+        return;
+    QPainter& painter = *FPainter;
+    if (FPen.GetWidth() > 1 || !Decreasing(from, to)) {
+        painter.drawLine(from, to);
+        return;
+    }
+    // The painter leaves out the end with the larger coordinate along the
+    // major axis; for a line running back along it, stop one step early and
+    // keep both ends instead.
+    const int dx = to.x() - from.x();
+    const int dy = to.y() - from.y();
+    QPoint last;
+    if (std::abs(dx) >= std::abs(dy)) {
+        const int lx = to.x() + 1;
+        last =
+            QPoint(lx, from.y() + static_cast<int>(std::lround(double(lx - from.x()) * dy / dx)));
+    } else {
+        const int ly = to.y() + 1;
+        last =
+            QPoint(from.x() + static_cast<int>(std::lround(double(ly - from.y()) * dx / dy)), ly);
+    }
+    QPen pen = painter.pen();
+    pen.setCapStyle(Qt::SquareCap);
+    painter.setPen(pen);
+    if (last == from)
+        painter.drawPoint(from);
+    else
+        painter.drawLine(from, last);
+    pen.setCapStyle(Qt::FlatCap);
+    painter.setPen(pen);
+}
+
+bool TnvCanvas::Decreasing(QPoint from, QPoint to) {
+    const int dx = to.x() - from.x();
+    const int dy = to.y() - from.y();
+    return std::abs(dx) >= std::abs(dy) ? dx < 0 : dy < 0;
+}
+
+void TnvCanvas::Polyline(const QPoint* points, int count) {
+    if (count <= 0)
+        return;
+    FPos = points[count - 1];
+    if (!PenDraws() || count < 2)
+        return;
+    PrepareShape();
+    QPainter& painter = *FPainter;
+    if (FPen.GetWidth() > 1) {
+        painter.drawPolyline(points, count);
+        return;
+    }
+    // One polyline keeps the dash pattern running; the joints where the
+    // painter's choice of end differs from "every segment keeps its start"
+    // are set afterwards, and the last segment is drawn without its end.
+    if (count > 2)
+        painter.drawPolyline(points, count - 1);
+    for (int i = 0; i + 2 < count; ++i) {
+        const bool startLost = Decreasing(points[i], points[i + 1]);
+        const bool keptByPrevious = i > 0 && Decreasing(points[i - 1], points[i]);
+        if (startLost && !keptByPrevious && points[i] != points[i + 1])
+            painter.drawPoint(points[i]);
+    }
+    DrawLineWithoutEnd(points[count - 2], points[count - 1]);
+}
+
+void TnvCanvas::Rectangle(int x1, int y1, int x2, int y2) {
+    if (x2 < x1)
+        std::swap(x1, x2);
+    if (y2 < y1)
+        std::swap(y1, y2);
+    const int w = x2 - x1;
+    const int h = y2 - y1;
+    if (w <= 0 || h <= 0)
+        return;
+    PrepareShape();
+    QPainter& painter = *FPainter;
+    if (FBrush.GetStyle() != TnvBrushStyle::Clear)
+        painter.fillRect(QRect(x1, y1, w, h), painter.brush());
+    if (!PenDraws())
+        return;
+    if (w == 1 || h == 1) {
+        // A one-pixel band: the outline covers it entirely.
+        painter.drawLine(QPoint(x1, y1), QPoint(x1 + (w == 1 ? 0 : w), y1 + (h == 1 ? 0 : h)));
+        if (w == 1 && h == 1)
+            painter.drawPoint(x1, y1);
+        return;
+    }
+    const QBrush brush = painter.brush();
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRect(x1, y1, w - 1, h - 1));
+    painter.setBrush(brush);
+}
+
+void TnvCanvas::FillRect(int x1, int y1, int x2, int y2) {
+    if (x2 <= x1 || y2 <= y1 || FBrush.GetStyle() == TnvBrushStyle::Clear)
+        return;
+    QPainter& painter = Painter();
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(QRect(x1, y1, x2 - x1, y2 - y1), QtBrush(FBrush));
+    FShapeDirty = true;
+}
+
+void TnvCanvas::RoundRect(int x1, int y1, int x2, int y2, int cornerW, int cornerH) {
+    if (x2 - x1 < 2 || y2 - y1 < 2)
+        return;
+    PrepareShape();
+    FPainter->drawRoundedRect(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1), cornerW / 2.0,
+                              cornerH / 2.0);
+}
+
+void TnvCanvas::Ellipse(int x1, int y1, int x2, int y2) {
+    if (x2 - x1 < 2 || y2 - y1 < 2)
+        return;
+    PrepareShape();
+    FPainter->drawEllipse(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1));
+}
+
+void TnvCanvas::Polygon(const QPoint* points, int count) {
+    if (count < 2)
+        return;
+    PrepareShape();
+    QPainter& painter = *FPainter;
+    if (FBrush.GetStyle() != TnvBrushStyle::Clear) {
+        const QPen pen = painter.pen();
+        painter.setPen(Qt::NoPen);
+        painter.drawPolygon(points, count);
+        painter.setPen(pen);
+    }
+    if (!PenDraws())
+        return;
+    // Edge by edge, so every corner is painted as the start of its edge.
+    for (int i = 0; i < count; ++i) {
+        const QPoint from = points[i];
+        const QPoint to = points[(i + 1) % count];
+        if (from != to)
+            DrawLineWithoutEnd(from, to);
+    }
+}
+
+void TnvCanvas::SetPixel(int x, int y, TnvColor color) {
+    QPainter& painter = Painter();
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.setPen(QPen(nv::ToQColor(color), 1, Qt::SolidLine, Qt::SquareCap));
+    painter.drawPoint(x, y);
+    FShapeDirty = true;
+}
+
+void TnvCanvas::TextOut(int x, int y, const QString& text) {
+    if (text.isEmpty())
+        return;
+    PrepareText();
+    QPainter& painter = *FPainter;
+    if (FBrush.GetStyle() != TnvBrushStyle::Clear)
+        painter.fillRect(QRect(x, y, FFont.TextWidth(text), FFont.Metrics().height()),
+                         nv::ToQColor(FBrush.GetColor()));
+    painter.drawStaticText(x, y, FFont.StaticText(text));
+}
+
+void TnvCanvas::TextOutTurned(int x, int y, const QString& text) {
+    if (text.isEmpty())
+        return;
+    PrepareText();
+    QPainter& painter = *FPainter;
+    painter.save();
+    painter.translate(x, y);
+    painter.rotate(-90);
+    if (FBrush.GetStyle() != TnvBrushStyle::Clear)
+        painter.fillRect(QRect(0, 0, FFont.TextWidth(text), FFont.Metrics().height()),
+                         nv::ToQColor(FBrush.GetColor()));
+    painter.drawText(0, FFont.Metrics().ascent(), text);
+    painter.restore();
+}
+
+int TnvCanvas::TextWidth(const QString& text) const {
+    return FFont.Metrics().horizontalAdvance(text);
+}
+
+int TnvCanvas::TextHeight(const QString&) const {
+    return FFont.Metrics().height();
+}
+
+void TnvCanvas::SetClipRect(const TnvRect& rect) {
+    FClip = rect;
+    if (FPainter)
+        FPainter->setClipRect(
+            QRect(rect.Left, rect.Top, rect.Right - rect.Left, rect.Bottom - rect.Top));
+}
+
+void TnvCanvas::ClearClip() {
+    FClip.reset();
+    if (FPainter)
+        FPainter->setClipping(false);
+}

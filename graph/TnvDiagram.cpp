@@ -1,0 +1,671 @@
+#include "TnvDiagram.h"
+
+#include "NvGraphSetup.h"
+#include "TnvCanvas.h"
+#include "TnvError.h"
+#include "TnvGraph.h"
+#include "TnvLegenda.h"
+#include "TnvMarker.h"
+#include "TnvScala.h"
+#include "TnvTraccia.h"
+
+#include <algorithm>
+
+namespace {
+
+TnvGraph* CheckedOwner(TnvGraph* owner) {
+    if (!owner)
+        throw TnvError("Diagram: Owner not valid!");
+    return owner;
+}
+
+// Takes the element out of list without destroying it; none when absent.
+template <typename T>
+std::unique_ptr<T> TakeOut(std::vector<std::unique_ptr<T>>& list, const TnvGraphElement* e) {
+    const auto it =
+        std::find_if(list.begin(), list.end(), [e](const auto& item) { return item.get() == e; });
+    if (it == list.end())
+        return nullptr;
+    std::unique_ptr<T> result = std::move(*it);
+    list.erase(it);
+    return result;
+}
+
+template <typename T>
+T* FindByName(const std::vector<std::unique_ptr<T>>& list, const QString& name) {
+    for (const auto& item : list)
+        if (item->GetName() == name)
+            return item.get();
+    return nullptr;
+}
+
+} // namespace
+
+TnvDiagram::TnvDiagram(TnvGraph* owner, const QString& name)
+    : FOwner(CheckedOwner(owner))
+    , FName(name)
+    , FTitlePen(kClWhite, TnvPenMode::Copy, TnvPenStyle::Solid, 1)
+    , FTitleBrush(kClBlack, TnvBrushStyle::Clear)
+    , FTitleFont(kClWhite, "Arial", -10, fsBold)
+    , FTitleRect(owner->GetDrawArea())
+    , FDrawArea(owner->GetDrawArea())
+    , FPlotArea(owner->GetDrawArea()) {
+    FTitlePen.OnChange = [this] {
+        Changed();
+    };
+    FTitleBrush.OnChange = [this] {
+        Changed();
+    };
+    FTitleFont.OnChange = [this] {
+        Changed();
+    };
+    // Last, so that a repaint it triggers sees a whole diagram.
+    owner->AddDiagram(std::unique_ptr<TnvDiagram>(this));
+}
+
+TnvDiagram::~TnvDiagram() {
+    FSelElement = nullptr;
+    // Detach the elements first so that none reaches back into a half-destroyed diagram.
+    auto traces = std::move(FTrkList);
+    auto markers = std::move(FMrkList);
+    auto legend = std::move(FLegenda);
+    FTrkList.clear();
+    FMrkList.clear();
+    for (auto& trace : traces)
+        trace->FOwner = nullptr;
+    for (auto& marker : markers)
+        marker->FOwner = nullptr;
+    if (legend)
+        legend->FOwner = nullptr;
+    ReleaseScale(FScalaX);
+    ReleaseScale(FScalaY);
+    if (FOwner)
+        FOwner->ForgetDiagram(this);
+}
+
+void TnvDiagram::ReleaseScale(std::shared_ptr<TnvScala>& slot) {
+    std::shared_ptr<TnvScala> scale = std::move(slot);
+    slot.reset();
+    if (!scale || scale->FOwner != this)
+        return;
+    // A scale shared with another diagram lives on with that diagram as its owner.
+    TnvDiagram* heir = nullptr;
+    if (scale.use_count() > 1 && FOwner)
+        heir = FOwner->ScaleHolder(scale.get(), this);
+    scale->FOwner = heir;
+}
+
+void TnvDiagram::SetName(const QString& name) {
+    if (name != FName) {
+        FName = name;
+        Changed();
+    }
+}
+
+void TnvDiagram::SetTitleVisible(bool value) {
+    if (value != FTitleVisible) {
+        FTitleVisible = value;
+        Changed();
+    }
+}
+
+void TnvDiagram::SetTrkBack(TnvColor color) {
+    if (color != FTrkBack) {
+        FTrkBack = color;
+        Changed();
+    }
+}
+
+void TnvDiagram::SetDgrBack(TnvColor color) {
+    if (color != FDgrBack) {
+        FDgrBack = color;
+        Changed();
+    }
+}
+
+void TnvDiagram::SetArea(int left, int top, int right, int bottom) {
+    const TnvRect area{left, top, right, bottom};
+    if (area == FDrawArea)
+        return;
+    FFollowOwnerArea = false;
+    FDrawArea = area;
+    Changed();
+}
+
+void TnvDiagram::SetAutoScalaX(bool value) {
+    if (value != FAutoScalaX) {
+        FAutoScalaX = value;
+        Changed();
+    }
+}
+
+void TnvDiagram::SetAutoScalaY(bool value) {
+    if (value != FAutoScalaY) {
+        FAutoScalaY = value;
+        Changed();
+    }
+}
+
+void TnvDiagram::SetVisible(bool value) {
+    if (value != FVisible) {
+        FVisible = value;
+        Changed();
+    }
+}
+
+void TnvDiagram::SetFollowOwnerArea(bool value) {
+    if (value != FFollowOwnerArea) {
+        FFollowOwnerArea = value;
+        Changed();
+    }
+}
+
+void TnvDiagram::SetScalaX(std::shared_ptr<TnvScala> scale) {
+    if (!scale || scale == FScalaX)
+        return;
+    ReleaseScale(FScalaX);
+    FScalaX = std::move(scale);
+    Changed();
+}
+
+bool TnvDiagram::IsComplete() const {
+    return FVisible && FScalaX && FScalaY;
+}
+
+void TnvDiagram::Changed() {
+    if (FOwner && FReading == 0)
+        FOwner->RefreshQuery();
+}
+
+int TnvDiagram::AddElement(std::unique_ptr<TnvGraphElement> element) {
+    int result = -1;
+    if (!element) {
+        result = -2;
+    } else if (auto* scale = dynamic_cast<TnvScala*>(element.get())) {
+        std::shared_ptr<TnvScala>& slot = scale->IsHorizontal() ? FScalaX : FScalaY;
+        if (slot) {
+            result = -4;
+        } else {
+            element.release();
+            slot.reset(scale);
+            result = scale->IsHorizontal() ? 'X' : 'Y';
+        }
+    } else if (auto* trace = dynamic_cast<TnvTraccia*>(element.get())) {
+        if (GetTraccia(trace->GetName())) {
+            result = -3;
+        } else {
+            element.release();
+            FTrkList.emplace_back(trace);
+            result = static_cast<int>(FTrkList.size()) - 1;
+        }
+    } else if (auto* marker = dynamic_cast<TnvMarker*>(element.get())) {
+        if (GetMarker(marker->GetName())) {
+            result = -3;
+        } else {
+            element.release();
+            FMrkList.emplace_back(marker);
+            result = static_cast<int>(FMrkList.size()) - 1;
+        }
+    } else if (auto* legend = dynamic_cast<TnvLegenda*>(element.get())) {
+        if (FLegenda) {
+            result = -4;
+        } else {
+            element.release();
+            FLegenda.reset(legend);
+            result = 'L';
+        }
+    }
+    if (element) // refused: it never was registered, so it must not reach back
+        element->FOwner = nullptr;
+    if (result >= 0)
+        Changed();
+    return result;
+}
+
+std::shared_ptr<TnvGraphElement> TnvDiagram::RemoveElement(TnvGraphElement* element) {
+    if (!element)
+        return nullptr;
+    if (element == FSelElement)
+        FSelElement = nullptr;
+    std::shared_ptr<TnvGraphElement> result;
+    if (dynamic_cast<TnvScala*>(element)) {
+        // Only the slot that really holds it: a scale that was refused must not
+        // empty the slot of the scale that was accepted.
+        if (FScalaX.get() == element)
+            result = std::move(FScalaX);
+        else if (FScalaY.get() == element)
+            result = std::move(FScalaY);
+    } else if (dynamic_cast<TnvTraccia*>(element)) {
+        result = TakeOut(FTrkList, element);
+    } else if (dynamic_cast<TnvMarker*>(element)) {
+        result = TakeOut(FMrkList, element);
+    } else if (FLegenda.get() == element) {
+        result = std::move(FLegenda);
+    }
+    if (result)
+        Changed();
+    return result;
+}
+
+void TnvDiagram::ForgetElement(TnvGraphElement* element) {
+    if (element == FSelElement)
+        FSelElement = nullptr;
+    if (auto trace = TakeOut(FTrkList, element))
+        (void)trace.release(); // already being destroyed
+    else if (auto marker = TakeOut(FMrkList, element))
+        (void)marker.release();
+    else if (FLegenda.get() == element)
+        (void)FLegenda.release();
+    else
+        return;
+    Changed();
+}
+
+int TnvDiagram::CreateScala(const QString& name, std::uint8_t align) {
+    return AddElement(std::make_unique<TnvScala>(this, align, name));
+}
+
+TnvTraccia* TnvDiagram::CreateTraccia(const QString& name) {
+    if (GetTraccia(name))
+        return nullptr;
+    auto trace = std::make_unique<TnvTraccia>(this, name);
+    TnvTraccia* result = trace.get();
+    return AddElement(std::move(trace)) < 0 ? nullptr : result;
+}
+
+TnvMarker* TnvDiagram::CreateMarker(const QString& name) {
+    if (GetMarker(name))
+        return nullptr;
+    auto marker = std::make_unique<TnvMarker>(this, name);
+    TnvMarker* result = marker.get();
+    return AddElement(std::move(marker)) < 0 ? nullptr : result;
+}
+
+TnvTraccia* TnvDiagram::GetTraccia(std::int8_t index) const {
+    if (index < 0 || static_cast<size_t>(index) >= FTrkList.size())
+        return nullptr;
+    return FTrkList[static_cast<size_t>(index)].get();
+}
+
+TnvTraccia* TnvDiagram::GetTraccia(const QString& name) const {
+    return FindByName(FTrkList, name);
+}
+
+TnvMarker* TnvDiagram::GetMarker(const QString& name) const {
+    return FindByName(FMrkList, name);
+}
+
+TnvTraccia* TnvDiagram::GetSelTraccia() const {
+    return dynamic_cast<TnvTraccia*>(FSelElement);
+}
+
+TnvMarker* TnvDiagram::GetSelMarker() const {
+    return dynamic_cast<TnvMarker*>(FSelElement);
+}
+
+void TnvDiagram::SetSelected(bool value) {
+    if (value == FSelected)
+        return;
+    FSelected = value;
+    if (!value && GetSelTraccia()) {
+        GetSelTraccia()->SetSelected(false);
+        FSelElement = nullptr;
+    } else {
+        Changed();
+    }
+}
+
+void TnvDiagram::SelectAtPos(QPoint point) {
+    if (FLegenda && FLegenda->GetVisible() &&
+        nv::StrictlyContains(FLegenda->GetDrawArea(), point)) {
+        SelectElement(FLegenda->TraceAtPos(point));
+        return;
+    }
+    if (TnvTraccia* trace = GetSelTraccia();
+        trace && nv::StrictlyContains(trace->GetDrawArea(), point)) {
+        trace->SetCursorAt(FScalaX.get(), FScalaY.get(), point);
+        return;
+    }
+    for (auto it = FMrkList.rbegin(); it != FMrkList.rend(); ++it) {
+        TnvMarker* marker = it->get();
+        if (marker->GetVisible() && marker->GetTextVisible() && marker->HitTest(point)) {
+            SelectElement(marker);
+            return;
+        }
+    }
+    SelectElement(nullptr);
+}
+
+void TnvDiagram::SelectElement(TnvGraphElement* element) {
+    if (element == FSelElement)
+        return;
+    if (auto* trace = dynamic_cast<TnvTraccia*>(FSelElement))
+        trace->SetSelected(false);
+    else if (auto* marker = dynamic_cast<TnvMarker*>(FSelElement))
+        marker->SetSelected(0);
+    FSelElement = element;
+    if (auto* trace = dynamic_cast<TnvTraccia*>(FSelElement))
+        trace->SetSelected(true);
+}
+
+bool TnvDiagram::CoordAtPos(Tnv2DPoint& out, QPoint point) const {
+    if (!FScalaX || !FScalaY)
+        return false;
+    const TnvRect& p = FPlotArea;
+    const double dx = point.x() - p.Left;
+    const double dy = p.Bottom - point.y();
+    out.X = dx * FScalaX->GetSpan() / (p.Right - p.Left - 2) + FScalaX->GetMin();
+    out.Y = dy * FScalaY->GetSpan() / (p.Bottom - p.Top - 2) + FScalaY->GetMin();
+    return nv::StrictlyContains(p, point);
+}
+
+void TnvDiagram::LayoutScalaX(TnvCanvas& canvas) {
+    TnvScala& scale = *FScalaX;
+    canvas.Font().Assign(scale.GetTextFont());
+    const int h = canvas.TextHeight("0");
+    const int lines =
+        (scale.GetTextVisible() ? 1 : 0) + (scale.GetIsDate() && scale.GetIsTime() ? 1 : 0);
+    TnvRect area = FDrawArea;
+    int titleHeight = 0;
+    if (scale.GetTitleVisible()) {
+        canvas.Font().Assign(scale.GetTitleFont());
+        titleHeight = canvas.TextHeight("0") + 2;
+    }
+    if (scale.GetAlign() != 1) {
+        area.Top = area.Bottom - 5 - lines * h - titleHeight;
+    } else {
+        area.Top = FTitleRect.Bottom + 1;
+        area.Bottom = area.Top + 5 + lines * h + titleHeight;
+    }
+    scale.SetDrawArea(area);
+}
+
+void TnvDiagram::LayoutScalaY(TnvCanvas& canvas) {
+    TnvScala& scale = *FScalaY;
+    canvas.Font().Assign(scale.GetTextFont());
+    const int w = canvas.TextWidth("0");
+    int width = 5;
+    if (scale.GetIsDate())
+        width += 10 * w;
+    else if (scale.GetIsTime())
+        width += 8 * w;
+    else
+        width += w * static_cast<int>(scale.GetText().size());
+    if (scale.GetTitleVisible()) {
+        canvas.Font().Assign(scale.GetTitleFont());
+        width += canvas.TextHeight("0") + 2;
+    }
+    TnvRect area = FDrawArea;
+    if (scale.GetAlign() != 3)
+        area.Left = area.Right - width;
+    else
+        area.Right = area.Left + width;
+    scale.SetDrawArea(area);
+}
+
+void TnvDiagram::CalcLayout(TnvCanvas& canvas) {
+    if (FFollowOwnerArea) {
+        const TnvGraph& graph = *FOwner;
+        FDrawArea = {graph.GetLeft(), graph.GetTop(), graph.GetLeft() + graph.GetWidth(),
+                     graph.GetTop() + graph.GetHeight()};
+    }
+    FTitleRect = FDrawArea;
+    FTitleRect.Bottom =
+        FTitleVisible ? FTitleRect.Top + canvas.TextHeight(FName) + 2 : FTitleRect.Top;
+    if (FScalaX)
+        LayoutScalaX(canvas);
+    if (FScalaY)
+        LayoutScalaY(canvas);
+
+    TnvRect p{FDrawArea.Left + 1, FTitleRect.Bottom + 1, FDrawArea.Right - 1, FDrawArea.Bottom - 1};
+    if (FScalaX) {
+        TnvRect x = FScalaX->GetDrawArea();
+        if (FScalaX->GetAlign() != 1)
+            p.Bottom = x.Top - 1;
+        else
+            p.Top = x.Bottom + 1;
+    }
+    if (FScalaY) {
+        TnvRect y = FScalaY->GetDrawArea();
+        y.Top = p.Top - 1;
+        y.Bottom = p.Bottom + 1;
+        FScalaY->SetDrawArea(y);
+        if (FScalaY->GetAlign() == 3)
+            p.Left = y.Right + 1;
+        else
+            p.Right = y.Left - 1;
+    }
+    if (FScalaX) {
+        TnvRect x = FScalaX->GetDrawArea();
+        x.Left = p.Left - 1;
+        x.Right = p.Right + 1;
+        FScalaX->SetDrawArea(x);
+    }
+    FPlotArea = p;
+    for (TnvScala* scale : {FScalaX.get(), FScalaY.get()})
+        if (scale)
+            scale->SetGridArea(p);
+    for (const auto& trace : FTrkList)
+        trace->SetDrawArea(p);
+    for (const auto& marker : FMrkList)
+        marker->SetDrawArea(p);
+    FTitleRect.Left = p.Left;
+}
+
+TnvDiagram::TBounds TnvDiagram::AutoBoundsX() const {
+    return AutoBounds(false);
+}
+
+TnvDiagram::TBounds TnvDiagram::AutoBoundsY() const {
+    return AutoBounds(true);
+}
+
+// The first trace seeds the bounds even when it is invisible (the later ones
+// only widen them); markers of the matching orientation widen them too.
+TnvDiagram::TBounds TnvDiagram::AutoBounds(bool vertical) const {
+    TBounds b;
+    for (size_t i = 0; i < FTrkList.size(); ++i) {
+        const TnvTraccia& trace = *FTrkList[i];
+        if (!trace.GetVisible())
+            continue;
+        const double lo = vertical ? trace.GetYMin() : trace.GetXMin();
+        const double hi = vertical ? trace.GetYMax() : trace.GetXMax();
+        if (i == 0) {
+            b = {lo, hi};
+        } else {
+            b.Min = std::min(b.Min, lo);
+            b.Max = std::max(b.Max, hi);
+        }
+    }
+    const auto orientation = vertical ? orHorizontal : orVertical;
+    for (const auto& marker : FMrkList) {
+        if (!marker->GetVisible() || !(marker->GetOrType() & orientation))
+            continue;
+        const double v = vertical ? marker->GetPoint().Y : marker->GetPoint().X;
+        b.Max = std::max(b.Max, v);
+        b.Min = std::min(b.Min, v);
+    }
+    if (b.Max - b.Min == 0)
+        b = {};
+    return b;
+}
+
+bool TnvDiagram::Draw(TnvCanvas* canvas) {
+    if (!FVisible || !canvas || !FScalaX || !FScalaY)
+        return false;
+    CalcLayout(*canvas);
+    if (FAutoScalaX) {
+        const TBounds b = AutoBoundsX();
+        FScalaX->SetRange(b.Min, b.Max);
+    }
+    if (FAutoScalaY) {
+        const TBounds b = AutoBoundsY();
+        FScalaY->SetRange(b.Min, b.Max);
+    }
+
+    FillBackground(*canvas);
+
+    for (const auto& trace : FTrkList)
+        trace->Draw(canvas, FScalaX.get(), FScalaY.get());
+
+    canvas->SetClipRect(FDrawArea);
+    DrawFrame(*canvas);
+    for (const auto& marker : FMrkList)
+        marker->Draw(canvas, FScalaX.get(), FScalaY.get());
+    if (FTitleVisible)
+        DrawTitle(*canvas);
+    if (FLegenda)
+        FLegenda->Draw(canvas);
+    canvas->ClearClip();
+    return true;
+}
+
+void TnvDiagram::FillBackground(TnvCanvas& canvas) {
+    const TnvRect& a = FDrawArea;
+    const TnvRect& p = FPlotArea;
+    canvas.Pen().Assign(TnvPen(FDgrBack, TnvPenMode::Copy, TnvPenStyle::Solid, 1));
+    canvas.Brush().Assign(TnvBrush(FDgrBack, TnvBrushStyle::Solid));
+    const bool plotInside =
+        p.Left >= a.Left && p.Top >= a.Top && p.Right <= a.Right && p.Bottom <= a.Bottom;
+    if (plotInside && p.Left <= p.Right && p.Top <= p.Bottom) {
+        // The same pixels as the whole area in one colour and the plot over it
+        // in the other, with every pixel written once.
+        canvas.FillRect(a.Left, a.Top, a.Right + 1, p.Top);
+        canvas.FillRect(a.Left, p.Bottom + 1, a.Right + 1, a.Bottom + 1);
+        canvas.FillRect(a.Left, p.Top, p.Left, p.Bottom + 1);
+        canvas.FillRect(p.Right + 1, p.Top, a.Right + 1, p.Bottom + 1);
+    } else {
+        canvas.FillRect(a.Left, a.Top, a.Right + 1, a.Bottom + 1);
+    }
+    canvas.Pen().SetColor(FTrkBack);
+    canvas.Brush().SetColor(FTrkBack);
+    canvas.FillRect(p.Left, p.Top, p.Right + 1, p.Bottom + 1);
+}
+
+void TnvDiagram::DrawFrame(TnvCanvas& canvas) {
+    const TnvRect& p = FPlotArea;
+    // The frame takes whatever pen each scale leaves on the canvas.
+    FScalaX->Draw(&canvas);
+    canvas.MoveTo(p.Left - 1, p.Top - 1);
+    canvas.LineTo(p.Right + 2, p.Top - 1);
+    canvas.MoveTo(p.Left - 1, p.Bottom + 1);
+    canvas.LineTo(p.Right + 2, p.Bottom + 1);
+    FScalaY->Draw(&canvas);
+    canvas.MoveTo(p.Left - 1, p.Top - 1);
+    canvas.LineTo(p.Left - 1, p.Bottom + 2);
+    canvas.MoveTo(p.Right + 1, p.Top - 1);
+    canvas.LineTo(p.Right + 1, p.Bottom + 2);
+}
+
+void TnvDiagram::DrawTitle(TnvCanvas& canvas) {
+    canvas.Font().Assign(FTitleFont);
+    canvas.Brush().Assign(FTitleBrush);
+    canvas.Pen().Assign(FTitlePen);
+    const TnvRect& t = FTitleRect;
+    canvas.TextOut(t.Left, t.Top + 1, FName);
+    if (!FSelected)
+        return;
+    canvas.Brush().SetStyle(TnvBrushStyle::Clear);
+    const int w = canvas.TextWidth(FName);
+    const int h = canvas.TextHeight(FName);
+    const int box1 = t.Left + w + 5;
+    const int box2 = t.Left + w + h + 6;
+    canvas.RoundRect(box1, t.Top + 2, box1 + h, t.Bottom - 2, 10, 10);
+    canvas.RoundRect(box2, t.Top + 2, box2 + h, t.Bottom - 2, 10, 10);
+    if (auto* trace = GetSelTraccia()) {
+        canvas.Brush().SetColor(trace->GetLinePen().GetColor());
+        canvas.Brush().SetStyle(TnvBrushStyle::Solid);
+        canvas.RoundRect(box1, t.Top + 2, box1 + h, t.Bottom - 2, 10, 10);
+    } else if (auto* marker = GetSelMarker()) {
+        canvas.Brush().SetColor(marker->GetLinePen().GetColor());
+        canvas.Brush().SetStyle(TnvBrushStyle::Solid);
+        canvas.RoundRect(box2, t.Top + 2, box2 + h, t.Bottom - 2, 10, 10);
+    }
+}
+
+QString TnvDiagram::GetSetup() const {
+    nv::TSetupWriter writer;
+    writer.Line("[nvDiagram]");
+    writer.Line("Begin");
+    writer.Key("Title", FName);
+    writer.Key("TitlePen", nv::SetupPen(FTitlePen));
+    writer.Key("TitleBrush", nv::SetupBrush(FTitleBrush));
+    writer.Key("TitleFont", nv::SetupFont(FTitleFont));
+    writer.Key("TitleVisible", nv::SetupBool(FTitleVisible));
+    writer.Key("DrawArea", nv::SetupRect(FDrawArea));
+    writer.Key("TrkBack", QString::number(FTrkBack));
+    writer.Key("DgrBack", QString::number(FDgrBack));
+    writer.Key("AutoScalaX", nv::SetupBool(FAutoScalaX));
+    writer.Key("AutoScalaY", nv::SetupBool(FAutoScalaY));
+    writer.Key("Visible", nv::SetupBool(FVisible));
+    writer.Key("FollowOwnerArea", nv::SetupBool(FFollowOwnerArea));
+    if (FLegenda)
+        writer.Block(FLegenda->GetSetup());
+    if (FScalaX)
+        writer.Block(FScalaX->GetSetup());
+    if (FScalaY)
+        writer.Block(FScalaY->GetSetup());
+    for (const auto& trace : FTrkList)
+        writer.Block(trace->GetSetup());
+    for (const auto& marker : FMrkList)
+        writer.Block(marker->GetSetup());
+    writer.Line("End");
+    return writer.Text();
+}
+
+void TnvDiagram::ReadElementBlock(const QString& header, const QStringList& block) {
+    const QString text = block.join('\n');
+    std::unique_ptr<TnvGraphElement> element;
+    if (header == "[nvScala]") {
+        auto scale = std::make_unique<TnvScala>(this, 1, "_NoName_");
+        scale->SetSetup(text);
+        element = std::move(scale);
+    } else if (header == "[nvTraccia]") {
+        auto trace = std::make_unique<TnvTraccia>(this, "_NoName_");
+        trace->SetSetup(text);
+        element = std::move(trace);
+    } else if (header == "[nvMarker]") {
+        auto marker = std::make_unique<TnvMarker>(this, "_NoName_");
+        marker->SetSetup(text);
+        element = std::move(marker);
+    } else {
+        auto legend = std::make_unique<TnvLegenda>(this, "_NoName_", &FTrkList);
+        legend->SetSetup(text);
+        element = std::move(legend);
+    }
+    AddElement(std::move(element));
+}
+
+void TnvDiagram::SetSetup(const QString& text) {
+    struct TReadingGuard {
+        int& Count;
+        explicit TReadingGuard(int& c)
+            : Count(c) {
+            ++Count;
+        }
+        ~TReadingGuard() { --Count; }
+    } reading(FReading);
+
+    static const QStringList headers{"[nvScala]", "[nvTraccia]", "[nvMarker]", "[nvLegenda]"};
+    const QStringList lines = nv::SplitSetupLines(text);
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QString header = lines[i].trimmed();
+        if (!headers.contains(header))
+            continue;
+        ReadElementBlock(header, nv::CutSetupBlock(lines, i));
+    }
+
+    const nv::TSetupReader reader(lines);
+    FName = reader.Value("Title");
+    nv::ReadSetupPen(reader.Value("TitlePen"), FTitlePen);
+    nv::ReadSetupBrush(reader.Value("TitleBrush"), FTitleBrush);
+    nv::ReadSetupFont(reader.Value("TitleFont"), FTitleFont);
+    FTitleVisible = nv::ReadSetupBool(reader.Value("TitleVisible"));
+    FDrawArea = nv::ReadSetupRect(reader.Value("DrawArea"));
+    FTrkBack = nv::ReadSetupInt(reader.Value("TrkBack"));
+    FDgrBack = nv::ReadSetupInt(reader.Value("DgrBack"));
+    FAutoScalaX = nv::ReadSetupBool(reader.Value("AutoScalaX"));
+    FAutoScalaY = nv::ReadSetupBool(reader.Value("AutoScalaY"));
+    FVisible = nv::ReadSetupBool(reader.Value("Visible"));
+    FFollowOwnerArea = nv::ReadSetupBool(reader.Value("FollowOwnerArea"));
+}
