@@ -44,15 +44,19 @@ protected:
     static std::uint16_t Word(std::uint32_t index) { return Value(index)->GetValueUShort(0); }
     static std::uint16_t Address(std::uint32_t index) { return Value(index)->GetParDef().RegAddr; }
 
+    // Opens the link to the simulator over TCP, as the operator does.
+    static void OpenTcp(int port) {
+        TCPForm->ePort->setText(QString::number(port));
+        MainForm->mnTCPIP->trigger(); // the answerer confirms the dialog
+        MainForm->acOpenConnection->trigger();
+        ASSERT_TRUE(WaitFor([] { return MainForm->acCloseConnection->isVisible(); }, kLinkMs));
+    }
     // Starts the terminal, links it to the simulator over TCP and waits for
     // the first reads to settle.
     void Connect(TSimProcess& sim) {
         ASSERT_TRUE(sim.IsReady());
         Start();
-        TCPForm->ePort->setText(QString::number(sim.TcpPort()));
-        MainForm->mnTCPIP->trigger(); // the answerer confirms the dialog
-        MainForm->acOpenConnection->trigger();
-        ASSERT_TRUE(WaitFor([] { return MainForm->acCloseConnection->isVisible(); }, kLinkMs));
+        OpenTcp(sim.TcpPort());
         ASSERT_TRUE(
             WaitFor([] { return !Value(49)->GetCyclic() && !Value(18)->GetCyclic(); }, kLinkMs));
     }
@@ -242,10 +246,7 @@ TEST_F(DialogSimTest, AboutBoxReportsASilentDrive) {
     TSimProcess sim(false, {QStringLiteral("--silence"), QStringLiteral("1")});
     ASSERT_TRUE(sim.IsReady());
     Start();
-    TCPForm->ePort->setText(QString::number(sim.TcpPort()));
-    MainForm->mnTCPIP->trigger();
-    MainForm->acOpenConnection->trigger();
-    ASSERT_TRUE(WaitFor([] { return MainForm->acCloseConnection->isVisible(); }, kLinkMs));
+    OpenTcp(sim.TcpPort());
     AboutForm->show();
     EXPECT_TRUE(WaitFor(
         [] { return AboutForm->DeviceMemo->toPlainText() == "Device identification failed."; },
@@ -273,4 +274,14 @@ TEST_F(DialogSimTest, Screenshots) {
                            folder + QLatin1Char('/') + QLatin1String(name) + ".png"});
         window->hide();
     }
+}
+
+TEST_F(DialogSimTest, EndingTheProgramWhileTheRequestWaitsIsSafe) {
+    TSimProcess sim(false, {QStringLiteral("--delay"), QStringLiteral("400")});
+    ASSERT_TRUE(sim.IsReady());
+    Start();
+    OpenTcp(sim.TcpPort());
+    AboutForm->show();
+    // The request is queued or on the wire: the link must not outlive it.
+    EXPECT_LT(Stop(), 5000);
 }
