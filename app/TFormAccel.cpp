@@ -2,18 +2,44 @@
 
 #include "TPARModule.h"
 #include "TTerminal.h"
+#include "TValueGrid.h"
 #include "TnvParValue.h"
 #include "TnvParValueSet.h"
 
+#include <QPushButton>
 #include <array>
 #include <utility>
 
+namespace {
+
+constexpr std::uint32_t kAccelIndex = 16;
+constexpr std::uint32_t kDecelIndex = 17;
+// The stored copies Save All writes, whatever the definitions name.
+constexpr std::uint32_t kAccelStoredIndex = 43;
+constexpr std::uint32_t kDecelStoredIndex = 44;
+
+} // namespace
+
 TFormAccel::TFormAccel(QWidget* parent)
-    : QDialog(parent, Qt::Tool) {
-    setObjectName(QStringLiteral("FormAccel"));
-    setWindowTitle(QStringLiteral("Acceleration time"));
-    setAccessibleName(windowTitle());
+    : TParamDialog(parent, QStringLiteral("FormAccel"), QStringLiteral("Acceleration time")) {
+    sgAccel = AddGridGroup(QStringLiteral("Acceleration / Deceleration"), QStringLiteral("sgAccel"),
+                           {80, 80, 80, 80}, 3);
+    sgAccel->setToolTip(
+        QStringLiteral("Min and Max frequency are only for use with analog reference, 0 - 10V"));
+    for (int col = 0; col < 4; ++col)
+        SetFixedCell(sgAccel, col, 0, col == 1 ? QStringLiteral("Value") : QString());
+    SetFixedCell(sgAccel, 0, 1, QStringLiteral("Accel. Time"));
+    SetFixedCell(sgAccel, 0, 2, QStringLiteral("Decel. Time"));
+    BindParamRow(sgAccel, kAccelIndex, 1, true);
+    BindParamRow(sgAccel, kDecelIndex, 2, true);
+    btnSendAll = AddBottomButton(QStringLiteral("Send All"), QStringLiteral("btnSendAll"),
+                                 [this] { SendAllClick(); });
+    btnSaveAll = AddBottomButton(QStringLiteral("Save All"), QStringLiteral("btnSaveAll"),
+                                 [this] { SaveAllClick(); });
+    NameForAccessibility();
     SetDefaultValues();
+    ShowRamp(kAccelIndex);
+    ShowRamp(kDecelIndex);
 }
 
 void TFormAccel::SetDefaultValues() {
@@ -21,4 +47,34 @@ void TFormAccel::SetDefaultValues() {
     for (const auto& [index, word] : kDefaults)
         if (TnvParValue* value = PARModule->nvParValueSet.FindValue(index))
             value->SetValueUShort(0, word);
+}
+
+void TFormAccel::ShowRamp(std::uint32_t index) {
+    if (TnvParValue* value = PARModule->nvParValueSet.FindValue(index))
+        sgAccel->SetCellText(1, static_cast<int>(index - 15), value->GetValueNumText(0));
+}
+
+void TFormAccel::btnUpdateClick() {
+    SetCyclic({kAccelIndex, kDecelIndex}, true);
+}
+
+void TFormAccel::FormClose() {
+    SetCyclic({kAccelIndex, kDecelIndex}, false);
+}
+
+void TFormAccel::SendAllClick() {
+    SendParam(kAccelIndex);
+    SendParam(kDecelIndex);
+}
+
+void TFormAccel::SaveAllClick() {
+    SendParam(kAccelIndex);
+    SendParam(kDecelIndex);
+    const std::pair<std::uint32_t, std::uint32_t> copies[] = {{kAccelIndex, kAccelStoredIndex},
+                                                              {kDecelIndex, kDecelStoredIndex}};
+    for (const auto& [index, storedIndex] : copies)
+        if (TnvParValue* stored = PARModule->nvParValueSet.FindValue(storedIndex))
+            stored->SetValueUShort(0, PARModule->Word(index));
+    SendParam(kAccelStoredIndex);
+    SendParam(kDecelStoredIndex);
 }

@@ -2,6 +2,7 @@
 
 #include "NvConvert.h"
 #include "NvDriveSize.h"
+#include "TDialogReactions.h"
 #include "TMainForm.h"
 #include "TParDispatcher.h"
 #include "TSpeedButton.h"
@@ -58,6 +59,7 @@ void TPARModule::nvParDefSetErrParDef(TnvParDefSet*, std::uint32_t index) {
 
 void TPARModule::nvParValueSetAddParValue(TnvParValueSet*, TnvParValue* value) {
     FDispatcher->Equip(value);
+    TDialogReactions::Equip(value);
 }
 
 TUpDown* TPARModule::AttachValueUpDown(TValueGrid* grid, std::uint32_t index, bool withUpDown,
