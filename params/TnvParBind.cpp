@@ -63,6 +63,8 @@ void TnvParBind::SetWriteRequest(bool b) {
     const std::lock_guard lock(FLock);
     if (FCyclic != 0 && b)
         FCountdown = FPeriod;
+    if (b)
+        ++FRequestSerial;
     FWriteRequest = b;
 }
 
@@ -70,7 +72,13 @@ void TnvParBind::SetTimeStamp(nv::TDateTime stamp) {
     FTimeStamp = stamp;
 }
 
+void TnvParBind::NoteTakenForWrite() {
+    FTakenSerial = FRequestSerial;
+    FTaken = true;
+}
+
 void TnvParBind::ClearWriteRequest() {
     const std::lock_guard lock(FLock);
-    FWriteRequest = false;
+    if (!FTaken || FRequestSerial == FTakenSerial)
+        FWriteRequest = false;
 }

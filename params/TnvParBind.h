@@ -48,6 +48,11 @@ public:
 
 protected:
     void SetTimeStamp(nv::TDateTime stamp); // with FLock held
+    // With FLock held, when the exchange thread takes the buffer for a write.
+    void NoteTakenForWrite();
+    // Ends the request that the completed write served. A request raised
+    // after the exchange thread took the buffer stays, so an edit made while
+    // the previous write was on the wire is still sent.
     void ClearWriteRequest();
 
     mutable std::mutex FLock;
@@ -59,5 +64,8 @@ private:
     int FCountdown = 0;
     std::uint8_t FCyclic = 0;
     bool FWriteRequest = false;
+    std::uint32_t FRequestSerial = 0; // counts raised requests
+    std::uint32_t FTakenSerial = 0;   // FRequestSerial when the buffer was last taken
+    bool FTaken = false;
     nv::TDateTime FTimeStamp;
 };

@@ -176,8 +176,9 @@ bool TnvParValue::LoadFromFrame(std::span<const std::uint8_t> frame) {
     return true;
 }
 
-int TnvParValue::CopyTo(std::span<std::uint8_t> destination) const {
+int TnvParValue::CopyTo(std::span<std::uint8_t> destination) {
     const std::lock_guard lock(FLock);
+    NoteTakenForWrite();
     if (!FBuffer.empty() && destination.size() >= FBuffer.size())
         std::copy(FBuffer.begin(), FBuffer.end(), destination.begin());
     return static_cast<int>(FBuffer.size());

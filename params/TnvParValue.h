@@ -86,14 +86,17 @@ public:
     // whether the bytes differ from the buffer. A value without a buffer, or
     // a frame shorter than 3 + GetSize(), is left untouched: false.
     bool LoadFromFrame(std::span<const std::uint8_t> frame);
-    // Exchange thread: copies the buffer into destination when it holds at
-    // least GetSize() bytes; returns GetSize().
-    int CopyTo(std::span<std::uint8_t> destination) const;
+    // Exchange thread, for a write: copies the buffer into destination when
+    // it holds at least GetSize() bytes; returns GetSize(). Notes that the
+    // pending write request is being served.
+    int CopyTo(std::span<std::uint8_t> destination);
 
     // GUI thread, on the exchange thread's messages. DoOnReceive tests the
     // range (OnRangeChange when its verdict changed), then OnReceive.
     void DoOnReceive(bool changed);
-    // Status = 4, WriteRequest = false, OnWritten.
+    // Status = 4, WriteRequest = false unless a request was raised after the
+    // buffer was taken for this write (that newer edit is still to be sent),
+    // OnWritten.
     void DoOnWritten();
     // OnError(code); the write request stays, so the write is tried again.
     void DoOnError(int code);
