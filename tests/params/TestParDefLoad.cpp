@@ -1,6 +1,9 @@
 #include "ParamsTestSupport.h"
 #include "TnvParDef.h"
 
+#include <QMap>
+#include <cmath>
+
 namespace {
 
 // Loads parameter 12 from a file holding text.
@@ -11,61 +14,38 @@ TnvParDef Load(const QString& text, std::uint32_t index = 12) {
     return def;
 }
 
-double RegAddr(const TnvParDef& def) {
-    return def.RegAddr;
-}
-double Unsigned(const TnvParDef& def) {
-    return def.Unsigned;
-}
-double Readonly(const TnvParDef& def) {
-    return def.Readonly;
-}
-double FormatNorm(const TnvParDef& def) {
-    return def.FormatNorm;
-}
-double FormatOffset(const TnvParDef& def) {
-    return def.FormatOffset;
+// The loaded value of a numeric or boolean key.
+double Field(const TnvParDef& def, const QString& key) {
+    const QMap<QString, double> fields{{"RegAddr", def.RegAddr},
+                                       {"Unsigned", def.Unsigned},
+                                       {"Readonly", def.Readonly},
+                                       {"FormatNorm", def.FormatNorm},
+                                       {"FormatOffset", def.FormatOffset}};
+    return fields.value(key, std::nan("")); // an unknown key fails the comparison
 }
 
 // Integers take decimal and hex and fall back to their default; booleans are
 // integers with default true; reals scan a prefix with a full stop.
 TEST(ParDefLoad, ValueSyntax) {
-    struct Case {
-        const char* line;
-        double (*field)(const TnvParDef&);
-        double expected;
+    const std::pair<QString, double> cases[] = {
+        {"RegAddr=256", 256},      {"RegAddr=0x0100", 256},
+        {"RegAddr=0X10", 16},      {"RegAddr=$100", 256},
+        {"RegAddr=abc", 0},        {"RegAddr=", 0},
+        {"RegAddr=12abc", 0},      {"RegAddr=70000", 70000 & 0xFFFF},
+        {"Unsigned=0", 0},         {"Readonly=0", 0},
+        {"Unsigned=1", 1},         {"Readonly=-3", 1},
+        {"Unsigned=yes", 1},       {"Readonly=", 1},
+        {"Unsigned=", 1},          {"Readonly=yes", 1},
+        {"FormatNorm=0.1", 0.1},   {"FormatNorm=0,1", 0.0},
+        {"FormatNorm=", 1.0},      {"FormatNorm=  2.5e-1", 0.25},
+        {"FormatNorm=-1.5", -1.5}, {"FormatNorm=+3", 3.0},
+        {"FormatNorm=4V", 4.0},    {"FormatNorm=abc", 1.0},
+        {"FormatOffset=", 0.0},    {"FormatOffset=-40.5", -40.5},
     };
-    const Case cases[] = {
-        {"RegAddr=256", RegAddr, 256},
-        {"RegAddr=0x0100", RegAddr, 256},
-        {"RegAddr=0X10", RegAddr, 16},
-        {"RegAddr=$100", RegAddr, 256},
-        {"RegAddr=abc", RegAddr, 0},
-        {"RegAddr=", RegAddr, 0},
-        {"RegAddr=12abc", RegAddr, 0},
-        {"RegAddr=70000", RegAddr, 70000 & 0xFFFF},
-        {"Unsigned=0", Unsigned, 0},
-        {"Readonly=0", Readonly, 0},
-        {"Unsigned=1", Unsigned, 1},
-        {"Readonly=-3", Readonly, 1},
-        {"Unsigned=yes", Unsigned, 1},
-        {"Readonly=", Readonly, 1},
-        {"Unsigned=", Unsigned, 1},
-        {"Readonly=yes", Readonly, 1},
-        {"FormatNorm=0.1", FormatNorm, 0.1},
-        {"FormatNorm=0,1", FormatNorm, 0.0},
-        {"FormatNorm=", FormatNorm, 1.0},
-        {"FormatNorm=  2.5e-1", FormatNorm, 0.25},
-        {"FormatNorm=-1.5", FormatNorm, -1.5},
-        {"FormatNorm=+3", FormatNorm, 3.0},
-        {"FormatNorm=4V", FormatNorm, 4.0},
-        {"FormatNorm=abc", FormatNorm, 1.0},
-        {"FormatOffset=", FormatOffset, 0.0},
-        {"FormatOffset=-40.5", FormatOffset, -40.5},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
-        EXPECT_DOUBLE_EQ(c.field(Load(QString("[Par-12]\nType=3\n%1\n").arg(c.line))), c.expected);
+    for (const auto& [line, expected] : cases) {
+        SCOPED_TRACE(line.toStdString());
+        const TnvParDef def = Load("[Par-12]\nType=3\n" + line + "\n");
+        EXPECT_DOUBLE_EQ(Field(def, line.section('=', 0, 0)), expected);
     }
 }
 
