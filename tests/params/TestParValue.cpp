@@ -211,11 +211,19 @@ TEST_F(WordValue, ResultsWrittenClearsTheRequestAndAnErrorKeepsIt) {
     EXPECT_EQ(events, QStringList({"error -3", "written", "rx 1"}));
 }
 
+// A range checking both limits.
+TnvParRange Limits(double high, double low, std::uint8_t mode = 0, double reference = 0.0) {
+    TnvParRange range;
+    range.Mode = mode;
+    range.Reference = reference;
+    range.High = high;
+    range.Low = low;
+    range.HighCheck = range.LowCheck = true;
+    return range;
+}
+
 TEST(Range, VerdictsInAbsoluteAndRelativeMode) {
-    TnvParRange absolute;
-    absolute.High = 10;
-    absolute.Low = 2;
-    absolute.HighCheck = absolute.LowCheck = true;
+    TnvParRange absolute = Limits(10, 2);
     EXPECT_FALSE(absolute.Check(5));
     EXPECT_TRUE(absolute.Check(11));
     EXPECT_EQ(absolute.State, 1);
@@ -223,22 +231,14 @@ TEST(Range, VerdictsInAbsoluteAndRelativeMode) {
     EXPECT_TRUE(absolute.Check(1));
     EXPECT_EQ(absolute.State, -1);
 
-    TnvParRange relative;
-    relative.Mode = 1;
-    relative.Reference = 100;
-    relative.High = 0.1;
-    relative.Low = 0.2;
-    relative.HighCheck = relative.LowCheck = true;
+    TnvParRange relative = Limits(0.1, 0.2, 1, 100);
     EXPECT_FALSE(relative.Check(110));
     EXPECT_TRUE(relative.Check(110.5));
     EXPECT_TRUE(relative.Check(80)) << "back inside";
     EXPECT_EQ(relative.State, 0);
     EXPECT_TRUE(relative.Check(79));
 
-    TnvParRange crossed; // both limits trip: the low verdict wins
-    crossed.High = 1;
-    crossed.Low = 9;
-    crossed.HighCheck = crossed.LowCheck = true;
+    TnvParRange crossed = Limits(1, 9); // both limits trip: the low verdict wins
     EXPECT_TRUE(crossed.Check(5));
     EXPECT_EQ(crossed.State, -1);
 }
