@@ -27,21 +27,25 @@ protected:
     std::unique_ptr<TPeer> Peer;
     TModbusSrv Srv;
 
-    void Start(QStringList options, int timeout = 150) {
+    // Starts our slave with options (or pymodbus's server) and connects Srv.
+    void Start(QStringList options, int timeout = 150, bool pymodbus = false) {
         options << "--log" << Log;
-        if (GetParam() == TKind::Tcp) {
-            Peer = TPeer::TcpSlave(options);
-            ASSERT_TRUE(Peer->Ready());
-            ASSERT_TRUE(Srv.OpenConnection("TCP", 2));
-            Srv.put_HostName("127.0.0.1");
-            Srv.put_TCPIPPort(Peer->Port());
-        } else {
+        const bool tcp = GetParam() == TKind::Tcp;
+        if (!tcp) {
             Pty = std::make_unique<TPtyPair>();
             ASSERT_TRUE(Pty->Ready());
             Home.Map(3, Pty->LinkEnd());
-            Peer = TPeer::RtuSlave(Pty->PeerEnd(), options);
-            ASSERT_TRUE(Peer->Ready());
-            ASSERT_TRUE(Srv.OpenConnection("COM3", 1));
+        }
+        if (pymodbus)
+            Peer = tcp ? TPeer::PymodbusTcp() : TPeer::PymodbusRtu(Pty->PeerEnd());
+        else
+            Peer = tcp ? TPeer::TcpSlave(options) : TPeer::RtuSlave(Pty->PeerEnd(), options);
+        ASSERT_TRUE(Peer->Ready());
+        ASSERT_TRUE(Srv.OpenConnection(tcp ? "TCP" : "COM3", tcp ? 2 : 1));
+        if (tcp) {
+            Srv.put_HostName("127.0.0.1");
+            Srv.put_TCPIPPort(Peer->Port());
+        } else {
             Srv.put_PortNumber(3);
             Srv.put_BaudRate(19200);
             Srv.put_Parity(2);

@@ -121,36 +121,27 @@ TEST_P(TModbusSrvRtuOnly, CorruptedCrcIsACrcError) {
     EXPECT_EQ(Tx(ReadQuery(2), reply), TModbusSrv::kCrcError);
 }
 
-TEST_P(TModbusSrvRtuOnly, Rs485ModeOnAPtyFailsClearly) {
+TEST_P(TModbusSrvRtuOnly, Rs485ModeAndMarkParityOnAPtyFailClearly) {
     Pty = std::make_unique<kxtest::TPtyPair>();
     ASSERT_TRUE(Pty->Ready());
     Home.Map(2, Pty->LinkEnd());
-    ASSERT_TRUE(Srv.OpenConnection("COM2", 1));
-    Srv.put_PortNumber(2);
-    Srv.put_TxMode(1);
-    EXPECT_FALSE(Srv.Connect());
-    EXPECT_TRUE(Srv.ErrorText().contains("RS-485")) << Srv.ErrorText().toStdString();
+    for (const QString what : {"RS-485", "parity"}) {
+        TModbusSrv srv;
+        ASSERT_TRUE(srv.OpenConnection("COM2", 1));
+        srv.put_PortNumber(2);
+        if (what == "RS-485")
+            srv.put_TxMode(1);
+        else
+            srv.put_Parity(3);
+        EXPECT_FALSE(srv.Connect()) << what.toStdString();
+        EXPECT_TRUE(srv.ErrorText().contains(what)) << srv.ErrorText().toStdString();
+    }
 }
 
-TEST_P(TModbusSrvRtuOnly, MarkParityIsRefused) {
-    Pty = std::make_unique<kxtest::TPtyPair>();
-    ASSERT_TRUE(Pty->Ready());
-    Home.Map(2, Pty->LinkEnd());
-    ASSERT_TRUE(Srv.OpenConnection("COM2", 1));
-    Srv.put_PortNumber(2);
-    Srv.put_Parity(3);
-    EXPECT_FALSE(Srv.Connect());
-    EXPECT_TRUE(Srv.ErrorText().contains("parity")) << Srv.ErrorText().toStdString();
-}
-
-TEST(TModbusSrv, NotConnectedIsPortNotInitialized) {
+TEST(TModbusSrv, NotConnectedIsPortNotInitializedAndUnknownLinkKindIsRefused) {
     TModbusSrv srv;
     std::vector<uint8_t> reply;
     EXPECT_EQ(srv.TxRxMessage(ReadQuery(1), 6, reply), TModbusSrv::kNotInitialized);
-}
-
-TEST(TModbusSrv, UnknownLinkKindIsRefused) {
-    TModbusSrv srv;
     EXPECT_FALSE(srv.OpenConnection("X", 3));
 }
 
@@ -181,39 +172,14 @@ TEST(TModbusSrv, PortNumbersNameDevices) {
     EXPECT_EQ(TModbusSrv::DeviceOfPort(8), "/dev/ttyS7");
 }
 
-class TModbusSrvPymodbus : public ::testing::TestWithParam<TKind> {};
-INSTANTIATE_TEST_SUITE_P(Both, TModbusSrvPymodbus, ::testing::Values(TKind::Tcp, TKind::Rtu),
-                         kxtest::KindName);
-
-TEST_P(TModbusSrvPymodbus, ReadsAndWritesAnIndependentServer) {
-    kxtest::TConfigHome home;
-    std::unique_ptr<kxtest::TPtyPair> pty;
-    std::unique_ptr<kxtest::TPeer> peer;
-    TModbusSrv srv;
-    if (GetParam() == TKind::Tcp) {
-        peer = kxtest::TPeer::PymodbusTcp();
-        ASSERT_TRUE(srv.OpenConnection("TCP", 2));
-        srv.put_HostName("127.0.0.1");
-        srv.put_TCPIPPort(peer->Port());
-    } else {
-        pty = std::make_unique<kxtest::TPtyPair>();
-        ASSERT_TRUE(pty->Ready());
-        home.Map(1, pty->LinkEnd());
-        peer = kxtest::TPeer::PymodbusRtu(pty->PeerEnd());
-        ASSERT_TRUE(srv.OpenConnection("COM1", 1));
-        srv.put_PortNumber(1);
-        srv.put_Parity(2);
-        srv.put_StopBits(50);
-        srv.put_FlowCtrl(8);
-    }
-    srv.put_Timeout(500);
-    ASSERT_TRUE(srv.Connect()) << srv.ErrorText().toStdString();
+TEST_P(TModbusSrvLink, ReadsAndWritesAnIndependentServer) {
+    Start({}, 500, true);
     std::vector<uint8_t> reply;
-    ASSERT_EQ(srv.TxRxMessage({0x01, 0x03, 0x00, 0x05, 0x00, 0x01}, 6, reply), 0);
+    ASSERT_EQ(Tx({0x01, 0x03, 0x00, 0x05, 0x00, 0x01}, reply), 0);
     EXPECT_EQ(Hex(reply), "01 03 02 03 ed"); // 1005
-    ASSERT_EQ(srv.TxRxMessage({0x01, 0x10, 0x00, 0x05, 0x00, 0x01, 0x02, 0x12, 0x34}, 9, reply), 0);
+    ASSERT_EQ(Tx({0x01, 0x10, 0x00, 0x05, 0x00, 0x01, 0x02, 0x12, 0x34}, reply), 0);
     EXPECT_EQ(Hex(reply), "01 10 00 05 00 01");
-    ASSERT_EQ(srv.TxRxMessage({0x01, 0x03, 0x00, 0x05, 0x00, 0x01}, 6, reply), 0);
+    ASSERT_EQ(Tx({0x01, 0x03, 0x00, 0x05, 0x00, 0x01}, reply), 0);
     EXPECT_EQ(Hex(reply), "01 03 02 12 34");
 }
 

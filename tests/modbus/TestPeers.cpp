@@ -106,16 +106,21 @@ TPeer::TPeer(const QString& program, const QStringList& arguments)
 
 TPeer::~TPeer() = default;
 
-std::unique_ptr<TPeer> TPeer::TcpSlave(const QStringList& options) {
+namespace {
+
+std::unique_ptr<TPeer> Python(const QString& script, const QStringList& arguments) {
     return std::make_unique<TPeer>(
-        "/usr/bin/python3",
-        QStringList{SourcePath("tests/modbus/peers/peer.py"), "tcp", "0"} + options);
+        "/usr/bin/python3", QStringList{SourcePath("tests/modbus/peers/" + script)} + arguments);
+}
+
+} // namespace
+
+std::unique_ptr<TPeer> TPeer::TcpSlave(const QStringList& options) {
+    return Python("peer.py", QStringList{"tcp", "0"} + options);
 }
 
 std::unique_ptr<TPeer> TPeer::RtuSlave(const QString& device, const QStringList& options) {
-    return std::make_unique<TPeer>(
-        "/usr/bin/python3",
-        QStringList{SourcePath("tests/modbus/peers/peer.py"), "rtu", device} + options);
+    return Python("peer.py", QStringList{"rtu", device} + options);
 }
 
 namespace {
@@ -140,18 +145,14 @@ void WaitUntilListening(int port) {
 
 std::unique_ptr<TPeer> TPeer::PymodbusTcp() {
     const int port = FreeTcpPort();
-    auto peer = std::make_unique<TPeer>(
-        "/usr/bin/python3", QStringList{SourcePath("tests/modbus/peers/pymodbus_server.py"), "tcp",
-                                        QString::number(port)});
+    auto peer = Python("pymodbus_server.py", {"tcp", QString::number(port)});
     WaitUntilListening(port);
     peer->FPort = port;
     return peer;
 }
 
 std::unique_ptr<TPeer> TPeer::PymodbusRtu(const QString& device) {
-    auto peer = std::make_unique<TPeer>(
-        "/usr/bin/python3",
-        QStringList{SourcePath("tests/modbus/peers/pymodbus_server.py"), "rtu", device});
+    auto peer = Python("pymodbus_server.py", {"rtu", device});
     QThread::msleep(700); // the serial server opens its port after READY
     return peer;
 }

@@ -69,8 +69,9 @@ protected:
     }
 
     // Starts the peer and a thread on it (not yet started).
-    void StartPeer(const QStringList& options, int timeout = 100, int retries = 0) {
-        TLinkFixture::Start(options, timeout);
+    void StartPeer(const QStringList& options, int timeout = 100, int retries = 0,
+                   bool pymodbus = false) {
+        TLinkFixture::Start(options, timeout, pymodbus);
         Srv.CloseConnection();
         Thread = std::make_unique<TnvMBThread>();
         TnvMBSetup& s = Thread->Settings;
@@ -89,6 +90,14 @@ protected:
             s.FlowCtrl = 8;
             s.StopBits = 50;
         }
+    }
+
+    // Makes the given values cyclic, starts the thread and subscribes the set.
+    void Run(std::initializer_list<uint32_t> cyclic = {}) {
+        for (uint32_t index : cyclic)
+            Set.FindValue(index)->SetCyclic(true);
+        ASSERT_TRUE(Thread->Start());
+        Thread->AddValueSet(&Set);
     }
 
     TnvParValue* Value(uint32_t index) { return Set.FindValue(index); }

@@ -6,47 +6,35 @@ namespace {
 
 using T = TnvParDef;
 
-TEST(Encoding16, ReadsHighByteFirstWithSignedness) {
-    const Bytes buf{0x12, 0x34, 0xFF, 0xFE};
+TEST(Encoding16, HighByteFirstWithSignednessAndChangedBytesReported) {
     const TnvParDef def = MakeDef(T::tpInt16, 2);
+    Bytes buf{0x12, 0x34, 0xFF, 0xFE};
     EXPECT_EQ(def.GetValueUShort(buf, 0), 4660);
     EXPECT_EQ(def.GetValueShort(buf, 1), -2);
     EXPECT_EQ(def.GetValueUShort(buf, 1), 65534);
-}
-
-TEST(Encoding16, WritesHighByteFirstAndReportsChangedBytes) {
-    const TnvParDef def = MakeDef(T::tpInt16, 2);
-    Bytes buf(4, 0);
-    EXPECT_TRUE(def.SetValueShort(buf, -2, 1));
-    EXPECT_EQ(buf, (Bytes{0, 0, 0xFF, 0xFE}));
+    EXPECT_FALSE(def.SetValueShort(buf, -2, 1));
     EXPECT_FALSE(def.SetValueUShort(buf, 0xFFFE, 1));
     EXPECT_TRUE(def.SetValueUShort(buf, 0x00FE, 1)) << "only the high byte differs";
-    EXPECT_EQ(buf, (Bytes{0, 0, 0x00, 0xFE}));
+    EXPECT_EQ(buf, (Bytes{0x12, 0x34, 0x00, 0xFE}));
+    EXPECT_TRUE(def.SetValueShort(buf, -2, 0));
+    EXPECT_EQ(buf, (Bytes{0xFF, 0xFE, 0x00, 0xFE}));
+
+    const TnvParDef bits = MakeDef(T::tpBits); // whole words too
+    EXPECT_TRUE(bits.SetValueUShort(buf, 0x0110, 0));
+    EXPECT_EQ(buf, (Bytes{0x01, 0x10, 0x00, 0xFE}));
+    EXPECT_EQ(bits.GetValueUShort(buf, 0), 0x0110);
 }
 
-TEST(Encoding16, BitFieldsReadAndWriteAsWholeWords) {
-    const TnvParDef def = MakeDef(T::tpBits);
-    Bytes buf(2, 0);
-    EXPECT_TRUE(def.SetValueUShort(buf, 0x0110, 0));
-    EXPECT_EQ(buf, (Bytes{0x01, 0x10}));
-    EXPECT_EQ(def.GetValueUShort(buf, 0), 0x0110);
-}
-
-TEST(Encoding8, TheValueLivesInTheLowByte) {
+TEST(Encoding8, TheValueLivesInTheLowByteAndSettersClearTheHighOne) {
     const TnvParDef def = MakeDef(T::tpInt8, 2);
-    const Bytes buf{0x00, 0x7F, 0x00, 0xFF};
+    Bytes buf{0x00, 0x7F, 0x05, 0xFF};
     EXPECT_EQ(def.GetValueUChar(buf, 1), 255);
     EXPECT_EQ(def.GetValueChar(buf, 1), -1);
     EXPECT_EQ(def.GetValueChar(buf, 0), 127);
-}
-
-TEST(Encoding8, SettersClearTheHighByteButReportOnlyTheLowOne) {
-    const TnvParDef def = MakeDef(T::tpInt8);
-    Bytes buf{0x05, 0x07};
-    EXPECT_FALSE(def.SetValueUChar(buf, 7, 0));
-    EXPECT_EQ(buf, (Bytes{0x00, 0x07}));
+    EXPECT_FALSE(def.SetValueUChar(buf, 255, 1)) << "only the low byte is compared";
+    EXPECT_EQ(buf, (Bytes{0x00, 0x7F, 0x00, 0xFF}));
     EXPECT_TRUE(def.SetValueChar(buf, -2, 0));
-    EXPECT_EQ(buf, (Bytes{0x00, 0xFE}));
+    EXPECT_EQ(buf, (Bytes{0x00, 0xFE, 0x00, 0xFF}));
 }
 
 TEST(Encoding32, MostSignificantWordFirst) {
@@ -160,99 +148,30 @@ struct Accessor {
 
 std::vector<Accessor> Accessors() {
     using D = const TnvParDef&;
-    int century = 0;
+    using U = std::uint8_t;
+    static const nv::TDateTime kDay = nv::EncodeDate(2020, 1, 1);
+    // clang-format off
     return {
-        {"GetValueBit",
-         {1},
-         [](D d, Bytes& b, std::uint8_t i) {
-             d.GetValueBit(b, i, 0);
-         }},
-        {"SetValueBit",
-         {1},
-         [](D d, Bytes& b, std::uint8_t i) {
-             d.SetValueBit(b, true, i, 0);
-         }},
-        {"GetValueChar",
-         {2},
-         [](D d, Bytes& b, std::uint8_t i) {
-             d.GetValueChar(b, i);
-         }},
-        {"SetValueChar",
-         {2},
-         [](D d, Bytes& b, std::uint8_t i) {
-             d.SetValueChar(b, 1, i);
-         }},
-        {"GetValueUChar",
-         {2},
-         [](D d, Bytes& b, std::uint8_t i) {
-             d.GetValueUChar(b, i);
-         }},
-        {"SetValueUChar",
-         {2},
-         [](D d, Bytes& b, std::uint8_t i) {
-             d.SetValueUChar(b, 1, i);
-         }},
-        {"GetValueShort",
-         {3},
-         [](D d, Bytes& b, std::uint8_t i) {
-             d.GetValueShort(b, i);
-         }},
-        {"SetValueShort",
-         {3},
-         [](D d, Bytes& b, std::uint8_t i) {
-             d.SetValueShort(b, 1, i);
-         }},
-        {"GetValueUShort",
-         {1, 3},
-         [](D d, Bytes& b, std::uint8_t i) {
-             d.GetValueUShort(b, i);
-         }},
-        {"SetValueUShort",
-         {1, 3},
-         [](D d, Bytes& b, std::uint8_t i) {
-             d.SetValueUShort(b, 1, i);
-         }},
-        {"GetValueLong",
-         {4},
-         [](D d, Bytes& b, std::uint8_t i) {
-             d.GetValueLong(b, i);
-         }},
-        {"SetValueLong",
-         {4},
-         [](D d, Bytes& b, std::uint8_t i) {
-             d.SetValueLong(b, 1, i);
-         }},
-        {"GetValueULong",
-         {4},
-         [](D d, Bytes& b, std::uint8_t i) {
-             d.GetValueULong(b, i);
-         }},
-        {"SetValueULong",
-         {4},
-         [](D d, Bytes& b, std::uint8_t i) {
-             d.SetValueULong(b, 1, i);
-         }},
-        {"GetValueDate",
-         {5},
-         [](D d, Bytes& b, std::uint8_t i) {
-             d.GetValueDate(b, i, 2000);
-         }},
-        {"SetValueDate",
-         {5},
-         [century](D d, Bytes& b, std::uint8_t i) mutable {
-             d.SetValueDate(b, i, century, nv::EncodeDate(2020, 1, 1));
-         }},
-        {"GetValueTime",
-         {6},
-         [](D d, Bytes& b, std::uint8_t i) {
-             d.GetValueTime(b, i);
-         }},
-        {"SetValueTime",
-         {6},
-         [](D d, Bytes& b, std::uint8_t i) {
-             d.SetValueTime(b, i, 0.5);
-         }},
+        {"GetValueBit", {1}, [](D d, Bytes& b, U i) { d.GetValueBit(b, i, 0); }},
+        {"SetValueBit", {1}, [](D d, Bytes& b, U i) { d.SetValueBit(b, true, i, 0); }},
+        {"GetValueChar", {2}, [](D d, Bytes& b, U i) { d.GetValueChar(b, i); }},
+        {"SetValueChar", {2}, [](D d, Bytes& b, U i) { d.SetValueChar(b, 1, i); }},
+        {"GetValueUChar", {2}, [](D d, Bytes& b, U i) { d.GetValueUChar(b, i); }},
+        {"SetValueUChar", {2}, [](D d, Bytes& b, U i) { d.SetValueUChar(b, 1, i); }},
+        {"GetValueShort", {3}, [](D d, Bytes& b, U i) { d.GetValueShort(b, i); }},
+        {"SetValueShort", {3}, [](D d, Bytes& b, U i) { d.SetValueShort(b, 1, i); }},
+        {"GetValueUShort", {1, 3}, [](D d, Bytes& b, U i) { d.GetValueUShort(b, i); }},
+        {"SetValueUShort", {1, 3}, [](D d, Bytes& b, U i) { d.SetValueUShort(b, 1, i); }},
+        {"GetValueLong", {4}, [](D d, Bytes& b, U i) { d.GetValueLong(b, i); }},
+        {"SetValueLong", {4}, [](D d, Bytes& b, U i) { d.SetValueLong(b, 1, i); }},
+        {"GetValueULong", {4}, [](D d, Bytes& b, U i) { d.GetValueULong(b, i); }},
+        {"SetValueULong", {4}, [](D d, Bytes& b, U i) { d.SetValueULong(b, 1, i); }},
+        {"GetValueDate", {5}, [](D d, Bytes& b, U i) { d.GetValueDate(b, i, 2000); }},
+        {"SetValueDate", {5}, [](D d, Bytes& b, U i) { int c = 0; d.SetValueDate(b, i, c, kDay); }},
+        {"GetValueTime", {6}, [](D d, Bytes& b, U i) { d.GetValueTime(b, i); }},
+        {"SetValueTime", {6}, [](D d, Bytes& b, U i) { d.SetValueTime(b, i, 0.5); }},
     };
+    // clang-format on
 }
 
 TEST(EncodingErrors, TheTypeIsCheckedBeforeTheBuffer) {

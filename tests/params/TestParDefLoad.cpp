@@ -1,6 +1,9 @@
 #include "ParamsTestSupport.h"
 #include "TnvParDef.h"
 
+#include <QMap>
+#include <cmath>
+
 namespace {
 
 // Loads parameter 12 from a file holding text.
@@ -11,18 +14,38 @@ TnvParDef Load(const QString& text, std::uint32_t index = 12) {
     return def;
 }
 
-TEST(ParDefLoad, IntegersTakeDecimalAndHexAndFallBackToTheirDefault) {
-    struct Case {
-        const char* text;
-        std::uint16_t expected;
+// The loaded value of a numeric or boolean key.
+double Field(const TnvParDef& def, const QString& key) {
+    const QMap<QString, double> fields{{"RegAddr", def.RegAddr},
+                                       {"Unsigned", def.Unsigned},
+                                       {"Readonly", def.Readonly},
+                                       {"FormatNorm", def.FormatNorm},
+                                       {"FormatOffset", def.FormatOffset}};
+    return fields.value(key, std::nan("")); // an unknown key fails the comparison
+}
+
+// Integers take decimal and hex and fall back to their default; booleans are
+// integers with default true; reals scan a prefix with a full stop.
+TEST(ParDefLoad, ValueSyntax) {
+    const std::pair<QString, double> cases[] = {
+        {"RegAddr=256", 256},      {"RegAddr=0x0100", 256},
+        {"RegAddr=0X10", 16},      {"RegAddr=$100", 256},
+        {"RegAddr=abc", 0},        {"RegAddr=", 0},
+        {"RegAddr=12abc", 0},      {"RegAddr=70000", 70000 & 0xFFFF},
+        {"Unsigned=0", 0},         {"Readonly=0", 0},
+        {"Unsigned=1", 1},         {"Readonly=-3", 1},
+        {"Unsigned=yes", 1},       {"Readonly=", 1},
+        {"Unsigned=", 1},          {"Readonly=yes", 1},
+        {"FormatNorm=0.1", 0.1},   {"FormatNorm=0,1", 0.0},
+        {"FormatNorm=", 1.0},      {"FormatNorm=  2.5e-1", 0.25},
+        {"FormatNorm=-1.5", -1.5}, {"FormatNorm=+3", 3.0},
+        {"FormatNorm=4V", 4.0},    {"FormatNorm=abc", 1.0},
+        {"FormatOffset=", 0.0},    {"FormatOffset=-40.5", -40.5},
     };
-    const Case cases[] = {
-        {"256", 256}, {"0x0100", 256}, {"0X10", 16}, {"$100", 256},
-        {"abc", 0},   {"", 0},         {"12abc", 0}, {"70000", 70000 & 0xFFFF},
-    };
-    for (const Case& c : cases) {
-        const TnvParDef def = Load(QString("[Par-12]\nRegAddr=%1\nType=3\n").arg(c.text));
-        EXPECT_EQ(def.RegAddr, c.expected) << c.text;
+    for (const auto& [line, expected] : cases) {
+        SCOPED_TRACE(line.toStdString());
+        const TnvParDef def = Load("[Par-12]\nType=3\n" + line + "\n");
+        EXPECT_DOUBLE_EQ(Field(def, line.section('=', 0, 0)), expected);
     }
 }
 
@@ -55,36 +78,6 @@ TEST(ParDefLoad, DatesAndTimesForceThreeElements) {
     EXPECT_EQ(Load("[Par-12]\nType=6\nLength=7\n").Length, 3);
     EXPECT_EQ(Load("[Par-12]\nType=7\nLength=7\n").Length, 7);
     EXPECT_EQ(Load("[Par-12]\nType=0x105\n").Type, 5) << "truncated to 8 bits";
-}
-
-TEST(ParDefLoad, BooleansAreIntegersWithDefaultTrue) {
-    struct Case {
-        const char* text;
-        bool expected;
-    };
-    const Case cases[] = {{"0", false}, {"1", true}, {"-3", true}, {"yes", true}, {"", true}};
-    for (const Case& c : cases) {
-        const TnvParDef def = Load(QString("[Par-12]\nUnsigned=%1\nReadonly=%1\n").arg(c.text));
-        EXPECT_EQ(def.Unsigned, c.expected) << c.text;
-        EXPECT_EQ(def.Readonly, c.expected) << c.text;
-    }
-}
-
-TEST(ParDefLoad, RealsScanAPrefixWithAFullStop) {
-    struct Case {
-        const char* text;
-        double expected;
-    };
-    const Case cases[] = {
-        {"0.1", 0.1},   {"0,1", 0.0}, {"", 1.0},   {"  2.5e-1", 0.25},
-        {"-1.5", -1.5}, {"+3", 3.0},  {"4V", 4.0}, {"abc", 1.0},
-    };
-    for (const Case& c : cases) {
-        const TnvParDef def = Load(QString("[Par-12]\nType=3\nFormatNorm=%1\n").arg(c.text));
-        EXPECT_DOUBLE_EQ(def.FormatNorm, c.expected) << c.text;
-    }
-    EXPECT_DOUBLE_EQ(Load("[Par-12]\nFormatOffset=\n").FormatOffset, 0.0);
-    EXPECT_DOUBLE_EQ(Load("[Par-12]\nFormatOffset=-40.5\n").FormatOffset, -40.5);
 }
 
 TEST(ParDefLoad, UseFormatReadsOnlyFromAPresentFormatSection) {

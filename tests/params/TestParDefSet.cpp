@@ -73,20 +73,14 @@ TEST_F(ParDefSetTest, AMissingIndexFiresTheErrorEventAndFailsTheList) {
     EXPECT_EQ(Events.last(), "!12");
 }
 
-TEST_F(ParDefSetTest, AddingAPresentIndexReturnsTheSameDefinitionSilently) {
-    const TnvParDef* first = Set.AddParDef(2);
+TEST_F(ParDefSetTest, GetParDefinitionLoadsOnceAndAddingAgainIsSilent) {
+    const TnvParDef* first = Set.GetParDefinition(2);
     ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->Name, "N2");
     EXPECT_EQ(Set.AddParDef(2), first);
     EXPECT_EQ(Set.GetParDefinition(2), first);
     EXPECT_TRUE(Set.AddParDefFromIdxList("2"));
     EXPECT_EQ(Events, QStringList({"+2"}));
-}
-
-TEST_F(ParDefSetTest, GetParDefinitionLoadsWhatIsMissing) {
-    const TnvParDef* def = Set.GetParDefinition(5);
-    ASSERT_NE(def, nullptr);
-    EXPECT_EQ(def->Name, "N5");
-    EXPECT_EQ(Events, QStringList({"+5"}));
 }
 
 TEST_F(ParDefSetTest, CategoriesAreFoundWithoutRegardToCase) {

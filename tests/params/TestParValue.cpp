@@ -15,6 +15,13 @@ std::string DuePattern(TnvParBind& bind, int n) {
     return pattern;
 }
 
+// A 16-bit word and its value, as most of these tests need.
+class WordValue : public ::testing::Test {
+protected:
+    const TnvParDef Def = MakeDef(T::tpInt16);
+    TnvParValue Value{nullptr, &Def};
+};
+
 TEST(ParValue, ABindingNeedsALoadedDefinition) {
     TnvParDef unloaded;
     EXPECT_EQ(ErrorOf([&] { TnvParValue v(nullptr, nullptr); }),
@@ -39,37 +46,28 @@ TEST(ParValue, TheBufferFollowsTypeAndLength) {
     EXPECT_EQ(empty.GetStatus(), TnvParValue::stCleared);
 }
 
-TEST(Polling, ANewBindingIsDueAtOnceThenEveryTenPasses) {
-    const TnvParDef def = MakeDef(T::tpInt16);
-    TnvParValue value(nullptr, &def);
-    EXPECT_EQ(DuePattern(value, 21), "1.........1.........1");
+TEST_F(WordValue, PollingIsDueAtOnceThenEveryPeriodAndSetCyclicRestartsTheCount) {
+    EXPECT_EQ(DuePattern(Value, 21), "1.........1.........1");
+    Value.SetPeriod(15);
+    EXPECT_EQ(DuePattern(Value, 31), "1..............1..............1");
+    Value.SetCyclic(true);
+    EXPECT_EQ(Value.GetPeriod(), 1);
+    EXPECT_EQ(Value.GetCyclic(), 1);
+    EXPECT_EQ(DuePattern(Value, 4), "1111");
+    Value.SetCyclic(false);
+    EXPECT_EQ(Value.GetCyclic(), 0);
+    EXPECT_EQ(DuePattern(Value, 2), "11") << "period 0 is due at every pass";
 }
 
-TEST(Polling, SetPeriodAndSetCyclicRestartTheCount) {
-    const TnvParDef def = MakeDef(T::tpInt16);
-    TnvParValue value(nullptr, &def);
-    value.SetPeriod(15);
-    EXPECT_EQ(DuePattern(value, 31), "1..............1..............1");
-    value.SetCyclic(true);
-    EXPECT_EQ(value.GetPeriod(), 1);
-    EXPECT_EQ(value.GetCyclic(), 1);
-    EXPECT_EQ(DuePattern(value, 4), "1111");
-    value.SetCyclic(false);
-    EXPECT_EQ(value.GetCyclic(), 0);
-    EXPECT_EQ(DuePattern(value, 2), "11") << "period 0 is due at every pass";
-}
+TEST_F(WordValue, PollingAWriteRequestDelaysTheNextReadOfACyclicValue) {
+    Value.SetCyclic(15);
+    EXPECT_EQ(DuePattern(Value, 3), "1..");
+    Value.SetWriteRequest(true);
+    EXPECT_TRUE(Value.GetWriteRequest());
+    EXPECT_EQ(Value.GetCountdown(), 15);
+    EXPECT_EQ(DuePattern(Value, 15), "..............1");
 
-TEST(Polling, AWriteRequestDelaysTheNextReadOfACyclicValue) {
-    const TnvParDef def = MakeDef(T::tpInt16);
-    TnvParValue value(nullptr, &def);
-    value.SetCyclic(15);
-    EXPECT_EQ(DuePattern(value, 3), "1..");
-    value.SetWriteRequest(true);
-    EXPECT_TRUE(value.GetWriteRequest());
-    EXPECT_EQ(value.GetCountdown(), 15);
-    EXPECT_EQ(DuePattern(value, 15), "..............1");
-
-    TnvParValue idle(nullptr, &def);
+    TnvParValue idle(nullptr, &Def);
     EXPECT_TRUE(idle.IsDue());
     idle.SetWriteRequest(true);
     EXPECT_EQ(idle.GetCountdown(), 10) << "a value that is not cyclic keeps its count";
@@ -117,14 +115,12 @@ TEST(Frames, CopyToFillsADestinationThatIsLargeEnough) {
     EXPECT_EQ(small, Bytes(3, 0x11)) << "never written beyond its end";
 }
 
-TEST(TypedAccess, ReadsAndWritesSetTheStatusEvenWhenTheyFail) {
-    const TnvParDef def = MakeDef(T::tpInt16);
-    TnvParValue value(nullptr, &def);
-    EXPECT_EQ(ErrorOf([&] { value.GetValueLong(0); }), "Wrong data type!");
-    EXPECT_EQ(value.GetStatus(), TnvParValue::stRead);
-    EXPECT_EQ(ErrorOf([&] { value.SetValueUShort(1, 5); }),
+TEST_F(WordValue, TypedAccessReadsAndWritesSetTheStatusEvenWhenTheyFail) {
+    EXPECT_EQ(ErrorOf([&] { Value.GetValueLong(0); }), "Wrong data type!");
+    EXPECT_EQ(Value.GetStatus(), TnvParValue::stRead);
+    EXPECT_EQ(ErrorOf([&] { Value.SetValueUShort(1, 5); }),
               "SetValueUShort: Element index out of range.");
-    EXPECT_EQ(value.GetStatus(), TnvParValue::stWritten);
+    EXPECT_EQ(Value.GetStatus(), TnvParValue::stWritten);
 }
 
 TEST(TypedAccess, ARefusedWriteChangesNothing) {
@@ -166,16 +162,14 @@ TEST(TypedAccess, AnAcceptedWriteReportsWhetherTheBytesChanged) {
     EXPECT_EQ(value.GetValueUShort(0), 4);
 }
 
-TEST(TypedAccess, AnEventMayWriteItsOwnValueAgain) {
-    const TnvParDef def = MakeDef(T::tpInt16);
-    TnvParValue value(nullptr, &def);
-    // The clamping pattern of the application: a value above 100 is set to 100.
-    value.OnSetValue = [](TnvParValue* sender, bool) {
+TEST_F(WordValue, TypedAccessAnEventMayWriteItsOwnValueAgain) {
+    // The clamping pattern of the application: a Value above 100 is set to 100.
+    Value.OnSetValue = [](TnvParValue* sender, bool) {
         if (sender->GetValueUShort(0) > 100)
             sender->SetValueUShort(0, 100);
     };
-    value.SetValueUShort(0, 250);
-    EXPECT_EQ(value.GetValueUShort(0), 100);
+    Value.SetValueUShort(0, 250);
+    EXPECT_EQ(Value.GetValueUShort(0), 100);
 }
 
 TEST(TypedAccess, StringsSkipTheCheck) {
@@ -196,34 +190,40 @@ TEST(TypedAccess, StringsSkipTheCheck) {
     EXPECT_EQ(value.GetValueString(), QString("Hi") + QChar(0));
 }
 
-TEST(Results, WrittenClearsTheRequestAndAnErrorKeepsIt) {
-    const TnvParDef def = MakeDef(T::tpInt16);
-    TnvParValue value(nullptr, &def);
+TEST_F(WordValue, ResultsWrittenClearsTheRequestAndAnErrorKeepsIt) {
     QStringList events;
-    value.OnWritten = [&](TnvParValue*) {
+    Value.OnWritten = [&](TnvParValue*) {
         events << "written";
     };
-    value.OnError = [&](TnvParValue*, int code) {
+    Value.OnError = [&](TnvParValue*, int code) {
         events << QString("error %1").arg(code);
     };
-    value.OnReceive = [&](TnvParValue*, bool changed) {
+    Value.OnReceive = [&](TnvParValue*, bool changed) {
         events << QString("rx %1").arg(changed);
     };
-    value.SetWriteRequest(true);
-    value.DoOnError(-3);
-    EXPECT_TRUE(value.GetWriteRequest());
-    value.DoOnWritten();
-    EXPECT_FALSE(value.GetWriteRequest());
-    EXPECT_EQ(value.GetStatus(), TnvParValue::stSent);
-    value.DoOnReceive(true);
+    Value.SetWriteRequest(true);
+    Value.DoOnError(-3);
+    EXPECT_TRUE(Value.GetWriteRequest());
+    Value.DoOnWritten();
+    EXPECT_FALSE(Value.GetWriteRequest());
+    EXPECT_EQ(Value.GetStatus(), TnvParValue::stSent);
+    Value.DoOnReceive(true);
     EXPECT_EQ(events, QStringList({"error -3", "written", "rx 1"}));
 }
 
+// A range checking both limits.
+TnvParRange Limits(double high, double low, std::uint8_t mode = 0, double reference = 0.0) {
+    TnvParRange range;
+    range.Mode = mode;
+    range.Reference = reference;
+    range.High = high;
+    range.Low = low;
+    range.HighCheck = range.LowCheck = true;
+    return range;
+}
+
 TEST(Range, VerdictsInAbsoluteAndRelativeMode) {
-    TnvParRange absolute;
-    absolute.High = 10;
-    absolute.Low = 2;
-    absolute.HighCheck = absolute.LowCheck = true;
+    TnvParRange absolute = Limits(10, 2);
     EXPECT_FALSE(absolute.Check(5));
     EXPECT_TRUE(absolute.Check(11));
     EXPECT_EQ(absolute.State, 1);
@@ -231,22 +231,14 @@ TEST(Range, VerdictsInAbsoluteAndRelativeMode) {
     EXPECT_TRUE(absolute.Check(1));
     EXPECT_EQ(absolute.State, -1);
 
-    TnvParRange relative;
-    relative.Mode = 1;
-    relative.Reference = 100;
-    relative.High = 0.1;
-    relative.Low = 0.2;
-    relative.HighCheck = relative.LowCheck = true;
+    TnvParRange relative = Limits(0.1, 0.2, 1, 100);
     EXPECT_FALSE(relative.Check(110));
     EXPECT_TRUE(relative.Check(110.5));
     EXPECT_TRUE(relative.Check(80)) << "back inside";
     EXPECT_EQ(relative.State, 0);
     EXPECT_TRUE(relative.Check(79));
 
-    TnvParRange crossed; // both limits trip: the low verdict wins
-    crossed.High = 1;
-    crossed.Low = 9;
-    crossed.HighCheck = crossed.LowCheck = true;
+    TnvParRange crossed = Limits(1, 9); // both limits trip: the low verdict wins
     EXPECT_TRUE(crossed.Check(5));
     EXPECT_EQ(crossed.State, -1);
 }
