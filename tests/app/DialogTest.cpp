@@ -36,18 +36,6 @@ protected:
         Start();
     }
 
-    static TnvParValue* Value(std::uint32_t index) {
-        TnvParValue* value = PARModule->nvParValueSet.FindValue(index);
-        EXPECT_NE(value, nullptr) << index;
-        return value;
-    }
-    static std::uint16_t Word(std::uint32_t index) { return Value(index)->GetValueUShort(0); }
-    static void Receive(std::uint32_t index, std::uint16_t word) {
-        TnvParValue* value = Value(index);
-        const std::vector<std::uint8_t> frame{2, 3, 2, static_cast<std::uint8_t>(word >> 8),
-                                              static_cast<std::uint8_t>(word & 0xFF)};
-        value->DoOnReceive(value->LoadFromFrame(frame));
-    }
     static void ClearRequests() {
         for (std::uint32_t index : {4, 5, 6, 7, 16, 17, 19, 31, 32, 33, 34, 43, 44, 46})
             Value(index)->SetWriteRequest(false);

@@ -32,21 +32,8 @@ protected:
         Start();
     }
 
-    static TnvParValue* Value(std::uint32_t index) {
-        TnvParValue* value = PARModule->nvParValueSet.FindValue(index);
-        EXPECT_NE(value, nullptr) << index;
-        return value;
-    }
-    static std::uint16_t Word(std::uint32_t index) { return Value(index)->GetValueUShort(0); }
     static void Set(std::uint32_t index, std::uint16_t word) {
         Value(index)->SetValueUShort(0, word);
-    }
-    // As a read reply of the drive arrives.
-    static void Receive(std::uint32_t index, std::uint16_t word) {
-        TnvParValue* value = Value(index);
-        const std::vector<std::uint8_t> frame{2, 3, 2, static_cast<std::uint8_t>(word >> 8),
-                                              static_cast<std::uint8_t>(word & 0xFF)};
-        value->DoOnReceive(value->LoadFromFrame(frame));
     }
 };
 

@@ -1,7 +1,9 @@
 #include "TerminalFixture.h"
 
 #include "TMainForm.h"
+#include "TPARModule.h"
 #include "TTerminal.h"
+#include "TnvParValue.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -77,4 +79,21 @@ bool TerminalFixture::LogContains(const QString& line) const {
 
 int TerminalFixture::LogCount(const QString& line) const {
     return static_cast<int>(Lines().count(line));
+}
+
+TnvParValue* TerminalFixture::Value(std::uint32_t index) {
+    TnvParValue* value = PARModule->nvParValueSet.FindValue(index);
+    EXPECT_NE(value, nullptr) << index;
+    return value;
+}
+
+std::uint16_t TerminalFixture::Word(std::uint32_t index) {
+    return Value(index)->GetValueUShort(0);
+}
+
+void TerminalFixture::Receive(std::uint32_t index, std::uint16_t word) {
+    TnvParValue* value = Value(index);
+    const std::vector<std::uint8_t> frame{2, 3, 2, static_cast<std::uint8_t>(word >> 8),
+                                          static_cast<std::uint8_t>(word & 0xFF)};
+    value->DoOnReceive(value->LoadFromFrame(frame));
 }

@@ -3,11 +3,13 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <cstdint>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
 class TTerminal;
+class TnvParValue;
 
 // Waits up to ms, serving events, for pred to hold.
 bool WaitFor(const std::function<bool()>& pred, int ms);
@@ -45,6 +47,12 @@ protected:
     QStringList Lines() const;
     bool LogContains(const QString& line) const;
     int LogCount(const QString& line) const;
+
+    // The terminal's value of a parameter (a failed expectation when missing).
+    static TnvParValue* Value(std::uint32_t index);
+    static std::uint16_t Word(std::uint32_t index);
+    // As a read reply of the drive (slave 2) carrying word arrives.
+    static void Receive(std::uint32_t index, std::uint16_t word);
 
     std::unique_ptr<TModalAnswerer> Answerer;
 
