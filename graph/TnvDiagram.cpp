@@ -352,10 +352,10 @@ bool TnvDiagram::CoordAtPos(Tnv2DPoint& out, QPoint point) const {
     if (!FScalaX || !FScalaY)
         return false;
     const TnvRect& p = FPlotArea;
-    const double dx = point.x() - p.Left;
-    const double dy = p.Bottom - point.y();
-    out.X = dx * FScalaX->GetSpan() / (p.Right - p.Left - 2) + FScalaX->GetMin();
-    out.Y = dy * FScalaY->GetSpan() / (p.Bottom - p.Top - 2) + FScalaY->GetMin();
+    const double dx = double(point.x()) - p.Left;
+    const double dy = double(p.Bottom) - point.y();
+    out.X = dx * FScalaX->GetSpan() / (double(p.Right) - p.Left - 2) + FScalaX->GetMin();
+    out.Y = dy * FScalaY->GetSpan() / (double(p.Bottom) - p.Top - 2) + FScalaY->GetMin();
     return nv::StrictlyContains(p, point);
 }
 
