@@ -648,15 +648,20 @@ void TnvDiagram::SetSetup(const QString& text) {
 
     static const QStringList headers{"[nvScala]", "[nvTraccia]", "[nvMarker]", "[nvLegenda]"};
     const QStringList lines = nv::SplitSetupLines(text);
+    QStringList own;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString header = lines[i].trimmed();
-        if (!headers.contains(header))
-            continue;
-        ReadElementBlock(header, nv::CutSetupBlock(lines, i));
+        if (headers.contains(header))
+            ReadElementBlock(header, nv::CutSetupBlock(lines, i));
+        else
+            own << lines[i];
     }
 
     const nv::TSetupReader reader(lines);
-    FName = reader.Value("Title");
+    // The writer leaves out an empty title, and every element block has a
+    // "Title" of its own: read from the whole block, a diagram without a name
+    // would come back named after its first element.
+    FName = nv::TSetupReader(own).Value("Title");
     nv::ReadSetupPen(reader.Value("TitlePen"), FTitlePen);
     nv::ReadSetupBrush(reader.Value("TitleBrush"), FTitleBrush);
     nv::ReadSetupFont(reader.Value("TitleFont"), FTitleFont);
