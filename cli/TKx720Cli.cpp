@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QTimer>
+#include <set>
 
 namespace {
 
@@ -81,24 +82,24 @@ bool TKx720Cli::LoadDefinitions() {
 }
 
 bool TKx720Cli::RefuseLocalParameters() {
+    std::set<uint32_t> local;
+    try {
+        nv::ForEachListedIndex(FDefs->GetCategoryIdxList("Local"), [&](uint32_t index) {
+            local.insert(index);
+            return true;
+        });
+    } catch (const TnvError&) {
+        // The indices listed before the bad token still count.
+    }
     for (uint32_t index : FJob.Indices) {
-        bool local = false;
-        try {
-            nv::ForEachListedIndex(FDefs->GetCategoryIdxList("Local"), [&](uint32_t listed) {
-                local = local || listed == index;
-                return true;
-            });
-        } catch (const TnvError&) {
-            continue; // a broken list is reported where the definitions load
-        }
-        if (local) {
-            const TnvParDef* def = FDefs->GetParDefinition(index);
-            Fail(QStringLiteral("Parameter %1 (%2) is local to the terminal and never goes "
-                                "to the drive.")
-                     .arg(index)
-                     .arg(def ? def->Name : QString()));
-            return false;
-        }
+        if (!local.contains(index))
+            continue;
+        const TnvParDef* def = FDefs->GetParDefinition(index);
+        Fail(QStringLiteral(
+                 "Parameter %1 (%2) is local to the terminal and never goes to the drive.")
+                 .arg(index)
+                 .arg(def ? def->Name : QString()));
+        return false;
     }
     return true;
 }

@@ -398,6 +398,10 @@ int32_t TModbusSrv::ReceiveRtu(uint8_t slave, uint8_t function, std::vector<uint
 }
 
 int32_t TModbusSrv::TxRxTcp(const std::vector<uint8_t>& query, std::vector<uint8_t>& response) {
+    // The rest of a frame we stopped reading would be taken for a header.
+    if (FTcpFrameCut)
+        DiscardInput(0ms, Silence());
+    FTcpFrameCut = false;
     const uint16_t transaction = ++FTransaction;
     std::vector<uint8_t> frame{
         static_cast<uint8_t>(transaction >> 8),  static_cast<uint8_t>(transaction & 0xFF), 0, 0,
@@ -425,6 +429,7 @@ int32_t TModbusSrv::ReceiveTcp(uint16_t transaction, std::vector<uint8_t>& respo
         size_t got = 0;
         while (got < size) {
             const int n = ReadSome(out + got, size - got, deadline, waitFirst && got == 0);
+            FTcpFrameCut = n == 0 && (got > 0 || !waitFirst);
             if (n <= 0)
                 return n;
             got += static_cast<size_t>(n);

@@ -161,6 +161,7 @@ private:
 
     _modbus* FContext = nullptr;
     uint16_t FTransaction = 0;
+    bool FTcpFrameCut = false; // a reply was left half read
     enum class TLine { Unknown, Clean, Owing };
     TLine FLine = TLine::Unknown;
     std::vector<uint8_t> FOwedQuery; // the request whose copies are owed
