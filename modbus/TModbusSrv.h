@@ -44,9 +44,9 @@ struct _modbus;
 // slave may answer any time later, so the line is kept in one of three
 // states: clean (nothing can still arrive), owing replies to copies of one
 // request (retries of the same frame: any of them answers it alike), or
-// unknown (after opening, after a frame we could not match, or after a
-// time-out of another request). Before a request goes out on a line that is
-// unknown or owes replies to another request, the line is resynchronised:
+// unknown (after opening, or after a frame we could not match). Before a
+// request goes out on a line that is unknown or owes replies to another
+// request (one that timed out, say), the line is resynchronised:
 // a line check (function 8, "return query data") with a random word is sent
 // and everything that arrives is thrown away until the slave echoes that
 // word. A slave answers in order, so all it owed came before the echo. No
