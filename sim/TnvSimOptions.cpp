@@ -1,6 +1,7 @@
 #include "TnvSimOptions.h"
 
 #include "TnvError.h"
+#include "TnvSimPty.h"
 
 namespace {
 
@@ -66,10 +67,14 @@ TnvSimOptions TnvSimOptions::Parse(const QStringList& arguments) {
             options.Help = true;
             continue;
         }
+        if (option == "--version") {
+            options.Version = true;
+            continue;
+        }
         static const QStringList kWithValue{
             "--tcp",       "--serial",     "--pty",        "--slave",   "--defs",  "--size",
             "--eeprom",    "--seed",       "--ident",      "--silence", "--delay", "--bad-crc",
-            "--exception", "--drop-after", "--line-speed", "--log",     "--stuck"};
+            "--exception", "--drop-after", "--line-speed", "--log",     "--stuck", "--baud"};
         if (!kWithValue.contains(option))
             throw TnvError(QStringLiteral("unknown option %1 (see --help)").arg(option));
         if (!hasValue) {
@@ -119,6 +124,10 @@ TnvSimOptions TnvSimOptions::Parse(const QStringList& arguments) {
                 static_cast<uint32_t>(ParseUnsigned(option, value, UINT32_MAX));
             if (options.Faults.DropAfter == 0)
                 Fail(option, value, QStringLiteral("a count of at least 1"));
+        } else if (option == "--baud") {
+            options.Baud = static_cast<int>(ParseUnsigned(option, value, 4000000));
+            if (!TnvSimPty::IsLineSpeed(options.Baud))
+                Fail(option, value, QStringLiteral("a standard baud rate (9600, 19200, ...)"));
         } else if (option == "--line-speed") {
             options.Faults.LineSpeed = static_cast<int>(ParseUnsigned(option, value, 4000000));
             if (options.Faults.LineSpeed < 50)
@@ -140,12 +149,17 @@ Links (each may be given several times; without any: --tcp 127.0.0.1:1502):
   --tcp [HOST:]PORT      Modbus TCP on HOST (an IPv4 address, default
                          127.0.0.1) and PORT; port 0 takes a free port.
                          Serves several clients at once.
-  --serial DEVICE        Modbus RTU on a serial device, 19200 baud, 8 data
+  --serial DEVICE        Modbus RTU on a serial device, at --baud, 8 data
                          bits, even parity, 1 stop bit.
   --pty LINK             Modbus RTU on a pseudo terminal it creates, with the
                          symbolic link LINK to it (point a COM port there).
                          LINK is replaced if it is a symbolic link and
                          removed on exit.
+  --baud B               line speed of the RTU links (default 19200). On a
+                         pty the drive hears only requests sent while the
+                         client's port is set to B, as a drive on a line at
+                         another speed hears only noise (a pty keeps no
+                         parity, so parity is not checked).
 
 The drive:
   --slave A              slave address 1 to 247 (default: the stored copy
@@ -189,10 +203,12 @@ Request log:
                          without them; OUTCOME: "reply" or "exception XX",
                          followed by " bad-crc" when the CRC was corrupted,
                          or "none" and why: silence, other-slave, broadcast,
-                         malformed, not-modbus. Lines starting with # are
-                         comments.
+                         malformed, not-modbus, line-speed (a pty client
+                         at another speed than --baud). Lines starting
+                         with # are comments.
 
   -h, --help             show this help
+      --version          show the version
 
 Protocol: function 3 (a quantity-1 read at a parameter's first register
 answers the whole parameter), 6, 16 (quantity 1 with the parameter's byte

@@ -26,7 +26,9 @@ struct TnvSimOptions {
     uint64_t Seed = 1;
     TnvSimIdentity Identity;
     TnvSimFaults::TSettings Faults;
+    int Baud = 19200; // RTU links: the line speed the drive hears
     bool Help = false;
+    bool Version = false;
 
     static constexpr uint8_t kDefaultSlave = 2;
 

@@ -3,6 +3,7 @@
 #include "TnvError.h"
 
 #include <QFile>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -16,9 +17,34 @@ QString Reason() {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
 
+constexpr std::array<std::pair<int, speed_t>, 17> kSpeeds{{{1200, B1200},
+                                                           {2400, B2400},
+                                                           {4800, B4800},
+                                                           {9600, B9600},
+                                                           {19200, B19200},
+                                                           {38400, B38400},
+                                                           {57600, B57600},
+                                                           {115200, B115200},
+                                                           {230400, B230400},
+                                                           {460800, B460800},
+                                                           {500000, B500000},
+                                                           {576000, B576000},
+                                                           {921600, B921600},
+                                                           {1000000, B1000000},
+                                                           {1152000, B1152000},
+                                                           {1500000, B1500000},
+                                                           {2000000, B2000000}}};
+
+speed_t SpeedCode(int baud) {
+    for (const auto& [rate, code] : kSpeeds)
+        if (rate == baud)
+            return code;
+    return B0;
+}
+
 } // namespace
 
-TnvSimPty::TnvSimPty(const QString& link)
+TnvSimPty::TnvSimPty(const QString& link, int baud)
     : FLink(link) {
     FMaster = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (FMaster < 0 || grantpt(FMaster) != 0 || unlockpt(FMaster) != 0) {
@@ -36,7 +62,7 @@ TnvSimPty::TnvSimPty(const QString& link)
         throw TnvError(QStringLiteral("cannot open %1: %2").arg(FDeviceName, reason));
     }
     cfmakeraw(&tio);
-    cfsetspeed(&tio, B19200);
+    cfsetspeed(&tio, IsLineSpeed(baud) ? SpeedCode(baud) : B19200);
     tcsetattr(FDeviceFd, TCSANOW, &tio);
     ::fcntl(FMaster, F_SETFL, ::fcntl(FMaster, F_GETFL) | O_NONBLOCK);
 
@@ -57,6 +83,23 @@ TnvSimPty::TnvSimPty(const QString& link)
         Close();
         throw TnvError(QStringLiteral("cannot make the link %1: %2").arg(link, reason));
     }
+}
+
+bool TnvSimPty::IsLineSpeed(int baud) {
+    return SpeedCode(baud) != B0;
+}
+
+int TnvSimPty::ClientBaud() const {
+    // The pty pair shares one line setting, so the master sees the speed
+    // the client gave its end.
+    termios tio{};
+    if (FMaster < 0 || tcgetattr(FMaster, &tio) != 0)
+        return 0;
+    const speed_t code = cfgetospeed(&tio);
+    for (const auto& [rate, speedCode] : kSpeeds)
+        if (speedCode == code)
+            return rate;
+    return 0;
 }
 
 TnvSimPty::~TnvSimPty() {

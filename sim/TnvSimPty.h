@@ -10,7 +10,8 @@ class TnvSimPty {
 public:
     // Raises TnvError when the pty or the link cannot be made, or when link
     // names something other than a symbolic link.
-    explicit TnvSimPty(const QString& link);
+    // baud: the speed the device side starts with, until a client sets its own.
+    explicit TnvSimPty(const QString& link, int baud = 19200);
     ~TnvSimPty();
     TnvSimPty(const TnvSimPty&) = delete;
     TnvSimPty& operator=(const TnvSimPty&) = delete;
@@ -18,6 +19,12 @@ public:
     int MasterFd() const { return FMaster; }
     QString DeviceName() const { return FDeviceName; }
     QString Link() const { return FLink; }
+    // The speed in baud the client has set on its end, read through the
+    // master; 0 when it cannot be read.
+    int ClientBaud() const;
+
+    // True for a speed a serial port can be set to (9600, 19200, ...).
+    static bool IsLineSpeed(int baud);
 
 private:
     void Close();

@@ -22,7 +22,6 @@
 
 namespace {
 
-constexpr int kSerialBaud = 19200;
 constexpr uint8_t kGatewayNoResponse = 0x0B;
 constexpr uint8_t kWriteSingleRegister = 0x06;
 constexpr uint8_t kWriteMultipleRegisters = 0x10;
@@ -114,12 +113,12 @@ std::unique_ptr<TnvSimServer::TEndpoint> TnvSimServer::NewRtu(int fd, const QStr
     endpoint->IsTcp = false;
     endpoint->Fd = fd;
     endpoint->Name = name;
-    endpoint->Framer = std::make_unique<TnvSimRtuFramer>(TnvSimRtuFramer::SilenceFor(kSerialBaud));
+    endpoint->Framer = std::make_unique<TnvSimRtuFramer>(TnvSimRtuFramer::SilenceFor(FBaud));
     return endpoint;
 }
 
 QString TnvSimServer::OpenPty(const QString& link) {
-    auto pty = std::make_unique<TnvSimPty>(link);
+    auto pty = std::make_unique<TnvSimPty>(link, FBaud);
     auto endpoint = NewRtu(pty->MasterFd(), link);
     endpoint->LogLink = QStringLiteral("pty:") + link;
     const QString ready = QStringLiteral("ready pty %1 %2").arg(link, pty->DeviceName());
@@ -129,7 +128,7 @@ QString TnvSimServer::OpenPty(const QString& link) {
 }
 
 QString TnvSimServer::OpenSerial(const QString& device) {
-    modbus_t* ctx = modbus_new_rtu(device.toLocal8Bit().constData(), kSerialBaud, 'E', 8, 1);
+    modbus_t* ctx = modbus_new_rtu(device.toLocal8Bit().constData(), FBaud, 'E', 8, 1);
     if (!ctx || modbus_connect(ctx) != 0) {
         const QString reason = modbus_strerror(errno);
         if (ctx)
@@ -269,8 +268,17 @@ void TnvSimServer::FrameTcp(TEndpoint& endpoint) {
 
 void TnvSimServer::FrameRtu(TEndpoint& endpoint) {
     const auto now = std::chrono::duration_cast<std::chrono::microseconds>(TClock::now() - FStart);
-    while (auto frame = endpoint.Framer->Next(now))
+    while (auto frame = endpoint.Framer->Next(now)) {
+        // At another speed a drive receives only garbled characters.
+        if (endpoint.Pty && endpoint.Pty->ClientBaud() != FBaud) {
+            LogRequest(endpoint, frame->empty() ? 0 : (*frame)[0],
+                       frame->size() > 1 ? std::vector<uint8_t>(frame->begin() + 1, frame->end())
+                                         : std::vector<uint8_t>{},
+                       QStringLiteral("none line-speed"));
+            continue;
+        }
         Serve(endpoint, *frame, nullptr);
+    }
 }
 
 void TnvSimServer::Serve(TEndpoint& endpoint, const std::vector<uint8_t>& adu,

@@ -31,6 +31,10 @@ public:
     TnvSimServer(const TnvSimServer&) = delete;
     TnvSimServer& operator=(const TnvSimServer&) = delete;
 
+    // The line speed of the RTU links opened after it (default 19200). A pty
+    // link hears only requests sent while its client's port is at this speed.
+    void SetBaud(int baud) { FBaud = baud; }
+
     // Each opens one link and returns its ready line; raises TnvError with the
     // reason when the link cannot be opened.
     QString ListenTcp(const QString& host, uint16_t port);
@@ -104,4 +108,5 @@ private:
     std::vector<std::unique_ptr<TEndpoint>> FEndpoints;
     TnvSimRequestLog* FRequestLog = nullptr;
     uint32_t FTcpAccepted = 0;
+    int FBaud = 19200;
 };

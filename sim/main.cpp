@@ -49,6 +49,7 @@ int Serve(const TnvSimOptions& options) {
         requestLog->OnError = Warn;
     }
     TnvSimServer server(slave, drive, faults);
+    server.SetBaud(options.Baud);
     server.OnLog = Warn;
     if (requestLog)
         server.SetRequestLog(requestLog.get());
@@ -83,6 +84,10 @@ int main(int argc, char* argv[]) {
     } catch (const TnvError& error) {
         Warn(error.Message());
         return 2;
+    }
+    if (options.Version) {
+        std::puts("kx720-sim " KX_VERSION);
+        return 0;
     }
     if (options.Help) {
         std::fputs(TnvSimOptions::HelpText().toLocal8Bit().constData(), stdout);

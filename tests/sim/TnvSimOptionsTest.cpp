@@ -26,7 +26,7 @@ TEST(SimOptionsTest, EveryOptionIsTaken) {
          "0x0111",     "--eeprom",     "e.ini",      "--seed",       "9",      "--silence",
          "0.25",       "--delay",      "40",         "--bad-crc",    "0.5",    "--exception",
          "0x10:4",     "--exception",  "21:2",       "--drop-after", "3",      "--line-speed",
-         "9600",       "--ident",      "720B:208"});
+         "9600",       "--ident",      "720B:208",   "--baud",       "38400"});
     ASSERT_EQ(options.Tcp.size(), 2u);
     EXPECT_EQ(options.Tcp[0].Host, "0.0.0.0");
     EXPECT_EQ(options.Tcp[1].Port, 1700);
@@ -42,16 +42,25 @@ TEST(SimOptionsTest, EveryOptionIsTaken) {
     EXPECT_EQ(options.Faults.DropAfter, 3u);
     EXPECT_EQ(options.Faults.LineSpeed, 9600);
     EXPECT_EQ(options.Identity.Firmware, 208);
+    EXPECT_EQ(options.Baud, 38400);
 }
 
 TEST(SimOptionsTest, BadValuesAreRefusedWithTheOption) {
-    const std::vector<QStringList> bad{{"--slave", "0"},      {"--slave", "248"},
-                                       {"--silence", "1.5"},  {"--tcp", "host:99999"},
-                                       {"--exception", "16"}, {"--exception", "16:0"},
-                                       {"--drop-after", "0"}, {"--line-speed", "10"},
-                                       {"--size", "0x10000"}, {"--bogus", "1"},
-                                       {"--delay"},           {"--ident", "x"},
-                                       {"--bogus"},           {"stray"}};
+    const std::vector<QStringList> bad{{"--slave", "0"},
+                                       {"--slave", "248"},
+                                       {"--silence", "1.5"},
+                                       {"--tcp", "host:99999"},
+                                       {"--exception", "16"},
+                                       {"--exception", "16:0"},
+                                       {"--drop-after", "0"},
+                                       {"--line-speed", "10"},
+                                       {"--baud", "19201"},
+                                       {"--size", "0x10000"},
+                                       {"--bogus", "1"},
+                                       {"--delay"},
+                                       {"--ident", "x"},
+                                       {"--bogus"},
+                                       {"stray"}};
     for (const QStringList& arguments : bad) {
         try {
             TnvSimOptions::Parse(arguments);
@@ -66,9 +75,10 @@ TEST(SimOptionsTest, BadValuesAreRefusedWithTheOption) {
 TEST(SimOptionsTest, HelpNamesEveryOption) {
     EXPECT_TRUE(TnvSimOptions::Parse({"--help"}).Help);
     const QString help = TnvSimOptions::HelpText();
-    for (const char* option : {"--tcp", "--serial", "--pty", "--slave", "--defs", "--size",
-                               "--eeprom", "--seed", "--silence", "--delay", "--bad-crc",
-                               "--exception", "--drop-after", "--line-speed", "--ident", "--help"})
+    for (const char* option :
+         {"--tcp", "--serial", "--pty", "--slave", "--defs", "--size", "--eeprom", "--seed",
+          "--silence", "--delay", "--bad-crc", "--exception", "--drop-after", "--line-speed",
+          "--ident", "--baud", "--version", "--help"})
         EXPECT_TRUE(help.contains(option)) << option;
 }
 
