@@ -3,6 +3,8 @@
 #include "NvExchangeError.h"
 #include "NvFormat.h"
 #include "NvIndexList.h"
+#include "TKx720Stats.h"
+#include "TModbusSrv.h"
 #include "TnvError.h"
 #include "TnvMBDeviceInfo.h"
 #include "TnvMBThread.h"
@@ -53,6 +55,8 @@ int TKx720Cli::Run() {
     if (FFinished)
         return FExitCode;
     const int code = QCoreApplication::exec();
+    if (FStats)
+        FErr << FStats->Report() << Qt::endl;
     return FFinished ? FExitCode : code;
 }
 
@@ -125,6 +129,16 @@ void TKx720Cli::StartThread() {
         s.HostName = FJob.Host;
         s.TCPIPPort = FJob.Port;
         s.ConnType = TnvMBSetup::kTcpIp;
+    }
+    if (FJob.Stats) {
+        FStats = std::make_shared<TKx720Stats>();
+        FThread->SetServerFactory([stats = FStats] {
+            auto server = std::make_unique<TModbusSrv>();
+            server->SetOnExchanged([stats](int32_t status, std::chrono::microseconds took) {
+                stats->Record(status, took);
+            });
+            return server;
+        });
     }
     FThread->OnConnect = [this](TnvMBThread*) {
         BeginJob();

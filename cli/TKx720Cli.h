@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+class TKx720Stats;
 class TnvMBDeviceInfo;
 class TnvMBThread;
 class TnvParDefSet;
@@ -26,6 +27,7 @@ struct TKx720Job {
     int Count = 0; // watch: receptions per index, 0 for no end
     int Timeout = 1000;
     static constexpr int kMinTimeout = 10;
+    bool Stats = false; // print the requests' latencies and outcomes at the end
     std::vector<uint32_t> Indices;
     std::vector<std::vector<uint16_t>> Words; // write: the words of each index
 };
@@ -71,6 +73,7 @@ private:
     std::unique_ptr<TnvParValueSet> FSet;
     std::unique_ptr<TnvMBThread> FThread;
     std::unique_ptr<TnvMBDeviceInfo> FIdent;
+    std::shared_ptr<TKx720Stats> FStats;  // shared with the transport on the worker
     std::map<TnvParValue*, int> FPending; // value -> receptions or writes still awaited
     int FReceptions = 0;
     bool FFinished = false;

@@ -105,10 +105,13 @@ TModbusSrv::~TModbusSrv() {
     CloseConnection();
 }
 
-QString TModbusSrv::DeviceOfPort(int portNumber) {
-    const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                         QStringLiteral("/kx720/ports.ini");
-    QFile ports(file);
+QString TModbusSrv::PortsFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/kx720/ports.ini");
+}
+
+QString TModbusSrv::MappedDeviceOfPort(int portNumber) {
+    QFile ports(PortsFile());
     if (ports.open(QIODevice::ReadOnly | QIODevice::Text)) {
         const QRegularExpression line(QStringLiteral("^\\s*COM(\\d+)\\s*=\\s*(.*?)\\s*$"),
                                       QRegularExpression::CaseInsensitiveOption);
@@ -120,7 +123,12 @@ QString TModbusSrv::DeviceOfPort(int portNumber) {
                 return match.captured(2);
         }
     }
-    return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
+    return {};
+}
+
+QString TModbusSrv::DeviceOfPort(int portNumber) {
+    const QString mapped = MappedDeviceOfPort(portNumber);
+    return mapped.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(portNumber - 1) : mapped;
 }
 
 bool TModbusSrv::OpenConnection(const QString& name, int16_t connType) {
@@ -270,6 +278,17 @@ int32_t TModbusSrv::Fail(int32_t code, const QString& text) {
 
 int32_t TModbusSrv::TxRxMessage(const std::vector<uint8_t>& query, int queryLength,
                                 std::vector<uint8_t>& response) {
+    if (!FOnExchanged)
+        return TxRxFrame(query, queryLength, response);
+    const auto start = TClock::now();
+    const int32_t status = TxRxFrame(query, queryLength, response);
+    FOnExchanged(status,
+                 std::chrono::duration_cast<std::chrono::microseconds>(TClock::now() - start));
+    return status;
+}
+
+int32_t TModbusSrv::TxRxFrame(const std::vector<uint8_t>& query, int queryLength,
+                              std::vector<uint8_t>& response) {
     response.clear();
     if (!FContext)
         return Fail(kNotInitialized, QStringLiteral("the link is not open"));

@@ -109,15 +109,26 @@ public:
     // exchange fails as a time-out. Called on the thread that exchanges.
     void SetStopRequest(std::function<bool()> stop) { FStopRequest = std::move(stop); }
 
+    // Raised at the end of every TxRxMessage with its status and how long it
+    // took (a line check included), on the thread that exchanges.
+    using TExchangeObserver = std::function<void(int32_t status, std::chrono::microseconds took)>;
+    void SetOnExchanged(TExchangeObserver observer) { FOnExchanged = std::move(observer); }
+
     // Why the last Connect or TxRxMessage failed, for the log.
     QString ErrorText() const { return FErrorText; }
 
     // The device a serial port number stands for (see above).
     static QString DeviceOfPort(int portNumber);
+    // The device of a "COMn=" line of ports.ini, or an empty string.
+    static QString MappedDeviceOfPort(int portNumber);
+    // Where ports.ini is looked for.
+    static QString PortsFile();
 
 private:
     using TClock = std::chrono::steady_clock;
 
+    int32_t TxRxFrame(const std::vector<uint8_t>& query, int queryLength,
+                      std::vector<uint8_t>& response);
     bool ConnectRtu();
     bool ConnectTcp();
     bool ApplyFlowControl();
@@ -168,5 +179,6 @@ private:
     int FOwedCopies = 0;
     std::mt19937 FNonces{std::random_device{}()};
     std::function<bool()> FStopRequest;
+    TExchangeObserver FOnExchanged;
     QString FErrorText;
 };
