@@ -1,6 +1,9 @@
 #include "NvConvert.h"
 #include "NvFormat.h"
 #include "TKx720Cli.h"
+#include "TKx720Ports.h"
+#include "TKx720Scan.h"
+#include "TKx720SetSlave.h"
 #include "TnvError.h"
 
 #include <QCommandLineParser>
@@ -26,6 +29,23 @@ Commands:
                          every reception with its time stamp, until --count
                          receptions of each or Ctrl-C (exit status 130)
   ident                  prints the drive's hardware and firmware versions
+  ports                  lists COM1 to COM8 with their devices (ports.ini or
+                         the default), whether each exists and may be opened
+                         (with a hint naming the group dialout when not), and
+                         the adapters under /dev/serial/by-id/ with a line
+                         for ports.ini each; needs no --com or --tcp
+  scan                   looks for drives on --com N: asks every address of
+                         --slaves at every --bauds and --parity for its
+                         identification (or parameter 0 when that is
+                         refused), with a time-out per try sized from the
+                         line speed (or --timeout); prints each drive found
+                         with its settings; Ctrl-C stops with what was found.
+                         Exit 0 when a drive was found, 1 when none
+  set-slave NEW          changes the drive's slave address from --slave to
+                         NEW (and its stored copy with --save), then looks
+                         for the drive at NEW and, failing that, at the old
+                         address; always says where the drive was last
+                         seen. Exit 0 when the drive answers at NEW
 
 The link is --tcp HOST:PORT or --com N (COM1 to COM8: the device named by a
 "COMn=DEVICE" line of <config folder>/kx720/ports.ini, else /dev/ttyS(n-1);
@@ -152,12 +172,14 @@ bool ParseCommand(const QStringList& args, TKx720Job& job, QString& error) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("kx720");
+    QCoreApplication::setApplicationVersion(KX_VERSION);
     QTextStream out(stdout);
     QTextStream err(stderr);
 
     QCommandLineParser parser;
     parser.setApplicationDescription(kDescription);
     parser.addHelpOption();
+    parser.addVersionOption();
     parser.addOptions({
         {"tcp", "Modbus TCP to HOST:PORT.", "HOST:PORT"},
         {"com", "Modbus RTU on serial port COM<N> (1 to 8).", "N"},
@@ -166,24 +188,73 @@ int main(int argc, char** argv) {
          "FILE"},
         {"count", "watch: stop after N receptions of each index.", "N"},
         {"timeout", "Reply time-out in ms (default 1000, at least 10); 2 retries.", "MS"},
+        {"stats", "read, watch: print each request's latency (minimum, median, 99th percentile, "
+                  "maximum) and the count of each outcome on standard error at the end."},
+        {"slaves", "scan: the addresses to try, FIRST-LAST (default 1-247).", "RANGE"},
+        {"bauds", "scan: the baud rates to try (default 19200).", "B1,B2,..."},
+        {"parity", "scan: the parities to try, of E, N, O (default E).", "P1,P2,..."},
+        {"save", "set-slave: also write the address's stored copy (EEPROM)."},
     });
-    parser.addPositionalArgument("command", "read, write, watch or ident, and its arguments.",
-                                 "COMMAND [ARGS...]");
+    parser.addPositionalArgument(
+        "command", "read, write, watch, ident, ports, scan or set-slave, and its arguments.",
+        "COMMAND [ARGS...]");
     if (!parser.parse(QCoreApplication::arguments()))
         return Usage(err, parser.errorText());
     if (parser.isSet("help")) {
         out << parser.helpText();
         return 0;
     }
+    if (parser.isSet("version")) {
+        out << "kx720 " << KX_VERSION << Qt::endl;
+        return 0;
+    }
+    const QString verb = parser.positionalArguments().value(0);
+    if (verb == "ports") {
+        if (parser.positionalArguments().size() > 1)
+            return Usage(err, "ports takes no arguments");
+        return TKx720Ports().Run(out);
+    }
     TKx720Job job;
     QString error;
-    if (!ParseLink(parser, job, error) || !ParseNumbers(parser, job, error) ||
-        !ParseCommand(parser.positionalArguments(), job, error))
+    if (!ParseLink(parser, job, error) || !ParseNumbers(parser, job, error))
+        return Usage(err, error);
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    if (verb == "scan") {
+        TKx720ScanJob scan{.ComPort = job.ComPort,
+                           .Timeout = parser.isSet("timeout") ? job.Timeout : 0,
+                           .Defs = job.Defs};
+        if (job.ComPort == 0)
+            return Usage(err, "scan looks on a serial line: give --com N");
+        if (parser.positionalArguments().size() > 1 ||
+            (parser.isSet("slaves") &&
+             !TKx720Scan::ParseSlaves(parser.value("slaves"), scan, error)) ||
+            (parser.isSet("bauds") &&
+             !TKx720Scan::ParseBauds(parser.value("bauds"), scan, error)) ||
+            (parser.isSet("parity") &&
+             !TKx720Scan::ParseParities(parser.value("parity"), scan, error)))
+            return Usage(err, error.isEmpty() ? QStringLiteral("scan takes no arguments") : error);
+        return TKx720Scan(scan, out, err, gSignal).Run();
+    }
+    if (verb == "set-slave") {
+        TKx720SetSlaveJob setSlave{.Line = {.ComPort = job.ComPort,
+                                            .Host = job.Host,
+                                            .Port = job.Port,
+                                            .Timeout = job.Timeout},
+                                   .OldSlave = job.Slave,
+                                   .Save = parser.isSet("save"),
+                                   .Defs = job.Defs};
+        if (parser.positionalArguments().size() != 2 ||
+            !nv::TryStrToInt(parser.positionalArguments()[1], setSlave.NewSlave) ||
+            setSlave.NewSlave < 1 || setSlave.NewSlave > 247)
+            return Usage(err, "set-slave wants the new address, 1 to 247");
+        return TKx720SetSlave(setSlave, out, err, gSignal).Run();
+    }
+    job.Stats = parser.isSet("stats");
+    if (!ParseCommand(parser.positionalArguments(), job, error))
         return Usage(err, error);
 
     TKx720Cli cli(job, out, err);
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
     QTimer interruption;
     QObject::connect(&interruption, &QTimer::timeout, [&cli] {
         if (const int signal = gSignal.exchange(0))
