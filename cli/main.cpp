@@ -1,5 +1,6 @@
 #include "NvConvert.h"
 #include "NvFormat.h"
+#include "NvInstalledData.h"
 #include "TKx720Cli.h"
 #include "TKx720Ports.h"
 #include "TKx720Scan.h"
@@ -184,7 +185,9 @@ int main(int argc, char** argv) {
         {"tcp", "Modbus TCP to HOST:PORT.", "HOST:PORT"},
         {"com", "Modbus RTU on serial port COM<N> (1 to 8).", "N"},
         {"slave", "The drive's slave address, 1 to 247 (default 2).", "A"},
-        {"defs", "The definitions file (default VF_Parameters_v207.ini of the current directory).",
+        {"defs",
+         "The definitions file (default VF_Parameters_v207.ini of the current directory, else "
+         "the installed one).",
          "FILE"},
         {"count", "watch: stop after N receptions of each index.", "N"},
         {"timeout", "Reply time-out in ms (default 1000, at least 10); 2 retries.", "MS"},
@@ -218,6 +221,8 @@ int main(int argc, char** argv) {
     QString error;
     if (!ParseLink(parser, job, error) || !ParseNumbers(parser, job, error))
         return Usage(err, error);
+    if (!parser.isSet("defs"))
+        job.Defs = nv::DefaultDefinitionsFile();
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     if (verb == "scan") {
