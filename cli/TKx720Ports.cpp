@@ -57,7 +57,9 @@ QString TKx720Ports::PortLine(int port) {
 }
 
 int TKx720Ports::Run(QTextStream& out) const {
-    out << "Ports (" << TModbusSrv::PortsFile() << "):" << Qt::endl;
+    const QString file = TModbusSrv::PortsFile();
+    out << "Ports (" << file << (QFileInfo::exists(file) ? "" : ", not written yet")
+        << "):" << Qt::endl;
     for (int port = 1; port <= kPorts; ++port)
         out << PortLine(port) << Qt::endl;
     const QFileInfoList adapters =
