@@ -75,6 +75,20 @@ bool TKx720SetSlave::Answers(int slave, uint16_t& word) {
     return false;
 }
 
+void TKx720SetSlave::RestoreStoredCopy() {
+    // Left at the new address, the stored copy would move the drive at its
+    // next power-up, away from where the user now knows it.
+    const auto oldSlave = static_cast<uint8_t>(FJob.OldSlave);
+    if (Write(oldSlave, FStoredRegister, oldSlave) == TModbusSrv::kOk)
+        FErr << QStringLiteral("The stored copy was set back to %1.").arg(FJob.OldSlave)
+             << Qt::endl;
+    else
+        FErr << QStringLiteral("The stored copy still holds %1: after a restart the drive will "
+                               "answer at slave address %1.")
+                    .arg(FJob.NewSlave)
+             << Qt::endl;
+}
+
 int TKx720SetSlave::Run() {
     QString error;
     if (!LoadRegisters(error)) {
@@ -116,9 +130,8 @@ int TKx720SetSlave::Run() {
         if (status != TModbusSrv::kOk) {
             FErr << "Error on ModBus data exchange: " << nv::ExchangeErrorText(status) << Qt::endl
                  << "  " << FProbe.ErrorText() << Qt::endl
-                 << "The stored copy was not written; the address was left unchanged." << Qt::endl;
-            Answers(FJob.OldSlave, word);
-            FErr << LastSeen() << Qt::endl;
+                 << "The stored copy was not written; the address was left unchanged." << Qt::endl
+                 << LastSeen() << Qt::endl;
             return 1;
         }
     }
@@ -147,6 +160,8 @@ int TKx720SetSlave::Run() {
                     .arg(FJob.OldSlave)
                     .arg(word)
              << Qt::endl;
+        if (FJob.Save)
+            RestoreStoredCopy();
         return 1;
     }
     if (FSignal.load())

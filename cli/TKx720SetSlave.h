@@ -40,6 +40,9 @@ private:
     // the address it reports.
     bool Answers(int slave, uint16_t& word);
     int Interrupted(const QString& step);
+    // Writes the old address back into the stored copy after a change that
+    // did not take, and says what the stored copy holds.
+    void RestoreStoredCopy();
     QString LastSeen() const;
 
     TKx720SetSlaveJob FJob;

@@ -171,6 +171,13 @@ INSTANTIATE_TEST_SUITE_P(
                       "address 2",
                       2,
                       "2"},
+        TSetSlaveCase{"StuckRegisterStoredCopySetBack",
+                      {"--stuck", "0"},
+                      {"set-slave", "9", "--save"},
+                      1,
+                      "The stored copy was set back to 2.",
+                      2,
+                      "2"},
         TSetSlaveCase{
             "SameAddress", {}, {"--slave", "2", "set-slave", "2"}, 0, "slave address 2", 2, "2"},
         TSetSlaveCase{"NoDriveAtTheOldAddress",
