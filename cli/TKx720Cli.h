@@ -44,7 +44,10 @@ public:
     int Run();
 
 private:
+    // False, after the failure is printed, when the definitions file is
+    // missing, not a definitions file, unreadable or malformed.
     bool LoadDefinitions();
+    bool BindIndices();
     void StartThread();
     void BeginJob();
     void Finish(int code);
