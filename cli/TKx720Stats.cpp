@@ -25,7 +25,7 @@ QString TKx720Stats::Report() const {
     std::vector<std::chrono::microseconds> sorted = FLatencies;
     std::sort(sorted.begin(), sorted.end());
     const auto ms = [](std::chrono::microseconds us) {
-        return QString::number(static_cast<double>(us.count()) / 1000.0, 'f', 1);
+        return QString::number(static_cast<double>(us.count()) / 1000.0, 'f', 3);
     };
     QStringList lines;
     lines << QStringLiteral("Requests: %1").arg(sorted.size());
