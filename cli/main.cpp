@@ -1,6 +1,7 @@
 #include "NvConvert.h"
 #include "NvFormat.h"
 #include "TKx720Cli.h"
+#include "TKx720NodeCmd.h"
 #include "TnvError.h"
 
 #include <QCommandLineParser>
@@ -26,6 +27,15 @@ Commands:
                          every reception with its time stamp, until --count
                          receptions of each or Ctrl-C
   ident                  prints the drive's hardware and firmware versions
+  node                   supervises a machine node and prints every change of
+                         its state, code and text ("163 ok", "108 alarm",
+                         "171 no link", ...), until --count changes or Ctrl-C;
+                         the node's settings come from --ini FILE --node NAME,
+                         or else from --slave; its definitions from --defs
+                         (default TD_Machine.ini of the current directory)
+  node headers FIRST LAST
+                         reads the node's program headers FIRST to LAST (0 to
+                         99) with a progress line and prints them as a table
 
 The link is --tcp HOST:PORT or --com N (COM1 to COM8: the device named by a
 "COMn=DEVICE" line of <config folder>/kx720/ports.ini, else /dev/ttyS(n-1);
@@ -154,8 +164,10 @@ int main(int argc, char** argv) {
          "FILE"},
         {"count", "watch: stop after N receptions of each index.", "N"},
         {"timeout", "Reply time-out in ms (default 1000); 2 retries.", "MS"},
+        {"ini", "node: the INI file holding the node's settings.", "FILE"},
+        {"node", "node: the section of the node's settings in the --ini file.", "NAME"},
     });
-    parser.addPositionalArgument("command", "read, write, watch or ident, and its arguments.",
+    parser.addPositionalArgument("command", "read, write, watch, ident or node, and its arguments.",
                                  "COMMAND [ARGS...]");
     if (!parser.parse(QCoreApplication::arguments()))
         return Usage(err, parser.errorText());
@@ -165,8 +177,20 @@ int main(int argc, char** argv) {
     }
     TKx720Job job;
     QString error;
+    const bool node = parser.positionalArguments().value(0) == "node";
+    TKx720NodeCmd::TOptions nodeOptions;
+    if (node) {
+        if (!parser.isSet("defs"))
+            job.Defs = TKx720NodeCmd::kDefaultDefs;
+        nodeOptions.IniFile = parser.value("ini");
+        nodeOptions.NodeName = parser.value("node");
+        if (nodeOptions.IniFile.isEmpty() != nodeOptions.NodeName.isEmpty())
+            return Usage(err, "node wants both --ini FILE and --node NAME, or neither");
+    }
     if (!ParseLink(parser, job, error) || !ParseNumbers(parser, job, error) ||
-        !ParseCommand(parser.positionalArguments(), job, error))
+        (node ? !TKx720NodeCmd::ParseArguments(parser.positionalArguments().mid(1), nodeOptions,
+                                               error)
+              : !ParseCommand(parser.positionalArguments(), job, error)))
         return Usage(err, error);
 
     std::signal(SIGINT, OnSignal);
@@ -178,6 +202,8 @@ int main(int argc, char** argv) {
     });
     interruption.start(50);
 
+    if (node)
+        return TKx720NodeCmd(job, nodeOptions, out, err).Run();
     TKx720Cli cli(job, out, err);
     return cli.Run();
 }

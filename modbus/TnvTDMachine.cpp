@@ -267,7 +267,7 @@ void TnvTDMachine::UpdateNodeState() {
             state = kIdle;
             break;
         case usOk:
-            state = IsAlarm() ? kAlarm : kOk;
+            state = IsAlarm() ? kAlarm : AlarmValuesKnown() ? kOk : kWaiting;
             break;
         case usError:
             state = kExchangeError;
@@ -325,6 +325,17 @@ void TnvTDMachine::AlarmReceived(TnvParValue* value, bool changed) {
     UpdateNodeState();
     if (changed && AlarmValuesFresh() && OnTDAlarmChange)
         OnTDAlarmChange(this, value, IsAlarm());
+}
+
+bool TnvTDMachine::AlarmValuesKnown() const {
+    // The first reads of a pass may come in before the alarm words: "ok" must
+    // wait until they have been read once.
+    for (uint32_t index : {kAlarmIndex, kAlarm2Index}) {
+        const TnvParValue* value = FParValues->FindValue(index);
+        if (value && value->GetStatus() == TnvParValue::stCleared)
+            return false;
+    }
+    return true;
 }
 
 bool TnvTDMachine::AlarmValuesFresh() const {

@@ -23,7 +23,8 @@ enum class TnvRegistryRoot;
 // all of it into one node state:
 //   162 disabled, 172 no thread, 174 the thread's link is disabled,
 //   190 identification pending, 175 link not open (usIdle), 164 waiting,
-//   163 ok, 108 alarm, 171 exchanges failing (usError).
+//   163 ok, 108 alarm, 171 exchanges failing (usError). Until both alarm
+//   words have been read once, a node whose reads succeed is still waiting.
 //
 // The client fills ParValues (AddParBindsCategory with the machine's
 // definitions) before it subscribes a thread: the values' list must not change
@@ -136,6 +137,7 @@ private:
     void ParValueAdded(TnvParValue* value);
     void AlarmReceived(TnvParValue* value, bool changed);
     bool AlarmValuesFresh() const;
+    bool AlarmValuesKnown() const;
     void InfoTimerTick();
     void QueueDeviceInfo();
     void DeviceInfoAnswered();
