@@ -12,6 +12,8 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QTimer>
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -36,7 +38,8 @@ TKx720NodeCmd::TKx720NodeCmd(const TKx720Job& job, const TOptions& options, QTex
     , FOptions(options)
     , FOut(out)
     , FErr(err)
-    , FDefs(std::make_unique<TnvParDefSet>()) {}
+    , FDefs(std::make_unique<TnvParDefSet>())
+    , FProgressInPlace(::isatty(::fileno(stderr)) == 1) {}
 
 TKx720NodeCmd::~TKx720NodeCmd() {
     if (FNode)
@@ -151,11 +154,7 @@ bool TKx720NodeCmd::Prepare() {
         StateChanged();
     };
     FNode->GetProgHeaders()->OnProgress = [this](TnvTDProgHeaders*, int index, int last) {
-        FErr << QStringLiteral("\rprogram header %1 of %2..%3")
-                    .arg(index)
-                    .arg(FOptions.First)
-                    .arg(last)
-             << Qt::flush;
+        Progress(index, last);
     };
     FNode->GetProgHeaders()->OnComplete = [this](TnvTDProgHeaders*, int, int) {
         HeadersDone(false);
@@ -210,10 +209,21 @@ void TKx720NodeCmd::AskForHeaders() {
         Fail(QStringLiteral("Program headers could not be asked for."));
 }
 
+void TKx720NodeCmd::Progress(int index, int last) {
+    const QString line =
+        QStringLiteral("program header %1 of %2..%3").arg(index).arg(FOptions.First).arg(last);
+    // On a terminal the line is rewritten in place; a log gets one line each.
+    if (FProgressInPlace)
+        FErr << '\r' << line << Qt::flush;
+    else
+        FErr << line << Qt::endl;
+}
+
 void TKx720NodeCmd::HeadersDone(bool failed) {
     if (FFinished)
         return;
-    FErr << '\r' << QString(40, ' ') << '\r' << Qt::flush;
+    if (FProgressInPlace)
+        FErr << '\r' << QString(40, ' ') << '\r' << Qt::flush;
     const TnvTDProgHeaders* headers = FNode->GetProgHeaders();
     PrintHeaders(FOptions.First, headers->GetLastIndex());
     if (!failed) {

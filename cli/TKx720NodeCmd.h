@@ -47,6 +47,7 @@ private:
     bool Prepare();
     void StateChanged();
     void AskForHeaders();
+    void Progress(int index, int last);
     void HeadersDone(bool failed);
     void PrintHeaders(int first, int last);
     void Finish(int code);
@@ -61,6 +62,7 @@ private:
     std::unique_ptr<TnvParDefSet> FDefs;
     std::unique_ptr<TnvMBThread> FThread;
     std::unique_ptr<TnvTDMachine> FNode;
+    bool FProgressInPlace;
     int FChanges = 0;
     bool FAsked = false;
     bool FFinished = false;
