@@ -196,10 +196,11 @@ void TKx720NodeCmd::StateChanged() {
     if (state == TnvTDMachine::kOk)
         AskForHeaders();
     else if (state != TnvTDMachine::kWaiting && state != TnvTDMachine::kIdentifying)
-        Fail(QStringLiteral("Program headers are read from a node that is ok; node %1 is %2 (%3).")
+        Fail(QStringLiteral("Program headers are read only from a node that is ok; node %1 is in "
+                            "state %2 (%3).")
                  .arg(FNode->GetNodeName())
-                 .arg(StateText(state))
-                 .arg(state));
+                 .arg(state)
+                 .arg(StateText(state)));
 }
 
 void TKx720NodeCmd::AskForHeaders() {

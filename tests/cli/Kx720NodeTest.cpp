@@ -93,8 +93,8 @@ TEST(Kx720Node, PrintsStatesAndHeaders) {
          {"--slave", "6", "--timeout", "100", "node", "headers", "0", "1"},
          1,
          {},
-         "Program headers are read from a node "
-         "that is ok; node Node is no link (171)."},
+         "Program headers are read only from a node that is ok; node Node is in state 171 (no "
+         "link)."},
         {"bad range",
          {"--slave", "5", "node", "headers", "3", "2"},
          2,
