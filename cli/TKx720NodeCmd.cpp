@@ -187,7 +187,8 @@ void TKx720NodeCmd::StateChanged() {
     }
     if (!FOptions.Headers) {
         FOut << line << Qt::endl;
-        if (FJob.Count > 0 && ++FChanges >= FJob.Count)
+        ++FChanges;
+        if (FJob.Count > 0 && FChanges >= FJob.Count)
             Finish(0);
         return;
     }
@@ -211,6 +212,7 @@ void TKx720NodeCmd::AskForHeaders() {
 }
 
 void TKx720NodeCmd::Progress(int index, int last) {
+    ++FReadCount;
     const QString line =
         QStringLiteral("program header %1 of %2..%3").arg(index).arg(FOptions.First).arg(last);
     // On a terminal the line is rewritten in place; a log gets one line each.
@@ -249,6 +251,25 @@ void TKx720NodeCmd::PrintHeaders(int first, int last) {
             FOut << '\t' << Word(headers->GetHeaderWord(static_cast<uint16_t>(i), k));
         FOut << Qt::endl;
     }
+}
+
+void TKx720NodeCmd::Interrupt(int exitCode) {
+    if (FFinished)
+        return;
+    if (FOptions.Headers) {
+        const int read = FNode && FAsked ? FReadCount : 0;
+        if (FProgressInPlace)
+            FErr << '\n';
+        FErr << QStringLiteral("Interrupted: node headers %1 %2 (%3 read)")
+                    .arg(FOptions.First)
+                    .arg(FOptions.Last)
+                    .arg(read)
+             << Qt::endl;
+        PrintHeaders(FOptions.First, FOptions.First + read - 1); // what was read is kept
+    } else {
+        FErr << QStringLiteral("Interrupted: node (%1 state changes)").arg(FChanges) << Qt::endl;
+    }
+    Finish(exitCode);
 }
 
 void TKx720NodeCmd::Fail(const QString& line, const QString& detail) {

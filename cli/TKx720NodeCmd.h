@@ -42,6 +42,9 @@ public:
     // Runs to the end (--count state changes, the headers, Ctrl-C); returns
     // the process's exit code.
     int Run();
+    // Ends at once with exitCode (a signal's 128 + number), saying on
+    // standard error what was cut short.
+    void Interrupt(int exitCode);
 
 private:
     bool Prepare();
@@ -64,6 +67,7 @@ private:
     std::unique_ptr<TnvTDMachine> FNode;
     bool FProgressInPlace;
     int FChanges = 0;
+    int FReadCount = 0; // headers read so far
     bool FAsked = false;
     bool FFinished = false;
     int FExitCode = 0;

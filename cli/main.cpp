@@ -10,6 +10,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -25,7 +26,7 @@ Commands:
                          "... saved (EEPROM)")
   watch INDEX...         reads the parameters every cycle (100 ms) and prints
                          every reception with its time stamp, until --count
-                         receptions of each or Ctrl-C
+                         receptions of each or Ctrl-C (exit status 130)
   ident                  prints the drive's hardware and firmware versions
   node                   supervises a machine node and prints every change of
                          its state, code and text ("163 ok", "108 alarm",
@@ -43,12 +44,13 @@ The link is --tcp HOST:PORT or --com N (COM1 to COM8: the device named by a
 Results go to standard output. A failure prints the terminal's text
 ("Error on ModBus data exchange: timeout, no response!", "Connection Error:
 ...") on standard error and ends with exit status 1; a wrong command line
-ends with 2.)txt";
+ends with 2. Ctrl-C ends any command at once with status 130 and says what
+it cut short.)txt";
 
-std::atomic<bool> gInterrupted{false};
+std::atomic<int> gSignal{0};
 
-void OnSignal(int) {
-    gInterrupted = true;
+void OnSignal(int signal) {
+    gSignal = signal;
 }
 
 int Usage(QTextStream& err, const QString& text) {
@@ -87,6 +89,17 @@ bool ParseNumbers(const QCommandLineParser& parser, TKx720Job& job, QString& err
             error = QStringLiteral("--%1 wants a number, not '%2'").arg(name, parser.value(name));
             return false;
         }
+    }
+    // An address above 255 would go out as its low byte, another drive.
+    if (job.Slave < 1 || job.Slave > 247) {
+        error = QStringLiteral("--slave wants an address from 1 to 247, not %1").arg(job.Slave);
+        return false;
+    }
+    if (job.Timeout < TKx720Job::kMinTimeout) {
+        error = QStringLiteral("--timeout wants at least %1 ms, not %2")
+                    .arg(TKx720Job::kMinTimeout)
+                    .arg(job.Timeout);
+        return false;
     }
     if (parser.isSet("defs"))
         job.Defs = parser.value("defs");
@@ -159,11 +172,11 @@ int main(int argc, char** argv) {
     parser.addOptions({
         {"tcp", "Modbus TCP to HOST:PORT.", "HOST:PORT"},
         {"com", "Modbus RTU on serial port COM<N> (1 to 8).", "N"},
-        {"slave", "The drive's slave address (default 2).", "A"},
+        {"slave", "The drive's slave address, 1 to 247 (default 2).", "A"},
         {"defs", "The definitions file (default VF_Parameters_v207.ini of the current directory).",
          "FILE"},
         {"count", "watch: stop after N receptions of each index.", "N"},
-        {"timeout", "Reply time-out in ms (default 1000); 2 retries.", "MS"},
+        {"timeout", "Reply time-out in ms (default 1000, at least 10); 2 retries.", "MS"},
         {"ini", "node: the INI file holding the node's settings.", "FILE"},
         {"node", "node: the section of the node's settings in the --ini file.", "NAME"},
     });
@@ -193,17 +206,19 @@ int main(int argc, char** argv) {
               : !ParseCommand(parser.positionalArguments(), job, error)))
         return Usage(err, error);
 
+    std::unique_ptr<TKx720NodeCmd> nodeCmd;
+    std::unique_ptr<TKx720Cli> cli;
+    if (node)
+        nodeCmd = std::make_unique<TKx720NodeCmd>(job, nodeOptions, out, err);
+    else
+        cli = std::make_unique<TKx720Cli>(job, out, err);
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     QTimer interruption;
-    QObject::connect(&interruption, &QTimer::timeout, [] {
-        if (gInterrupted)
-            QCoreApplication::exit(0);
+    QObject::connect(&interruption, &QTimer::timeout, [&] {
+        if (const int signal = gSignal.exchange(0))
+            node ? nodeCmd->Interrupt(128 + signal) : cli->Interrupt(128 + signal);
     });
-    interruption.start(50);
-
-    if (node)
-        return TKx720NodeCmd(job, nodeOptions, out, err).Run();
-    TKx720Cli cli(job, out, err);
-    return cli.Run();
+    interruption.start(20);
+    return node ? nodeCmd->Run() : cli->Run();
 }

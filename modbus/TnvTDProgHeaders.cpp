@@ -146,12 +146,12 @@ int32_t TnvTDProgHeaders::Select(TModbusSrv& server, uint8_t slave, uint16_t reg
             return kHeaderFailed;
         BuildWriteQuery(slave, reg, index);
         if (!TxRx(server))
-            return LastError;
+            return Failed();
         if (StopRequested())
             return kHeaderFailed;
         BuildReadQuery(slave, reg, 1);
         if (!TxRx(server))
-            return LastError;
+            return Failed();
         if (ResponseLength() >= kReadBackLength && ResponseData()[4] == (index & 0xFF))
             return 0;
     }
@@ -164,7 +164,7 @@ int32_t TnvTDProgHeaders::ReadHeader(TModbusSrv& server, uint8_t slave, uint16_t
         return kHeaderFailed;
     BuildReadQuery(slave, reg, kHeaderRegisters);
     if (!TxRx(server))
-        return LastError;
+        return Failed();
     if (ResponseLength() != kHeaderReplyLength)
         return kHeaderFailed;
     const uint8_t* reply = ResponseData();
@@ -177,6 +177,11 @@ int32_t TnvTDProgHeaders::ReadHeader(TModbusSrv& server, uint8_t slave, uint16_t
     std::fill(slot, slot + kSlotSize, uint8_t{0});
     std::copy(reply + 3, reply + 3 + count, slot);
     return 0;
+}
+
+int32_t TnvTDProgHeaders::Failed() const {
+    // An exchange cut short because the thread ends is no fault of the link.
+    return StopRequested() ? kHeaderFailed : LastError;
 }
 
 void TnvTDProgHeaders::DoOnResponse() {

@@ -84,6 +84,7 @@ private:
     int32_t Select(TModbusSrv& server, uint8_t slave, uint16_t reg, uint16_t index);
     int32_t ReadHeader(TModbusSrv& server, uint8_t slave, uint16_t reg, uint16_t index);
     bool Changeable() const; // with FLock held
+    int32_t Failed() const;  // the status of a failed exchange
 
     mutable std::mutex FLock; // guards every field below but FDefs
     uint8_t FSlaveAddress = 0;

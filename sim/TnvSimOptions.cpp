@@ -71,9 +71,9 @@ TnvSimOptions TnvSimOptions::Parse(const QStringList& arguments) {
             continue;
         }
         static const QStringList kWithValue{
-            "--tcp",       "--serial",     "--pty",        "--slave",   "--defs",  "--size",
-            "--eeprom",    "--seed",       "--ident",      "--silence", "--delay", "--bad-crc",
-            "--exception", "--drop-after", "--line-speed", "--programs"};
+            "--tcp",       "--serial",     "--pty",        "--slave",   "--defs",    "--size",
+            "--eeprom",    "--seed",       "--ident",      "--silence", "--delay",   "--bad-crc",
+            "--exception", "--drop-after", "--line-speed", "--log",     "--programs"};
         if (!kWithValue.contains(option))
             throw TnvError(QStringLiteral("unknown option %1 (see --help)").arg(option));
         if (!hasValue) {
@@ -100,6 +100,8 @@ TnvSimOptions TnvSimOptions::Parse(const QStringList& arguments) {
             options.Eeprom = value;
         else if (option == "--programs")
             options.Programs = value;
+        else if (option == "--log")
+            options.Log = value;
         else if (option == "--seed")
             options.Seed = ParseUnsigned(option, value, UINT64_MAX);
         else if (option == "--ident") {
@@ -191,6 +193,20 @@ Fault injection (for tests; random choices follow --seed):
   --line-speed BAUD      delay every reply by the time request and reply take
                          on a wire at BAUD (11 bits a character and the two
                          3.5-character silences)
+
+Request log:
+  --log FILE             write one line per request to FILE (emptied at
+                         start), flushed line by line. Tab-separated fields:
+                           TIME LINK SLAVE FUNCTION ADDRESS QUANTITY OUTCOME
+                         TIME: seconds since start, three decimals; LINK:
+                         tcp/N (N-th connection), pty:LINK or serial:DEVICE;
+                         SLAVE: decimal; FUNCTION: two hex digits; ADDRESS,
+                         QUANTITY: decimal, as requested, "-" for functions
+                         without them; OUTCOME: "reply" or "exception XX",
+                         followed by " bad-crc" when the CRC was corrupted,
+                         or "none" and why: silence, other-slave, broadcast,
+                         malformed, not-modbus. Lines starting with # are
+                         comments.
 
   -h, --help             show this help
 

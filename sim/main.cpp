@@ -8,6 +8,7 @@
 #include "TnvSimMachine.h"
 #include "TnvSimOptions.h"
 #include "TnvSimRegisterStore.h"
+#include "TnvSimRequestLog.h"
 #include "TnvSimServer.h"
 #include "TnvSimSlave.h"
 
@@ -56,8 +57,15 @@ int Serve(const TnvSimOptions& options) {
     TnvSimSlave slave(store, *model, eeprom, options.Identity);
     slave.OnLog = Warn;
     TnvSimFaults faults(options.Faults, options.Seed);
+    std::unique_ptr<TnvSimRequestLog> requestLog;
+    if (!options.Log.isEmpty()) {
+        requestLog = std::make_unique<TnvSimRequestLog>(options.Log);
+        requestLog->OnError = Warn;
+    }
     TnvSimServer server(slave, *model, faults);
     server.OnLog = Warn;
+    if (requestLog)
+        server.SetRequestLog(requestLog.get());
     TnvSimServer::InstallSignalHandlers(server);
     if (options.Faults.BadCrc > 0.0 && options.Serial.isEmpty() && options.Pty.isEmpty())
         Warn(QStringLiteral("--bad-crc acts on RTU links only"));
