@@ -222,7 +222,9 @@ QWidget* TMainForm::CreateWorkState() {
 
 QWidget* TMainForm::CreateInputs() {
     auto* box = new QWidget;
-    auto* layout = new QHBoxLayout(box);
+    // The two groups take turns in one place, sized for the larger, so that
+    // the panel keeps its layout when the command source changes.
+    auto* layout = new QGridLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
     gbHWInput = NewGroup("gbHWInput", "Hardware input state", box);
     gbHWInput->setEnabled(false);
@@ -242,8 +244,12 @@ QWidget* TMainForm::CreateInputs() {
     btnSave = new QPushButton(QStringLiteral("Save"), gbSWInput);
     btnSave->setObjectName(QStringLiteral("btnSave"));
     sw->addWidget(btnSave, 0, Qt::AlignRight);
-    layout->addWidget(gbHWInput);
-    layout->addWidget(gbSWInput);
+    for (QGroupBox* group : {gbHWInput, gbSWInput}) {
+        QSizePolicy policy = group->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        group->setSizePolicy(policy);
+        layout->addWidget(group, 0, 0);
+    }
     return box;
 }
 
@@ -269,6 +275,10 @@ QWidget* TMainForm::CreateSetpoint() {
     tbOmegaRef->setTickPosition(QSlider::TicksBothSides);
     layout->addWidget(sgOmegaRef);
     layout->addWidget(tbOmegaRef);
+    // Hidden with an analog setpoint, its place stays: nothing else moves.
+    QSizePolicy policy = pOmegaRef->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    pOmegaRef->setSizePolicy(policy);
     return pOmegaRef;
 }
 

@@ -455,12 +455,7 @@ void TParDispatcher::ControlModeReceived(TnvParValue* v) {
 
 void TParDispatcher::ApplyControlMode(std::uint16_t word) {
     TMainForm& main = *MainForm;
-    main.pOmegaRef->setVisible(Bit(word, 1));
-    const bool software = Bit(word, 2);
-    main.gbHWInput->setVisible(!software);
-    main.gbSWInput->setVisible(software);
-    main.cbKeepAlive->setVisible(software);
-    main.UpdateKeepAliveTimer();
+    main.ShowCommandSources(Bit(word, 1), Bit(word, 2));
     QString enable = Bit(word, 3) ? QStringLiteral("Drive enable") : QStringLiteral("Move forward");
     if (!Bit(word, 3))
         enable += Bit(word, 4) ? QStringLiteral(" (L->H edge)") : QStringLiteral(" (H level)");

@@ -34,6 +34,7 @@ protected:
     void SetUp() override {
         TerminalFixture::SetUp();
         Start();
+        KeepWriteRequests();
     }
 
     static void ClearRequests() {

@@ -30,6 +30,7 @@ protected:
     void SetUp() override {
         TerminalFixture::SetUp();
         Start();
+        KeepWriteRequests();
     }
 
     static void Set(std::uint32_t index, std::uint16_t word) {
