@@ -217,13 +217,16 @@ void TMainForm::acOpenConnectionExecute() {
     if (sgOmegaRef->GetCellValue(1, 0))
         return;
     // First opening: the setpoint's in-cell controls.
-    if (TUpDown* upDown = PARModule->AttachValueUpDown(sgOmegaRef, 15, true, 1, 0))
+    if (TUpDown* upDown = PARModule->AttachValueUpDown(sgOmegaRef, 15, true, 1, 0)) {
         upDown->OnChangingEx = [this](TUpDown* s, bool& allow, int value, int direction) {
             udChangingEx(s, allow, value, direction);
         };
+        upDown->setAccessibleName(QStringLiteral("Setpoint up/down"));
+    }
     if (TSpeedButton* save =
             PARModule->AttachCellButton(sgOmegaRef, 0, 15, QStringLiteral("Save"), 2)) {
         save->setObjectName(QStringLiteral("sbtnSaveRef"));
+        save->setAccessibleName(QStringLiteral("Save Setpoint"));
         connect(save, &QToolButton::clicked, this,
                 [this] { nv::Guarded([this] { sbtnSaveRefClick(); }); });
     }

@@ -4,6 +4,7 @@
 #include "TCOMModule.h"
 #include "TFormScope.h"
 #include "TLampBox.h"
+#include "TLiveField.h"
 #include "TMainForm.h"
 #include "TPARModule.h"
 #include "TTerminal.h"
@@ -306,11 +307,11 @@ void TParDispatcher::SystemMode() {
 }
 
 void TParDispatcher::LiveValue(TnvParValue* v, std::uint32_t index) {
-    QLabel* field = index == 22   ? MainForm->stDcBus
-                    : index == 23 ? MainForm->stPhCurrent
-                    : index == 24 ? MainForm->stFreq
-                                  : MainForm->stPhVolt;
-    field->setText(v->GetValueNumText(0));
+    TLiveField* field = index == 22   ? MainForm->stDcBus
+                        : index == 23 ? MainForm->stPhCurrent
+                        : index == 24 ? MainForm->stFreq
+                                      : MainForm->stPhVolt;
+    field->SetText(v->GetValueNumText(0));
 }
 
 void TParDispatcher::SoftwareInputs(TnvParValue* v) {

@@ -55,13 +55,13 @@ protected:
     }
     // The grid button over cell (col, row).
     static TSpeedButton* ButtonAt(TValueGrid* grid, int col, int row) {
-        for (TSpeedButton* button : grid->findChildren<TSpeedButton*>())
+        for (TSpeedButton* button : grid->OverlayParent()->findChildren<TSpeedButton*>())
             if (button->geometry() == grid->CellRect(col, row))
                 return button;
         return nullptr;
     }
     static TUpDown* UpDownOf(TValueGrid* grid, int tag) {
-        for (TUpDown* upDown : grid->findChildren<TUpDown*>())
+        for (TUpDown* upDown : grid->OverlayParent()->findChildren<TUpDown*>())
             if (upDown->Tag == tag)
                 return upDown;
         return nullptr;
@@ -156,6 +156,45 @@ TEST_F(DialogTest, EveryControlHasAnAccessibleName) {
     EXPECT_EQ(FormCtrlMode->cbBrake->accessibleName(), "Brake mode:");
     EXPECT_EQ(FormPlateData->btnSendAll->accessibleName(), "Send All");
     EXPECT_EQ(FormPlateData->btnCancel->accessibleName(), "Cancel");
+}
+
+namespace {
+
+// The names of the buttons a screen reader reaches from root, walking the
+// accessibility tree down as it does.
+QStringList ReachableButtons(QAccessibleInterface* root) {
+    QStringList names;
+    for (int i = 0; i < root->childCount(); ++i) {
+        QAccessibleInterface* child = root->child(i);
+        if (!child)
+            continue;
+        if (child->role() == QAccessible::Button && !child->state().invisible)
+            names << child->text(QAccessible::Name);
+        names << ReachableButtons(child);
+    }
+    return names;
+}
+
+} // namespace
+
+TEST_F(DialogTest, RowButtonsAreReachedByAScreenReaderAndNamedForTheirRow) {
+    const std::pair<QWidget*, QStringList> cases[] = {
+        {FormPlateData,
+         {"Send Main Voltage", "Save Main Voltage", "Send Nom. Current", "Save Nom. Current",
+          "Send Max Current", "Save Max Current", "Send Max time @Imax", "Save Max time @Imax"}},
+        {FormAccel,
+         {"Send Accel. Time", "Save Accel. Time", "Send Decel. Time", "Save Decel. Time"}},
+        {FormModBus, {"Save to remote"}},
+    };
+    for (const auto& [dialog, expected] : cases) {
+        SCOPED_TRACE(dialog->objectName().toStdString());
+        dialog->show();
+        const QStringList reached = ReachableButtons(QAccessible::queryAccessibleInterface(dialog));
+        for (const QString& name : expected)
+            EXPECT_EQ(reached.count(name), 1)
+                << name.toStdString() << " among " << reached.join(", ").toStdString();
+        dialog->hide();
+    }
 }
 
 // ---------------------------------------------------------------- shown values

@@ -3,6 +3,7 @@
 
 #include "NvDriveSize.h"
 #include "TLampBox.h"
+#include "TLiveField.h"
 #include "TMainForm.h"
 #include "TPARModule.h"
 #include "TSpeedButton.h"
