@@ -310,8 +310,8 @@ QWidget* TMainForm::CreateLowerPanel() {
     right->addWidget(CreateInputs());
     right->addWidget(CreateSetpoint());
     right->addStretch();
-    layout->addLayout(right);
-    layout->addStretch();
+    // The live state takes the width the window gives: no empty band.
+    layout->addLayout(right, 1);
     layout->addWidget(CreateMenuPanel());
     return panel;
 }

@@ -29,6 +29,7 @@
 #include <QTimer>
 #include <arpa/inet.h>
 #include <functional>
+#include <string>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -72,7 +73,7 @@ protected:
         ASSERT_TRUE(WaitFor([] { return !Linked(); }, kLinkMs));
     }
     // The terminal's writes among the simulator's requests from position on.
-    static QStringList TerminalWrites(const TSimProcess& sim, qsizetype from) {
+    static std::string TerminalWrites(const TSimProcess& sim, qsizetype from) {
         QStringList writes;
         const auto requests = sim.Requests();
         for (qsizetype i = from; i < requests.size(); ++i) {
@@ -80,7 +81,7 @@ protected:
             if (r.Link != sim.ClientLink() && (r.Function == 6 || r.Function == 16))
                 writes << QStringLiteral("%1 %2 at %3").arg(r.Link).arg(r.Function).arg(r.Address);
         }
-        return writes;
+        return writes.join(QStringLiteral(", ")).toStdString();
     }
     static bool NoWriteRequest() {
         for (const auto& value : PARModule->nvParValueSet.GetValues())
@@ -218,7 +219,7 @@ TEST_F(LinkSessionTest, NothingIsWrittenThatWasNotSentOnThisLink) {
 
     makeEvery();
     OpenAndSettle(sim.TcpPort());
-    EXPECT_EQ(TerminalWrites(sim, 0), QStringList()) << "first opening";
+    EXPECT_EQ(TerminalWrites(sim, 0), "") << "first opening";
     EXPECT_FALSE(MainForm->TimerLink->isActive());
 
     // A write that keeps failing, then Close: it must not reach the next link.
@@ -237,7 +238,7 @@ TEST_F(LinkSessionTest, NothingIsWrittenThatWasNotSentOnThisLink) {
     const qsizetype beforeReopen = sim.Requests().size();
     OpenAndSettle(sim.TcpPort());
     EXPECT_GT(sim.Requests().size(), beforeReopen) << "the new link reads";
-    EXPECT_EQ(TerminalWrites(sim, beforeReopen), QStringList()) << "after a failed write and Close";
+    EXPECT_EQ(TerminalWrites(sim, beforeReopen), "") << "after a failed write and Close";
 }
 
 TEST_F(LinkSessionTest, EveryEndOfALinkLeavesTheSameCleanState) {
