@@ -18,6 +18,7 @@
 #include "TnvParValue.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QEventLoop>
@@ -25,6 +26,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <vector>
 
 namespace {
@@ -410,10 +412,31 @@ TEST_F(DialogTest, AboutBoxSizeTextsByClass) {
         EXPECT_EQ(TAboutForm::DriveSizeText(code), text) << code;
 }
 
+TEST_F(DialogTest, AboutBoxShowsAllItsLinesWithoutAScrollBar) {
+    AboutForm->show();
+    QApplication::processEvents();
+    EXPECT_GE(AboutForm->width(), 332);
+    EXPECT_GE(AboutForm->height(), 252);
+    for (QPlainTextEdit* memo : {AboutForm->AboutMemo, AboutForm->DeviceMemo}) {
+        SCOPED_TRACE(memo->objectName().toStdString());
+        if (memo == AboutForm->DeviceMemo) // as many lines as an identification has
+            memo->setPlainText(
+                QStringLiteral("Hardware version:\tKX720-A\nFirmware version:\t2.07\n"
+                               "Drive size:\t230V 16A(25A) 400Hz"));
+        QApplication::processEvents();
+        EXPECT_FALSE(memo->verticalScrollBar()->isVisible());
+        EXPECT_EQ(memo->verticalScrollBar()->maximum(), 0);
+        const QFontMetrics metrics(memo->font());
+        for (const QString& line : memo->toPlainText().split('\n'))
+            EXPECT_LE(metrics.horizontalAdvance(line), memo->viewport()->width())
+                << line.toStdString();
+    }
+    AboutForm->AboutMemoClick();
+}
+
 TEST_F(DialogTest, AboutBoxWithoutLinkSaysNotConnected) {
     AboutForm->show();
     EXPECT_EQ(AboutForm->DeviceMemo->toPlainText(), "Not connected!");
-    EXPECT_EQ(AboutForm->size(), QSize(332, 252));
     const QStringList lines = AboutForm->AboutMemo->toPlainText().split('\n');
     ASSERT_GE(lines.size(), 11);
     EXPECT_EQ(lines[0], "D/U Reziz Edadodudevevu Redevido Ver.2.07_");

@@ -29,8 +29,8 @@
 #include <QTimer>
 #include <arpa/inet.h>
 #include <functional>
-#include <string>
 #include <netinet/in.h>
+#include <string>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
