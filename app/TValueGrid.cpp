@@ -5,7 +5,9 @@
 
 #include <QEvent>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QLineEdit>
+#include <QShowEvent>
 #include <QStyledItemDelegate>
 #include <QTimer>
 
@@ -143,15 +145,18 @@ void TValueGrid::moveEvent(QMoveEvent* event) {
     PlaceOverlays();
 }
 
-// Siblings do not follow the grid by themselves.
+// Siblings do not follow the grid by themselves; a minimised window hides
+// and shows them with the grid anyway.
 void TValueGrid::showEvent(QShowEvent* event) {
     QTableWidget::showEvent(event);
-    ForEachOverlay([](QWidget* overlay) { overlay->show(); });
+    if (!event->spontaneous())
+        ForEachOverlay([](QWidget* overlay) { overlay->show(); });
 }
 
 void TValueGrid::hideEvent(QHideEvent* event) {
     QTableWidget::hideEvent(event);
-    ForEachOverlay([](QWidget* overlay) { overlay->hide(); });
+    if (!event->spontaneous())
+        ForEachOverlay([](QWidget* overlay) { overlay->hide(); });
 }
 
 void TValueGrid::changeEvent(QEvent* event) {
