@@ -1,5 +1,6 @@
 #include "NvConvert.h"
 #include "NvFormat.h"
+#include "TKx720Bridge.h"
 #include "TKx720Cli.h"
 #include "TnvError.h"
 
@@ -26,6 +27,15 @@ Commands:
                          every reception with its time stamp, until --count
                          receptions of each or Ctrl-C
   ident                  prints the drive's hardware and firmware versions
+  bridge --listen [HOST:]PORT
+                         serves the link to Modbus TCP clients (a unit id is
+                         the slave address on the line) until Ctrl-C or
+                         SIGTERM; prints a line when it serves, one per client
+                         that connects or leaves, and the requests served and
+                         failed at the end. HOST is 127.0.0.1 unless given
+                         (0.0.0.0 for every interface); PORT 0 takes a free
+                         port. With --tcp it relays to another Modbus TCP
+                         server.
 
 The link is --tcp HOST:PORT or --com N (COM1 to COM8: the device named by a
 "COMn=DEVICE" line of <config folder>/kx720/ports.ini, else /dev/ttyS(n-1);
@@ -154,9 +164,11 @@ int main(int argc, char** argv) {
          "FILE"},
         {"count", "watch: stop after N receptions of each index.", "N"},
         {"timeout", "Reply time-out in ms (default 1000); 2 retries.", "MS"},
+        {"listen", "bridge: serve Modbus TCP on [HOST:]PORT (default 127.0.0.1:502).",
+         "[HOST:]PORT"},
     });
-    parser.addPositionalArgument("command", "read, write, watch or ident, and its arguments.",
-                                 "COMMAND [ARGS...]");
+    parser.addPositionalArgument(
+        "command", "read, write, watch, ident or bridge, and its arguments.", "COMMAND [ARGS...]");
     if (!parser.parse(QCoreApplication::arguments()))
         return Usage(err, parser.errorText());
     if (parser.isSet("help")) {
@@ -165,8 +177,17 @@ int main(int argc, char** argv) {
     }
     TKx720Job job;
     QString error;
-    if (!ParseLink(parser, job, error) || !ParseNumbers(parser, job, error) ||
-        !ParseCommand(parser.positionalArguments(), job, error))
+    if (!ParseLink(parser, job, error) || !ParseNumbers(parser, job, error))
+        return Usage(err, error);
+    if (parser.positionalArguments().value(0) == "bridge") {
+        TKx720Bridge bridge(job, out, err);
+        if (parser.positionalArguments().size() > 1)
+            return Usage(err, "bridge takes no arguments");
+        if (parser.isSet("listen") && !bridge.ParseListen(parser.value("listen"), error))
+            return Usage(err, error);
+        return bridge.Run();
+    }
+    if (!ParseCommand(parser.positionalArguments(), job, error))
         return Usage(err, error);
 
     std::signal(SIGINT, OnSignal);

@@ -3,15 +3,19 @@
 #include <QString>
 #include <chrono>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <vector>
 
+class TCTCPIPServer;
 struct _modbus;
 
 // The Modbus transport of one link, serial RTU or TCP, over libmodbus. The
 // caller builds every request without its check sequence (slave address,
 // function code, data) and receives whole replies (slave address first, no
 // CRC, no MBAP header). Called by one thread at a time: the exchange thread's
-// worker.
+// worker, or the owner of the link and the TCP server serving through it,
+// which take turns through LinkLock.
 //
 // Order of use: OpenConnection, the put_ settings, Connect, any number of
 // TxRxMessage, CloseConnection.
@@ -91,6 +95,14 @@ public:
 
     void CloseConnection();
 
+    // A Modbus TCP server that serves its clients through this link (see
+    // TCTCPIPServer.h), not yet listening. The link must outlive it.
+    std::unique_ptr<TCTCPIPServer> CreateTCPServer();
+    // Held by Connect, TxRxMessage and CloseConnection for one call each, so
+    // that a TCP server serving through the link and the link's owner take
+    // turns; a user that needs several calls in a row takes it around them.
+    std::recursive_mutex& LinkLock() { return FLinkLock; }
+
     // Why the last Connect or TxRxMessage failed, for the log.
     QString ErrorText() const { return FErrorText; }
 
@@ -138,4 +150,5 @@ private:
     uint16_t FTransaction = 0;
     bool FLateReplyPossible = false;
     QString FErrorText;
+    std::recursive_mutex FLinkLock;
 };
