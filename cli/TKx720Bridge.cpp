@@ -104,8 +104,10 @@ int TKx720Bridge::Run() {
     }
     TCTCPIPServer* server = bridge.GetTCPServer();
     bridge.SetServerActive(false);
-    Print(FOut, QStringLiteral("served %1 requests, %2 failed")
-                    .arg(server->GetServedCount())
+    const uint64_t served = server->GetServedCount();
+    Print(FOut, QStringLiteral("%1 request%2 served, %3 failed")
+                    .arg(served)
+                    .arg(served == 1 ? "" : "s")
                     .arg(server->GetFailedCount()));
     return 0;
 }
