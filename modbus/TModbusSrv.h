@@ -1,10 +1,11 @@
 #pragma once
 
+#include "TnvLinkLock.h"
+
 #include <QString>
 #include <chrono>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 class TCTCPIPServer;
@@ -100,8 +101,9 @@ public:
     std::unique_ptr<TCTCPIPServer> CreateTCPServer();
     // Held by Connect, TxRxMessage and CloseConnection for one call each, so
     // that a TCP server serving through the link and the link's owner take
-    // turns; a user that needs several calls in a row takes it around them.
-    std::recursive_mutex& LinkLock() { return FLinkLock; }
+    // turns in the order they asked; a user that needs several calls in a
+    // row takes it around them.
+    TnvLinkLock& LinkLock() { return FLinkLock; }
 
     // Why the last Connect or TxRxMessage failed, for the log.
     QString ErrorText() const { return FErrorText; }
@@ -150,5 +152,5 @@ private:
     uint16_t FTransaction = 0;
     bool FLateReplyPossible = false;
     QString FErrorText;
-    std::recursive_mutex FLinkLock;
+    TnvLinkLock FLinkLock;
 };
