@@ -2,11 +2,13 @@
 #include "TestPeers.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <map>
 #include <thread>
 
 #ifdef KX_SIM_BINARY
@@ -111,6 +113,16 @@ QStringList Words(const QString& readOutput) {
     return words;
 }
 
+// The request lines of the simulator's log, comments left out.
+QStringList LogLines(const QString& log) {
+    QFile file(log);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    return QString::fromUtf8(file.readAll())
+        .split('\n', Qt::SkipEmptyParts)
+        .filter(QRegularExpression("^[^#]"));
+}
+
 const QStringList kIndices{"4", "5", "6", "7", "8", "9", "10", "11", "12"};
 
 class Kx720Bridge : public ::testing::Test {
@@ -165,13 +177,17 @@ TEST_F(Kx720Bridge, ClientsWeDidNotWriteReadTheWordsOfADirectRead) {
 }
 
 // Eight clients at once, each reading its own register: every reply carries
-// its request's transaction id and that register's word.
+// its request's transaction id and that register's word, and the drive's log
+// shows every request whole and answered: two requests on the line at once
+// would have garbled each other into malformed frames or foreign slaves.
 TEST_F(Kx720Bridge, EightClientsAtOnceEachGetTheirOwnAnswers) {
-    TSimOnPty sim(Home, Pty);
+    const QString log = Dir.path() + "/requests.log";
+    TSimOnPty sim(Home, Pty, {"--log", log});
     ASSERT_TRUE(sim.Ready());
     const TRun direct = RunProgram(KX_CLI_BINARY, QStringList{"--com", "4", "read"} + kIndices);
     const QStringList words = Words(direct.Out);
     ASSERT_EQ(words.size(), kIndices.size()) << direct.Err.toStdString();
+    const qsizetype directRequests = LogLines(log).size();
     TBridgeProcess bridge;
     ASSERT_NE(bridge.Port(), 0) << bridge.FirstLine().toStdString();
 
@@ -202,6 +218,22 @@ TEST_F(Kx720Bridge, EightClientsAtOnceEachGetTheirOwnAnswers) {
     EXPECT_EQ(code, 0);
     EXPECT_EQ(lines.value(lines.size() - 1),
               QStringLiteral("%1 requests served, 0 failed").arg(kClients * kReads));
+
+    const QStringList requests = LogLines(log).mid(directRequests);
+    ASSERT_EQ(requests.size(), kClients * kReads);
+    std::map<QString, int> perAddress;
+    double previous = 0;
+    for (const QString& line : requests) {
+        const QStringList f = line.split('\t');
+        ASSERT_EQ(f.size(), 7) << line.toStdString();
+        EXPECT_EQ(f[6], "reply") << line.toStdString();
+        EXPECT_GE(f[0].toDouble(), previous);
+        previous = f[0].toDouble();
+        ++perAddress[f[4]];
+    }
+    EXPECT_EQ(perAddress.size(), static_cast<size_t>(kClients));
+    for (const auto& [address, count] : perAddress)
+        EXPECT_EQ(count, kReads) << address.toStdString();
 }
 
 // A silent drive is 0x0B within the link's time-out; a drive whose pty is
