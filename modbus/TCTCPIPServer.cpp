@@ -107,11 +107,17 @@ bool TCTCPIPServer::StartServer() {
     sockaddr_storage bound{};
     socklen_t size = sizeof bound;
     getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &size);
-    FListenPort = bound.ss_family == AF_INET6
-                      ? ntohs(reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port)
-                      : ntohs(reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
-    FListenFd = fd;
+    const int boundPort = bound.ss_family == AF_INET6
+                              ? ntohs(reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port)
+                              : ntohs(reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
     FWakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (FWakeFd < 0) {
+        FErrorText = QStringLiteral("cannot serve: %1").arg(ErrnoText());
+        close(fd);
+        return false;
+    }
+    FListenFd = fd;
+    FListenPort = boundPort;
     FStopping = false;
     FServing = true;
     FThread = std::thread([this] { Serve(); });
