@@ -222,6 +222,15 @@ void TCTCPIPServer::AcceptClients() {
         }
         const int on = 1;
         setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        // A client whose host vanished without closing would hold its slot
+        // for hours; keep-alive probes free it within about a minute.
+        const int idle = 30;
+        const int interval = 10;
+        const int probes = 3;
+        setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+        setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+        setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+        setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
         RaiseClientEvent(*client, TClientEvent::Connected);
         FClients.push_back(std::move(client));
     }
