@@ -39,7 +39,8 @@ class TModbusSrv;
 class TCTCPIPServer {
 public:
     // Connections served at once; a further client is accepted and closed at
-    // once (OnClientEvent: Refused).
+    // once (OnClientEvent: Refused). A connection whose host vanished is
+    // closed by keep-alive probes within about a minute.
     static constexpr int kMaxClients = 16;
     // Requests waiting for the line, all clients together and per client. A
     // request beyond either gets exception 0x06 (server device busy) at once.
