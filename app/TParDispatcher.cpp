@@ -4,6 +4,7 @@
 #include "TCOMModule.h"
 #include "TFormScope.h"
 #include "TLampBox.h"
+#include "TLiveField.h"
 #include "TMainForm.h"
 #include "TPARModule.h"
 #include "TTerminal.h"
@@ -16,6 +17,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <algorithm>
+#include <exception>
 
 namespace {
 
@@ -39,9 +41,16 @@ TParDispatcher::TParDispatcher(TPARModule& module)
     : FModule(module) {}
 
 void TParDispatcher::CreateValues() {
-    for (const QString& category : TPARModule::Categories())
-        if (!FModule.nvParValueSet.AddParBindsCategory(&FModule.nvParDefSet, category))
+    for (const QString& category : TPARModule::Categories()) {
+        bool created = false;
+        try {
+            created = FModule.nvParValueSet.AddParBindsCategory(&FModule.nvParDefSet, category);
+        } catch (const std::exception&) {
+            // The definitions' loading has logged why the list is bad.
+        }
+        if (!created)
             Log(QStringLiteral("Error on parameters creation."));
+    }
 }
 
 void TParDispatcher::Equip(TnvParValue* value) {
@@ -306,11 +315,11 @@ void TParDispatcher::SystemMode() {
 }
 
 void TParDispatcher::LiveValue(TnvParValue* v, std::uint32_t index) {
-    QLabel* field = index == 22   ? MainForm->stDcBus
-                    : index == 23 ? MainForm->stPhCurrent
-                    : index == 24 ? MainForm->stFreq
-                                  : MainForm->stPhVolt;
-    field->setText(v->GetValueNumText(0));
+    TLiveField* field = index == 22   ? MainForm->stDcBus
+                        : index == 23 ? MainForm->stPhCurrent
+                        : index == 24 ? MainForm->stFreq
+                                      : MainForm->stPhVolt;
+    field->SetText(v->GetValueNumText(0));
 }
 
 void TParDispatcher::SoftwareInputs(TnvParValue* v) {
@@ -455,12 +464,7 @@ void TParDispatcher::ControlModeReceived(TnvParValue* v) {
 
 void TParDispatcher::ApplyControlMode(std::uint16_t word) {
     TMainForm& main = *MainForm;
-    main.pOmegaRef->setVisible(Bit(word, 1));
-    const bool software = Bit(word, 2);
-    main.gbHWInput->setVisible(!software);
-    main.gbSWInput->setVisible(software);
-    main.cbKeepAlive->setVisible(software);
-    main.UpdateKeepAliveTimer();
+    main.ShowCommandSources(Bit(word, 1), Bit(word, 2));
     QString enable = Bit(word, 3) ? QStringLiteral("Drive enable") : QStringLiteral("Move forward");
     if (!Bit(word, 3))
         enable += Bit(word, 4) ? QStringLiteral(" (L->H edge)") : QStringLiteral(" (H level)");
