@@ -217,31 +217,6 @@ TEST_P(TServerTest, ALinkClosedByItsOwnerIsAnUnavailablePath) {
     EXPECT_EQ(Server->GetFailedCount(), 2u);
 }
 
-// A pty that goes away (an adapter pulled) is an unavailable path until it
-// comes back; the next request then finds the line again.
-TEST_P(TServerTest, ALostLineIsFoundAgainAtTheNextRequest) {
-    if (GetParam() == TKind::Tcp)
-        GTEST_SKIP() << "a serial line only";
-    Serve({});
-    TMbapClient client(Port());
-    ASSERT_TRUE(client.Transact(1, TMbapClient::ReadPdu(0x10)));
-    Peer.reset();
-    Pty.reset();
-    for (int i = 0; i < 2; ++i) {
-        const auto reply = client.Transact(1, TMbapClient::ReadPdu(0x10));
-        ASSERT_TRUE(reply);
-        EXPECT_EQ(reply->Pdu, Exception(0x03, TCTCPIPServer::kPathUnavailable));
-    }
-    Pty = std::make_unique<kxtest::TPtyPair>();
-    ASSERT_TRUE(Pty->Ready());
-    Home.Map(3, Pty->LinkEnd());
-    Peer = kxtest::TPeer::RtuSlave(Pty->PeerEnd());
-    ASSERT_TRUE(Peer->Ready());
-    const auto reply = client.Transact(1, TMbapClient::ReadPdu(0x10));
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->Pdu, PeerWord(0x10));
-}
-
 TEST_P(TServerTest, StoppingWaitsForOneExchangeAtMost) {
     constexpr int kTimeout = 400;
     Serve({"--mode", "silent"}, kTimeout);
