@@ -1,5 +1,6 @@
 #include "NvConvert.h"
 #include "NvFormat.h"
+#include "TKx720Bridge.h"
 #include "TKx720Cli.h"
 #include "TKx720NodeCmd.h"
 #include "TnvError.h"
@@ -37,6 +38,15 @@ Commands:
   node headers FIRST LAST
                          reads the node's program headers FIRST to LAST (0 to
                          99) with a progress line and prints them as a table
+  bridge --listen [HOST:]PORT
+                         serves the link to Modbus TCP clients (a unit id is
+                         the slave address on the line) until Ctrl-C or
+                         SIGTERM; prints a line when it serves, one per client
+                         that connects or leaves, and the requests served and
+                         failed at the end. HOST is 127.0.0.1 unless given
+                         (0.0.0.0 for every interface); PORT 0 takes a free
+                         port. With --tcp it relays to another Modbus TCP
+                         server.
 
 The link is --tcp HOST:PORT or --com N (COM1 to COM8: the device named by a
 "COMn=DEVICE" line of <config folder>/kx720/ports.ini, else /dev/ttyS(n-1);
@@ -179,8 +189,11 @@ int main(int argc, char** argv) {
         {"timeout", "Reply time-out in ms (default 1000, at least 10); 2 retries.", "MS"},
         {"ini", "node: the INI file holding the node's settings.", "FILE"},
         {"node", "node: the section of the node's settings in the --ini file.", "NAME"},
+        {"listen", "bridge: serve Modbus TCP on [HOST:]PORT (default 127.0.0.1:502).",
+         "[HOST:]PORT"},
     });
-    parser.addPositionalArgument("command", "read, write, watch, ident or node, and its arguments.",
+    parser.addPositionalArgument("command",
+                                 "read, write, watch, ident, node or bridge, and its arguments.",
                                  "COMMAND [ARGS...]");
     if (!parser.parse(QCoreApplication::arguments()))
         return Usage(err, parser.errorText());
@@ -200,10 +213,19 @@ int main(int argc, char** argv) {
         if (nodeOptions.IniFile.isEmpty() != nodeOptions.NodeName.isEmpty())
             return Usage(err, "node wants both --ini FILE and --node NAME, or neither");
     }
-    if (!ParseLink(parser, job, error) || !ParseNumbers(parser, job, error) ||
-        (node ? !TKx720NodeCmd::ParseArguments(parser.positionalArguments().mid(1), nodeOptions,
-                                               error)
-              : !ParseCommand(parser.positionalArguments(), job, error)))
+    if (!ParseLink(parser, job, error) || !ParseNumbers(parser, job, error))
+        return Usage(err, error);
+    if (parser.positionalArguments().value(0) == "bridge") {
+        TKx720Bridge bridge(job, out, err);
+        if (parser.positionalArguments().size() > 1)
+            return Usage(err, "bridge takes no arguments");
+        if (parser.isSet("listen") && !bridge.ParseListen(parser.value("listen"), error))
+            return Usage(err, error);
+        return bridge.Run();
+    }
+    if (node ? !TKx720NodeCmd::ParseArguments(parser.positionalArguments().mid(1), nodeOptions,
+                                              error)
+             : !ParseCommand(parser.positionalArguments(), job, error))
         return Usage(err, error);
 
     std::unique_ptr<TKx720NodeCmd> nodeCmd;
