@@ -1,7 +1,9 @@
 #include "NvConvert.h"
 #include "NvFormat.h"
 #include "NvInstalledData.h"
+#include "TKx720Bridge.h"
 #include "TKx720Cli.h"
+#include "TKx720NodeCmd.h"
 #include "TKx720Ports.h"
 #include "TKx720Scan.h"
 #include "TKx720SetSlave.h"
@@ -13,6 +15,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -30,6 +33,24 @@ Commands:
                          every reception with its time stamp, until --count
                          receptions of each or Ctrl-C (exit status 130)
   ident                  prints the drive's hardware and firmware versions
+  node                   supervises a machine node and prints every change of
+                         its state, code and text ("163 ok", "108 alarm",
+                         "171 no link", ...), until --count changes or Ctrl-C;
+                         the node's settings come from --ini FILE --node NAME,
+                         or else from --slave; its definitions from --defs
+                         (default TD_Machine.ini of the current directory)
+  node headers FIRST LAST
+                         reads the node's program headers FIRST to LAST (0 to
+                         99) with a progress line and prints them as a table
+  bridge --listen [HOST:]PORT
+                         serves the link to Modbus TCP clients (a unit id is
+                         the slave address on the line) until Ctrl-C or
+                         SIGTERM; prints a line when it serves, one per client
+                         that connects or leaves, and the requests served and
+                         failed at the end. HOST is 127.0.0.1 unless given
+                         (0.0.0.0 for every interface); PORT 0 takes a free
+                         port. With --tcp it relays to another Modbus TCP
+                         server.
   ports                  lists COM1 to COM8 with their devices (ports.ini or
                          the default), whether each exists and may be opened
                          (with a hint naming the group dialout when not), and
@@ -197,10 +218,15 @@ int main(int argc, char** argv) {
         {"bauds", "scan: the baud rates to try (default 19200).", "B1,B2,..."},
         {"parity", "scan: the parities to try, of E, N, O (default E).", "P1,P2,..."},
         {"save", "set-slave: also write the address's stored copy (EEPROM)."},
+        {"ini", "node: the INI file holding the node's settings.", "FILE"},
+        {"node", "node: the section of the node's settings in the --ini file.", "NAME"},
+        {"listen", "bridge: serve Modbus TCP on [HOST:]PORT (default 127.0.0.1:502).",
+         "[HOST:]PORT"},
     });
-    parser.addPositionalArgument(
-        "command", "read, write, watch, ident, ports, scan or set-slave, and its arguments.",
-        "COMMAND [ARGS...]");
+    parser.addPositionalArgument("command",
+                                 "read, write, watch, ident, ports, scan, set-slave, node or "
+                                 "bridge, and its arguments.",
+                                 "COMMAND [ARGS...]");
     if (!parser.parse(QCoreApplication::arguments()))
         return Usage(err, parser.errorText());
     if (parser.isSet("help")) {
@@ -219,12 +245,25 @@ int main(int argc, char** argv) {
     }
     TKx720Job job;
     QString error;
+    const bool node = parser.positionalArguments().value(0) == "node";
+    TKx720NodeCmd::TOptions nodeOptions;
+    if (node) {
+        if (!parser.isSet("defs"))
+            job.Defs = TKx720NodeCmd::kDefaultDefs;
+        nodeOptions.IniFile = parser.value("ini");
+        nodeOptions.NodeName = parser.value("node");
+        if (nodeOptions.IniFile.isEmpty() != nodeOptions.NodeName.isEmpty())
+            return Usage(err, "node wants both --ini FILE and --node NAME, or neither");
+    }
     if (!ParseLink(parser, job, error) || !ParseNumbers(parser, job, error))
         return Usage(err, error);
-    if (!parser.isSet("defs"))
+    if (!parser.isSet("defs") && !node)
         job.Defs = nv::DefaultDefinitionsFile();
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
+    job.Stats = parser.isSet("stats");
+    if (verb == "scan" || verb == "set-slave") {
+        std::signal(SIGINT, OnSignal);
+        std::signal(SIGTERM, OnSignal);
+    }
     if (verb == "scan") {
         TKx720ScanJob scan{.ComPort = job.ComPort,
                            .Timeout = parser.isSet("timeout") ? job.Timeout : 0,
@@ -255,16 +294,32 @@ int main(int argc, char** argv) {
             return Usage(err, "set-slave wants the new address, 1 to 247");
         return TKx720SetSlave(setSlave, out, err, gSignal).Run();
     }
-    job.Stats = parser.isSet("stats");
-    if (!ParseCommand(parser.positionalArguments(), job, error))
+    if (parser.positionalArguments().value(0) == "bridge") {
+        TKx720Bridge bridge(job, out, err);
+        if (parser.positionalArguments().size() > 1)
+            return Usage(err, "bridge takes no arguments");
+        if (parser.isSet("listen") && !bridge.ParseListen(parser.value("listen"), error))
+            return Usage(err, error);
+        return bridge.Run();
+    }
+    if (node ? !TKx720NodeCmd::ParseArguments(parser.positionalArguments().mid(1), nodeOptions,
+                                              error)
+             : !ParseCommand(parser.positionalArguments(), job, error))
         return Usage(err, error);
 
-    TKx720Cli cli(job, out, err);
+    std::unique_ptr<TKx720NodeCmd> nodeCmd;
+    std::unique_ptr<TKx720Cli> cli;
+    if (node)
+        nodeCmd = std::make_unique<TKx720NodeCmd>(job, nodeOptions, out, err);
+    else
+        cli = std::make_unique<TKx720Cli>(job, out, err);
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
     QTimer interruption;
-    QObject::connect(&interruption, &QTimer::timeout, [&cli] {
+    QObject::connect(&interruption, &QTimer::timeout, [&] {
         if (const int signal = gSignal.exchange(0))
-            cli.Interrupt(128 + signal);
+            node ? nodeCmd->Interrupt(128 + signal) : cli->Interrupt(128 + signal);
     });
     interruption.start(20);
-    return cli.Run();
+    return node ? nodeCmd->Run() : cli->Run();
 }

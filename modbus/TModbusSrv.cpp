@@ -1,5 +1,6 @@
 #include "TModbusSrv.h"
 
+#include "TCTCPIPServer.h"
 #include "TnvError.h"
 
 #include <QFile>
@@ -142,6 +143,7 @@ bool TModbusSrv::OpenConnection(const QString& name, int16_t connType) {
 }
 
 bool TModbusSrv::Connect() {
+    std::lock_guard lock(FLinkLock);
     CloseConnection();
     FErrorText.clear();
     FLine = TLine::Unknown;
@@ -249,11 +251,16 @@ bool TModbusSrv::ConnectTcp() {
 }
 
 void TModbusSrv::CloseConnection() {
+    std::lock_guard lock(FLinkLock);
     if (!FContext)
         return;
     modbus_close(FContext);
     modbus_free(FContext);
     FContext = nullptr;
+}
+
+std::unique_ptr<TCTCPIPServer> TModbusSrv::CreateTCPServer() {
+    return std::make_unique<TCTCPIPServer>(*this);
 }
 
 int TModbusSrv::Fd() const {
@@ -289,6 +296,7 @@ int32_t TModbusSrv::TxRxMessage(const std::vector<uint8_t>& query, int queryLeng
 
 int32_t TModbusSrv::TxRxFrame(const std::vector<uint8_t>& query, int queryLength,
                               std::vector<uint8_t>& response) {
+    std::lock_guard lock(FLinkLock);
     response.clear();
     if (!FContext)
         return Fail(kNotInitialized, QStringLiteral("the link is not open"));

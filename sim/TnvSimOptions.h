@@ -26,7 +26,9 @@ struct TnvSimOptions {
     uint64_t Seed = 1;
     TnvSimIdentity Identity;
     TnvSimFaults::TSettings Faults;
-    int Baud = 19200; // RTU links: the line speed the drive hears
+    int Baud = 19200;     // RTU links: the line speed the drive hears
+    bool Machine = false; // play a machine node instead of a drive
+    QString Programs;     // the machine's program table; empty: generated
     bool Help = false;
     bool Version = false;
 

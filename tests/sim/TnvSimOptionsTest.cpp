@@ -21,12 +21,13 @@ TEST(SimOptionsTest, DefaultsServeTcpOnPort1502) {
 
 TEST(SimOptionsTest, EveryOptionIsTaken) {
     const TnvSimOptions options = TnvSimOptions::Parse(
-        {"--tcp",      "0.0.0.0:1600", "--tcp=1700", "--pty",        "/tmp/a", "--serial",
-         "/dev/ttyS1", "--slave",      "7",          "--defs",       "d.ini",  "--size",
-         "0x0111",     "--eeprom",     "e.ini",      "--seed",       "9",      "--silence",
-         "0.25",       "--delay",      "40",         "--bad-crc",    "0.5",    "--exception",
-         "0x10:4",     "--exception",  "21:2",       "--drop-after", "3",      "--line-speed",
-         "9600",       "--ident",      "720B:208",   "--baud",       "38400"});
+        {"--tcp",      "0.0.0.0:1600", "--tcp=1700", "--pty",        "/tmp/a",     "--serial",
+         "/dev/ttyS1", "--slave",      "7",          "--defs",       "d.ini",      "--size",
+         "0x0111",     "--eeprom",     "e.ini",      "--seed",       "9",          "--silence",
+         "0.25",       "--delay",      "40",         "--bad-crc",    "0.5",        "--exception",
+         "0x10:4",     "--exception",  "21:2",       "--drop-after", "3",          "--line-speed",
+         "9600",       "--ident",      "720B:208",   "--machine",    "--programs", "p.txt",
+         "--baud",     "38400"});
     ASSERT_EQ(options.Tcp.size(), 2u);
     EXPECT_EQ(options.Tcp[0].Host, "0.0.0.0");
     EXPECT_EQ(options.Tcp[1].Port, 1700);
@@ -43,6 +44,8 @@ TEST(SimOptionsTest, EveryOptionIsTaken) {
     EXPECT_EQ(options.Faults.LineSpeed, 9600);
     EXPECT_EQ(options.Identity.Firmware, 208);
     EXPECT_EQ(options.Baud, 38400);
+    EXPECT_TRUE(options.Machine);
+    EXPECT_EQ(options.Programs, "p.txt");
 }
 
 TEST(SimOptionsTest, BadValuesAreRefusedWithTheOption) {
@@ -60,7 +63,8 @@ TEST(SimOptionsTest, BadValuesAreRefusedWithTheOption) {
                                        {"--delay"},
                                        {"--ident", "x"},
                                        {"--bogus"},
-                                       {"stray"}};
+                                       {"stray"},
+                                       {"--programs", "p.txt"}};
     for (const QStringList& arguments : bad) {
         try {
             TnvSimOptions::Parse(arguments);
@@ -76,9 +80,10 @@ TEST(SimOptionsTest, HelpNamesEveryOption) {
     EXPECT_TRUE(TnvSimOptions::Parse({"--help"}).Help);
     const QString help = TnvSimOptions::HelpText();
     for (const char* option :
-         {"--tcp", "--serial", "--pty", "--slave", "--defs", "--size", "--eeprom", "--seed",
-          "--silence", "--delay", "--bad-crc", "--exception", "--drop-after", "--line-speed",
-          "--ident", "--baud", "--version", "--help"})
+         {"--tcp",     "--serial",    "--pty",        "--slave",      "--defs",
+          "--size",    "--eeprom",    "--seed",       "--silence",    "--delay",
+          "--bad-crc", "--exception", "--drop-after", "--line-speed", "--ident",
+          "--machine", "--programs",  "--baud",       "--version",    "--help"})
         EXPECT_TRUE(help.contains(option)) << option;
 }
 
