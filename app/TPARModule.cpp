@@ -2,7 +2,6 @@
 
 #include "NvConvert.h"
 #include "NvDriveSize.h"
-#include "TDialogReactions.h"
 #include "TMainForm.h"
 #include "TParDispatcher.h"
 #include "TSpeedButton.h"
@@ -59,7 +58,10 @@ void TPARModule::nvParDefSetErrParDef(TnvParDefSet*, std::uint32_t index) {
 
 void TPARModule::nvParValueSetAddParValue(TnvParValueSet*, TnvParValue* value) {
     FDispatcher->Equip(value);
-    TDialogReactions::Equip(value);
+}
+
+void TPARModule::ShowValues() {
+    FDispatcher->ShowAll();
 }
 
 TUpDown* TPARModule::AttachValueUpDown(TValueGrid* grid, std::uint32_t index, bool withUpDown,
