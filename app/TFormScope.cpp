@@ -109,6 +109,10 @@ TFormScope::TFormScope(QWidget* parent)
     nvGraph->OnGraphResize = [this](TGraphView*) {
         nvGraphResize();
     };
+    nvGraph->OnBeforeRepaint = [this](TGraphView*) {
+        if (FTracesDue && !FPaused)
+            RefillTraces(FRecord.RowCount());
+    };
     nvGraph->OnMouseDown = [this](TGraphView*, Qt::MouseButton button, QPoint pos) {
         if (button == Qt::LeftButton)
             FormClick(pos);

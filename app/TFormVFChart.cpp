@@ -307,10 +307,11 @@ void TFormVFChart::ImageMouseMove(QPoint pos) {
     TnvDiagram* d = Graph().GetSelDiagram();
     auto* marker = d ? dynamic_cast<TnvMarker*>(d->GetSelElement()) : nullptr;
     Tnv2DPoint at;
-    // The diagram's own conversion also maps a cursor beyond the plot, so a
-    // marker dragged past the chart's edge goes to its limit.
-    if (!marker || !d->CoordAtPos(at, pos))
+    if (!marker || !d->GetScalaX() || !d->GetScalaY())
         return;
+    // The conversion also maps a cursor beyond the plot (over the labels or
+    // outside the window), so a marker dragged past the edge goes to its limit.
+    d->CoordAtPos(at, pos);
     if (marker->GetSelected() == 1) {
         marker->SetPoint(at.X + 0.05, marker->GetPoint().Y);
         if (TnvParValue* value = FindValue(marker->UserData1))
