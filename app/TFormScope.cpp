@@ -41,8 +41,10 @@ const QString kCurrent = QStringLiteral("Current");
 const QString kVoltage = QStringLiteral("Voltage");
 const QString kDcBus = QStringLiteral("DcBus");
 
-constexpr int kWidth = 468;
-constexpr int kHeight = 375;
+// Larger than the classic 468 x 375: the three small diagrams need the room
+// for their time labels.
+constexpr int kWidth = 720;
+constexpr int kHeight = 520;
 
 TnvParValue* FindValue(std::uint32_t index) {
     return PARModule ? PARModule->nvParValueSet.FindValue(index) : nullptr;

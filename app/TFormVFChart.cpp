@@ -116,13 +116,14 @@ TFormVFChart::TFormVFChart(QWidget* parent)
     btnSaveAll = AddBottomButton(QStringLiteral("Save All"), QStringLiteral("btnSaveAll"),
                                  [this] { SaveAllClick(); });
     NameForAccessibility();
-    resize(420, 520);
+    resize(560, 600);
     SetDefaultValues();
 }
 
 void TFormVFChart::CreateGrid() {
+    // Wider than the classic 80/60: "Boost corner" and "Frequency" fit whole.
     sgVFChart = AddGridGroup(QStringLiteral("V/F characteristic "), QStringLiteral("sgVFChart"),
-                             {80, 60, 60, 60, 60}, kRows);
+                             {100, 70, 80, 56, 56}, kRows);
     sgVFChart->setTabKeyNavigation(true);
     const char* const top[] = {"", "Voltage", "Frequency", "", ""};
     for (int col = 0; col < 5; ++col)

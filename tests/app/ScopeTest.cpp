@@ -272,10 +272,15 @@ TEST_F(ScopeSimTest, Screenshots) {
     ASSERT_TRUE(WaitFor([] { return MainForm->acCloseConnection->isVisible(); }, kLinkMs));
     ASSERT_TRUE(sim.Write(Value(29)->GetParDef().RegAddr, 10000));
     ASSERT_TRUE(sim.Write(Value(27)->GetParDef().RegAddr, 1));
-    QTimer keepAlive;
-    QObject::connect(&keepAlive, &QTimer::timeout,
-                     [&] { sim.Write(Value(29)->GetParDef().RegAddr, 10000); });
-    keepAlive.start(1000);
+    // The keep-alive, and a setpoint that changes so the traces move.
+    QTimer drive;
+    int tick = 0;
+    QObject::connect(&drive, &QTimer::timeout, [&] {
+        sim.Write(Value(29)->GetParDef().RegAddr, 10000);
+        if (++tick % 3 == 0)
+            sim.Write(Value(15)->GetParDef().RegAddr, tick % 2 ? 300 : 800);
+    });
+    drive.start(1000);
     const std::pair<QWidget*, const char*> shots[] = {{FormVFChart, "vf-chart"},
                                                       {FormScope, "scope"}};
     for (const auto& [window, name] : shots) {
