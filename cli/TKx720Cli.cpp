@@ -2,6 +2,7 @@
 
 #include "NvExchangeError.h"
 #include "NvFormat.h"
+#include "NvIndexList.h"
 #include "TnvError.h"
 #include "TnvMBDeviceInfo.h"
 #include "TnvMBThread.h"
@@ -13,6 +14,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QTimer>
+#include <set>
 
 namespace {
 
@@ -45,7 +47,7 @@ TKx720Cli::~TKx720Cli() {
 }
 
 int TKx720Cli::Run() {
-    if (!LoadDefinitions())
+    if (!LoadDefinitions() || !RefuseLocalParameters())
         return FExitCode;
     StartThread();
     if (FFinished)
@@ -77,6 +79,33 @@ bool TKx720Cli::LoadDefinitions() {
     }
     FDefs->OnErrParDef = nullptr;
     return true;
+}
+
+bool TKx720Cli::RefuseLocalParameters() {
+    std::set<uint32_t> local;
+    try {
+        nv::ForEachListedIndex(FDefs->GetCategoryIdxList("Local"), [&](uint32_t index) {
+            local.insert(index);
+            return true;
+        });
+    } catch (const TnvError&) {
+        // The indices listed before the bad token still count.
+    }
+    for (uint32_t index : FJob.Indices) {
+        if (!local.contains(index))
+            continue;
+        const TnvParDef* def = FDefs->GetParDefinition(index);
+        Fail(QStringLiteral(
+                 "Parameter %1 (%2) is local to the terminal and never goes to the drive.")
+                 .arg(index)
+                 .arg(def ? def->Name : QString()));
+        return false;
+    }
+    return true;
+}
+
+QString TKx720Cli::ExchangeFailure(int32_t code) const {
+    return "Error on ModBus data exchange: " + nv::ExchangeErrorText(code);
 }
 
 void TKx720Cli::StartThread() {
@@ -116,7 +145,7 @@ void TKx720Cli::BeginJob() {
             OnIdent();
         };
         FIdent->OnError = [this](TnvMBDeviceInfo* info) {
-            Fail("Error on ModBus data exchange: " + nv::ExchangeErrorText(info->LastError));
+            Fail(ExchangeFailure(info->LastError), FThread->LastErrorDetail());
         };
         FThread->AddUserFunc(FIdent.get());
         return;
@@ -130,7 +159,7 @@ void TKx720Cli::BeginJob() {
             OnWritten(v);
         };
         value->OnError = [this](TnvParValue*, int code) {
-            Fail("Error on ModBus data exchange: " + nv::ExchangeErrorText(code));
+            Fail(ExchangeFailure(code), FThread->LastErrorDetail());
         };
         FPending[value] = FJob.Command == TCommand::Watch ? FJob.Count : 1;
         try {
@@ -171,6 +200,7 @@ void TKx720Cli::OnRead(TnvParValue* value) {
     if (FJob.Command == TKx720Job::TCommand::Watch)
         FOut << nv::FormatDateTime("dd/mm/yyyy hh:nn:ss.zzz", value->GetTimeStamp()) << '\t';
     FOut << ValueLine(value) << Qt::endl;
+    ++FReceptions;
     int& left = FPending[value];
     if (FJob.Command == TKx720Job::TCommand::Read)
         value->SetCyclic(false);
@@ -221,6 +251,20 @@ void TKx720Cli::OnIdent() {
     FOut << "Hardware version:\t" << FIdent->HardwareVersionText() << Qt::endl;
     FOut << "Firmware version:\t" << FIdent->FirmwareVersionText() << Qt::endl;
     Finish(0);
+}
+
+void TKx720Cli::Interrupt(int exitCode) {
+    if (FFinished)
+        return;
+    static const char* const kVerbs[] = {"read", "write", "watch", "ident"};
+    QStringList indices;
+    for (uint32_t index : FJob.Indices)
+        indices << QString::number(index);
+    FErr << "Interrupted: " << kVerbs[static_cast<int>(FJob.Command)];
+    if (!indices.isEmpty())
+        FErr << ' ' << indices.join(' ');
+    FErr << QStringLiteral(" (%1 received)").arg(FReceptions) << Qt::endl;
+    Finish(exitCode);
 }
 
 void TKx720Cli::Fail(const QString& line, const QString& detail) {

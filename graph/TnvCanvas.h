@@ -11,6 +11,7 @@
 #include <QPointF>
 #include <QRectF>
 #include <QString>
+#include <cstdint>
 #include <optional>
 
 // The drawing surface of an off-screen image, with the conventions the chart
@@ -58,6 +59,8 @@ public:
     // Clips to the rectangle with Right and Bottom exclusive.
     void SetClipRect(const TnvRect& rect);
     void ClearClip();
+    // The image's pixels that the clip leaves (empty when none).
+    QRect Visible() const;
 
 private:
     QPainter& Painter();
@@ -65,6 +68,11 @@ private:
     void PrepareText();
     bool PenDraws() const;
     void DrawLineWithoutEnd(QPoint from, QPoint to);
+    // Cuts a rectangle (x2, y2 exclusive) to the image with margin pixels
+    // around it; false when nothing is left.
+    bool CutToImage(int64_t& x1, int64_t& y1, int64_t& x2, int64_t& y2, int margin) const;
+    // Whether a shape in the rectangle (x2, y2 exclusive) can touch the image.
+    bool Reaches(int64_t x1, int64_t y1, int64_t x2, int64_t y2) const;
     // A horizontal or vertical one-pixel line written straight into the
     // image; false when the pen or image needs the painter.
     bool DrawStraightLine(QPoint from, QPoint to);
@@ -76,6 +84,8 @@ private:
     // or image needs the painter, or the line is not dense.
     bool DrawDensePolyline(const QPoint* points, int count);
     static bool ClipSegment(QPointF& a, QPointF& b, const QRectF& box);
+
+    static constexpr int64_t kMaxShape = 1 << 20; // pixels across a shape the painter takes
 
     QImage& FImage;
     std::optional<QPainter> FPainter;

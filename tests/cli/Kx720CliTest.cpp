@@ -3,6 +3,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
 #include <gtest/gtest.h>
 
 using kxtest::TPeer;
@@ -85,8 +87,38 @@ TEST(Kx720Cli, SilentDriveIsATimeout) {
     auto peer = TPeer::TcpSlave({"--mode", "silent"});
     const TRun run = Kx720({"--tcp", TcpLink(*peer), "--timeout", "50", "read", "4"});
     EXPECT_EQ(run.ExitCode, 1);
-    EXPECT_EQ(run.Err, "Error on ModBus data exchange: timeout, no response!\n");
+    // The transport's own words follow, as in the terminal's log.
+    EXPECT_EQ(run.Err, "Error on ModBus data exchange: timeout, no response!\n  no reply\n");
     EXPECT_TRUE(run.Out.isEmpty());
+}
+
+TEST(Kx720Cli, LocalParameterNeverGoesOnTheWire) {
+    QTemporaryDir dir;
+    auto peer = TPeer::TcpSlave({"--log", dir.path() + "/requests.log"});
+    const TRun run = Kx720({"--tcp", TcpLink(*peer), "read", "4", "10000"});
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_TRUE(run.Err.startsWith("Parameter 10000 (LocalSlaveAddr) is local to the terminal"))
+        << run.Err.toStdString();
+    EXPECT_TRUE(kxtest::LoggedRequests(dir.path() + "/requests.log", true).isEmpty());
+}
+
+// Ctrl-C while an exchange waits for a silent drive: no waiting out the
+// retries, status 130 and a word on what was cut short.
+TEST(Kx720Cli, CtrlCInWatchEndsAtOnceWithStatus130) {
+    auto peer = TPeer::TcpSlave({"--mode", "silent"});
+    QProcess process;
+    process.setWorkingDirectory(kxtest::SourcePath("data"));
+    process.start(KX_CLI_BINARY, {"--tcp", TcpLink(*peer), "--timeout", "1500", "watch", "22"});
+    ASSERT_TRUE(process.waitForStarted());
+    QThread::msleep(700);
+    QElapsedTimer clock;
+    clock.start();
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_LT(clock.elapsed(), 1500 + 100);
+    EXPECT_EQ(process.exitCode(), 130);
+    EXPECT_EQ(QString::fromLocal8Bit(process.readAllStandardError()),
+              "Interrupted: watch 22 (0 received)\n");
 }
 
 TEST(Kx720Cli, RefusedLinkIsAConnectionError) {
@@ -112,7 +144,10 @@ TEST(Kx720Cli, CommandLineMistakesExitWithTwo) {
     for (const QStringList& args :
          {QStringList{"read", "4"}, QStringList{"--com", "9", "read", "4"},
           QStringList{"--com", "1", "write", "4"}, QStringList{"--com", "1", "fly"},
-          QStringList{"--com", "1", "ident", "3"}}) {
+          QStringList{"--com", "1", "ident", "3"},
+          QStringList{"--com", "1", "--slave", "258", "read", "4"},
+          QStringList{"--com", "1", "--slave", "0", "read", "4"},
+          QStringList{"--com", "1", "--timeout", "9", "read", "4"}}) {
         const TRun run = Kx720(args);
         EXPECT_EQ(run.ExitCode, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(run.Err.contains("kx720 --help"));
