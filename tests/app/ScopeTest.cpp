@@ -137,6 +137,25 @@ TEST_F(ScopeTest, AClickBringsASmallDiagramIntoTheLargePlace) {
     EXPECT_EQ(Graph().GetSelDiagram(), nullptr);
 }
 
+TEST_F(ScopeTest, AShownScopeRestsUntilSomethingChanges) {
+    // The graph reports one pixel less than it was given: a window that sets
+    // the size on every paint would repaint without end.
+    int repaints = 0;
+    FormScope->nvGraph->OnBeforeRepaint = [&repaints](TGraphView*) {
+        ++repaints;
+    };
+    QTest::qWait(300);
+    EXPECT_EQ(repaints, 0);
+    FormScope->resize(640, 500);
+    ASSERT_TRUE(WaitFor([&] { return repaints >= 1; }, 5000));
+    QTest::qWait(300);
+    EXPECT_EQ(repaints, 1);
+    Cycles(3);
+    ASSERT_TRUE(WaitFor([&] { return repaints >= 2; }, 5000));
+    QTest::qWait(300);
+    EXPECT_EQ(repaints, 2) << "one repaint for a burst of receptions";
+}
+
 TEST_F(ScopeTest, TheAnalogReferenceIsReadWhileItSetsTheFrequency) {
     const struct {
         std::uint16_t ControlMode;

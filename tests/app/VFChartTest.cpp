@@ -25,6 +25,7 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 
 namespace {
 
@@ -131,6 +132,53 @@ TEST_F(VFChartTest, TheFrequencyAxisAndTheCurveFollowTheDriveSize) {
         EXPECT_DOUBLE_EQ(curve.back().Y, 230);
     }
     EXPECT_NEAR(Chart()->GetScalaY()->GetMax(), 1.1 * 400, 1e-9) << "the main voltage";
+}
+
+TEST_F(VFChartTest, RowButtonsWriteTheirRowAndRefuseARunningDrive) {
+    const auto pending = [] {
+        QList<std::uint32_t> indices;
+        for (std::uint32_t index = 0; index < 50; ++index)
+            if (TnvParValue* v = PARModule->nvParValueSet.FindValue(index);
+                v && v->GetWriteRequest())
+                indices << index;
+        return indices;
+    };
+    const auto button = [](int tag) -> TSpeedButton* {
+        for (TSpeedButton* b : FormVFChart->sgVFChart->findChildren<TSpeedButton*>())
+            if (b->Tag == tag)
+                return b;
+        return nullptr;
+    };
+    const std::uint32_t stored9 = Value(9)->GetParDef().RegProg;
+    const std::uint32_t stored11 = Value(11)->GetParDef().RegProg;
+    const struct {
+        std::uint16_t Status;
+        int Tag;
+        QList<std::uint32_t> Written;
+    } cases[] = {
+        {0, 13, {8}},                        // Send, "Start volt.": its voltage only
+        {0, 23, {9, 11}},                    // Send, "Boost corner": both cells
+        {0, 24, {9, 11, stored9, stored11}}, // Save: the stored copies too
+        {1, 23, {}},                         // the drive runs: nothing
+    };
+    for (const auto& c : cases) {
+        Stop();
+        Start();
+        Receive(3, c.Status);
+        const auto boxes = Answerer->Texts.size();
+        const QList<std::uint32_t> before = pending(); // raised at start-up
+        ASSERT_NE(button(c.Tag), nullptr) << c.Tag;
+        button(c.Tag)->click();
+        QList<std::uint32_t> raised;
+        for (std::uint32_t index : pending())
+            if (!before.contains(index))
+                raised << index;
+        QList<std::uint32_t> expected = c.Written;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(raised, expected) << c.Tag;
+        EXPECT_EQ(Answerer->Texts.size() - boxes, c.Status ? 1 : 0) << c.Tag;
+        EXPECT_FALSE(Value(9)->GetCyclic()) << "no read-back";
+    }
 }
 
 TEST(VFChartDragWord, RoundsHalfUpAndStaysWithinAWord) {
