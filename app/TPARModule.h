@@ -70,8 +70,8 @@ public:
     // Ampere and 0.1 Hz, from parameters 49 and 19.
     double DriveNominalCurrent();
     std::uint16_t DriveMaxFrequency();
-    // Rewrites the size information of the plate data dialog and the V/F
-    // chart's frequency axis from parameters 19, 20 and 49; returns the rows.
+    // The rows of the plate data dialog's size grid from parameters 19, 20
+    // and 49 (the dispatcher shows them and sets the V/F chart's axis).
     std::array<QStringList, 4> UpdateSizeInfo();
 
 private:
