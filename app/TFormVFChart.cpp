@@ -135,7 +135,9 @@ void TFormVFChart::CreateGrid() {
         for (int col = 1; col <= 2; ++col) {
             const std::int32_t index = col == 1 ? spec.Voltage : spec.Frequency;
             if (index >= 0)
-                BindCell(static_cast<std::uint32_t>(index), col, row);
+                BindCell(static_cast<std::uint32_t>(index), col, row,
+                         caption + (col == 1 ? QStringLiteral(" voltage up/down")
+                                             : QStringLiteral(" frequency up/down")));
             else
                 SetFixedCell(sgVFChart, col, row, QString());
         }
@@ -145,17 +147,19 @@ void TFormVFChart::CreateGrid() {
             TSpeedButton* b = PARModule->AttachCellButton(sgVFChart, row, -1, text, 3 + i);
             if (!b)
                 continue;
+            // Every row has the same buttons: a screen reader tells them by their row.
+            b->setAccessibleName(text + QLatin1Char(' ') + caption);
             if (buttons[i].second)
                 OnButtonClick(b, [this](TSpeedButton* s) { sbtnSaveParamClick(s); });
             else
                 OnButtonClick(b, [this](TSpeedButton* s) { sbtnSendParamClick(s); });
-            b->setAccessibleName(text + QLatin1Char(' ') + caption);
         }
     }
 }
 
-void TFormVFChart::BindCell(std::uint32_t index, int col, int row) {
+void TFormVFChart::BindCell(std::uint32_t index, int col, int row, const QString& name) {
     if (TUpDown* upDown = PARModule->AttachValueUpDown(sgVFChart, index, true, col, row)) {
+        upDown->setAccessibleName(name);
         upDown->OnChangingEx = [](TUpDown* sender, bool& allow, int newValue, int direction) {
             PARModule->udChangingEx(sender, allow, newValue, direction);
         };

@@ -64,7 +64,7 @@ protected:
 
 private:
     void CreateGrid();
-    void BindCell(std::uint32_t index, int col, int row);
+    void BindCell(std::uint32_t index, int col, int row, const QString& name);
     void BuildChart();
     void WriteRow(int row, bool save);
 };

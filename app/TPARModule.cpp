@@ -2,6 +2,7 @@
 
 #include "NvConvert.h"
 #include "NvDriveSize.h"
+#include "TCOMModule.h"
 #include "TMainForm.h"
 #include "TParDispatcher.h"
 #include "TSpeedButton.h"
@@ -12,6 +13,8 @@
 #include "TnvParValue.h"
 
 #include <QDir>
+#include <exception>
+#include <utility>
 
 namespace {
 
@@ -36,6 +39,9 @@ TPARModule::TPARModule()
     nvParValueSet.OnAddParValue = [this](TnvParValueSet* sender, TnvParValue* value) {
         nvParValueSetAddParValue(sender, value);
     };
+    nvParValueSet.OnWriteRequest = [this](TnvParValueSet* sender, TnvParBind* bind, bool& accept) {
+        nvParValueSetWriteRequest(sender, bind, accept);
+    };
     DataModuleCreate();
 }
 
@@ -45,10 +51,30 @@ TPARModule::~TPARModule() {
 }
 
 void TPARModule::DataModuleCreate() {
-    nvParDefSet.LoadFromFile(QDir::currentPath(), QString::fromLatin1(kDefinitionsFile));
-    for (const QString& category : Categories())
-        if (!nvParDefSet.AddParDefCategory(category))
-            MainForm->Log(QStringLiteral("Error loading parameters definitions."));
+    // A bad definitions file fails the categories it touches, as a missing
+    // one does, and the terminal starts with the others.
+    QString fileError;
+    try {
+        nvParDefSet.LoadFromFile(QDir::currentPath(), QString::fromLatin1(kDefinitionsFile));
+    } catch (const std::exception& e) {
+        fileError = QString::fromUtf8(e.what());
+    }
+    for (const QString& category : Categories()) {
+        QString error;
+        bool loaded = false;
+        try {
+            loaded = nvParDefSet.AddParDefCategory(category);
+        } catch (const std::exception& e) {
+            error = category + QStringLiteral(": ") + QString::fromUtf8(e.what());
+        }
+        if (loaded)
+            continue;
+        MainForm->Log(QStringLiteral("Error loading parameters definitions."));
+        if (error.isEmpty())
+            std::swap(error, fileError); // the file's own reason, once
+        if (!error.isEmpty())
+            MainForm->Log(error);
+    }
     FDispatcher->CreateValues();
 }
 
@@ -62,6 +88,14 @@ void TPARModule::nvParValueSetAddParValue(TnvParValueSet*, TnvParValue* value) {
 
 void TPARModule::ShowValues() {
     FDispatcher->ShowAll();
+}
+
+void TPARModule::nvParValueSetWriteRequest(TnvParValueSet*, TnvParBind* bind, bool& accept) {
+    // Before the link module exists there is no link to send on.
+    if (COMModule)
+        COMModule->WriteRequestAsked(bind, accept);
+    else
+        accept = false;
 }
 
 TUpDown* TPARModule::AttachValueUpDown(TValueGrid* grid, std::uint32_t index, bool withUpDown,

@@ -44,6 +44,8 @@ public:
     void nvParValueSetAddParValue(TnvParValueSet* sender, TnvParValue* value);
     // Shows every value in the windows that show it (once they all exist).
     void ShowValues();
+    // Only a link that is open takes write requests (TCOMModule).
+    void nvParValueSetWriteRequest(TnvParValueSet* sender, TnvParBind* bind, bool& accept);
 
     // Binds value `index` to cell (col, row) of grid and, when withUpDown and
     // the value is writable, lays an up/down control over the cell's right

@@ -10,6 +10,7 @@
 #include "TFormScope.h"
 #include "TFormVFChart.h"
 #include "TLampBox.h"
+#include "TLiveField.h"
 #include "TMainForm.h"
 #include "TPARModule.h"
 #include "TTerminal.h"
@@ -22,6 +23,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <algorithm>
+#include <exception>
 #include <span>
 
 namespace {
@@ -50,9 +52,16 @@ TParDispatcher::TParDispatcher(TPARModule& module)
     : FModule(module) {}
 
 void TParDispatcher::CreateValues() {
-    for (const QString& category : TPARModule::Categories())
-        if (!FModule.nvParValueSet.AddParBindsCategory(&FModule.nvParDefSet, category))
+    for (const QString& category : TPARModule::Categories()) {
+        bool created = false;
+        try {
+            created = FModule.nvParValueSet.AddParBindsCategory(&FModule.nvParDefSet, category);
+        } catch (const std::exception&) {
+            // The definitions' loading has logged why the list is bad.
+        }
+        if (!created)
             Log(QStringLiteral("Error on parameters creation."));
+    }
 }
 
 // What every value does, by index. Receive: a reading arrived from the drive;
@@ -247,11 +256,11 @@ void TParDispatcher::SystemMode(TnvParValue*, bool) {
 
 void TParDispatcher::LiveValue(TnvParValue* v, bool) {
     const std::uint32_t index = IndexOf(v);
-    QLabel* field = index == kDcBus             ? MainForm->stDcBus
-                    : index == kPhaseCurrent    ? MainForm->stPhCurrent
-                    : index == kOutputFrequency ? MainForm->stFreq
-                                                : MainForm->stPhVolt;
-    field->setText(v->GetValueNumText(0));
+    TLiveField* field = index == kDcBus             ? MainForm->stDcBus
+                        : index == kPhaseCurrent    ? MainForm->stPhCurrent
+                        : index == kOutputFrequency ? MainForm->stFreq
+                                                    : MainForm->stPhVolt;
+    field->SetText(v->GetValueNumText(0));
 }
 
 void TParDispatcher::SoftwareInputs(TnvParValue* v, bool) {
@@ -428,12 +437,7 @@ void TParDispatcher::ControlModeReceived(TnvParValue* v, bool) {
 
 void TParDispatcher::ApplyControlMode(std::uint16_t word) {
     TMainForm& main = *MainForm;
-    main.pOmegaRef->setVisible(Bit(word, 1));
-    const bool software = Bit(word, 2);
-    main.gbHWInput->setVisible(!software);
-    main.gbSWInput->setVisible(software);
-    main.cbKeepAlive->setVisible(software);
-    main.UpdateKeepAliveTimer();
+    main.ShowCommandSources(Bit(word, 1), Bit(word, 2));
     QString enable = Bit(word, 3) ? QStringLiteral("Drive enable") : QStringLiteral("Move forward");
     if (!Bit(word, 3))
         enable += Bit(word, 4) ? QStringLiteral(" (L->H edge)") : QStringLiteral(" (H level)");

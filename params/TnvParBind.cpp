@@ -2,6 +2,7 @@
 
 #include "TnvError.h"
 #include "TnvParDef.h"
+#include "TnvParValueSet.h"
 
 TnvParBind::TnvParBind(TnvParValueSet* owner, const TnvParDef* def)
     : FOwner(owner)
@@ -49,6 +50,8 @@ bool TnvParBind::IsDue() {
     if (FCountdown > 0)
         return false;
     FCountdown = FPeriod;
+    FReadSerial = FEditSerial;
+    FReadNoted = true;
     return true;
 }
 
@@ -60,6 +63,9 @@ void TnvParBind::SetCyclic(std::uint8_t n) {
 }
 
 void TnvParBind::SetWriteRequest(bool b) {
+    // Asked without the lock: the owner's handler may look at this binding.
+    if (b && FOwner && !FOwner->AcceptsWriteRequest(this))
+        return;
     const std::lock_guard lock(FLock);
     if (FCyclic != 0 && b)
         FCountdown = FPeriod;
@@ -81,4 +87,10 @@ void TnvParBind::ClearWriteRequest() {
     const std::lock_guard lock(FLock);
     if (!FTaken || FRequestSerial == FTakenSerial)
         FWriteRequest = false;
+}
+
+bool TnvParBind::ReplyMayReplace() const {
+    // A reply that came another way than through IsDue has no moment to
+    // compare with: it is taken, as it always was.
+    return !FReadNoted || (!FWriteRequest && FEditSerial == FReadSerial);
 }

@@ -5,6 +5,7 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -61,6 +62,9 @@ public:
     // Stores a different state and fires OnUpdateStateChange; the same state
     // changes nothing.
     void SetUpdateState(TnvUpdateState state);
+    // GUI thread: whether a write request of bind may be raised; asks
+    // OnWriteRequest, true when it is not assigned.
+    bool AcceptsWriteRequest(TnvParBind* bind);
 
     // False without a definition set; otherwise AddParBindsFromIdxList of the
     // category's index list.
@@ -95,18 +99,23 @@ public:
     void PostMessage(unsigned code, std::uintptr_t w, std::intptr_t l);
     // GUI thread: handles one message. The value's event runs when w is a
     // value of this set; the update state follows in any case. An exception
-    // from an event goes to the default error report and the message is
-    // still finished. Unknown codes are ignored.
+    // from an event goes to the default error report once the message is
+    // finished, so the last result always decides the state. Unknown codes
+    // are ignored.
     void WndProc(unsigned code, std::uintptr_t w, std::intptr_t l);
 
     // Events, raised on the GUI thread when assigned.
     std::function<void(TnvParValueSet* sender, TnvParValue* thisparam)> OnAddParValue;
     std::function<void(TnvParValueSet* sender, TnvParBind* thisparam)> OnDeleteParBind;
     std::function<void(TnvParValueSet* sender, TnvUpdateState state)> OnUpdateStateChange;
+    // Fired before a value's write request is raised; clearing accept drops
+    // the request (the value keeps its buffer).
+    std::function<void(TnvParValueSet* sender, TnvParBind* thisparam, bool& accept)> OnWriteRequest;
 
 private:
     TnvParValue* ValueOf(std::uintptr_t w) const;
-    void HandleValueMessage(unsigned code, TnvParValue* value, std::intptr_t l);
+    // The exception the value's event raised, if any.
+    std::exception_ptr HandleValueMessage(unsigned code, TnvParValue* value, std::intptr_t l);
 
     QString FName;
     int FTag = 0;

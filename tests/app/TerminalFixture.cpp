@@ -58,7 +58,11 @@ void TerminalFixture::TearDown() {
 }
 
 void TerminalFixture::Start(bool withDefinitions) {
-    QDir::setCurrent(withDefinitions ? SourceDir() + QStringLiteral("/data") : FEmptyDir.path());
+    StartIn(withDefinitions ? SourceDir() + QStringLiteral("/data") : FEmptyDir.path());
+}
+
+void TerminalFixture::StartIn(const QString& folder) {
+    QDir::setCurrent(folder);
     FTerminal = std::make_unique<TTerminal>();
 }
 
@@ -96,4 +100,8 @@ void TerminalFixture::Receive(std::uint32_t index, std::uint16_t word) {
     const std::vector<std::uint8_t> frame{2, 3, 2, static_cast<std::uint8_t>(word >> 8),
                                           static_cast<std::uint8_t>(word & 0xFF)};
     value->DoOnReceive(value->LoadFromFrame(frame));
+}
+
+void TerminalFixture::KeepWriteRequests() {
+    PARModule->nvParValueSet.OnWriteRequest = nullptr;
 }

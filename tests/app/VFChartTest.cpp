@@ -144,7 +144,7 @@ TEST_F(VFChartTest, RowButtonsWriteTheirRowAndRefuseARunningDrive) {
         return indices;
     };
     const auto button = [](int tag) -> TSpeedButton* {
-        for (TSpeedButton* b : FormVFChart->sgVFChart->findChildren<TSpeedButton*>())
+        for (TSpeedButton* b : FormVFChart->findChildren<TSpeedButton*>())
             if (b->Tag == tag)
                 return b;
         return nullptr;
@@ -214,7 +214,7 @@ TEST_F(VFChartSimTest, SendInTheMinimumFrequencyRowWritesOnlyThatParameter) {
     FormVFChart->sgVFChart->CommitText(1, 2, QString::number(Word(9) + 1)); // not sent
     ASSERT_EQ(Word(13), minimum);
     TSpeedButton* send = nullptr;
-    for (TSpeedButton* b : FormVFChart->sgVFChart->findChildren<TSpeedButton*>())
+    for (TSpeedButton* b : FormVFChart->findChildren<TSpeedButton*>())
         if (b->Tag == 43)
             send = b;
     ASSERT_NE(send, nullptr);
