@@ -135,19 +135,16 @@ TEST_F(VFChartTest, TheFrequencyAxisAndTheCurveFollowTheDriveSize) {
 }
 
 TEST_F(VFChartTest, RowButtonsWriteTheirRowAndRefuseARunningDrive) {
-    const auto pending = [] {
-        QList<std::uint32_t> indices;
-        for (std::uint32_t index = 0; index < 50; ++index)
-            if (TnvParValue* v = PARModule->nvParValueSet.FindValue(index);
-                v && v->GetWriteRequest())
-                indices << index;
-        return indices;
-    };
+    // Without a link every write is refused with a line naming the
+    // parameter: the lines tell what a button asked to write.
     const auto button = [](int tag) -> TSpeedButton* {
         for (TSpeedButton* b : FormVFChart->findChildren<TSpeedButton*>())
             if (b->Tag == tag)
                 return b;
         return nullptr;
+    };
+    const auto line = [](std::uint32_t index) {
+        return QStringLiteral("Not connected: %1 not sent.").arg(Value(index)->GetParDef().Name);
     };
     const std::uint32_t stored9 = Value(9)->GetParDef().RegProg;
     const std::uint32_t stored11 = Value(11)->GetParDef().RegProg;
@@ -166,16 +163,16 @@ TEST_F(VFChartTest, RowButtonsWriteTheirRowAndRefuseARunningDrive) {
         Start();
         Receive(3, c.Status);
         const auto boxes = Answerer->Texts.size();
-        const QList<std::uint32_t> before = pending(); // raised at start-up
+        const qsizetype before = Lines().size();
         ASSERT_NE(button(c.Tag), nullptr) << c.Tag;
         button(c.Tag)->click();
-        QList<std::uint32_t> raised;
-        for (std::uint32_t index : pending())
-            if (!before.contains(index))
-                raised << index;
-        QList<std::uint32_t> expected = c.Written;
-        std::sort(expected.begin(), expected.end());
-        EXPECT_EQ(raised, expected) << c.Tag;
+        QStringList expected;
+        for (std::uint32_t index : c.Written)
+            expected << line(index);
+        QStringList asked = Lines().mid(before).filter(QStringLiteral("Not connected: "));
+        asked.sort();
+        expected.sort();
+        EXPECT_EQ(asked, expected) << c.Tag;
         EXPECT_EQ(Answerer->Texts.size() - boxes, c.Status ? 1 : 0) << c.Tag;
         EXPECT_FALSE(Value(9)->GetCyclic()) << "no read-back";
     }
