@@ -82,6 +82,7 @@ public:
     void acImportExecute();
     void acExportExecute();
     void acPrintExecute();
+    void acCompareExecute();
     void acImportUpdate();
     void cbKeepAliveClick();
     void TimerLinkTimer();
@@ -103,6 +104,7 @@ public:
     QAction* acImport;
     QAction* acExport;
     QAction* acPrint;
+    QAction* acCompare;
 
     // Tool bar and port menu.
     QToolBar* tbarMain;

@@ -1,6 +1,7 @@
 #include "NvConvert.h"
 #include "NvFormat.h"
 #include "TKx720Cli.h"
+#include "TKx720FileCli.h"
 #include "TnvError.h"
 
 #include <QCommandLineParser>
@@ -26,6 +27,17 @@ Commands:
                          every reception with its time stamp, until --count
                          receptions of each or Ctrl-C
   ident                  prints the drive's hardware and firmware versions
+  export FILE.720        reads the drive's configuration and writes it to FILE
+  import FILE.720        backs the drive's configuration up to
+                         ${XDG_DATA_HOME:-~/.local/share}/kx720/backups, writes
+                         FILE's values to the drive and reads each back; a
+                         file for another drive size stops it (exit 1) unless
+                         --ignore-size is given
+  print                  prints the configuration report on standard output,
+                         or as a PDF with --pdf OUT.pdf
+  compare FILE.720       lists each element where the drive and FILE differ:
+                         index, name, the drive's text, the file's text; exit
+                         0 when equal, 1 when they differ, 2 on trouble
 
 The link is --tcp HOST:PORT or --com N (COM1 to COM8: the device named by a
 "COMn=DEVICE" line of <config folder>/kx720/ports.ini, else /dev/ttyS(n-1);
@@ -138,7 +150,7 @@ bool ParseCommand(const QStringList& args, TKx720Job& job, QString& error) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = TKx720FileCli::CreateApplication(argc, argv);
     QCoreApplication::setApplicationName("kx720");
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -154,8 +166,12 @@ int main(int argc, char** argv) {
          "FILE"},
         {"count", "watch: stop after N receptions of each index.", "N"},
         {"timeout", "Reply time-out in ms (default 1000); 2 retries.", "MS"},
+        {"ignore-size", "import: import although the file is for another drive size."},
+        {"pdf", "print: write the report as a PDF to FILE.", "FILE"},
     });
-    parser.addPositionalArgument("command", "read, write, watch or ident, and its arguments.",
+    parser.addPositionalArgument("command",
+                                 "read, write, watch, ident, export, import, print or compare, "
+                                 "and its arguments.",
                                  "COMMAND [ARGS...]");
     if (!parser.parse(QCoreApplication::arguments()))
         return Usage(err, parser.errorText());
@@ -165,8 +181,21 @@ int main(int argc, char** argv) {
     }
     TKx720Job job;
     QString error;
-    if (!ParseLink(parser, job, error) || !ParseNumbers(parser, job, error) ||
-        !ParseCommand(parser.positionalArguments(), job, error))
+    if (!ParseLink(parser, job, error) || !ParseNumbers(parser, job, error))
+        return Usage(err, error);
+    TKx720FileJob fileJob{.Command = TnvConfigJob::jmNone,
+                          .File = {},
+                          .Pdf = parser.value("pdf"),
+                          .IgnoreSize = parser.isSet("ignore-size"),
+                          .Host = job.Host,
+                          .Port = job.Port,
+                          .ComPort = job.ComPort,
+                          .Slave = job.Slave,
+                          .Defs = job.Defs,
+                          .Timeout = job.Timeout};
+    const bool fileCommand = TKx720FileCli::IsCommand(parser.positionalArguments().value(0));
+    if (fileCommand ? !TKx720FileCli::Parse(parser.positionalArguments(), fileJob, error)
+                    : !ParseCommand(parser.positionalArguments(), job, error))
         return Usage(err, error);
 
     std::signal(SIGINT, OnSignal);
@@ -178,6 +207,8 @@ int main(int argc, char** argv) {
     });
     interruption.start(50);
 
+    if (fileCommand)
+        return TKx720FileCli(fileJob, out, err).Run();
     TKx720Cli cli(job, out, err);
     return cli.Run();
 }
