@@ -19,9 +19,9 @@ namespace {
 // and is refused before it is read into memory.
 constexpr qint64 kMaxConfigFileBytes = 16 * 1024 * 1024;
 
-const QString kCompany = QStringLiteral("KX720 Configuration Terminal project");
-const QString kAddress = QStringLiteral("Drive Service Department, 1 Test Bench Road");
-const QString kWeb = QStringLiteral("https://kx720.example.org");
+const QString kCompany = QStringLiteral("Velmora Drive Systems");
+const QString kAddress = QStringLiteral("Service Department, 12 Drive Street, Example City");
+const QString kWeb = QStringLiteral("www.velmora-drives.example");
 
 QString Key(const TnvParDef& def, int k) {
     return QString::asprintf("%d.%d", def.RegAddr, k);

@@ -25,18 +25,26 @@ QString ExpandTabs(const QString& line) {
     return expanded;
 }
 
-// The rows a line takes on a page columns wide.
+// The rows a line takes on a page columns wide: broken after the last blank
+// that fits, or within a word that does not fit at all; the rows after the
+// first indented.
 QStringList Wrap(const QString& line, int columns) {
     QString rest = ExpandTabs(line);
     QStringList rows;
-    const int first = std::max(columns, kWrapIndent + 1);
-    rows << rest.left(first);
-    rest = rest.mid(first);
-    const int width = std::max(first - kWrapIndent, 1);
-    while (!rest.isEmpty()) {
-        rows << QString(kWrapIndent, QLatin1Char(' ')) + rest.left(width);
-        rest = rest.mid(width);
+    QString indent;
+    int width = std::max(columns, kWrapIndent + 1);
+    while (rest.size() > width) {
+        qsizetype cut = rest.lastIndexOf(QLatin1Char(' '), width - 1) + 1;
+        if (cut <= 1)
+            cut = width;
+        rows << indent + rest.left(cut);
+        rest = rest.mid(cut);
+        if (indent.isEmpty()) {
+            indent = QString(kWrapIndent, QLatin1Char(' '));
+            width -= kWrapIndent;
+        }
     }
+    rows << indent + rest;
     return rows;
 }
 
