@@ -76,9 +76,6 @@ TProgForm::TProgForm(QWidget* parent)
     Printer = new QPrinter(QPrinter::HighResolution);
     Printer->setDocName(kJobTitle);
     Printer->setCreator(kJobTitle);
-    PrintDialog = new QPrintDialog(Printer, this);
-    PrintDialog->setObjectName(QStringLiteral("PrintDialog"));
-    PrintDialog->setOption(QAbstractPrintDialog::PrintToFile, true);
     CompareForm = new TCompareForm(parent);
 
     FLoadError = FJob->Load(QDir::currentPath(), kDefinitionsFile);
@@ -146,7 +143,7 @@ bool TProgForm::Execute(TnvMBThread* thread, int slave, int mode) {
         FJob->StartExport(thread, slave, file);
         return true;
     case kPrint:
-        if (PrintDialog->exec() != QDialog::Accepted) {
+        if (!AskForPrinter()) {
             Fail(QStringLiteral("Print cancelled."));
             return false;
         }
@@ -174,6 +171,17 @@ bool TProgForm::AskForFile(QFileDialog* dialog, QString& fileName) {
         return false;
     fileName = dialog->selectedFiles().constFirst();
     return !fileName.isEmpty();
+}
+
+bool TProgForm::AskForPrinter() {
+    // A new dialog each time, so that it starts from the printer's settings
+    // as the last print left them.
+    delete PrintDialog;
+    PrintDialog = new QPrintDialog(Printer, this);
+    PrintDialog->setObjectName(QStringLiteral("PrintDialog"));
+    PrintDialog->setAccessibleName(PrintDialog->windowTitle());
+    PrintDialog->setOption(QAbstractPrintDialog::PrintToFile, true);
+    return PrintDialog->exec() == QDialog::Accepted;
 }
 
 bool TProgForm::LoadFile(const QString& fileName) {

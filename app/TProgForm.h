@@ -52,7 +52,7 @@ public:
     QFileDialog* OpenDialog;
     QFileDialog* SaveDialog;
     QPrinter* Printer;
-    QPrintDialog* PrintDialog;
+    QPrintDialog* PrintDialog = nullptr; // the last print's dialog
     TCompareForm* CompareForm;
 
 public slots:
@@ -65,6 +65,7 @@ protected:
 
 private:
     bool AskForFile(QFileDialog* dialog, QString& fileName);
+    bool AskForPrinter();
     bool LoadFile(const QString& fileName);
     void ShowJob(const QString& caption);
     void Fail(const QString& message);
