@@ -69,7 +69,7 @@ TnvSimOptions TnvSimOptions::Parse(const QStringList& arguments) {
         static const QStringList kWithValue{
             "--tcp",       "--serial",     "--pty",        "--slave",   "--defs",  "--size",
             "--eeprom",    "--seed",       "--ident",      "--silence", "--delay", "--bad-crc",
-            "--exception", "--drop-after", "--line-speed", "--stuck"};
+            "--exception", "--drop-after", "--line-speed", "--log",     "--stuck"};
         if (!kWithValue.contains(option))
             throw TnvError(QStringLiteral("unknown option %1 (see --help)").arg(option));
         if (!hasValue) {
@@ -94,6 +94,8 @@ TnvSimOptions TnvSimOptions::Parse(const QStringList& arguments) {
             options.Size = static_cast<uint16_t>(ParseUnsigned(option, value, 0xFFFF));
         else if (option == "--eeprom")
             options.Eeprom = value;
+        else if (option == "--log")
+            options.Log = value;
         else if (option == "--seed")
             options.Seed = ParseUnsigned(option, value, UINT64_MAX);
         else if (option == "--ident") {
@@ -175,6 +177,20 @@ Fault injection (for tests; random choices follow --seed):
   --line-speed BAUD      delay every reply by the time request and reply take
                          on a wire at BAUD (11 bits a character and the two
                          3.5-character silences)
+
+Request log:
+  --log FILE             write one line per request to FILE (emptied at
+                         start), flushed line by line. Tab-separated fields:
+                           TIME LINK SLAVE FUNCTION ADDRESS QUANTITY OUTCOME
+                         TIME: seconds since start, three decimals; LINK:
+                         tcp/N (N-th connection), pty:LINK or serial:DEVICE;
+                         SLAVE: decimal; FUNCTION: two hex digits; ADDRESS,
+                         QUANTITY: decimal, as requested, "-" for functions
+                         without them; OUTCOME: "reply" or "exception XX",
+                         followed by " bad-crc" when the CRC was corrupted,
+                         or "none" and why: silence, other-slave, broadcast,
+                         malformed, not-modbus. Lines starting with # are
+                         comments.
 
   -h, --help             show this help
 

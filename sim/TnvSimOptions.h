@@ -22,6 +22,7 @@ struct TnvSimOptions {
     QString Defs = QStringLiteral("VF_Parameters_v207.ini");
     uint16_t Size = 0x0000;
     QString Eeprom;
+    QString Log; // request log file; empty: none
     uint64_t Seed = 1;
     TnvSimIdentity Identity;
     TnvSimFaults::TSettings Faults;

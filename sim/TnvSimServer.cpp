@@ -4,6 +4,7 @@
 #include "TnvSimDrive.h"
 #include "TnvSimFaults.h"
 #include "TnvSimPty.h"
+#include "TnvSimRequestLog.h"
 #include "TnvSimSlave.h"
 
 #include <algorithm>
@@ -120,6 +121,7 @@ std::unique_ptr<TnvSimServer::TEndpoint> TnvSimServer::NewRtu(int fd, const QStr
 QString TnvSimServer::OpenPty(const QString& link) {
     auto pty = std::make_unique<TnvSimPty>(link);
     auto endpoint = NewRtu(pty->MasterFd(), link);
+    endpoint->LogLink = QStringLiteral("pty:") + link;
     const QString ready = QStringLiteral("ready pty %1 %2").arg(link, pty->DeviceName());
     endpoint->Pty = std::move(pty);
     FEndpoints.push_back(std::move(endpoint));
@@ -137,6 +139,7 @@ QString TnvSimServer::OpenSerial(const QString& device) {
     const int fd = modbus_get_socket(ctx);
     SetNonBlocking(fd);
     auto endpoint = NewRtu(fd, device);
+    endpoint->LogLink = QStringLiteral("serial:") + device;
     endpoint->Serial = ctx;
     FEndpoints.push_back(std::move(endpoint));
     return QStringLiteral("ready serial %1").arg(device);
@@ -204,6 +207,7 @@ void TnvSimServer::Accept(int listener) {
         auto endpoint = std::make_unique<TEndpoint>();
         endpoint->Fd = fd;
         endpoint->Name = QStringLiteral("tcp client %1").arg(fd);
+        endpoint->LogLink = QStringLiteral("tcp/%1").arg(++FTcpAccepted);
         FEndpoints.push_back(std::move(endpoint));
     }
 }
@@ -257,6 +261,9 @@ void TnvSimServer::FrameTcp(TEndpoint& endpoint) {
         endpoint.In.erase(endpoint.In.begin(), endpoint.In.begin() + 6 + static_cast<long>(length));
         if (mbap[2] == 0 && mbap[3] == 0) // other protocols are not Modbus
             Serve(endpoint, adu, mbap);
+        else
+            LogRequest(endpoint, adu[0], {adu.begin() + 1, adu.end()},
+                       QStringLiteral("none not-modbus"));
     }
 }
 
@@ -273,20 +280,43 @@ void TnvSimServer::Serve(TEndpoint& endpoint, const std::vector<uint8_t>& adu,
     const bool drop = endpoint.IsTcp && FFaults.DropConnection(endpoint.Requests);
     if (drop)
         endpoint.Closing = true;
-    if (adu.size() < 2 || FFaults.LoseRequest())
+    if (adu.size() < 2) {
+        LogRequest(endpoint, adu.empty() ? 0 : adu[0], {}, QStringLiteral("none malformed"));
         return;
+    }
     const uint8_t unit = adu[0];
     const std::vector<uint8_t> pdu(adu.begin() + 1, adu.end());
-    const auto reply = Answer(endpoint.IsTcp, unit, pdu);
-    if (!reply)
+    if (FFaults.LoseRequest()) {
+        LogRequest(endpoint, unit, pdu, QStringLiteral("none silence"));
         return;
+    }
+    const auto reply = Answer(endpoint.IsTcp, unit, pdu);
+    if (!reply) {
+        LogRequest(endpoint, unit, pdu,
+                   unit == 0 ? QStringLiteral("none broadcast")
+                             : QStringLiteral("none other-slave"));
+        return;
+    }
+    bool corrupted = false;
     std::vector<uint8_t> frame =
-        endpoint.IsTcp ? TcpFrame(header, unit, *reply) : RtuFrame(unit, *reply);
+        endpoint.IsTcp ? TcpFrame(header, unit, *reply) : RtuFrame(unit, *reply, corrupted);
+    LogRequest(endpoint, unit, pdu, TnvSimRequestLog::OutcomeOf(*reply, corrupted));
     // Replies of one connection leave in the order of their requests.
     auto due = received + FFaults.ReplyDelay(pdu.size(), reply->size());
     if (!endpoint.Replies.empty())
         due = std::max(due, endpoint.Replies.back().Due);
     endpoint.Replies.push_back({due, std::move(frame), drop});
+}
+
+void TnvSimServer::LogRequest(const TEndpoint& endpoint, uint8_t unit,
+                              const std::vector<uint8_t>& pdu, const QString& outcome) {
+    if (!FRequestLog)
+        return;
+    TnvSimRequestLog::TEntry entry = TnvSimRequestLog::Describe(unit, pdu);
+    entry.Time = std::chrono::duration_cast<std::chrono::microseconds>(TClock::now() - FStart);
+    entry.Link = endpoint.LogLink;
+    entry.Outcome = outcome;
+    FRequestLog->Write(entry);
 }
 
 namespace {
@@ -337,11 +367,13 @@ std::vector<uint8_t> TnvSimServer::TcpFrame(const uint8_t* header, uint8_t unit,
     return frame;
 }
 
-std::vector<uint8_t> TnvSimServer::RtuFrame(uint8_t unit, const std::vector<uint8_t>& pdu) {
+std::vector<uint8_t> TnvSimServer::RtuFrame(uint8_t unit, const std::vector<uint8_t>& pdu,
+                                            bool& corrupted) {
     std::vector<uint8_t> frame{unit};
     frame.insert(frame.end(), pdu.begin(), pdu.end());
     uint16_t crc = TnvSimRtuFramer::Crc16(frame.data(), frame.size());
-    if (FFaults.CorruptCrc())
+    corrupted = FFaults.CorruptCrc();
+    if (corrupted)
         crc ^= 0xFFFF;
     frame.push_back(static_cast<uint8_t>(crc & 0xFF));
     frame.push_back(static_cast<uint8_t>(crc >> 8));

@@ -16,6 +16,7 @@
 class TnvSimDrive;
 class TnvSimFaults;
 class TnvSimPty;
+class TnvSimRequestLog;
 class TnvSimSlave;
 
 // The links of the simulator and the loop that serves them. One thread polls
@@ -45,6 +46,8 @@ public:
 
     // Raised on the serving thread with lines for the operator's log.
     std::function<void(const QString&)> OnLog;
+    // Every framed request is written to log, which must outlive the server.
+    void SetRequestLog(TnvSimRequestLog* log) { FRequestLog = log; }
 
 private:
     using TClock = std::chrono::steady_clock;
@@ -57,6 +60,7 @@ private:
         bool IsTcp = true;
         int Fd = -1;
         QString Name;
+        QString LogLink;                         // the link as the request log names it
         std::vector<uint8_t> In;                 // TCP: bytes not yet framed
         std::unique_ptr<TnvSimRtuFramer> Framer; // RTU
         std::unique_ptr<TnvSimPty> Pty;          // RTU on a pty
@@ -78,9 +82,12 @@ private:
     // The reply PDU to a request, or none when the request gets no answer.
     std::optional<std::vector<uint8_t>> Answer(bool tcp, uint8_t unit,
                                                const std::vector<uint8_t>& pdu);
+    void LogRequest(const TEndpoint& endpoint, uint8_t unit, const std::vector<uint8_t>& pdu,
+                    const QString& outcome);
     static std::vector<uint8_t> TcpFrame(const uint8_t* header, uint8_t unit,
                                          const std::vector<uint8_t>& pdu);
-    std::vector<uint8_t> RtuFrame(uint8_t unit, const std::vector<uint8_t>& pdu);
+    // corrupted: set when the fault injection spoiled the CRC.
+    std::vector<uint8_t> RtuFrame(uint8_t unit, const std::vector<uint8_t>& pdu, bool& corrupted);
     void Flush(TEndpoint& endpoint);
     void Close(TEndpoint& endpoint);
     void CloseAll();
@@ -95,4 +102,6 @@ private:
     std::vector<int> FListeners;
     std::vector<modbus_t*> FListenerContexts;
     std::vector<std::unique_ptr<TEndpoint>> FEndpoints;
+    TnvSimRequestLog* FRequestLog = nullptr;
+    uint32_t FTcpAccepted = 0;
 };

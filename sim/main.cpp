@@ -7,11 +7,13 @@
 #include "TnvSimFaults.h"
 #include "TnvSimOptions.h"
 #include "TnvSimRegisterStore.h"
+#include "TnvSimRequestLog.h"
 #include "TnvSimServer.h"
 #include "TnvSimSlave.h"
 
 #include <QStringList>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -41,8 +43,15 @@ int Serve(const TnvSimOptions& options) {
     TnvSimSlave slave(store, drive, eeprom, options.Identity);
     slave.OnLog = Warn;
     TnvSimFaults faults(options.Faults, options.Seed);
+    std::unique_ptr<TnvSimRequestLog> requestLog;
+    if (!options.Log.isEmpty()) {
+        requestLog = std::make_unique<TnvSimRequestLog>(options.Log);
+        requestLog->OnError = Warn;
+    }
     TnvSimServer server(slave, drive, faults);
     server.OnLog = Warn;
+    if (requestLog)
+        server.SetRequestLog(requestLog.get());
     TnvSimServer::InstallSignalHandlers(server);
     if (options.Faults.BadCrc > 0.0 && options.Serial.isEmpty() && options.Pty.isEmpty())
         Warn(QStringLiteral("--bad-crc acts on RTU links only"));
