@@ -194,17 +194,18 @@ TEST_F(ConfigFileTest, FileIsWrittenWithCrLfInListOrder) {
     ASSERT_TRUE(nv::SaveConfigFile(set, Path("a.720"), error)) << error.toStdString();
     QFile file(Path("a.720"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), QByteArray("[Header]\r\n"
-                                         "Owner=KX720_VevIde\r\n"
-                                         "Version=2.07\r\n"
-                                         "Company=KX720 Configuration Terminal project\r\n"
-                                         "Address=Drive Service Department, 1 Test Bench Road\r\n"
-                                         "Web=https://kx720.example.org\r\n"
-                                         "\r\n"
-                                         "[KX720_Cfg]\r\n"
-                                         "1.0=1500\r\n"
-                                         "2.0=-3\r\n"
-                                         "512.0=273\r\n"));
+    EXPECT_EQ(file.readAll(),
+              QByteArray("[Header]\r\n"
+                         "Owner=KX720_VevIde\r\n"
+                         "Version=2.07\r\n"
+                         "Company=Velmora Drive Systems\r\n"
+                         "Address=Service Department, 12 Drive Street, Example City\r\n"
+                         "Web=www.velmora-drives.example\r\n"
+                         "\r\n"
+                         "[KX720_Cfg]\r\n"
+                         "1.0=1500\r\n"
+                         "2.0=-3\r\n"
+                         "512.0=273\r\n"));
 }
 
 TEST_F(ConfigFileTest, AFailedSaveLeavesTheOldFileWhole) {

@@ -141,9 +141,9 @@ protected:
                  const std::function<std::uint16_t(std::uint32_t, std::uint16_t)>& word = {}) {
         QByteArray text = "[Header]\r\nOwner=KX720_VevIde\r\nVersion=" + version.toLatin1() +
                           "\r\n"
-                          "Company=KX720 Configuration Terminal project\r\n"
-                          "Address=Drive Service Department, 1 Test Bench Road\r\n"
-                          "Web=https://kx720.example.org\r\n\r\n[KX720_Cfg]\r\n";
+                          "Company=Velmora Drive Systems\r\n"
+                          "Address=Service Department, 12 Drive Street, Example City\r\n"
+                          "Web=www.velmora-drives.example\r\n\r\n[KX720_Cfg]\r\n";
         for (const auto& [index, address] : ExportOrder()) {
             const std::uint16_t w = word ? word(index, address) : Register(address);
             const QString shown = index == kSignedIndex
