@@ -36,11 +36,14 @@ TCompareForm::TCompareForm(QWidget* parent)
 void TCompareForm::ShowDifferences(const QString& fileName,
                                    const std::vector<nv::TConfigDifference>& differences) {
     const QString file = QFileInfo(fileName).fileName();
-    lbSummary->setText(differences.empty()
-                           ? QStringLiteral("The drive holds the configuration of %1.").arg(file)
-                           : QStringLiteral("%1 values of the drive differ from %2.")
-                                 .arg(differences.size())
-                                 .arg(file));
+    if (differences.empty())
+        lbSummary->setText(QStringLiteral("The drive holds the configuration of %1.").arg(file));
+    else if (differences.size() == 1)
+        lbSummary->setText(QStringLiteral("1 value of the drive differs from %1.").arg(file));
+    else
+        lbSummary->setText(QStringLiteral("%1 values of the drive differ from %2.")
+                               .arg(differences.size())
+                               .arg(file));
     lbSummary->setAccessibleName(lbSummary->text());
     sgDifferences->setRowCount(static_cast<int>(differences.size()));
     int row = 0;

@@ -12,6 +12,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -170,6 +171,10 @@ bool TProgForm::AskForFile(QFileDialog* dialog, QString& fileName) {
     if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty())
         return false;
     fileName = dialog->selectedFiles().constFirst();
+    // The next file is most likely wanted beside this one.
+    const QString folder = QFileInfo(fileName).absolutePath();
+    OpenDialog->setDirectory(folder);
+    SaveDialog->setDirectory(folder);
     return !fileName.isEmpty();
 }
 
