@@ -233,24 +233,6 @@ TEST_F(ConfigFileTest, KeysIgnoreCaseAndTheFirstLineOfANameWins) {
     EXPECT_TRUE(keys.Value("3.0").isNull());
 }
 
-TEST_F(ConfigFileTest, ApplyingAFileWithAMissingKeyStopsAtThatKey) {
-    TnvParValueSet set;
-    ASSERT_TRUE(set.AddParBindsCategory(&Defs, "Short"));
-    nv::TnvConfigKeys keys;
-    keys.SetLines({"512.0=17", "2.0=-4"});
-    try {
-        nv::ApplyConfigKeys(set, keys);
-        ADD_FAILURE() << "applied";
-    } catch (const TnvConvertError& e) {
-        EXPECT_EQ(e.Message(), "'' is not a valid integer value");
-    }
-    keys.SetLines({"512.0=17", "2.0=-4", "1.0=$10"});
-    nv::ApplyConfigKeys(set, keys);
-    EXPECT_EQ(set.FindValue(1)->GetValueUShort(0), 16);
-    EXPECT_EQ(set.FindValue(2)->GetValueShort(0), -4);
-    EXPECT_EQ(set.FindValue(49)->GetValueUShort(0), 17);
-}
-
 TEST_F(ConfigFileTest, ReportLinesWordTheValues) {
     Value(1).SetValueUShort(0, 125);
     Value(18).SetValueUShort(0, 0b0100101);
@@ -281,23 +263,6 @@ TEST_F(ConfigFileTest, ReportShowsUnknownSizeClassesAndAMissingSize) {
     TnvParValueSet set;
     ASSERT_TRUE(set.AddParBindsFromIdxList(&Defs, "1"));
     EXPECT_EQ(nv::ConfigReportLines(set, 2, 0).at(3), "\tDrive size: data error");
-}
-
-TEST_F(ConfigFileTest, CompareListsTheElementsThatDiffer) {
-    TnvParValueSet file;
-    ASSERT_TRUE(file.AddParBindsCategory(&Defs, "Short"));
-    TnvParValueSet drive;
-    ASSERT_TRUE(drive.AddParBindsCategory(&Defs, "Short"));
-    file.FindValue(1)->SetValueUShort(0, 100);
-    drive.FindValue(1)->SetValueUShort(0, 120);
-    file.FindValue(2)->SetValueShort(0, -1);
-    drive.FindValue(2)->SetValueShort(0, -1);
-    const auto differences = nv::CompareConfigs(drive, file);
-    ASSERT_EQ(differences.size(), 1u);
-    EXPECT_EQ(differences[0].Index, 1u);
-    EXPECT_EQ(differences[0].Name, "Speed");
-    EXPECT_EQ(differences[0].Drive, "120");
-    EXPECT_EQ(differences[0].File, "100");
 }
 
 } // namespace
