@@ -409,6 +409,9 @@ void TMainForm::ProgFormFail(TProgForm*, const QString& message) {
     Log(message);
     if (COMModule->MBThread)
         COMModule->MBThread->AddValueSet(&PARModule->nvParValueSet);
+    // A failed import may have written part of the file: show what the
+    // drive holds now.
+    RestoreCyclicReads();
 }
 
 void TMainForm::ProgFormDone(TProgForm*, int mode) {
@@ -418,6 +421,10 @@ void TMainForm::ProgFormDone(TProgForm*, int mode) {
     Log(mode >= 1 && mode <= 4 ? lines[mode - 1] : QStringLiteral("End of unknown action."));
     if (COMModule->MBThread)
         COMModule->MBThread->AddValueSet(&PARModule->nvParValueSet);
+    RestoreCyclicReads();
+}
+
+void TMainForm::RestoreCyclicReads() {
     SetCyclic({4, 19, 3, 18, 1, 27, 13, 14, 15});
     if (FormVFChart->isVisible())
         SetCyclic({8, 9, 10, 11, 12});

@@ -172,6 +172,8 @@ private:
     void SetCyclic(std::initializer_list<std::uint32_t> indices);
     void SaveToStoredCopy(std::uint32_t index);
     void StartConfigurationJob(int mode, const QString& line);
+    // The reads the open windows need after a configuration job.
+    void RestoreCyclicReads();
     void ConnectIdleHandler();
 
     bool FTrackBarMuted = false;

@@ -180,7 +180,7 @@ void TKx720FileCli::StartThread() {
     FThread->OnConnect = [this](TnvMBThread*) {
         // Not from inside the thread's event, which the job's first
         // subscription would otherwise wait on.
-        QTimer::singleShot(0, qApp, [this] { StartJob(); });
+        QTimer::singleShot(0, QCoreApplication::instance(), [this] { StartJob(); });
     };
     FThread->OnError = [this](TnvMBThread* thread, int32_t code) {
         Fail("Connection Error: " + nv::ExchangeErrorText(code), thread->LastErrorDetail());
@@ -295,5 +295,5 @@ void TKx720FileCli::Finish(int code) {
         return;
     FFinished = true;
     FExitCode = code;
-    QTimer::singleShot(0, qApp, [code] { QCoreApplication::exit(code); });
+    QTimer::singleShot(0, QCoreApplication::instance(), [code] { QCoreApplication::exit(code); });
 }
