@@ -2,7 +2,9 @@
 
 #include "NvExchangeError.h"
 #include "NvFormat.h"
+#include "NvIndexList.h"
 #include "TnvError.h"
+#include "TnvIniFile.h"
 #include "TnvMBDeviceInfo.h"
 #include "TnvMBThread.h"
 #include "TnvParDef.h"
@@ -13,6 +15,9 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QTimer>
+#include <algorithm>
+#include <exception>
+#include <set>
 
 namespace {
 
@@ -26,6 +31,13 @@ QString RawWords(const TnvParValue& value) {
     for (size_t i = 0; i + 1 < buffer.size(); i += 2)
         words << QString::asprintf("0x%04X", (buffer[i] << 8) | buffer[i + 1]);
     return words.join(' ');
+}
+
+bool HoldsParameters(const TnvIniFile& file) {
+    const QStringList sections = file.ReadSections();
+    return std::any_of(sections.begin(), sections.end(), [](const QString& section) {
+        return section.startsWith(QLatin1String("Par-"), Qt::CaseInsensitive);
+    });
 }
 
 } // namespace
@@ -45,7 +57,7 @@ TKx720Cli::~TKx720Cli() {
 }
 
 int TKx720Cli::Run() {
-    if (!LoadDefinitions())
+    if (!LoadDefinitions() || !RefuseLocalParameters())
         return FExitCode;
     StartThread();
     if (FFinished)
@@ -55,21 +67,53 @@ int TKx720Cli::Run() {
 }
 
 bool TKx720Cli::LoadDefinitions() {
-    if (!QFileInfo::exists(FJob.Defs)) {
+    const QFileInfo file(FJob.Defs);
+    if (!file.exists()) {
         Fail("Error loading parameters definitions.", FJob.Defs + ": no such file");
         return false;
     }
+    try {
+        if (!file.isFile() || !FDefs->LoadFromFile(file.absoluteFilePath())) {
+            Fail("Error loading parameters definitions.", FJob.Defs + ": not a file");
+            return false;
+        }
+        // A file the terminal would refuse is refused here too, before any
+        // parameter is looked for in it.
+        const std::unique_ptr<TnvIniFile> source = FDefs->TestForSource();
+        if (!source || !HoldsParameters(*source)) {
+            Fail("Error loading parameters definitions.",
+                 FJob.Defs + ": holds no parameter definition");
+            return false;
+        }
+        for (const QString& category : FDefs->GetCategoryNames()) {
+            try {
+                nv::ForEachListedIndex(FDefs->GetCategoryIdxList(category),
+                                       [](uint32_t) { return true; });
+            } catch (const TnvError& e) {
+                Fail("Error loading parameters definitions.",
+                     QStringLiteral("%1: %2: %3").arg(FJob.Defs, category, e.Message()));
+                return false;
+            }
+        }
+        return BindIndices();
+    } catch (const std::exception& e) {
+        Fail("Error loading parameters definitions.", QString::fromUtf8(e.what()));
+        return false;
+    }
+}
+
+bool TKx720Cli::BindIndices() {
     uint32_t missing = 0;
     bool anyMissing = false;
     FDefs->OnErrParDef = [&](TnvParDefSet*, uint32_t index) {
         missing = index;
         anyMissing = true;
     };
-    FDefs->LoadFromFile(QFileInfo(FJob.Defs).absoluteFilePath());
     FSet->SetSlaveAddress(FJob.Slave);
     for (uint32_t index : FJob.Indices) {
         const TnvParDef* def = FDefs->GetParDefinition(index);
         if (anyMissing || !def || !FSet->AddParBind(def)) {
+            FDefs->OnErrParDef = nullptr;
             Fail(
                 QStringLiteral("Error, parameter not found: %1").arg(anyMissing ? missing : index));
             return false;
@@ -77,6 +121,33 @@ bool TKx720Cli::LoadDefinitions() {
     }
     FDefs->OnErrParDef = nullptr;
     return true;
+}
+
+bool TKx720Cli::RefuseLocalParameters() {
+    std::set<uint32_t> local;
+    try {
+        nv::ForEachListedIndex(FDefs->GetCategoryIdxList("Local"), [&](uint32_t index) {
+            local.insert(index);
+            return true;
+        });
+    } catch (const TnvError&) {
+        // The indices listed before the bad token still count.
+    }
+    for (uint32_t index : FJob.Indices) {
+        if (!local.contains(index))
+            continue;
+        const TnvParDef* def = FDefs->GetParDefinition(index);
+        Fail(QStringLiteral(
+                 "Parameter %1 (%2) is local to the terminal and never goes to the drive.")
+                 .arg(index)
+                 .arg(def ? def->Name : QString()));
+        return false;
+    }
+    return true;
+}
+
+QString TKx720Cli::ExchangeFailure(int32_t code) const {
+    return "Error on ModBus data exchange: " + nv::ExchangeErrorText(code);
 }
 
 void TKx720Cli::StartThread() {
@@ -116,7 +187,7 @@ void TKx720Cli::BeginJob() {
             OnIdent();
         };
         FIdent->OnError = [this](TnvMBDeviceInfo* info) {
-            Fail("Error on ModBus data exchange: " + nv::ExchangeErrorText(info->LastError));
+            Fail(ExchangeFailure(info->LastError), FThread->LastErrorDetail());
         };
         FThread->AddUserFunc(FIdent.get());
         return;
@@ -130,7 +201,7 @@ void TKx720Cli::BeginJob() {
             OnWritten(v);
         };
         value->OnError = [this](TnvParValue*, int code) {
-            Fail("Error on ModBus data exchange: " + nv::ExchangeErrorText(code));
+            Fail(ExchangeFailure(code), FThread->LastErrorDetail());
         };
         FPending[value] = FJob.Command == TCommand::Watch ? FJob.Count : 1;
         try {
@@ -171,6 +242,7 @@ void TKx720Cli::OnRead(TnvParValue* value) {
     if (FJob.Command == TKx720Job::TCommand::Watch)
         FOut << nv::FormatDateTime("dd/mm/yyyy hh:nn:ss.zzz", value->GetTimeStamp()) << '\t';
     FOut << ValueLine(value) << Qt::endl;
+    ++FReceptions;
     int& left = FPending[value];
     if (FJob.Command == TKx720Job::TCommand::Read)
         value->SetCyclic(false);
@@ -221,6 +293,20 @@ void TKx720Cli::OnIdent() {
     FOut << "Hardware version:\t" << FIdent->HardwareVersionText() << Qt::endl;
     FOut << "Firmware version:\t" << FIdent->FirmwareVersionText() << Qt::endl;
     Finish(0);
+}
+
+void TKx720Cli::Interrupt(int exitCode) {
+    if (FFinished)
+        return;
+    static const char* const kVerbs[] = {"read", "write", "watch", "ident"};
+    QStringList indices;
+    for (uint32_t index : FJob.Indices)
+        indices << QString::number(index);
+    FErr << "Interrupted: " << kVerbs[static_cast<int>(FJob.Command)];
+    if (!indices.isEmpty())
+        FErr << ' ' << indices.join(' ');
+    FErr << QStringLiteral(" (%1 received)").arg(FReceptions) << Qt::endl;
+    Finish(exitCode);
 }
 
 void TKx720Cli::Fail(const QString& line, const QString& detail) {

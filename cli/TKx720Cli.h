@@ -25,6 +25,7 @@ struct TKx720Job {
     QString Defs = "VF_Parameters_v207.ini";
     int Count = 0; // watch: receptions per index, 0 for no end
     int Timeout = 1000;
+    static constexpr int kMinTimeout = 10;
     std::vector<uint32_t> Indices;
     std::vector<std::vector<uint16_t>> Words; // write: the words of each index
 };
@@ -42,9 +43,19 @@ public:
 
     // Runs the job to its end; returns the process's exit code (0 success).
     int Run();
+    // Ends the job at once with exitCode (a signal's 128 + number), saying on
+    // standard error what was cut short.
+    void Interrupt(int exitCode);
 
 private:
+    // False, after the failure is printed, when the definitions file is
+    // missing, not a definitions file, unreadable or malformed.
     bool LoadDefinitions();
+    bool BindIndices();
+    // False, with the message, when a job index names a parameter that lives
+    // only in the terminal and never goes on the wire.
+    bool RefuseLocalParameters();
+    QString ExchangeFailure(int32_t code) const;
     void StartThread();
     void BeginJob();
     void Finish(int code);
@@ -64,6 +75,7 @@ private:
     std::unique_ptr<TnvMBThread> FThread;
     std::unique_ptr<TnvMBDeviceInfo> FIdent;
     std::map<TnvParValue*, int> FPending; // value -> receptions or writes still awaited
+    int FReceptions = 0;
     bool FFinished = false;
     int FExitCode = 0;
 };

@@ -119,17 +119,20 @@ int TKx720FileCli::Run() {
     StartThread();
     if (FFinished)
         return FExitCode;
-    QCoreApplication::exec();
-    if (!FFinished) {
-        // Interrupted: whatever the job had done so far is not a success.
-        FConfig.Stop();
-        Fail(QStringLiteral("Interrupted."),
-             FJob.Command == TnvConfigJob::jmImport && !FConfig.GetBackupFile().isEmpty()
-                 ? QStringLiteral("the drive may hold part of the file; its backup is ") +
-                       FConfig.GetBackupFile()
-                 : QString());
-    }
-    return FExitCode;
+    const int code = QCoreApplication::exec();
+    return FFinished ? FExitCode : code;
+}
+
+void TKx720FileCli::Interrupt(int exitCode) {
+    if (FFinished)
+        return;
+    FConfig.Stop();
+    ShowProgress(TnvConfigJob::phIdle, 0, 0);
+    FErr << "Interrupted." << Qt::endl;
+    if (FJob.Command == TnvConfigJob::jmImport && !FConfig.GetBackupFile().isEmpty())
+        FErr << "  the drive may hold part of the file; its backup is " << FConfig.GetBackupFile()
+             << Qt::endl;
+    Finish(exitCode);
 }
 
 int TKx720FileCli::FailureCode() const {

@@ -47,6 +47,9 @@ public:
     // Runs the command to its end; the exit code: 0 success (compare: equal),
     // 1 failure (compare: different), 2 compare's trouble.
     int Run();
+    // Ends the command at once with exitCode (a signal's 128 + number),
+    // saying on standard error what was cut short.
+    void Interrupt(int exitCode);
 
 private:
     bool Prepare();

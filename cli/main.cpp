@@ -25,7 +25,7 @@ Commands:
                          "... saved (EEPROM)")
   watch INDEX...         reads the parameters every cycle (100 ms) and prints
                          every reception with its time stamp, until --count
-                         receptions of each or Ctrl-C
+                         receptions of each or Ctrl-C (exit status 130)
   ident                  prints the drive's hardware and firmware versions
   export FILE.720        reads the drive's configuration and writes it to FILE
   import FILE.720        backs the drive's configuration up to
@@ -45,12 +45,13 @@ The link is --tcp HOST:PORT or --com N (COM1 to COM8: the device named by a
 Results go to standard output. A failure prints the terminal's text
 ("Error on ModBus data exchange: timeout, no response!", "Connection Error:
 ...") on standard error and ends with exit status 1; a wrong command line
-ends with 2.)txt";
+ends with 2. Ctrl-C ends any command at once with status 130 and says what
+it cut short.)txt";
 
-std::atomic<bool> gInterrupted{false};
+std::atomic<int> gSignal{0};
 
-void OnSignal(int) {
-    gInterrupted = true;
+void OnSignal(int signal) {
+    gSignal = signal;
 }
 
 int Usage(QTextStream& err, const QString& text) {
@@ -89,6 +90,17 @@ bool ParseNumbers(const QCommandLineParser& parser, TKx720Job& job, QString& err
             error = QStringLiteral("--%1 wants a number, not '%2'").arg(name, parser.value(name));
             return false;
         }
+    }
+    // An address above 255 would go out as its low byte, another drive.
+    if (job.Slave < 1 || job.Slave > 247) {
+        error = QStringLiteral("--slave wants an address from 1 to 247, not %1").arg(job.Slave);
+        return false;
+    }
+    if (job.Timeout < TKx720Job::kMinTimeout) {
+        error = QStringLiteral("--timeout wants at least %1 ms, not %2")
+                    .arg(TKx720Job::kMinTimeout)
+                    .arg(job.Timeout);
+        return false;
     }
     if (parser.isSet("defs"))
         job.Defs = parser.value("defs");
@@ -161,11 +173,11 @@ int main(int argc, char** argv) {
     parser.addOptions({
         {"tcp", "Modbus TCP to HOST:PORT.", "HOST:PORT"},
         {"com", "Modbus RTU on serial port COM<N> (1 to 8).", "N"},
-        {"slave", "The drive's slave address (default 2).", "A"},
+        {"slave", "The drive's slave address, 1 to 247 (default 2).", "A"},
         {"defs", "The definitions file (default VF_Parameters_v207.ini of the current directory).",
          "FILE"},
         {"count", "watch: stop after N receptions of each index.", "N"},
-        {"timeout", "Reply time-out in ms (default 1000); 2 retries.", "MS"},
+        {"timeout", "Reply time-out in ms (default 1000, at least 10); 2 retries.", "MS"},
         {"ignore-size", "import: import although the file is for another drive size."},
         {"pdf", "print: write the report as a PDF to FILE.", "FILE"},
     });
@@ -198,17 +210,15 @@ int main(int argc, char** argv) {
                     : !ParseCommand(parser.positionalArguments(), job, error))
         return Usage(err, error);
 
+    const auto fileCli = fileCommand ? std::make_unique<TKx720FileCli>(fileJob, out, err) : nullptr;
+    TKx720Cli cli(job, out, err);
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     QTimer interruption;
-    QObject::connect(&interruption, &QTimer::timeout, [] {
-        if (gInterrupted)
-            QCoreApplication::exit(0);
+    QObject::connect(&interruption, &QTimer::timeout, [&cli, &fileCli] {
+        if (const int signal = gSignal.exchange(0))
+            fileCli ? fileCli->Interrupt(128 + signal) : cli.Interrupt(128 + signal);
     });
-    interruption.start(50);
-
-    if (fileCommand)
-        return TKx720FileCli(fileJob, out, err).Run();
-    TKx720Cli cli(job, out, err);
-    return cli.Run();
+    interruption.start(20);
+    return fileCli ? fileCli->Run() : cli.Run();
 }

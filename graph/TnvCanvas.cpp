@@ -2,7 +2,9 @@
 
 #include <QPen>
 #include <QRect>
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <utility>
 
@@ -169,6 +171,23 @@ void TnvCanvas::LineTo(int x, int y) {
     FPos = to;
 }
 
+QRect TnvCanvas::Visible() const {
+    int64_t left = 0;
+    int64_t top = 0;
+    int64_t right = FImage.width(); // exclusive, like the clip's
+    int64_t bottom = FImage.height();
+    if (FClip) {
+        left = std::max<int64_t>(left, FClip->Left);
+        top = std::max<int64_t>(top, FClip->Top);
+        right = std::min<int64_t>(right, FClip->Right);
+        bottom = std::min<int64_t>(bottom, FClip->Bottom);
+    }
+    if (right <= left || bottom <= top)
+        return {};
+    return QRect(static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left),
+                 static_cast<int>(bottom - top));
+}
+
 bool TnvCanvas::DrawStraightLine(QPoint from, QPoint to) {
     // Grid lines, ticks and frames: the painter sets dashed one-pixel lines
     // pixel by pixel through its general path, which is most of a repaint's
@@ -180,39 +199,58 @@ bool TnvCanvas::DrawStraightLine(QPoint from, QPoint to) {
         FImage.format() != QImage::Format_RGB32 || !FImage.isDetached())
         return false;
 
-    QRect clip = FImage.rect();
-    if (FClip)
-        clip &=
-            QRect(FClip->Left, FClip->Top, FClip->Right - FClip->Left, FClip->Bottom - FClip->Top);
-    const QRgb color = QtPen(FPen).color().rgb();
-    const QList<qreal> pattern = DashPattern(FPen.GetStyle());
+    const QRect clip = Visible();
     const bool horizontal = from.y() == to.y();
-    const int step = (horizontal ? to.x() - from.x() : to.y() - from.y()) > 0 ? 1 : -1;
-    const int length = std::abs(to.x() - from.x()) + std::abs(to.y() - from.y());
     const int fixed = horizontal ? from.y() : from.x();
-    if (fixed < (horizontal ? clip.top() : clip.left()) ||
+    if (clip.isEmpty() || fixed < (horizontal ? clip.top() : clip.left()) ||
         fixed > (horizontal ? clip.bottom() : clip.right()))
         return true;
-    const int low = horizontal ? clip.left() : clip.top();
-    const int high = horizontal ? clip.right() : clip.bottom();
+    // The line may span billions of pixels and ends that far apart overflow
+    // an int; only the visible stretch is walked, from the pattern phase the
+    // line has there.
+    const int64_t start = horizontal ? from.x() : from.y();
+    const int64_t end = horizontal ? to.x() : to.y();
+    const int64_t step = end > start ? 1 : -1;
+    const int64_t length = (end - start) * step; // the end point is left out
+    const int64_t low = horizontal ? clip.left() : clip.top();
+    const int64_t high = horizontal ? clip.right() : clip.bottom();
+    const int64_t first = std::max<int64_t>(0, step > 0 ? low - start : start - high);
+    const int64_t last = std::min<int64_t>(length - 1, step > 0 ? high - start : start - low);
+    if (first > last)
+        return true;
+
+    const QRgb color = QtPen(FPen).color().rgb();
     uchar* const bits = FImage.bits();
     const qsizetype stride = FImage.bytesPerLine();
-    auto pixel = [&](int along) -> QRgb& {
-        const int x = horizontal ? along : fixed;
-        const int y = horizontal ? fixed : along;
+    auto pixel = [&](int64_t along) -> QRgb& {
+        const int64_t x = horizontal ? along : fixed;
+        const int64_t y = horizontal ? fixed : along;
         return reinterpret_cast<QRgb*>(bits + y * stride)[x];
     };
+    const QList<qreal> pattern = DashPattern(FPen.GetStyle());
+    if (pattern.isEmpty()) {
+        for (int64_t i = first; i <= last; ++i)
+            pixel(start + i * step) = color;
+        return true;
+    }
+    int64_t period = 0;
+    for (qreal runLength : pattern)
+        period += static_cast<int64_t>(runLength);
     qsizetype run = 0;
-    int left = pattern.isEmpty() ? length : static_cast<int>(pattern[0]);
-    int along = horizontal ? from.x() : from.y();
-    for (int i = 0; i < length; ++i, along += step) {
+    int64_t into = first % period; // pixels of the pattern before the first visible one
+    while (into >= static_cast<int64_t>(pattern[run])) {
+        into -= static_cast<int64_t>(pattern[run]);
+        ++run;
+    }
+    int64_t left = static_cast<int64_t>(pattern[run]) - into;
+    for (int64_t i = first; i <= last; ++i) {
         if (left == 0) {
             run = (run + 1) % pattern.size();
-            left = static_cast<int>(pattern[run]);
+            left = static_cast<int64_t>(pattern[run]);
         }
         --left;
-        if (run % 2 == 0 && along >= low && along <= high)
-            pixel(along) = color;
+        if (run % 2 == 0)
+            pixel(start + i * step) = color;
     }
     return true;
 }
@@ -283,45 +321,67 @@ void TnvCanvas::Polyline(const QPoint* points, int count) {
     DrawLineWithoutEnd(points[count - 2], points[count - 1]);
 }
 
-void TnvCanvas::Rectangle(int x1, int y1, int x2, int y2) {
-    if (x2 < x1)
-        std::swap(x1, x2);
-    if (y2 < y1)
-        std::swap(y1, y2);
-    const int w = x2 - x1;
-    const int h = y2 - y1;
-    if (w <= 0 || h <= 0)
+bool TnvCanvas::CutToImage(int64_t& x1, int64_t& y1, int64_t& x2, int64_t& y2, int margin) const {
+    x1 = std::max<int64_t>(x1, -margin);
+    y1 = std::max<int64_t>(y1, -margin);
+    x2 = std::min<int64_t>(x2, int64_t{FImage.width()} + margin);
+    y2 = std::min<int64_t>(y2, int64_t{FImage.height()} + margin);
+    return x1 < x2 && y1 < y2;
+}
+
+void TnvCanvas::Rectangle(int left, int top, int right, int bottom) {
+    int64_t x1 = std::min(left, right);
+    int64_t x2 = std::max(left, right);
+    int64_t y1 = std::min(top, bottom);
+    int64_t y2 = std::max(top, bottom);
+    if (x2 - x1 <= 0 || y2 - y1 <= 0)
         return;
+    // A bar or box reaching far beyond the image is cut just outside it, so
+    // that its sides there stay out of sight and its size fits an int.
+    const bool band = x2 - x1 == 1 || y2 - y1 == 1;
+    if (!CutToImage(x1, y1, x2, y2, FPen.GetWidth() + 2))
+        return;
+    const int w = static_cast<int>(x2 - x1);
+    const int h = static_cast<int>(y2 - y1);
+    const int l = static_cast<int>(x1);
+    const int t = static_cast<int>(y1);
     PrepareShape();
     QPainter& painter = *FPainter;
     if (FBrush.GetStyle() != TnvBrushStyle::Clear)
-        painter.fillRect(QRect(x1, y1, w, h), painter.brush());
+        painter.fillRect(QRect(l, t, w, h), painter.brush());
     if (!PenDraws())
         return;
-    if (w == 1 || h == 1) {
+    if (band) {
         // A one-pixel band: the outline covers it entirely.
-        painter.drawLine(QPoint(x1, y1), QPoint(x1 + (w == 1 ? 0 : w), y1 + (h == 1 ? 0 : h)));
+        painter.drawLine(QPoint(l, t), QPoint(l + (w == 1 ? 0 : w), t + (h == 1 ? 0 : h)));
         if (w == 1 && h == 1)
-            painter.drawPoint(x1, y1);
+            painter.drawPoint(l, t);
         return;
     }
     const QBrush brush = painter.brush();
     painter.setBrush(Qt::NoBrush);
-    painter.drawRect(QRect(x1, y1, w - 1, h - 1));
+    painter.drawRect(QRect(l, t, w - 1, h - 1));
     painter.setBrush(brush);
 }
 
-void TnvCanvas::FillRect(int x1, int y1, int x2, int y2) {
-    if (x2 <= x1 || y2 <= y1 || FBrush.GetStyle() == TnvBrushStyle::Clear)
+void TnvCanvas::FillRect(int left, int top, int right, int bottom) {
+    int64_t x1 = left;
+    int64_t y1 = top;
+    int64_t x2 = right;
+    int64_t y2 = bottom;
+    if (x2 <= x1 || y2 <= y1 || FBrush.GetStyle() == TnvBrushStyle::Clear ||
+        !CutToImage(x1, y1, x2, y2, 0))
         return;
     QPainter& painter = Painter();
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.fillRect(QRect(x1, y1, x2 - x1, y2 - y1), QtBrush(FBrush));
+    painter.fillRect(QRect(static_cast<int>(x1), static_cast<int>(y1), static_cast<int>(x2 - x1),
+                           static_cast<int>(y2 - y1)),
+                     QtBrush(FBrush));
     FShapeDirty = true;
 }
 
 void TnvCanvas::RoundRect(int x1, int y1, int x2, int y2, int cornerW, int cornerH) {
-    if (x2 - x1 < 2 || y2 - y1 < 2)
+    if (int64_t{x2} - x1 < 2 || int64_t{y2} - y1 < 2 || !Reaches(x1, y1, x2, y2))
         return;
     PrepareShape();
     FPainter->drawRoundedRect(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1), cornerW / 2.0,
@@ -329,10 +389,18 @@ void TnvCanvas::RoundRect(int x1, int y1, int x2, int y2, int cornerW, int corne
 }
 
 void TnvCanvas::Ellipse(int x1, int y1, int x2, int y2) {
-    if (x2 - x1 < 2 || y2 - y1 < 2)
+    if (int64_t{x2} - x1 < 2 || int64_t{y2} - y1 < 2 || !Reaches(x1, y1, x2, y2))
         return;
     PrepareShape();
     FPainter->drawEllipse(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1));
+}
+
+bool TnvCanvas::Reaches(int64_t x1, int64_t y1, int64_t x2, int64_t y2) const {
+    // Shapes that cutting would deform are drawn whole or not at all; one
+    // that could still reach the image is small enough for the painter.
+    const int64_t margin = FPen.GetWidth() + 2;
+    return x2 + margin > 0 && y2 + margin > 0 && x1 - margin < FImage.width() &&
+           y1 - margin < FImage.height() && x2 - x1 < kMaxShape && y2 - y1 < kMaxShape;
 }
 
 void TnvCanvas::Polygon(const QPoint* points, int count) {
@@ -366,7 +434,8 @@ void TnvCanvas::SetPixel(int x, int y, TnvColor color) {
 }
 
 void TnvCanvas::TextOut(int x, int y, const QString& text) {
-    if (text.isEmpty())
+    if (text.isEmpty() ||
+        !Reaches(x, y, x + int64_t{FFont.TextWidth(text)}, y + int64_t{FFont.Metrics().height()}))
         return;
     PrepareText();
     QPainter& painter = *FPainter;
@@ -377,7 +446,8 @@ void TnvCanvas::TextOut(int x, int y, const QString& text) {
 }
 
 void TnvCanvas::TextOutTurned(int x, int y, const QString& text) {
-    if (text.isEmpty())
+    if (text.isEmpty() ||
+        !Reaches(x, y - int64_t{FFont.TextWidth(text)}, x + int64_t{FFont.Metrics().height()}, y))
         return;
     PrepareText();
     QPainter& painter = *FPainter;
@@ -401,9 +471,12 @@ int TnvCanvas::TextHeight(const QString&) const {
 
 void TnvCanvas::SetClipRect(const TnvRect& rect) {
     FClip = rect;
-    if (FPainter)
-        FPainter->setClipRect(
-            QRect(rect.Left, rect.Top, rect.Right - rect.Left, rect.Bottom - rect.Top));
+    if (!FPainter)
+        return;
+    // Cut to the image first: the clip of a vast diagram is wider than an
+    // int. A pixel outside the image stands for a clip that leaves nothing.
+    const QRect visible = Visible();
+    FPainter->setClipRect(visible.isEmpty() ? QRect(-1, -1, 1, 1) : visible);
 }
 
 void TnvCanvas::ClearClip() {

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QPoint>
 #include <QString>
+#include <cstdint>
 #include <optional>
 
 // The drawing surface of an off-screen image, with the conventions the chart
@@ -56,6 +57,8 @@ public:
     // Clips to the rectangle with Right and Bottom exclusive.
     void SetClipRect(const TnvRect& rect);
     void ClearClip();
+    // The image's pixels that the clip leaves (empty when none).
+    QRect Visible() const;
 
 private:
     QPainter& Painter();
@@ -63,11 +66,18 @@ private:
     void PrepareText();
     bool PenDraws() const;
     void DrawLineWithoutEnd(QPoint from, QPoint to);
+    // Cuts a rectangle (x2, y2 exclusive) to the image with margin pixels
+    // around it; false when nothing is left.
+    bool CutToImage(int64_t& x1, int64_t& y1, int64_t& x2, int64_t& y2, int margin) const;
+    // Whether a shape in the rectangle (x2, y2 exclusive) can touch the image.
+    bool Reaches(int64_t x1, int64_t y1, int64_t x2, int64_t y2) const;
     // A horizontal or vertical one-pixel line written straight into the
     // image; false when the pen or image needs the painter.
     bool DrawStraightLine(QPoint from, QPoint to);
     // Whether the line runs toward smaller values along its major axis.
     static bool Decreasing(QPoint from, QPoint to);
+
+    static constexpr int64_t kMaxShape = 1 << 20; // pixels across a shape the painter takes
 
     QImage& FImage;
     std::optional<QPainter> FPainter;

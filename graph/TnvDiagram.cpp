@@ -177,74 +177,111 @@ void TnvDiagram::Changed() {
         FOwner->RefreshQuery();
 }
 
-int TnvDiagram::AddElement(std::unique_ptr<TnvGraphElement> element) {
-    int result = -1;
-    if (!element) {
-        result = -2;
-    } else if (auto* scale = dynamic_cast<TnvScala*>(element.get())) {
-        std::shared_ptr<TnvScala>& slot = scale->IsHorizontal() ? FScalaX : FScalaY;
-        if (slot) {
-            result = -4;
-        } else {
-            element.release();
-            slot.reset(scale);
-            result = scale->IsHorizontal() ? 'X' : 'Y';
-        }
-    } else if (auto* trace = dynamic_cast<TnvTraccia*>(element.get())) {
-        if (GetTraccia(trace->GetName())) {
-            result = -3;
-        } else {
-            element.release();
-            FTrkList.emplace_back(trace);
-            result = static_cast<int>(FTrkList.size()) - 1;
-        }
-    } else if (auto* marker = dynamic_cast<TnvMarker*>(element.get())) {
-        if (GetMarker(marker->GetName())) {
-            result = -3;
-        } else {
-            element.release();
-            FMrkList.emplace_back(marker);
-            result = static_cast<int>(FMrkList.size()) - 1;
-        }
-    } else if (auto* legend = dynamic_cast<TnvLegenda*>(element.get())) {
-        if (FLegenda) {
-            result = -4;
-        } else {
-            element.release();
-            FLegenda.reset(legend);
-            result = 'L';
-        }
+bool TnvDiagram::Holds(const TnvGraphElement* element) const {
+    const auto in = [element](const auto& list) {
+        return std::any_of(list.begin(), list.end(),
+                           [element](const auto& item) { return item.get() == element; });
+    };
+    return element && (FScalaX.get() == element || FScalaY.get() == element ||
+                       FLegenda.get() == element || in(FTrkList) || in(FMrkList));
+}
+
+int TnvDiagram::Admission(const TnvGraphElement& element) const {
+    if (const auto* scale = dynamic_cast<const TnvScala*>(&element)) {
+        if (scale->IsHorizontal())
+            return FScalaX ? -4 : 'X';
+        return FScalaY ? -4 : 'Y';
     }
-    if (element) // refused: it never was registered, so it must not reach back
-        element->FOwner = nullptr;
-    if (result >= 0)
+    if (const auto* trace = dynamic_cast<const TnvTraccia*>(&element))
+        return GetTraccia(trace->GetName()) ? -3 : static_cast<int>(FTrkList.size());
+    if (const auto* marker = dynamic_cast<const TnvMarker*>(&element))
+        return GetMarker(marker->GetName()) ? -3 : static_cast<int>(FMrkList.size());
+    if (dynamic_cast<const TnvLegenda*>(&element))
+        return FLegenda ? -4 : 'L';
+    return -1;
+}
+
+TnvDiagram::TDetached TnvDiagram::Detach(TnvGraphElement* element) {
+    TDetached detached;
+    if (!element)
+        return detached;
+    if (element == FSelElement)
+        FSelElement = nullptr;
+    if (FScalaX.get() == element || FScalaY.get() == element) {
+        // Only the slot that really holds it: a scale that was refused must not
+        // empty the slot of the scale that was accepted.
+        std::shared_ptr<TnvScala>& slot = FScalaX.get() == element ? FScalaX : FScalaY;
+        detached.Scale = std::move(slot);
+        slot.reset();
+        // A scale that other diagrams still share stays theirs.
+        if (detached.Scale->FOwner == this)
+            detached.Scale->FOwner =
+                FOwner ? FOwner->ScaleHolder(detached.Scale.get(), this) : nullptr;
         Changed();
+        return detached;
+    }
+    if (dynamic_cast<TnvTraccia*>(element))
+        detached.Owned = TakeOut(FTrkList, element);
+    else if (dynamic_cast<TnvMarker*>(element))
+        detached.Owned = TakeOut(FMrkList, element);
+    else if (FLegenda.get() == element)
+        detached.Owned = std::move(FLegenda);
+    if (detached.Owned) {
+        // It must not reach back into this diagram once it is elsewhere or
+        // this diagram is gone.
+        detached.Owned->FOwner = nullptr;
+        Changed();
+    }
+    return detached;
+}
+
+int TnvDiagram::AddElement(std::unique_ptr<TnvGraphElement> element) {
+    if (!element)
+        return -2;
+    TnvDiagram* previous = element->FOwner;
+    const bool heldElsewhere = previous && previous->Holds(element.get());
+    const int result = Admission(*element);
+    if (result < 0) {
+        if (heldElsewhere) // its diagram owns it, not the pointer handed in
+            (void)element.release();
+        else // refused: it never was registered, so it must not reach back
+            element->FOwner = nullptr;
+        return result;
+    }
+    std::shared_ptr<TnvScala> sharedScale;
+    if (heldElsewhere) {
+        TnvGraphElement* raw = element.release();
+        TDetached detached = previous->Detach(raw);
+        element = std::move(detached.Owned);
+        sharedScale = std::move(detached.Scale);
+    }
+    TnvGraphElement* added = sharedScale ? sharedScale.get() : element.get();
+    if (auto* legend = dynamic_cast<TnvLegenda*>(added);
+        legend && previous && legend->FTrkSource == &previous->FTrkList)
+        legend->FTrkSource = &FTrkList;
+    added->FOwner = this;
+    if (auto* scale = dynamic_cast<TnvScala*>(added)) {
+        std::shared_ptr<TnvScala>& slot = scale->IsHorizontal() ? FScalaX : FScalaY;
+        if (sharedScale)
+            slot = std::move(sharedScale);
+        else
+            slot.reset(static_cast<TnvScala*>(element.release()));
+    } else if (dynamic_cast<TnvTraccia*>(added)) {
+        FTrkList.emplace_back(static_cast<TnvTraccia*>(element.release()));
+    } else if (dynamic_cast<TnvMarker*>(added)) {
+        FMrkList.emplace_back(static_cast<TnvMarker*>(element.release()));
+    } else {
+        FLegenda.reset(static_cast<TnvLegenda*>(element.release()));
+    }
+    Changed();
     return result;
 }
 
 std::shared_ptr<TnvGraphElement> TnvDiagram::RemoveElement(TnvGraphElement* element) {
-    if (!element)
-        return nullptr;
-    if (element == FSelElement)
-        FSelElement = nullptr;
-    std::shared_ptr<TnvGraphElement> result;
-    if (dynamic_cast<TnvScala*>(element)) {
-        // Only the slot that really holds it: a scale that was refused must not
-        // empty the slot of the scale that was accepted.
-        if (FScalaX.get() == element)
-            result = std::move(FScalaX);
-        else if (FScalaY.get() == element)
-            result = std::move(FScalaY);
-    } else if (dynamic_cast<TnvTraccia*>(element)) {
-        result = TakeOut(FTrkList, element);
-    } else if (dynamic_cast<TnvMarker*>(element)) {
-        result = TakeOut(FMrkList, element);
-    } else if (FLegenda.get() == element) {
-        result = std::move(FLegenda);
-    }
-    if (result)
-        Changed();
-    return result;
+    TDetached detached = Detach(element);
+    if (detached.Scale)
+        return detached.Scale;
+    return std::shared_ptr<TnvGraphElement>(std::move(detached.Owned));
 }
 
 void TnvDiagram::ForgetElement(TnvGraphElement* element) {
@@ -352,10 +389,10 @@ bool TnvDiagram::CoordAtPos(Tnv2DPoint& out, QPoint point) const {
     if (!FScalaX || !FScalaY)
         return false;
     const TnvRect& p = FPlotArea;
-    const double dx = point.x() - p.Left;
-    const double dy = p.Bottom - point.y();
-    out.X = dx * FScalaX->GetSpan() / (p.Right - p.Left - 2) + FScalaX->GetMin();
-    out.Y = dy * FScalaY->GetSpan() / (p.Bottom - p.Top - 2) + FScalaY->GetMin();
+    const double dx = double(point.x()) - p.Left;
+    const double dy = double(p.Bottom) - point.y();
+    out.X = dx * FScalaX->GetSpan() / (double(p.Right) - p.Left - 2) + FScalaX->GetMin();
+    out.Y = dy * FScalaY->GetSpan() / (double(p.Bottom) - p.Top - 2) + FScalaY->GetMin();
     return nv::StrictlyContains(p, point);
 }
 
@@ -648,15 +685,20 @@ void TnvDiagram::SetSetup(const QString& text) {
 
     static const QStringList headers{"[nvScala]", "[nvTraccia]", "[nvMarker]", "[nvLegenda]"};
     const QStringList lines = nv::SplitSetupLines(text);
+    QStringList own;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const QString header = lines[i].trimmed();
-        if (!headers.contains(header))
-            continue;
-        ReadElementBlock(header, nv::CutSetupBlock(lines, i));
+        if (headers.contains(header))
+            ReadElementBlock(header, nv::CutSetupBlock(lines, i));
+        else
+            own << lines[i];
     }
 
     const nv::TSetupReader reader(lines);
-    FName = reader.Value("Title");
+    // The writer leaves out an empty title, and every element block has a
+    // "Title" of its own: read from the whole block, a diagram without a name
+    // would come back named after its first element.
+    FName = nv::TSetupReader(own).Value("Title");
     nv::ReadSetupPen(reader.Value("TitlePen"), FTitlePen);
     nv::ReadSetupBrush(reader.Value("TitleBrush"), FTitleBrush);
     nv::ReadSetupFont(reader.Value("TitleFont"), FTitleFont);

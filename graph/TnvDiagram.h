@@ -87,10 +87,14 @@ public:
     // Takes the element by its kind: a scale into its slot (88 for X, 89 for Y,
     // -4 when occupied), a trace or marker appended (its index, -3 for a
     // duplicate name), a legend (76, -4 when there is one); -2 for none, -1
-    // for another kind. A refused element is destroyed.
+    // for another kind. A refused element is destroyed unless a diagram holds
+    // it (then the pointer handed in is let go and the element stays there).
+    // An element another diagram holds moves here; a legend that listed that
+    // diagram's traces lists these. The element's owner becomes this diagram.
     int AddElement(std::unique_ptr<TnvGraphElement> element);
     // Takes the element out without destroying it and hands it back (none when
-    // it was not registered here).
+    // it was not registered here). Its owner is cleared, unless it is a scale
+    // another diagram still shares, which that diagram then owns.
     std::shared_ptr<TnvGraphElement> RemoveElement(TnvGraphElement* element);
 
     // AddElement's result for a new scale.
@@ -142,6 +146,16 @@ private:
     void FillBackground(TnvCanvas& canvas);
     void DrawFrame(TnvCanvas& canvas);
     void DrawTitle(TnvCanvas& canvas);
+    // An element out of its slot or list, not destroyed: a scale keeps its
+    // shared ownership, every other kind comes back alone.
+    struct TDetached {
+        std::unique_ptr<TnvGraphElement> Owned;
+        std::shared_ptr<TnvScala> Scale;
+    };
+    bool Holds(const TnvGraphElement* element) const;
+    // AddElement's result for element, without adding it.
+    int Admission(const TnvGraphElement& element) const;
+    TDetached Detach(TnvGraphElement* element);
     void ReadElementBlock(const QString& header, const QStringList& block);
     // An element deleted by its user: out of the lists without being destroyed again.
     void ForgetElement(TnvGraphElement* element);

@@ -33,6 +33,8 @@ public:
     void SetSetup(const QString& text);
 
 private:
+    friend class TnvDiagram; // points a moved legend at its new diagram's traces
+
     const TnvTrkList* FTrkSource;
     int FColCount = 1;
     int FCellWidth = 0;

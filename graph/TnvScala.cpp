@@ -7,6 +7,7 @@
 #include "TnvTraccia.h"
 
 #include <cmath>
+#include <cstdint>
 
 TnvScala::TnvScala(TnvDiagram* owner, std::uint8_t align, const QString& name)
     : TnvGraphElement(owner, name)
@@ -77,9 +78,10 @@ void TnvScala::SetIsTime(bool value) {
 }
 
 double TnvScala::PixelsPerUnit() const {
-    double length =
-        IsHorizontal() ? FDrawArea.Right - FDrawArea.Left : FDrawArea.Bottom - FDrawArea.Top;
-    length -= 2;
+    // In doubles: the sides of a vast area are further apart than an int reaches.
+    const TnvRect& a = FDrawArea;
+    const double length =
+        IsHorizontal() ? double(a.Right) - a.Left - 2 : double(a.Bottom) - a.Top - 2;
     const double span = GetSpan();
     return span == 0 ? 1.0 : length / span;
 }
@@ -125,7 +127,8 @@ double TnvScala::DivisionStep(double wished, double span, double pixelsPerUnit,
 }
 
 double TnvScala::CurrentStep(TnvCanvas& canvas) const {
-    if (FDrawArea.Bottom - FDrawArea.Top <= 2 || FDrawArea.Right - FDrawArea.Left <= 2)
+    if (int64_t{FDrawArea.Bottom} - FDrawArea.Top <= 2 ||
+        int64_t{FDrawArea.Right} - FDrawArea.Left <= 2)
         return 0;
     if (FDivStep == 0 || GetSpan() == 0)
         return 0;
@@ -229,7 +232,7 @@ void TnvScala::DrawHorizontal(TnvCanvas& canvas, double step) {
         canvas.Pen().Assign(GetTitlePen());
         const int tw = canvas.TextWidth(GetName());
         const int th = canvas.TextHeight(GetName());
-        const int x = e.Left + (e.Right - e.Left - tw) / 2;
+        const auto x = static_cast<int>(e.Left + (int64_t{e.Right} - e.Left - tw) / 2);
         canvas.TextOut(x, above ? e.Top + 1 : e.Bottom - 1 - th, GetName());
     }
 }
@@ -299,7 +302,7 @@ void TnvScala::DrawVertical(TnvCanvas& canvas, double step) {
         const int tw = canvas.TextWidth(GetName());
         const int th = canvas.TextHeight(GetName());
         // Both sides centre the upward text on the scale's height.
-        const int y = e.Bottom - (e.Bottom - e.Top - tw) / 2;
+        const auto y = static_cast<int>(e.Bottom - (int64_t{e.Bottom} - e.Top - tw) / 2);
         const int x = left ? e.Left + 2 : e.Right - 2 - th;
         canvas.TextOutTurned(x, y, GetName());
     }

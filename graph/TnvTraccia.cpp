@@ -124,8 +124,10 @@ void TnvTraccia::SetCursorAt(const TnvScala* x, const TnvScala* y, QPoint point)
     if (!FCursor)
         FCursor = std::make_unique<Tnv2DPoint>();
     const TnvRect& e = FDrawArea;
-    FCursor->X = (point.x() - e.Left) * x->GetSpan() / (e.Right - e.Left - 2) + x->GetMin();
-    FCursor->Y = (e.Bottom - point.y()) * y->GetSpan() / (e.Bottom - e.Top - 2) + y->GetMin();
+    FCursor->X =
+        (double(point.x()) - e.Left) * x->GetSpan() / (double(e.Right) - e.Left - 2) + x->GetMin();
+    FCursor->Y = (double(e.Bottom) - point.y()) * y->GetSpan() / (double(e.Bottom) - e.Top - 2) +
+                 y->GetMin();
 }
 
 bool TnvTraccia::Draw(TnvCanvas* canvas, const TnvScala* xs, const TnvScala* ys) {

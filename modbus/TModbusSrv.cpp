@@ -60,6 +60,7 @@ size_t ExpectedRtuLength(const std::vector<uint8_t>& frame) {
         return frame.size() < 3 ? 0 : 5 + size_t{frame[2]};
     case 0x05:
     case 0x06:
+    case 0x08: // the line check: sub-function and one word, echoed
     case 0x0F:
     case 0x10:
         return 8;
@@ -135,7 +136,7 @@ bool TModbusSrv::OpenConnection(const QString& name, int16_t connType) {
 bool TModbusSrv::Connect() {
     CloseConnection();
     FErrorText.clear();
-    FLateReplyPossible = false;
+    FLine = TLine::Unknown;
     const bool ok = FConnType == 2 ? ConnectTcp() : FConnType == 1 && ConnectRtu();
     if (ok) {
         modbus_set_response_timeout(FContext, static_cast<uint32_t>(FTimeout / 1000),
@@ -278,24 +279,82 @@ int32_t TModbusSrv::TxRxMessage(const std::vector<uint8_t>& query, int queryLeng
     return FConnType == 2 ? TxRxTcp(frame, response) : TxRxRtu(frame, response);
 }
 
+bool TModbusSrv::LineNeedsCheck(const std::vector<uint8_t>& query) const {
+    return FLine == TLine::Unknown || (FLine == TLine::Owing && query != FOwedQuery);
+}
+
 int32_t TModbusSrv::TxRxRtu(const std::vector<uint8_t>& query, std::vector<uint8_t>& response) {
-    // A reply that missed its time-out may still be on its way: give it the
-    // chance to arrive and be thrown away, or it would answer this request.
-    DiscardInput(FLateReplyPossible ? std::chrono::milliseconds(FTimeout) : 0ms, Silence());
-    FLateReplyPossible = false;
+    // Input on a clean line is a reply nobody waits for: the slave is not
+    // where we think it is.
+    if (DiscardInput(0ms, Silence()) && FLine == TLine::Clean)
+        FLine = TLine::Unknown;
+    if (LineNeedsCheck(query)) {
+        if (const int32_t status = Resynchronise(query[0]); status != kOk)
+            return status;
+    }
     std::vector<uint8_t> frame = query;
     const uint16_t crc = Crc16(frame.data(), frame.size());
     frame.push_back(static_cast<uint8_t>(crc & 0xFF));
     frame.push_back(static_cast<uint8_t>(crc >> 8));
+    if (FLine == TLine::Clean) {
+        FLine = TLine::Owing;
+        FOwedQuery = query;
+        FOwedCopies = 0;
+    }
+    ++FOwedCopies;
     if (!WriteAll(frame.data(), frame.size()))
         return Fail(kWriteError, QStringLiteral("port write error: %1").arg(ErrnoText()));
-    return ReceiveRtu(query[0], query[1], response);
+    const int32_t status = ReceiveRtu(query[0], query[1], response);
+    // A reply of our slave and function answers one of the copies sent;
+    // anything else leaves us unsure what is still on its way.
+    const bool answered =
+        !response.empty() && response[0] == query[0] && (response[1] & 0x7F) == query[1];
+    if (answered && FLine == TLine::Owing && --FOwedCopies == 0)
+        FLine = TLine::Clean;
+    else if (!answered && status != kTimeout)
+        FLine = TLine::Unknown;
+    return status;
 }
 
-int32_t TModbusSrv::ReceiveRtu(uint8_t slave, uint8_t function, std::vector<uint8_t>& response) {
-    std::vector<uint8_t> frame;
+int32_t TModbusSrv::Resynchronise(uint8_t slave) {
+    FLine = TLine::Unknown;
+    FOwedQuery.clear();
+    FOwedCopies = 0;
+    const auto nonce = static_cast<uint16_t>(FNonces());
+    std::vector<uint8_t> echo{
+        slave, 0x08, 0x00, 0x00, static_cast<uint8_t>(nonce >> 8), static_cast<uint8_t>(nonce)};
+    const uint16_t crc = Crc16(echo.data(), echo.size());
+    echo.push_back(static_cast<uint8_t>(crc & 0xFF));
+    echo.push_back(static_cast<uint8_t>(crc >> 8));
+    if (!WriteAll(echo.data(), echo.size()))
+        return Fail(kWriteError, QStringLiteral("port write error: %1").arg(ErrnoText()));
+    const auto deadline = TClock::now() + std::chrono::milliseconds(FTimeout);
+    for (;;) {
+        std::vector<uint8_t> frame;
+        const int32_t status = TClock::now() < deadline ? ReadRtuFrame(deadline, frame) : kTimeout;
+        if (status == kTimeout)
+            return Fail(kTimeout, QStringLiteral("no reply to the line check"));
+        if (status != kOk)
+            return status;
+        const bool sound = CrcValid(frame, frame.size());
+        if (sound && frame == echo) {
+            FLine = TLine::Clean;
+            return kOk;
+        }
+        if (sound && frame.size() == 5 && frame[0] == slave && frame[1] == 0x88) {
+            FLine = TLine::Clean; // no diagnostics: see the header
+            return kOk;
+        }
+        if (!sound) {
+            DiscardInput(0ms, Silence());
+            return Fail(kCrcError, QStringLiteral("bad CRC"));
+        }
+    }
+}
+
+int32_t TModbusSrv::ReadRtuFrame(TClock::time_point replyDeadline, std::vector<uint8_t>& frame) {
+    frame.clear();
     frame.reserve(kMaxRtuFrame);
-    const auto replyDeadline = TClock::now() + std::chrono::milliseconds(FTimeout);
     std::array<uint8_t, kMaxRtuFrame> chunk{};
     for (;;) {
         const auto deadline = frame.empty() ? replyDeadline : TClock::now() + Silence();
@@ -305,18 +364,22 @@ int32_t TModbusSrv::ReceiveRtu(uint8_t slave, uint8_t function, std::vector<uint
             ReadSome(chunk.data(), std::min(wanted, kMaxRtuFrame - frame.size()), deadline);
         if (n < 0)
             return Fail(kReadError, QStringLiteral("port read error: %1").arg(ErrnoText()));
-        if (n == 0) {
-            if (frame.empty()) {
-                FLateReplyPossible = true;
-                return Fail(kTimeout, QStringLiteral("no reply"));
-            }
-            break; // the silence ends the frame
-        }
+        if (n == 0)
+            return frame.empty() ? kTimeout : kOk; // the silence ends the frame
         frame.insert(frame.end(), chunk.begin(), chunk.begin() + n);
         const size_t length = ExpectedRtuLength(frame);
         if ((length != 0 && frame.size() >= length) || frame.size() >= kMaxRtuFrame)
-            break;
+            return kOk;
     }
+}
+
+int32_t TModbusSrv::ReceiveRtu(uint8_t slave, uint8_t function, std::vector<uint8_t>& response) {
+    std::vector<uint8_t> frame;
+    const int32_t status = ReadRtuFrame(TClock::now() + std::chrono::milliseconds(FTimeout), frame);
+    if (status == kTimeout)
+        return Fail(kTimeout, QStringLiteral("no reply"));
+    if (status != kOk)
+        return status;
     const size_t length = ExpectedRtuLength(frame);
     if (length != 0 && frame.size() < length)
         return Fail(kInvalidReply, QStringLiteral("reply cut short"));
@@ -335,6 +398,10 @@ int32_t TModbusSrv::ReceiveRtu(uint8_t slave, uint8_t function, std::vector<uint
 }
 
 int32_t TModbusSrv::TxRxTcp(const std::vector<uint8_t>& query, std::vector<uint8_t>& response) {
+    // The rest of a frame we stopped reading would be taken for a header.
+    if (FTcpFrameCut)
+        DiscardInput(0ms, Silence());
+    FTcpFrameCut = false;
     const uint16_t transaction = ++FTransaction;
     std::vector<uint8_t> frame{
         static_cast<uint8_t>(transaction >> 8),  static_cast<uint8_t>(transaction & 0xFF), 0, 0,
@@ -362,6 +429,7 @@ int32_t TModbusSrv::ReceiveTcp(uint16_t transaction, std::vector<uint8_t>& respo
         size_t got = 0;
         while (got < size) {
             const int n = ReadSome(out + got, size - got, deadline, waitFirst && got == 0);
+            FTcpFrameCut = n == 0 && (got > 0 || !waitFirst);
             if (n <= 0)
                 return n;
             got += static_cast<size_t>(n);
@@ -390,20 +458,24 @@ int32_t TModbusSrv::ReceiveTcp(uint16_t transaction, std::vector<uint8_t>& respo
     }
 }
 
-void TModbusSrv::DiscardInput(std::chrono::milliseconds waitFor, std::chrono::milliseconds quiet) {
-    if (FConnType == 1)
+bool TModbusSrv::DiscardInput(std::chrono::milliseconds waitFor, std::chrono::milliseconds quiet) {
+    bool arrived = false;
+    if (FConnType == 1) {
+        int waiting = 0;
+        arrived = ioctl(Fd(), FIONREAD, &waiting) == 0 && waiting > 0;
         modbus_flush(FContext);
+    }
     const auto start = TClock::now();
     std::array<uint8_t, 256> sink{};
-    bool arrived = false;
+    bool reading = false;
     for (;;) {
         const auto now = TClock::now();
         if (now - start > waitFor + 1s)
-            return; // a peer that never stops talking
-        const int n = ReadSome(sink.data(), sink.size(), arrived ? now + quiet : start + waitFor);
+            return true; // a peer that never stops talking
+        const int n = ReadSome(sink.data(), sink.size(), reading ? now + quiet : start + waitFor);
         if (n <= 0)
-            return;
-        arrived = true;
+            return arrived || reading;
+        reading = true;
     }
 }
 
@@ -463,11 +535,19 @@ int TModbusSrv::ReadSome(uint8_t* out, size_t size, TClock::time_point deadline,
 }
 
 int TModbusSrv::PollInput(TClock::time_point deadline) {
+    // Waits in short slices so that a request to stop is seen promptly.
+    constexpr auto kSlice = 20ms;
     for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - TClock::now());
+        if (FStopRequest && FStopRequest())
+            return 0;
+        const auto now = TClock::now();
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - now);
+        const auto wait = std::clamp<long>(left.count(), 0, kSlice.count());
         pollfd p{Fd(), POLLIN, 0};
-        const int polled = poll(&p, 1, static_cast<int>(std::max<long>(left.count(), 0)));
-        if (polled >= 0 || errno != EINTR)
+        const int polled = poll(&p, 1, static_cast<int>(wait));
+        if (polled < 0 && errno == EINTR)
+            continue;
+        if (polled != 0 || left.count() <= wait)
             return polled < 0 ? -1 : polled;
     }
 }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <random>
 #include <vector>
 
 struct _modbus;
@@ -37,10 +39,22 @@ struct _modbus;
 // user's config folder (<XDG_CONFIG_HOME or ~/.config>/kx720/ports.ini);
 // without a line, COMn is /dev/ttyS(n-1).
 //
-// Stale input: before each request whatever waits in the port is discarded;
-// after a serial time-out the next request first waits up to one more time-out
-// for the late reply and discards it; over TCP every request carries its own
-// transaction id and a reply with another id is dropped.
+// Stale input. Over TCP every request carries its own transaction id and a
+// reply with another id is dropped. A serial line has no such id, and a
+// slave may answer any time later, so the line is kept in one of three
+// states: clean (nothing can still arrive), owing replies to copies of one
+// request (retries of the same frame: any of them answers it alike), or
+// unknown (after opening, or after a frame we could not match). Before a
+// request goes out on a line that is unknown or owes replies to another
+// request (one that timed out, say), the line is resynchronised:
+// a line check (function 8, "return query data") with a random word is sent
+// and everything that arrives is thrown away until the slave echoes that
+// word. A slave answers in order, so all it owed came before the echo. No
+// echo within the time-out fails the request with a time-out; the next one
+// checks the line again. A slave without the diagnostics function answers
+// the check with its exception reply, which is taken as the echo: such a
+// slave is kept apart from late replies of earlier runs only by the order of
+// its replies.
 class TModbusSrv {
 public:
     // Status codes of TxRxMessage.
@@ -91,6 +105,10 @@ public:
 
     void CloseConnection();
 
+    // Asked while waiting for the peer: true ends the wait at once and the
+    // exchange fails as a time-out. Called on the thread that exchanges.
+    void SetStopRequest(std::function<bool()> stop) { FStopRequest = std::move(stop); }
+
     // Why the last Connect or TxRxMessage failed, for the log.
     QString ErrorText() const { return FErrorText; }
 
@@ -106,8 +124,15 @@ private:
     int32_t TxRxRtu(const std::vector<uint8_t>& query, std::vector<uint8_t>& response);
     int32_t TxRxTcp(const std::vector<uint8_t>& query, std::vector<uint8_t>& response);
     int32_t ReceiveRtu(uint8_t slave, uint8_t function, std::vector<uint8_t>& response);
+    // Reads one frame (with its CRC) whose first byte comes before deadline;
+    // kOk, kTimeout or kReadError.
+    int32_t ReadRtuFrame(TClock::time_point deadline, std::vector<uint8_t>& frame);
+    int32_t Resynchronise(uint8_t slave);
+    bool LineNeedsCheck(const std::vector<uint8_t>& query) const;
     int32_t ReceiveTcp(uint16_t transaction, std::vector<uint8_t>& response);
-    void DiscardInput(std::chrono::milliseconds quietFor, std::chrono::milliseconds limit);
+    // Throws away what waits in the port or arrives within waitFor, until it
+    // has been quiet for quiet; true when anything was there.
+    bool DiscardInput(std::chrono::milliseconds waitFor, std::chrono::milliseconds quiet);
     bool WriteAll(const uint8_t* data, size_t size);
     // Reads what arrives before deadline into out (waiting before the first
     // try when waitFirst); 0 on time-out, -1 on error.
@@ -136,6 +161,12 @@ private:
 
     _modbus* FContext = nullptr;
     uint16_t FTransaction = 0;
-    bool FLateReplyPossible = false;
+    bool FTcpFrameCut = false; // a reply was left half read
+    enum class TLine { Unknown, Clean, Owing };
+    TLine FLine = TLine::Unknown;
+    std::vector<uint8_t> FOwedQuery; // the request whose copies are owed
+    int FOwedCopies = 0;
+    std::mt19937 FNonces{std::random_device{}()};
+    std::function<bool()> FStopRequest;
     QString FErrorText;
 };

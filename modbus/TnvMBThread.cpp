@@ -175,6 +175,7 @@ bool TnvMBThread::ConnectServer() {
         FLastErrorDetail = QString::fromUtf8(e.what());
         return false;
     }
+    FServer->SetStopRequest([this] { return StopRequested(); });
     FLastError = 0;
     FConnected = true;
     return true;
@@ -209,11 +210,17 @@ void TnvMBThread::ServeUserFunc() {
 
 void TnvMBThread::ServeValueSets() {
     std::lock_guard lock(FValueSetsLock);
+    FInPass = true;
     for (TnvParValueSet* set : FValueSets) {
         if (!PassGoesOn())
-            return;
+            break;
         ServeValueSet(*set);
     }
+    FInPass = false;
+}
+
+bool TnvMBThread::StopRequested() const {
+    return FTerminated.load() || (FInPass && FListBusy.load());
 }
 
 bool TnvMBThread::ServeValueSet(TnvParValueSet& set) {
@@ -224,6 +231,8 @@ bool TnvMBThread::ServeValueSet(TnvParValueSet& set) {
         TnvParValue* value = owned.get();
         if (value->GetWriteRequest()) {
             const int32_t status = WriteValue(slave, value);
+            if (FAbandoned)
+                return false; // unknown outcome: the request stays and is sent again
             if (status != 0) {
                 set.PostMessage(TnvParValueSet::kMsgExchangeFailed, AsWord(value), status);
                 return false;
@@ -231,6 +240,8 @@ bool TnvMBThread::ServeValueSet(TnvParValueSet& set) {
             set.PostMessage(TnvParValueSet::kMsgWriteDone, AsWord(value), 0);
         } else if (value->GetCyclic() && value->IsDue()) {
             const int32_t status = ReadValue(slave, value);
+            if (FAbandoned)
+                return false;
             if (status != 0) {
                 set.PostMessage(TnvParValueSet::kMsgExchangeFailed, AsWord(value), status);
                 return false;
@@ -291,11 +302,20 @@ int32_t TnvMBThread::WriteValue(uint8_t slave, TnvParValue* value) {
 
 int32_t TnvMBThread::Exchange(const std::vector<uint8_t>& query) {
     FResponse.clear();
+    FAbandoned = false;
+    const auto timeout = std::chrono::milliseconds(Settings.Timeout);
+    // The budget of the header: one time-out per attempt and one for a line
+    // check; no retry begins once it is spent.
+    const auto deadline = TClock::now() + timeout * (std::max<int>(0, FServer->get_Retries()) + 2);
     int32_t status = 0;
     for (int attempt = 0;; ++attempt) {
         status = FServer->TxRxMessage(query, static_cast<int>(query.size()), FResponse);
+        if (status != 0 && StopRequested()) {
+            FAbandoned = true;
+            break;
+        }
         // The retry count is asked afresh after every failure.
-        if (status == 0 || FTerminated || attempt >= FServer->get_Retries())
+        if (status == 0 || attempt >= FServer->get_Retries() || TClock::now() >= deadline)
             break;
     }
     return SetLastError(status);

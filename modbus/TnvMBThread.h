@@ -27,6 +27,21 @@ class TnvParValueSet;
 // request) concerned. Connection events run on the GUI thread while the
 // worker waits. It never reconnects by itself.
 //
+// Cost of a failure: an exchange makes at most Retries + 1 attempts, each
+// waiting at most Timeout for its reply. A serial line that must first be
+// resynchronised (after opening, or after a reply that matched no request;
+// see TModbusSrv.h) costs one more Timeout at most for the line check, and
+// the retries that follow a successful check need none. A failed exchange
+// thus costs at most (Retries + 1) x Timeout plus one Timeout, the late-reply
+// allowance; a line whose replies keep arriving garbled cannot stretch it by
+// more than one Timeout more, as no retry begins once (Retries + 2) x Timeout
+// have passed.
+//
+// Stopping: destruction, RemoveValueSet and AddValueSet cut the exchange on
+// the wire short (the transport's wait ends within 20 ms), so they return
+// well within one Timeout plus 100 ms, even against a silent slave. A value
+// whose exchange was cut short is not reported; its write request stays.
+//
 // Threads: created, started, fed and destroyed on the GUI thread (the thread
 // that created it); the worker alone touches the transport.
 class TnvMBThread {
@@ -92,6 +107,8 @@ private:
     bool ServeValueSet(TnvParValueSet& set);
     void ReportIdle();
     bool PassGoesOn() const { return !FTerminated.load() && !FListBusy.load(); }
+    // Worker thread: the transport's waits end at once when this holds.
+    bool StopRequested() const;
     int32_t ReadValue(uint8_t slave, TnvParValue* value);
     int32_t WriteValue(uint8_t slave, TnvParValue* value);
     // One exchange with the retries the transport asks for; FResponse holds
@@ -113,6 +130,8 @@ private:
 
     std::unique_ptr<TModbusSrv> FServer; // worker only
     std::vector<uint8_t> FResponse;      // worker only
+    bool FInPass = false;                // worker only: walking the value sets
+    bool FAbandoned = false;             // worker only: the last exchange was cut short
     TServerFactory FServerFactory;
 
     mutable std::mutex FDetailLock;

@@ -30,6 +30,7 @@ size_t TnvSimRtuFramer::RequestLength(const std::vector<uint8_t>& bytes) {
     case 0x04:
     case 0x05:
     case 0x06:
+    case 0x08:
         return 8;
     case 0x0F:
     case 0x10:

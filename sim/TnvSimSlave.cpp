@@ -13,6 +13,7 @@ constexpr uint8_t kReadHolding = 0x03;
 constexpr uint8_t kWriteSingle = 0x06;
 constexpr uint8_t kWriteMultiple = 0x10;
 constexpr uint8_t kIdentify = 0x41;
+constexpr uint8_t kDiagnostics = 0x08;
 
 constexpr uint8_t kIllegalFunction = 0x01;
 constexpr uint8_t kIllegalAddress = 0x02;
@@ -91,6 +92,11 @@ std::vector<uint8_t> TnvSimSlave::Execute(const std::vector<uint8_t>& pdu) {
         return WriteMultiple(pdu);
     case kIdentify:
         return Identify();
+    case kDiagnostics:
+        // Sub-function 0 returns the query data: a master's line check.
+        if (pdu.size() >= 3 && pdu[1] == 0 && pdu[2] == 0)
+            return pdu;
+        return Exception(pdu[0], kIllegalFunction);
     default:
         return Exception(pdu[0], kIllegalFunction);
     }

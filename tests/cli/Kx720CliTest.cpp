@@ -1,9 +1,14 @@
 #include "TestPeers.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using kxtest::TPeer;
 
@@ -15,15 +20,20 @@ struct TRun {
     QString Err;
 };
 
-// Runs the real kx720 binary in folder (where the definitions file may be).
-TRun Kx720(const QStringList& arguments, const QString& folder = {}) {
+// Runs program in folder (the source's data folder by default).
+TRun RunIn(const QString& program, const QStringList& arguments, const QString& folder = {}) {
     QProcess process;
     process.setWorkingDirectory(folder.isEmpty() ? kxtest::SourcePath("data") : folder);
-    process.start(KX_CLI_BINARY, arguments);
+    process.start(program, arguments);
     process.waitForFinished(20000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromLocal8Bit(process.readAllStandardOutput()),
             QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+// Runs the real kx720 binary in folder (where the definitions file may be).
+TRun Kx720(const QStringList& arguments, const QString& folder = {}) {
+    return RunIn(KX_CLI_BINARY, arguments, folder);
 }
 
 QString TcpLink(const TPeer& peer) {
@@ -85,8 +95,38 @@ TEST(Kx720Cli, SilentDriveIsATimeout) {
     auto peer = TPeer::TcpSlave({"--mode", "silent"});
     const TRun run = Kx720({"--tcp", TcpLink(*peer), "--timeout", "50", "read", "4"});
     EXPECT_EQ(run.ExitCode, 1);
-    EXPECT_EQ(run.Err, "Error on ModBus data exchange: timeout, no response!\n");
+    // The transport's own words follow, as in the terminal's log.
+    EXPECT_EQ(run.Err, "Error on ModBus data exchange: timeout, no response!\n  no reply\n");
     EXPECT_TRUE(run.Out.isEmpty());
+}
+
+TEST(Kx720Cli, LocalParameterNeverGoesOnTheWire) {
+    QTemporaryDir dir;
+    auto peer = TPeer::TcpSlave({"--log", dir.path() + "/requests.log"});
+    const TRun run = Kx720({"--tcp", TcpLink(*peer), "read", "4", "10000"});
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_TRUE(run.Err.startsWith("Parameter 10000 (LocalSlaveAddr) is local to the terminal"))
+        << run.Err.toStdString();
+    EXPECT_TRUE(kxtest::LoggedRequests(dir.path() + "/requests.log", true).isEmpty());
+}
+
+// Ctrl-C while an exchange waits for a silent drive: no waiting out the
+// retries, status 130 and a word on what was cut short.
+TEST(Kx720Cli, CtrlCInWatchEndsAtOnceWithStatus130) {
+    auto peer = TPeer::TcpSlave({"--mode", "silent"});
+    QProcess process;
+    process.setWorkingDirectory(kxtest::SourcePath("data"));
+    process.start(KX_CLI_BINARY, {"--tcp", TcpLink(*peer), "--timeout", "1500", "watch", "22"});
+    ASSERT_TRUE(process.waitForStarted());
+    QThread::msleep(700);
+    QElapsedTimer clock;
+    clock.start();
+    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_LT(clock.elapsed(), 1500 + 100);
+    EXPECT_EQ(process.exitCode(), 130);
+    EXPECT_EQ(QString::fromLocal8Bit(process.readAllStandardError()),
+              "Interrupted: watch 22 (0 received)\n");
 }
 
 TEST(Kx720Cli, RefusedLinkIsAConnectionError) {
@@ -108,11 +148,63 @@ TEST(Kx720Cli, UnknownIndexAndMissingDefinitions) {
     EXPECT_TRUE(run.Err.startsWith("Error loading parameters definitions.\n"));
 }
 
+// A definitions file that is no such thing, or that the terminal would
+// refuse, ends the run before any parameter is looked for in it.
+TEST(Kx720Cli, BadDefinitionsFileIsALoadingError) {
+    QTemporaryDir dir;
+    QFile shipped(kxtest::SourcePath("data/VF_Parameters_v207.ini"));
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(shipped.readAll());
+    const auto write = [&](const QString& name, const QString& content) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content.toUtf8());
+        return name;
+    };
+    QString badToken = text;
+    badToken.replace("\nRam=0/19,21/27,29", "\nRam=0/19;21/27,29");
+    QString wideRange = text;
+    wideRange.replace("\nScope=1000/1003", "\nScope=1000/70000");
+    const QString unreadable = write("unreadable.ini", text);
+    QFile(dir.filePath(unreadable)).setPermissions({});
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.ini"));
+
+    const struct {
+        QString Defs;
+        QString Detail;
+    } rows[] = {
+        {write("token.ini", badToken), "token.ini: Ram: '0/19;21' is not a valid integer value"},
+        {write("range.ini", wideRange),
+         "range.ini: Scope: '1000/70000' is not a valid index range"},
+        {write("junk.ini", "MZ\x01junk\n[Other]\nKey=1\n"),
+         "junk.ini: holds no parameter definition"},
+        {"folder.ini", "folder.ini: not a file"},
+        {unreadable,
+         QStringLiteral("Cannot read \"%1\": Permission denied").arg(dir.filePath(unreadable))},
+    };
+    for (const auto& row : rows) {
+        const QStringList arguments{"--defs", row.Defs, "--tcp", "127.0.0.1:1", "read", "4"};
+        // As root the file's mode would not stop the read: run without that power.
+        const TRun run = geteuid() == 0
+                             ? RunIn("setpriv",
+                                     QStringList{"--bounding-set", "-dac_override,-dac_read_search",
+                                                 "--", KX_CLI_BINARY} +
+                                         arguments,
+                                     dir.path())
+                             : Kx720(arguments, dir.path());
+        EXPECT_EQ(run.ExitCode, 1) << row.Defs.toStdString();
+        EXPECT_EQ(run.Err, "Error loading parameters definitions.\n  " + row.Detail + "\n");
+    }
+}
+
 TEST(Kx720Cli, CommandLineMistakesExitWithTwo) {
     for (const QStringList& args :
          {QStringList{"read", "4"}, QStringList{"--com", "9", "read", "4"},
           QStringList{"--com", "1", "write", "4"}, QStringList{"--com", "1", "fly"},
-          QStringList{"--com", "1", "ident", "3"}}) {
+          QStringList{"--com", "1", "ident", "3"},
+          QStringList{"--com", "1", "--slave", "258", "read", "4"},
+          QStringList{"--com", "1", "--slave", "0", "read", "4"},
+          QStringList{"--com", "1", "--timeout", "9", "read", "4"}}) {
         const TRun run = Kx720(args);
         EXPECT_EQ(run.ExitCode, 2) << args.join(' ').toStdString();
         EXPECT_TRUE(run.Err.contains("kx720 --help"));

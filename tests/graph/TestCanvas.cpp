@@ -1,7 +1,11 @@
 #include "GraphTestSupport.h"
 #include "TnvCanvas.h"
 
+#include <cstdint>
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <numeric>
+#include <vector>
 
 using test::Pixel;
 
@@ -193,6 +197,65 @@ TEST_F(CanvasTest, StraightDashedLinesFollowThePatternFromTheirStart) {
         EXPECT_EQ(Pixel(image, 35, y), on ? kRed : kWhite) << y;
     }
     EXPECT_EQ(Pixel(image, 35, 0), kWhite); // the end is left out
+}
+
+// Lines from far outside the image: only their visible stretch is walked, in
+// the dash phase it has there.
+TEST_F(CanvasTest, FarStraightLinesKeepTheirDashPhase) {
+    const struct {
+        TnvPenStyle Style;
+        std::vector<int> Pattern;
+        QPoint From;
+        QPoint To;
+    } cases[] = {
+        {TnvPenStyle::Dash, {18, 6}, {-1'000'000'007, 3}, {35, 3}},
+        {TnvPenStyle::DashDot, {9, 6, 3, 6}, {2'000'000'011, 5}, {3, 5}},
+        {TnvPenStyle::DashDotDot, {9, 3, 3, 3, 3, 3}, {7, INT32_MIN}, {7, 25}},
+        {TnvPenStyle::Dot, {3, 3}, {9, INT32_MAX}, {9, 2}},
+        {TnvPenStyle::Solid, {1, 0}, {INT32_MIN, 12}, {INT32_MAX, 12}},
+    };
+    for (const auto& c : cases) {
+        image.fill(Qt::white);
+        UsePen(kRed, TnvPenMode::Copy, c.Style);
+        canvas.MoveTo(c.From.x(), c.From.y());
+        canvas.LineTo(c.To.x(), c.To.y());
+        canvas.End();
+        const bool horizontal = c.From.y() == c.To.y();
+        const int64_t start = horizontal ? c.From.x() : c.From.y();
+        const int64_t end = horizontal ? c.To.x() : c.To.y();
+        const int64_t period = std::accumulate(c.Pattern.begin(), c.Pattern.end(), int64_t{0});
+        const int extent = horizontal ? image.width() : image.height();
+        for (int along = 0; along < extent; ++along) {
+            int64_t into = std::abs(along - start) % period;
+            size_t run = 0;
+            while (into >= c.Pattern[run])
+                into -= c.Pattern[run++];
+            const bool on = along >= std::min(start, end) && along <= std::max(start, end) &&
+                            along != end && run % 2 == 0;
+            const int x = horizontal ? along : c.From.x();
+            const int y = horizontal ? c.From.y() : along;
+            ASSERT_EQ(Pixel(image, x, y), on ? kRed : kWhite)
+                << "style " << int(c.Style) << " at " << along;
+        }
+    }
+}
+
+// Shapes as wide as an int reaches fill what the image shows of them.
+TEST_F(CanvasTest, ShapesOfAnyExtentAreCutToTheImage) {
+    UsePen(kRed);
+    canvas.Brush().Assign(TnvBrush(kBlue, TnvBrushStyle::Solid));
+    canvas.FillRect(INT32_MIN, INT32_MIN, INT32_MAX, 10);
+    canvas.Rectangle(INT32_MIN, 15, INT32_MAX, INT32_MAX);
+    canvas.Ellipse(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX); // too vast to draw
+    canvas.SetClipRect({INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX});
+    canvas.TextOut(INT32_MAX - 2, 0, "far");
+    canvas.End();
+    EXPECT_EQ(Pixel(image, 0, 0), kBlue);
+    EXPECT_EQ(Pixel(image, 39, 9), kBlue);
+    EXPECT_EQ(Pixel(image, 20, 12), kWhite);
+    EXPECT_EQ(Pixel(image, 0, 15), kRed); // the top side; the others lie beyond the image
+    EXPECT_EQ(Pixel(image, 0, 16), kBlue);
+    EXPECT_EQ(Pixel(image, 39, 29), kBlue);
 }
 
 TEST_F(CanvasTest, OpaqueTextFillsItsCell) {

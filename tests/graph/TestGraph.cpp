@@ -144,6 +144,97 @@ TEST(GraphDiagramTest, RemoveElementHandsItBack) {
     EXPECT_TRUE(d->GetMrkList().empty());
 }
 
+// One element of each kind, made in a diagram; its pointer stays valid while
+// the diagram (or whoever took it over) holds it.
+struct TElementKind {
+    const char* Name;
+    TnvGraphElement* (*Make)(TnvDiagram& d);
+};
+
+const TElementKind kElementKinds[] = {
+    {"scale",
+     [](TnvDiagram& d) -> TnvGraphElement* {
+         d.CreateScala("X", 2);
+         return d.GetScalaX();
+     }},
+    {"trace",
+     [](TnvDiagram& d) -> TnvGraphElement* {
+         return d.CreateTraccia("T");
+     }},
+    {"marker",
+     [](TnvDiagram& d) -> TnvGraphElement* {
+         return d.CreateMarker("M");
+     }},
+    {"legend",
+     [](TnvDiagram& d) -> TnvGraphElement* {
+         d.AddElement(std::make_unique<TnvLegenda>(&d, "L", &d.GetTrkList()));
+         return d.GetLegenda();
+     }},
+};
+
+// A removed element reaches back into its diagram neither on a change nor
+// when destroyed, even after the diagram is gone.
+TEST(ElementOwnerTest, RemovedElementOutlivesItsDiagram) {
+    for (const TElementKind& kind : kElementKinds) {
+        SCOPED_TRACE(kind.Name);
+        TnvGraph graph;
+        TnvDiagram* d = graph.CreateNewDiagram("D");
+        TnvGraphElement* e = kind.Make(*d);
+        std::shared_ptr<TnvGraphElement> taken = d->RemoveElement(e);
+        ASSERT_EQ(taken.get(), e);
+        EXPECT_EQ(e->GetOwner(), nullptr);
+        delete d;
+        e->SetVisible(false);
+        taken.reset();
+    }
+}
+
+// Adding an element another diagram holds moves it: the first diagram lets it
+// go, so neither destroys it twice nor paints it after the move.
+TEST(ElementOwnerTest, AddingAnOwnedElementMovesIt) {
+    for (const TElementKind& kind : kElementKinds) {
+        SCOPED_TRACE(kind.Name);
+        TnvGraph graph;
+        TnvDiagram* from = graph.CreateNewDiagram("From");
+        TnvDiagram* to = graph.CreateNewDiagram("To");
+        TnvGraphElement* e = kind.Make(*from);
+        EXPECT_GE(to->AddElement(std::unique_ptr<TnvGraphElement>(e)), 0);
+        EXPECT_EQ(e->GetOwner(), to);
+        EXPECT_FALSE(from->RemoveElement(e)); // no longer there
+        delete from;
+        e->SetVisible(false);
+        EXPECT_TRUE(to->RemoveElement(e));
+    }
+}
+
+TEST(ElementOwnerTest, ARefusedMoveLeavesTheElementWhereItWas) {
+    TnvGraph graph;
+    TnvDiagram* from = graph.CreateNewDiagram("From");
+    TnvDiagram* to = graph.CreateNewDiagram("To");
+    TnvTraccia* t = from->CreateTraccia("T");
+    to->CreateTraccia("T");
+    EXPECT_EQ(to->AddElement(std::unique_ptr<TnvGraphElement>(t)), -3);
+    EXPECT_EQ(from->AddElement(std::unique_ptr<TnvGraphElement>(t)), -3); // already there
+    EXPECT_EQ(from->GetTraccia("T"), t);
+    EXPECT_EQ(t->GetOwner(), from);
+}
+
+TEST(ElementOwnerTest, AMovedLegendListsItsNewDiagramsTraces) {
+    TnvGraph graph;
+    TnvDiagram* from = graph.CreateNewDiagram("From");
+    TnvDiagram* to = MakeComplete(graph, "To", {0, 0, 200, 100});
+    from->AddElement(std::make_unique<TnvLegenda>(from, "L", &from->GetTrkList()));
+    TnvLegenda* legend = from->GetLegenda();
+    from->CreateTraccia("Old");
+    to->CreateTraccia("New");
+    to->AddElement(std::unique_ptr<TnvGraphElement>(legend));
+    delete from;
+    graph.SetWidth(200);
+    graph.SetHeight(100);
+    graph.Repaint(); // paints the legend from the list that is still there
+    EXPECT_EQ(legend->GetRowCount(), 1);
+}
+
 class SelectionTest : public ::testing::Test {
 protected:
     SelectionTest() {

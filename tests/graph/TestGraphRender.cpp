@@ -64,6 +64,40 @@ TEST_F(GraphRenderTest, SelectsAMarkerByItsLabel) {
         << run.Out.toStdString();
 }
 
+// Without --size the graph's DrawArea sizes the picture; one larger than a
+// picture may be is refused, however far its sides lie, and --size paints it.
+TEST_F(GraphRenderTest, RefusesADrawAreaLargerThanThePicture) {
+    const struct {
+        const char* Area;
+        const char* Size;
+    } cases[] = {
+        {"0,0,16384,99", "16385x100"},
+        {"0,0,99,100000", "100x100001"},
+        {"-2000000000,-2000000000,2000000000,2000000000", "4000000001x4000000001"},
+        {"-2147483648,0,2147483647,0", "4294967296x1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Area);
+        const QString setup = dir.filePath("vast.txt");
+        QFile file(setup);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QString("[nvGraph]\nBegin\nAutoRefresh=false\nDrawArea=%1\nEnd\n")
+                       .arg(c.Area)
+                       .toUtf8());
+        file.close();
+        const QString png = dir.filePath("vast.png");
+        TRun run = RunTool({setup, png});
+        EXPECT_EQ(run.Code, 1);
+        EXPECT_TRUE(run.Err.contains(QString("its DrawArea is %1 pixels, larger than the "
+                                             "16384x16384 a picture may have; give --size WxH")
+                                         .arg(c.Size)))
+            << run.Err.toStdString();
+        run = RunTool({setup, png, "--size", "64x48"});
+        EXPECT_EQ(run.Code, 0) << run.Err.toStdString();
+        EXPECT_EQ(QImage(png).size(), QSize(64, 48));
+    }
+}
+
 TEST_F(GraphRenderTest, ReportsBadInput) {
     const QString broken = dir.filePath("broken.txt");
     QFile file(broken);

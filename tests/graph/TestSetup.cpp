@@ -192,6 +192,41 @@ TEST(SetupTextTest, ElementKeyBeforeTheDiagramsOwnKeyWins) {
     EXPECT_EQ(d->GetTraccia("T")->GetLinePen().GetColor(), 255);
 }
 
+// The writer leaves out an empty "Title"; the elements' own titles must not
+// stand in for it.
+TEST(SetupTextTest, AnEmptyDiagramNameSurvivesTheRoundTrip) {
+    const struct {
+        const char* Elements;
+        void (*Add)(TnvDiagram& d);
+    } cases[] = {
+        {"scales",
+         [](TnvDiagram& d) {
+             d.CreateScala("Time", 2), d.CreateScala("Volt", 3);
+         }},
+        {"legend",
+         [](TnvDiagram& d) {
+             d.AddElement(std::make_unique<TnvLegenda>(&d, "Legend", &d.GetTrkList()));
+         }},
+        {"trace and marker",
+         [](TnvDiagram& d) {
+             d.CreateTraccia("Freq");
+             d.CreateMarker("Act");
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Elements);
+        TnvGraph source;
+        c.Add(*source.CreateNewDiagram(""));
+        source.CreateNewDiagram("Named")->CreateScala("Other", 2);
+        TnvGraph read;
+        read.SetSetup(source.GetSetup());
+        ASSERT_EQ(read.GetDgrCount(), 2);
+        EXPECT_EQ(read.GetDiagram(std::int8_t(0))->GetName(), "");
+        EXPECT_EQ(read.GetDiagram(std::int8_t(1))->GetName(), "Named");
+        EXPECT_EQ(read.GetSetup(), source.GetSetup());
+    }
+}
+
 TEST(SetupTextTest, MalformedNumberKeepsEarlierDiagrams) {
     TnvGraph source;
     source.CreateNewDiagram("First")->SetDgrBack(0x123456);

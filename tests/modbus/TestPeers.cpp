@@ -207,15 +207,15 @@ QString Hex(const std::vector<uint8_t>& bytes) {
     return parts.join(' ');
 }
 
-QStringList LoggedRequests(const QString& logFile) {
+QStringList LoggedRequests(const QString& logFile, bool withLineChecks) {
     QFile file(logFile);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return {};
     QStringList lines;
     for (const QByteArray& line : file.readAll().split('\n')) {
         const QByteArray raw = QByteArray::fromHex(line.trimmed());
-        if (raw.isEmpty())
-            continue;
+        if (raw.isEmpty() || (!withLineChecks && raw.size() > 1 && raw[1] == 0x08))
+            continue; // the transport's line checks
         lines << Hex(std::vector<uint8_t>(raw.begin(), raw.end()));
     }
     return lines;

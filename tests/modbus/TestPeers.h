@@ -90,7 +90,8 @@ private:
 
 // Hex text of bytes, "01 03 00 10".
 QString Hex(const std::vector<uint8_t>& bytes);
-// The requests a peer logged, one hex string ("0103012300 01") per request.
-QStringList LoggedRequests(const QString& logFile);
+// The requests a peer logged, one hex string ("01 03 01 23 00 01") per
+// request, without the serial line checks (function 8) unless asked for.
+QStringList LoggedRequests(const QString& logFile, bool withLineChecks = false);
 
 } // namespace kxtest

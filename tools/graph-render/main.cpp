@@ -13,10 +13,14 @@
 #include <QSize>
 #include <QStringList>
 #include <QTextStream>
+#include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <vector>
 
 namespace {
+
+constexpr int kMaxSide = 16384; // pixels a side of the picture may have
 
 const char* kUsage =
     "Usage: graph-render SETUP.txt [OUT.png] [options]\n"
@@ -24,7 +28,8 @@ const char* kUsage =
     "Reads a graph setup text, paints it and writes the picture as PNG.\n"
     "\n"
     "Options:\n"
-    "  --size WxH      size of the picture (default: the setup's DrawArea)\n"
+    "  --size WxH      size of the picture, at most 16384x16384 (default: the\n"
+    "                  setup's DrawArea, which must then fit that)\n"
     "  --print-setup   print the graph's setup text after loading\n"
     "  --select X,Y    select the diagram and element at pixel X,Y before painting\n"
     "  --coord X,Y     print the world point at pixel X,Y\n"
@@ -70,7 +75,7 @@ std::optional<QSize> ParseSize(const QString& text) {
         return std::nullopt;
     const int w = parts[0].toInt(&okW);
     const int h = parts[1].toInt(&okH);
-    if (!okW || !okH || w <= 0 || h <= 0 || w > 16384 || h > 16384)
+    if (!okW || !okH || w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide)
         return std::nullopt;
     return QSize(w, h);
 }
@@ -146,8 +151,16 @@ int Run(const TOptions& options) {
         Out() << graph.GetSetup() << Qt::endl;
 
     const TnvRect area = graph.GetDrawArea();
-    const QSize size = options.Size.value_or(
-        QSize(area.Right - area.Left + 1, area.Bottom - area.Top + 1).expandedTo(QSize(1, 1)));
+    // In 64 bits: the sides of a hostile area are further apart than an int reaches.
+    const int64_t width = std::max<int64_t>(int64_t{area.Right} - area.Left + 1, 1);
+    const int64_t height = std::max<int64_t>(int64_t{area.Bottom} - area.Top + 1, 1);
+    if (!options.Size && (width > kMaxSide || height > kMaxSide)) {
+        Err() << "graph-render: " << options.Setup << ": its DrawArea is " << width << "x" << height
+              << " pixels, larger than the " << kMaxSide << "x" << kMaxSide
+              << " a picture may have; give --size WxH" << Qt::endl;
+        return 1;
+    }
+    const QSize size = options.Size.value_or(QSize(int(width), int(height)));
     // Setting a width equal to the stored one would leave the bitmap as it
     // is; start from one pixel so the bitmap always takes the size.
     graph.SetWidth(1);

@@ -15,6 +15,11 @@ Modes:
   late       answers request number --late-at (1-based) after --delay-ms,
              every other request at once
 --every-ms MS delays every reply by MS.
+--stale HEX   before answering the first request, sends this reply (slave
+              first, no CRC) as a reply left in the line by an earlier run.
+--no-echo     answers the line check (function 8) with exception 01.
+Function 8 sub-function 0 echoes the request; line checks do not count for
+--late-at.
 --exception-at ADDR answers reads of that register with exception 02.
 Every request (slave, function, data; no CRC/MBAP) is appended as hex to --log.
 TCP replies carry the request's transaction id. Prints "READY <port>" when
@@ -57,8 +62,11 @@ class Slave:
 
     def answer(self, pdu):
         """The reply PDU (slave first) to a request, or None for silence."""
-        self.count += 1
         self.log(pdu)
+        if pdu[1] == 0x08 and not self.args.no_echo and self.args.mode != "silent":
+            time.sleep(self.args.every_ms / 1000.0)
+            return pdu
+        self.count += 1
         mode = self.args.mode
         if mode == "silent":
             return None
@@ -123,7 +131,7 @@ def request_length(buf):
     if len(buf) < 2:
         return None
     fc = buf[1]
-    if fc in (0x03, 0x06):
+    if fc in (0x03, 0x06, 0x08):
         return 8
     if fc == 0x10:
         return 9 + buf[6] if len(buf) >= 7 else None
@@ -148,6 +156,10 @@ def serve_rtu(slave, args):
             if crc16(frame[:-2]) != struct.unpack("<H", frame[-2:])[0]:
                 buf = b""
                 break
+            if args.stale:
+                stale = bytes.fromhex(args.stale)
+                os.write(fd, stale + struct.pack("<H", crc16(stale)))
+                args.stale = None
             reply = slave.answer(frame[:-2])
             if reply is None:
                 continue
@@ -169,6 +181,8 @@ def main():
     p.add_argument("--size", type=int, default=0)
     p.add_argument("--ident")
     p.add_argument("--every-ms", type=int, default=0)
+    p.add_argument("--stale")
+    p.add_argument("--no-echo", action="store_true")
     p.add_argument("--exception-at", type=lambda t: int(t, 0))
     args = p.parse_args()
     slave = Slave(args)
