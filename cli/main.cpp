@@ -1,7 +1,9 @@
 #include "NvConvert.h"
 #include "NvFormat.h"
+#include "TKx720Bridge.h"
 #include "TKx720Cli.h"
 #include "TKx720FileCli.h"
+#include "TKx720NodeCmd.h"
 #include "TnvError.h"
 
 #include <QCommandLineParser>
@@ -10,6 +12,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -38,6 +41,24 @@ Commands:
   compare FILE.720       lists each element where the drive and FILE differ:
                          index, name, the drive's text, the file's text; exit
                          0 when equal, 1 when they differ, 2 on trouble
+  node                   supervises a machine node and prints every change of
+                         its state, code and text ("163 ok", "108 alarm",
+                         "171 no link", ...), until --count changes or Ctrl-C;
+                         the node's settings come from --ini FILE --node NAME,
+                         or else from --slave; its definitions from --defs
+                         (default TD_Machine.ini of the current directory)
+  node headers FIRST LAST
+                         reads the node's program headers FIRST to LAST (0 to
+                         99) with a progress line and prints them as a table
+  bridge --listen [HOST:]PORT
+                         serves the link to Modbus TCP clients (a unit id is
+                         the slave address on the line) until Ctrl-C or
+                         SIGTERM; prints a line when it serves, one per client
+                         that connects or leaves, and the requests served and
+                         failed at the end. HOST is 127.0.0.1 unless given
+                         (0.0.0.0 for every interface); PORT 0 takes a free
+                         port. With --tcp it relays to another Modbus TCP
+                         server.
 
 The link is --tcp HOST:PORT or --com N (COM1 to COM8: the device named by a
 "COMn=DEVICE" line of <config folder>/kx720/ports.ini, else /dev/ttyS(n-1);
@@ -178,12 +199,16 @@ int main(int argc, char** argv) {
          "FILE"},
         {"count", "watch: stop after N receptions of each index.", "N"},
         {"timeout", "Reply time-out in ms (default 1000, at least 10); 2 retries.", "MS"},
+        {"ini", "node: the INI file holding the node's settings.", "FILE"},
+        {"node", "node: the section of the node's settings in the --ini file.", "NAME"},
+        {"listen", "bridge: serve Modbus TCP on [HOST:]PORT (default 127.0.0.1:502).",
+         "[HOST:]PORT"},
         {"ignore-size", "import: import although the file is for another drive size."},
         {"pdf", "print: write the report as a PDF to FILE.", "FILE"},
     });
     parser.addPositionalArgument("command",
-                                 "read, write, watch, ident, export, import, print or compare, "
-                                 "and its arguments.",
+                                 "read, write, watch, ident, node, bridge, export, import, print "
+                                 "or compare, and its arguments.",
                                  "COMMAND [ARGS...]");
     if (!parser.parse(QCoreApplication::arguments()))
         return Usage(err, parser.errorText());
@@ -193,8 +218,26 @@ int main(int argc, char** argv) {
     }
     TKx720Job job;
     QString error;
+    const bool node = parser.positionalArguments().value(0) == "node";
+    TKx720NodeCmd::TOptions nodeOptions;
+    if (node) {
+        if (!parser.isSet("defs"))
+            job.Defs = TKx720NodeCmd::kDefaultDefs;
+        nodeOptions.IniFile = parser.value("ini");
+        nodeOptions.NodeName = parser.value("node");
+        if (nodeOptions.IniFile.isEmpty() != nodeOptions.NodeName.isEmpty())
+            return Usage(err, "node wants both --ini FILE and --node NAME, or neither");
+    }
     if (!ParseLink(parser, job, error) || !ParseNumbers(parser, job, error))
         return Usage(err, error);
+    if (parser.positionalArguments().value(0) == "bridge") {
+        TKx720Bridge bridge(job, out, err);
+        if (parser.positionalArguments().size() > 1)
+            return Usage(err, "bridge takes no arguments");
+        if (parser.isSet("listen") && !bridge.ParseListen(parser.value("listen"), error))
+            return Usage(err, error);
+        return bridge.Run();
+    }
     TKx720FileJob fileJob{.Command = TnvConfigJob::jmNone,
                           .File = {},
                           .Pdf = parser.value("pdf"),
@@ -207,18 +250,33 @@ int main(int argc, char** argv) {
                           .Timeout = job.Timeout};
     const bool fileCommand = TKx720FileCli::IsCommand(parser.positionalArguments().value(0));
     if (fileCommand ? !TKx720FileCli::Parse(parser.positionalArguments(), fileJob, error)
-                    : !ParseCommand(parser.positionalArguments(), job, error))
+        : node ? !TKx720NodeCmd::ParseArguments(parser.positionalArguments().mid(1), nodeOptions,
+                                                error)
+               : !ParseCommand(parser.positionalArguments(), job, error))
         return Usage(err, error);
 
-    const auto fileCli = fileCommand ? std::make_unique<TKx720FileCli>(fileJob, out, err) : nullptr;
-    TKx720Cli cli(job, out, err);
+    std::unique_ptr<TKx720NodeCmd> nodeCmd;
+    std::unique_ptr<TKx720Cli> cli;
+    std::unique_ptr<TKx720FileCli> fileCli;
+    if (fileCommand)
+        fileCli = std::make_unique<TKx720FileCli>(fileJob, out, err);
+    else if (node)
+        nodeCmd = std::make_unique<TKx720NodeCmd>(job, nodeOptions, out, err);
+    else
+        cli = std::make_unique<TKx720Cli>(job, out, err);
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     QTimer interruption;
-    QObject::connect(&interruption, &QTimer::timeout, [&cli, &fileCli] {
-        if (const int signal = gSignal.exchange(0))
-            fileCli ? fileCli->Interrupt(128 + signal) : cli.Interrupt(128 + signal);
+    QObject::connect(&interruption, &QTimer::timeout, [&] {
+        if (const int signal = gSignal.exchange(0)) {
+            if (fileCli)
+                fileCli->Interrupt(128 + signal);
+            else
+                node ? nodeCmd->Interrupt(128 + signal) : cli->Interrupt(128 + signal);
+        }
     });
     interruption.start(20);
-    return fileCli ? fileCli->Run() : cli.Run();
+    if (fileCli)
+        return fileCli->Run();
+    return node ? nodeCmd->Run() : cli->Run();
 }
