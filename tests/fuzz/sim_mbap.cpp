@@ -87,13 +87,14 @@ TExpected Frame(const uint8_t* data, size_t size) {
 }
 
 // Reads n bytes; false when the peer hung up first. A peer that neither
-// answers nor hangs up for seconds is a fault.
+// answers nor hangs up for half a minute is a fault (a write of a stored
+// copy waits for the disk, which takes seconds on a busy machine).
 bool ReadExactly(int fd, uint8_t* out, size_t n) {
     size_t got = 0;
     while (got < n) {
         pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 5000) != 1)
-            kxfuzz::Broken("the simulator answers within 5 s");
+        if (::poll(&p, 1, 30000) != 1)
+            kxfuzz::Broken("the simulator answers within 30 s");
         const ssize_t r = ::read(fd, out + got, n - got);
         if (r <= 0)
             return false;
