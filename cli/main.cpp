@@ -1,6 +1,7 @@
 #include "NvConvert.h"
 #include "NvFormat.h"
 #include "TKx720Cli.h"
+#include "TKx720ReportCli.h"
 #include "TnvError.h"
 
 #include <QCommandLineParser>
@@ -9,6 +10,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -26,6 +28,10 @@ Commands:
                          every reception with its time stamp, until --count
                          receptions of each or Ctrl-C (exit status 130)
   ident                  prints the drive's hardware and firmware versions
+  report TEMPLATE        reads the drive once and fills the HTML report
+                         template with its values; to standard output, or to
+                         the file of -o OUT.html; --db FILE is the SQLite
+                         database of its TABLE tags
 
 The link is --tcp HOST:PORT or --com N (COM1 to COM8: the device named by a
 "COMn=DEVICE" line of <config folder>/kx720/ports.ini, else /dev/ttyS(n-1);
@@ -147,10 +153,37 @@ bool ParseCommand(const QStringList& args, TKx720Job& job, QString& error) {
     return true;
 }
 
+// Runs "report" with the signal handling of the other commands.
+int RunReport(const QCommandLineParser& parser, const TKx720Job& job, QTextStream& out,
+              QTextStream& err) {
+    TKx720ReportJob report{.Template = {},
+                           .Database = parser.value("db"),
+                           .Output = parser.value("output"),
+                           .Host = job.Host,
+                           .Port = job.Port,
+                           .ComPort = job.ComPort,
+                           .Slave = job.Slave,
+                           .Defs = job.Defs,
+                           .Timeout = job.Timeout};
+    QString error;
+    if (!TKx720ReportCli::Parse(parser.positionalArguments(), report, error))
+        return Usage(err, error);
+    TKx720ReportCli cli(report, out, err);
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    QTimer interruption;
+    QObject::connect(&interruption, &QTimer::timeout, [&cli] {
+        if (const int signal = gSignal.exchange(0))
+            cli.Interrupt(128 + signal);
+    });
+    interruption.start(20);
+    return cli.Run();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = TKx720ReportCli::CreateApplication(argc, argv);
     QCoreApplication::setApplicationName("kx720");
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -166,9 +199,11 @@ int main(int argc, char** argv) {
          "FILE"},
         {"count", "watch: stop after N receptions of each index.", "N"},
         {"timeout", "Reply time-out in ms (default 1000, at least 10); 2 retries.", "MS"},
+        {"db", "report: the SQLite database of the template's TABLE tags.", "FILE"},
+        {{"o", "output"}, "report: write the report to FILE instead of standard output.", "FILE"},
     });
-    parser.addPositionalArgument("command", "read, write, watch or ident, and its arguments.",
-                                 "COMMAND [ARGS...]");
+    parser.addPositionalArgument(
+        "command", "read, write, watch, ident or report, and its arguments.", "COMMAND [ARGS...]");
     if (!parser.parse(QCoreApplication::arguments()))
         return Usage(err, parser.errorText());
     if (parser.isSet("help")) {
@@ -177,8 +212,11 @@ int main(int argc, char** argv) {
     }
     TKx720Job job;
     QString error;
-    if (!ParseLink(parser, job, error) || !ParseNumbers(parser, job, error) ||
-        !ParseCommand(parser.positionalArguments(), job, error))
+    if (!ParseLink(parser, job, error) || !ParseNumbers(parser, job, error))
+        return Usage(err, error);
+    if (TKx720ReportCli::IsCommand(parser.positionalArguments().value(0)))
+        return RunReport(parser, job, out, err);
+    if (!ParseCommand(parser.positionalArguments(), job, error))
         return Usage(err, error);
 
     TKx720Cli cli(job, out, err);
