@@ -13,6 +13,8 @@
 #include "TnvParValue.h"
 
 #include <QDir>
+#include <exception>
+#include <utility>
 
 namespace {
 
@@ -46,10 +48,30 @@ TPARModule::~TPARModule() {
 }
 
 void TPARModule::DataModuleCreate() {
-    nvParDefSet.LoadFromFile(QDir::currentPath(), QString::fromLatin1(kDefinitionsFile));
-    for (const QString& category : Categories())
-        if (!nvParDefSet.AddParDefCategory(category))
-            MainForm->Log(QStringLiteral("Error loading parameters definitions."));
+    // A bad definitions file fails the categories it touches, as a missing
+    // one does, and the terminal starts with the others.
+    QString fileError;
+    try {
+        nvParDefSet.LoadFromFile(QDir::currentPath(), QString::fromLatin1(kDefinitionsFile));
+    } catch (const std::exception& e) {
+        fileError = QString::fromUtf8(e.what());
+    }
+    for (const QString& category : Categories()) {
+        QString error;
+        bool loaded = false;
+        try {
+            loaded = nvParDefSet.AddParDefCategory(category);
+        } catch (const std::exception& e) {
+            error = category + QStringLiteral(": ") + QString::fromUtf8(e.what());
+        }
+        if (loaded)
+            continue;
+        MainForm->Log(QStringLiteral("Error loading parameters definitions."));
+        if (error.isEmpty())
+            std::swap(error, fileError); // the file's own reason, once
+        if (!error.isEmpty())
+            MainForm->Log(error);
+    }
     FDispatcher->CreateValues();
 }
 

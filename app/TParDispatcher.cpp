@@ -16,6 +16,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <algorithm>
+#include <exception>
 
 namespace {
 
@@ -39,9 +40,16 @@ TParDispatcher::TParDispatcher(TPARModule& module)
     : FModule(module) {}
 
 void TParDispatcher::CreateValues() {
-    for (const QString& category : TPARModule::Categories())
-        if (!FModule.nvParValueSet.AddParBindsCategory(&FModule.nvParDefSet, category))
+    for (const QString& category : TPARModule::Categories()) {
+        bool created = false;
+        try {
+            created = FModule.nvParValueSet.AddParBindsCategory(&FModule.nvParDefSet, category);
+        } catch (const std::exception&) {
+            // The definitions' loading has logged why the list is bad.
+        }
+        if (!created)
             Log(QStringLiteral("Error on parameters creation."));
+    }
 }
 
 void TParDispatcher::Equip(TnvParValue* value) {

@@ -4,6 +4,7 @@
 #include "NvFormat.h"
 #include "NvIndexList.h"
 #include "TnvError.h"
+#include "TnvIniFile.h"
 #include "TnvMBDeviceInfo.h"
 #include "TnvMBThread.h"
 #include "TnvParDef.h"
@@ -14,6 +15,8 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QTimer>
+#include <algorithm>
+#include <exception>
 #include <set>
 
 namespace {
@@ -28,6 +31,13 @@ QString RawWords(const TnvParValue& value) {
     for (size_t i = 0; i + 1 < buffer.size(); i += 2)
         words << QString::asprintf("0x%04X", (buffer[i] << 8) | buffer[i + 1]);
     return words.join(' ');
+}
+
+bool HoldsParameters(const TnvIniFile& file) {
+    const QStringList sections = file.ReadSections();
+    return std::any_of(sections.begin(), sections.end(), [](const QString& section) {
+        return section.startsWith(QLatin1String("Par-"), Qt::CaseInsensitive);
+    });
 }
 
 } // namespace
@@ -57,21 +67,53 @@ int TKx720Cli::Run() {
 }
 
 bool TKx720Cli::LoadDefinitions() {
-    if (!QFileInfo::exists(FJob.Defs)) {
+    const QFileInfo file(FJob.Defs);
+    if (!file.exists()) {
         Fail("Error loading parameters definitions.", FJob.Defs + ": no such file");
         return false;
     }
+    try {
+        if (!file.isFile() || !FDefs->LoadFromFile(file.absoluteFilePath())) {
+            Fail("Error loading parameters definitions.", FJob.Defs + ": not a file");
+            return false;
+        }
+        // A file the terminal would refuse is refused here too, before any
+        // parameter is looked for in it.
+        const std::unique_ptr<TnvIniFile> source = FDefs->TestForSource();
+        if (!source || !HoldsParameters(*source)) {
+            Fail("Error loading parameters definitions.",
+                 FJob.Defs + ": holds no parameter definition");
+            return false;
+        }
+        for (const QString& category : FDefs->GetCategoryNames()) {
+            try {
+                nv::ForEachListedIndex(FDefs->GetCategoryIdxList(category),
+                                       [](uint32_t) { return true; });
+            } catch (const TnvError& e) {
+                Fail("Error loading parameters definitions.",
+                     QStringLiteral("%1: %2: %3").arg(FJob.Defs, category, e.Message()));
+                return false;
+            }
+        }
+        return BindIndices();
+    } catch (const std::exception& e) {
+        Fail("Error loading parameters definitions.", QString::fromUtf8(e.what()));
+        return false;
+    }
+}
+
+bool TKx720Cli::BindIndices() {
     uint32_t missing = 0;
     bool anyMissing = false;
     FDefs->OnErrParDef = [&](TnvParDefSet*, uint32_t index) {
         missing = index;
         anyMissing = true;
     };
-    FDefs->LoadFromFile(QFileInfo(FJob.Defs).absoluteFilePath());
     FSet->SetSlaveAddress(FJob.Slave);
     for (uint32_t index : FJob.Indices) {
         const TnvParDef* def = FDefs->GetParDefinition(index);
         if (anyMissing || !def || !FSet->AddParBind(def)) {
+            FDefs->OnErrParDef = nullptr;
             Fail(
                 QStringLiteral("Error, parameter not found: %1").arg(anyMissing ? missing : index));
             return false;

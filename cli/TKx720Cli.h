@@ -48,7 +48,10 @@ public:
     void Interrupt(int exitCode);
 
 private:
+    // False, after the failure is printed, when the definitions file is
+    // missing, not a definitions file, unreadable or malformed.
     bool LoadDefinitions();
+    bool BindIndices();
     // False, with the message, when a job index names a parameter that lives
     // only in the terminal and never goes on the wire.
     bool RefuseLocalParameters();

@@ -49,6 +49,8 @@ bool TnvParBind::IsDue() {
     if (FCountdown > 0)
         return false;
     FCountdown = FPeriod;
+    FReadSerial = FEditSerial;
+    FReadNoted = true;
     return true;
 }
 
@@ -81,4 +83,10 @@ void TnvParBind::ClearWriteRequest() {
     const std::lock_guard lock(FLock);
     if (!FTaken || FRequestSerial == FTakenSerial)
         FWriteRequest = false;
+}
+
+bool TnvParBind::ReplyMayReplace() const {
+    // A reply that came another way than through IsDue has no moment to
+    // compare with: it is taken, as it always was.
+    return !FReadNoted || (!FWriteRequest && FEditSerial == FReadSerial);
 }

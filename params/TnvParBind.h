@@ -38,7 +38,8 @@ public:
     void SetPeriod(int n);
     // Once per pass for a cyclic value: counts Countdown down and answers
     // true (restarting it at Period) when it reaches 0. Period 0 or 1: every
-    // pass.
+    // pass. A true answer sends a read, so it also marks the moment the read
+    // left: its reply does not replace an edit made after it.
     bool IsDue();
     // Countdown = 0, Period = Cyclic = n: SetCyclic(true) reads at every pass.
     void SetCyclic(std::uint8_t n);
@@ -54,6 +55,13 @@ protected:
     // after the exchange thread took the buffer stays, so an edit made while
     // the previous write was on the wire is still sent.
     void ClearWriteRequest();
+    // With FLock held, when the application changes the buffer.
+    void NoteEdit() { ++FEditSerial; }
+    // With FLock held: whether the reply to the read that left last may
+    // replace the buffer. Not when the application edited the buffer since
+    // the read left, nor while a write is pending: the drive's old word would
+    // overwrite the edit and then be written back.
+    bool ReplyMayReplace() const;
 
     mutable std::mutex FLock;
 
@@ -67,5 +75,8 @@ private:
     std::uint32_t FRequestSerial = 0; // counts raised requests
     std::uint32_t FTakenSerial = 0;   // FRequestSerial when the buffer was last taken
     bool FTaken = false;
+    std::uint32_t FEditSerial = 0; // counts application edits of the buffer
+    std::uint32_t FReadSerial = 0; // FEditSerial when the last read left
+    bool FReadNoted = false;
     nv::TDateTime FTimeStamp;
 };

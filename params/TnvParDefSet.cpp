@@ -88,6 +88,13 @@ const TnvParDef* TnvParDefSet::Find(const QString& name) const {
     return nullptr;
 }
 
+QStringList TnvParDefSet::GetCategoryNames() const {
+    QStringList names;
+    for (const QString& line : FCategories)
+        names << line.left(line.indexOf(QLatin1Char('='))).trimmed();
+    return names;
+}
+
 QString TnvParDefSet::GetCategoryIdxList(const QString& category) const {
     for (const QString& line : FCategories) {
         const qsizetype eq = line.indexOf(QLatin1Char('='));

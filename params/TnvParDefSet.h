@@ -51,6 +51,8 @@ public:
     // First definition in adding order whose Name equals name (case-sensitive).
     const TnvParDef* Find(const QString& name) const;
 
+    // The categories of the file's section "Categories", in file order.
+    QStringList GetCategoryNames() const;
     // The index list of a category (name without regard to case), or "".
     QString GetCategoryIdxList(const QString& category) const;
     // AddParDefFromIdxList(GetCategoryIdxList(category)).

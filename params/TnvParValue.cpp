@@ -56,6 +56,7 @@ bool TnvParValue::Store(const std::function<bool(MutableBytes)>& set) {
         const std::lock_guard lock(FLock);
         FStatus = stWritten;
         changed = set(MutableBytes(FBuffer));
+        NoteEdit();
     }
     if (OnSetValue)
         OnSetValue(this, changed);
@@ -168,6 +169,8 @@ bool TnvParValue::LoadFromFrame(std::span<const std::uint8_t> frame) {
     const nv::TDateTime stamp = nv::Now();
     const Bytes data = frame.subspan(kDataOffset, FBuffer.size());
     const std::lock_guard lock(FLock);
+    if (!ReplyMayReplace())
+        return false;
     SetTimeStamp(stamp);
     FStatus = stReceived;
     if (std::equal(data.begin(), data.end(), FBuffer.begin()))

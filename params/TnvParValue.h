@@ -84,7 +84,9 @@ public:
     // Exchange thread: takes GetSize() bytes from frame byte 3 on (after
     // slave, function and byte count), TimeStamp = now, Status = 1; returns
     // whether the bytes differ from the buffer. A value without a buffer, or
-    // a frame shorter than 3 + GetSize(), is left untouched: false.
+    // a frame shorter than 3 + GetSize(), is left untouched: false. So is a
+    // value edited since the read left (IsDue) or waiting to be written: the
+    // reply is older than the edit.
     bool LoadFromFrame(std::span<const std::uint8_t> frame);
     // Exchange thread, for a write: copies the buffer into destination when
     // it holds at least GetSize() bytes; returns GetSize(). Notes that the

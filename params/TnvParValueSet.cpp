@@ -107,12 +107,18 @@ TnvParValue* TnvParValueSet::ValueOf(std::uintptr_t w) const {
 }
 
 void TnvParValueSet::WndProc(unsigned code, std::uintptr_t w, std::intptr_t l) {
+    // The default error report shows a message box, whose event loop handles
+    // the messages queued behind this one. Reported before this message is
+    // finished, a later result would set the state first and this one would
+    // then overwrite it: the report waits until the state is set.
+    std::vector<std::exception_ptr> failures;
     switch (code) {
     case kMsgReadDone:
     case kMsgWriteDone:
     case kMsgExchangeFailed:
         if (TnvParValue* value = ValueOf(w))
-            HandleValueMessage(code, value, l);
+            if (std::exception_ptr failure = HandleValueMessage(code, value, l))
+                failures.push_back(failure);
         break;
     default:
         break;
@@ -134,11 +140,19 @@ void TnvParValueSet::WndProc(unsigned code, std::uintptr_t w, std::intptr_t l) {
             break;
         }
     } catch (...) {
-        nv::ReportCurrentException();
+        failures.push_back(std::current_exception());
+    }
+    for (const std::exception_ptr& failure : failures) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (...) {
+            nv::ReportCurrentException();
+        }
     }
 }
 
-void TnvParValueSet::HandleValueMessage(unsigned code, TnvParValue* value, std::intptr_t l) {
+std::exception_ptr TnvParValueSet::HandleValueMessage(unsigned code, TnvParValue* value,
+                                                      std::intptr_t l) {
     try {
         if (code == kMsgReadDone)
             value->DoOnReceive(l != 0);
@@ -147,6 +161,7 @@ void TnvParValueSet::HandleValueMessage(unsigned code, TnvParValue* value, std::
         else
             value->DoOnError(static_cast<int>(l));
     } catch (...) {
-        nv::ReportCurrentException();
+        return std::current_exception();
     }
+    return nullptr;
 }

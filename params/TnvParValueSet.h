@@ -5,6 +5,7 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -95,8 +96,9 @@ public:
     void PostMessage(unsigned code, std::uintptr_t w, std::intptr_t l);
     // GUI thread: handles one message. The value's event runs when w is a
     // value of this set; the update state follows in any case. An exception
-    // from an event goes to the default error report and the message is
-    // still finished. Unknown codes are ignored.
+    // from an event goes to the default error report once the message is
+    // finished, so the last result always decides the state. Unknown codes
+    // are ignored.
     void WndProc(unsigned code, std::uintptr_t w, std::intptr_t l);
 
     // Events, raised on the GUI thread when assigned.
@@ -106,7 +108,8 @@ public:
 
 private:
     TnvParValue* ValueOf(std::uintptr_t w) const;
-    void HandleValueMessage(unsigned code, TnvParValue* value, std::intptr_t l);
+    // The exception the value's event raised, if any.
+    std::exception_ptr HandleValueMessage(unsigned code, TnvParValue* value, std::intptr_t l);
 
     QString FName;
     int FTag = 0;

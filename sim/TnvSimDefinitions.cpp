@@ -1,6 +1,6 @@
 #include "TnvSimDefinitions.h"
 
-#include "NvConvert.h"
+#include "NvIndexList.h"
 #include "TnvError.h"
 #include "TnvIniFile.h"
 
@@ -75,15 +75,27 @@ std::vector<TnvSimParameter> TnvSimDefinitions::Load(const QString& fileName) {
 }
 
 std::vector<TnvSimParameter> TnvSimDefinitions::FromIni(const TnvIniFile& ini) {
-    const std::vector<uint32_t> local =
-        ParseIndexList(ini.ReadString("Categories", "Local", QString()));
+    // Every list is checked, not only the one the simulator uses: a file the
+    // terminal would refuse is refused here too.
+    std::vector<uint32_t> local;
+    for (const QString& category : ini.ReadSection("Categories")) {
+        try {
+            const std::vector<uint32_t> indices =
+                ParseIndexList(ini.ReadString("Categories", category, QString()));
+            if (category.compare(QStringLiteral("Local"), Qt::CaseInsensitive) == 0)
+                local = indices;
+        } catch (const TnvError& e) {
+            throw TnvError(QStringLiteral("definitions file '%1', category %2: %3")
+                               .arg(ini.FileName(), category, e.Message()));
+        }
+    }
     std::vector<TnvSimParameter> pars;
     for (const QString& section : ini.ReadSections()) {
         if (!section.startsWith(kParPrefix, Qt::CaseInsensitive))
             continue;
         bool ok = false;
         const uint32_t index = section.mid(kParPrefix.size()).toUInt(&ok, 10);
-        if (!ok || std::find(local.begin(), local.end(), index) != local.end())
+        if (!ok || std::binary_search(local.begin(), local.end(), index))
             continue;
         pars.push_back(ReadParameter(ini, section, index));
     }
@@ -94,12 +106,10 @@ std::vector<TnvSimParameter> TnvSimDefinitions::FromIni(const TnvIniFile& ini) {
 
 std::vector<uint32_t> TnvSimDefinitions::ParseIndexList(const QString& list) {
     std::vector<uint32_t> indices;
-    for (const QString& element : list.split(',', Qt::SkipEmptyParts)) {
-        const QStringList bounds = element.split('/');
-        const auto first = static_cast<uint32_t>(nv::StrToInt(bounds.front().trimmed()));
-        const auto last = static_cast<uint32_t>(nv::StrToInt(bounds.back().trimmed()));
-        for (uint32_t i = first; i <= last && i - first < 100000; ++i)
-            indices.push_back(i);
-    }
+    nv::ForEachListedIndex(list, [&](uint32_t index) {
+        indices.push_back(index);
+        return true;
+    });
+    std::sort(indices.begin(), indices.end());
     return indices;
 }

@@ -12,11 +12,12 @@ class TnvIniFile;
 // which never go on the wire.
 class TnvSimDefinitions {
 public:
-    // Raises TnvError naming the file when it is missing or holds no parameter,
-    // and TnvConvertError for a malformed index list in "Categories".
+    // Raises TnvError naming the file when it is missing, unreadable or holds
+    // no parameter, or when an index list of "Categories" is malformed.
     static std::vector<TnvSimParameter> Load(const QString& fileName);
     static std::vector<TnvSimParameter> FromIni(const TnvIniFile& ini);
 
-    // Parses an index list such as "1/50,60,70/72" (ranges inclusive).
+    // The indices of a list such as "1/50,60,70/72" (ranges inclusive), in
+    // ascending order; the terminal's grammar and its errors.
     static std::vector<uint32_t> ParseIndexList(const QString& list);
 };

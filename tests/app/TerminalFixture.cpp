@@ -58,7 +58,11 @@ void TerminalFixture::TearDown() {
 }
 
 void TerminalFixture::Start(bool withDefinitions) {
-    QDir::setCurrent(withDefinitions ? SourceDir() + QStringLiteral("/data") : FEmptyDir.path());
+    StartIn(withDefinitions ? SourceDir() + QStringLiteral("/data") : FEmptyDir.path());
+}
+
+void TerminalFixture::StartIn(const QString& folder) {
+    QDir::setCurrent(folder);
     FTerminal = std::make_unique<TTerminal>();
 }
 

@@ -41,6 +41,8 @@ protected:
 
     // Creates the terminal; withDefinitions false starts it in an empty folder.
     void Start(bool withDefinitions = true);
+    // Creates the terminal with folder as its working directory.
+    void StartIn(const QString& folder);
     // Destroys the terminal; returns the milliseconds it took.
     qint64 Stop();
     // The memo's lines.

@@ -1,11 +1,14 @@
 #include "TestPeers.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using kxtest::TPeer;
 
@@ -17,15 +20,20 @@ struct TRun {
     QString Err;
 };
 
-// Runs the real kx720 binary in folder (where the definitions file may be).
-TRun Kx720(const QStringList& arguments, const QString& folder = {}) {
+// Runs program in folder (the source's data folder by default).
+TRun RunIn(const QString& program, const QStringList& arguments, const QString& folder = {}) {
     QProcess process;
     process.setWorkingDirectory(folder.isEmpty() ? kxtest::SourcePath("data") : folder);
-    process.start(KX_CLI_BINARY, arguments);
+    process.start(program, arguments);
     process.waitForFinished(20000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             QString::fromLocal8Bit(process.readAllStandardOutput()),
             QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+// Runs the real kx720 binary in folder (where the definitions file may be).
+TRun Kx720(const QStringList& arguments, const QString& folder = {}) {
+    return RunIn(KX_CLI_BINARY, arguments, folder);
 }
 
 QString TcpLink(const TPeer& peer) {
@@ -138,6 +146,55 @@ TEST(Kx720Cli, UnknownIndexAndMissingDefinitions) {
     run = Kx720({"--tcp", "127.0.0.1:1", "read", "4"}, empty.path());
     EXPECT_EQ(run.ExitCode, 1);
     EXPECT_TRUE(run.Err.startsWith("Error loading parameters definitions.\n"));
+}
+
+// A definitions file that is no such thing, or that the terminal would
+// refuse, ends the run before any parameter is looked for in it.
+TEST(Kx720Cli, BadDefinitionsFileIsALoadingError) {
+    QTemporaryDir dir;
+    QFile shipped(kxtest::SourcePath("data/VF_Parameters_v207.ini"));
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(shipped.readAll());
+    const auto write = [&](const QString& name, const QString& content) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content.toUtf8());
+        return name;
+    };
+    QString badToken = text;
+    badToken.replace("\nRam=0/19,21/27,29", "\nRam=0/19;21/27,29");
+    QString wideRange = text;
+    wideRange.replace("\nScope=1000/1003", "\nScope=1000/70000");
+    const QString unreadable = write("unreadable.ini", text);
+    QFile(dir.filePath(unreadable)).setPermissions({});
+    ASSERT_TRUE(QDir(dir.path()).mkdir("folder.ini"));
+
+    const struct {
+        QString Defs;
+        QString Detail;
+    } rows[] = {
+        {write("token.ini", badToken), "token.ini: Ram: '0/19;21' is not a valid integer value"},
+        {write("range.ini", wideRange),
+         "range.ini: Scope: '1000/70000' is not a valid index range"},
+        {write("junk.ini", "MZ\x01junk\n[Other]\nKey=1\n"),
+         "junk.ini: holds no parameter definition"},
+        {"folder.ini", "folder.ini: not a file"},
+        {unreadable,
+         QStringLiteral("Cannot read \"%1\": Permission denied").arg(dir.filePath(unreadable))},
+    };
+    for (const auto& row : rows) {
+        const QStringList arguments{"--defs", row.Defs, "--tcp", "127.0.0.1:1", "read", "4"};
+        // As root the file's mode would not stop the read: run without that power.
+        const TRun run = geteuid() == 0
+                             ? RunIn("setpriv",
+                                     QStringList{"--bounding-set", "-dac_override,-dac_read_search",
+                                                 "--", KX_CLI_BINARY} +
+                                         arguments,
+                                     dir.path())
+                             : Kx720(arguments, dir.path());
+        EXPECT_EQ(run.ExitCode, 1) << row.Defs.toStdString();
+        EXPECT_EQ(run.Err, "Error loading parameters definitions.\n  " + row.Detail + "\n");
+    }
 }
 
 TEST(Kx720Cli, CommandLineMistakesExitWithTwo) {

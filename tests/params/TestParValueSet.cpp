@@ -5,6 +5,8 @@
 #include "TnvParValue.h"
 #include "TnvParValueSet.h"
 
+#include <string>
+
 namespace {
 
 QString DefinitionsText() {
@@ -159,6 +161,54 @@ TEST_F(ParValueSetTest, AnExceptionInAnEventIsReportedAndTheRestIsHandled) {
     EXPECT_EQ(Reports, QStringList({"Wrong data type!", "plain"}));
     EXPECT_EQ(Log, QStringList({"state 2", "state 3", "rx 3 1", "state 2"}));
 }
+
+// A message whose event raises, then a result of the opposite outcome; the
+// report is a modal box whose event loop handles what is queued behind.
+struct TRaisingRow {
+    const char* Name;
+    unsigned Raising; // for value 1, whose event raises
+    unsigned Next;    // for value 2
+    const char* Log;  // the events, in the order they fired
+    TnvUpdateState Last;
+};
+
+void PrintTo(const TRaisingRow& row, std::ostream* os) {
+    *os << row.Name;
+}
+
+class ReportInArrivalOrder : public ParValueSetTest,
+                             public ::testing::WithParamInterface<TRaisingRow> {};
+
+TEST_P(ReportInArrivalOrder, TheLastResultDecidesTheState) {
+    const auto raise = [](auto&&...) {
+        throw TnvError("Wrong data type!");
+    };
+    Value(1)->OnReceive = raise;
+    Value(1)->OnWritten = raise;
+    Value(1)->OnError = raise;
+    nv::SetErrorReporter([this](const QString& message) {
+        Reports << message;
+        PumpEvents();
+    });
+    Set.PostMessage(GetParam().Raising, W(Value(1)), 4);
+    Set.PostMessage(GetParam().Next, W(Value(2)), 4);
+    PumpEvents();
+    EXPECT_EQ(Reports, QStringList{"Wrong data type!"});
+    EXPECT_EQ(Log.join(", ").toStdString(), GetParam().Log);
+    EXPECT_EQ(int(Set.GetUpdateState()), int(GetParam().Last));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ReportInArrivalOrder,
+    ::testing::Values(TRaisingRow{"ReadThenFailure", TnvParValueSet::kMsgReadDone,
+                                  TnvParValueSet::kMsgExchangeFailed, "state 2, error 2 4, state 3",
+                                  usError},
+                      TRaisingRow{"WriteThenFailure", TnvParValueSet::kMsgWriteDone,
+                                  TnvParValueSet::kMsgExchangeFailed, "state 2, error 2 4, state 3",
+                                  usError},
+                      TRaisingRow{"FailureThenRead", TnvParValueSet::kMsgExchangeFailed,
+                                  TnvParValueSet::kMsgReadDone, "state 3, rx 2 1, state 2", usOk}),
+    [](const ::testing::TestParamInfo<TRaisingRow>& row) { return std::string(row.param.Name); });
 
 TEST_F(ParValueSetTest, AnExceptionInTheStateEventIsReportedToo) {
     Set.OnUpdateStateChange = [](TnvParValueSet*, TnvUpdateState) {

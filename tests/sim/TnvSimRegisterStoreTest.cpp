@@ -1,6 +1,7 @@
 #include "TnvSimRegisterStore.h"
 #include "SimTestData.h"
 #include "TnvError.h"
+#include "TnvIniFile.h"
 #include "TnvSimDefinitions.h"
 
 #include <gtest/gtest.h>
@@ -39,6 +40,29 @@ TEST(SimDefinitionsTest, MissingFileIsReportedWithItsName) {
         FAIL();
     } catch (const TnvError& error) {
         EXPECT_TRUE(error.Message().contains("/nonexistent/defs.ini"));
+    }
+}
+
+// Lists the simulator does not use are checked too: the file is the
+// terminal's, and a file the terminal refuses is refused here.
+TEST(SimDefinitionsTest, AMalformedCategoryListRefusesTheFile) {
+    const struct {
+        const char* List;
+        const char* Error;
+    } rows[] = {
+        {"Ram=0/19;21/27,29", "category Ram: '0/19;21' is not a valid integer value"},
+        {"Scope=1000/70000", "category Scope: '1000/70000' is not a valid index range"},
+        {"Local=1/2/3", "category Local: '1/2' is not a valid integer value"},
+    };
+    for (const auto& row : rows) {
+        const TnvIniFile ini = TnvIniFile::FromText(
+            QStringLiteral("[Categories]\n%1\n[Par-1]\nRegAddr=1\n").arg(row.List));
+        try {
+            TnvSimDefinitions::FromIni(ini);
+            ADD_FAILURE() << row.List;
+        } catch (const TnvError& error) {
+            EXPECT_TRUE(error.Message().endsWith(row.Error)) << error.Message().toStdString();
+        }
     }
 }
 
