@@ -20,6 +20,7 @@ class QToolBar;
 class QToolButton;
 class TLampBox;
 class TProgForm;
+class TReportAction;
 class TSpeedButton;
 class TUpDown;
 class TValueGrid;
@@ -103,6 +104,8 @@ public:
     QAction* acImport;
     QAction* acExport;
     QAction* acPrint;
+    // "Report...": the commissioning report of the connected drive.
+    TReportAction* ReportAction;
 
     // Tool bar and port menu.
     QToolBar* tbarMain;

@@ -4,6 +4,7 @@
 
 #include "NvGuard.h"
 #include "TLampBox.h"
+#include "TReportAction.h"
 #include "TSpeedButton.h"
 #include "TValueGrid.h"
 
@@ -99,6 +100,7 @@ void TMainForm::CreateActions() {
     acPrint = NewAction(this, "acPrint", "Files", "Print", nullptr);
     for (QAction* action : {acImport, acExport, acPrint})
         action->setEnabled(false);
+    ReportAction = new TReportAction(this);
 }
 
 void TMainForm::CreatePortMenu() {
@@ -146,6 +148,9 @@ void TMainForm::CreateToolBar() {
     tbarMain->addAction(acExport);
     tbarMain->addAction(acImport);
     tbarMain->addAction(acPrint);
+    tbarMain->addAction(ReportAction->Action());
+    tbarMain->widgetForAction(ReportAction->Action())
+        ->setAccessibleName(ReportAction->Action()->text());
     tbarMain->addSeparator();
     tbarMain->addAction(acAbout);
     tbarMain->addSeparator();

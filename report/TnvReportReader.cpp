@@ -69,6 +69,12 @@ void TnvReportReader::Cancel() {
     Detach();
 }
 
+void TnvReportReader::Abandon() {
+    FThread = nullptr;
+    // A destroyed thread answers no request.
+    FIdentPending = false;
+}
+
 void TnvReportReader::Detach() {
     if (!FThread)
         return;

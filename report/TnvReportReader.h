@@ -34,6 +34,9 @@ public:
     bool Start(TnvMBThread& thread);
     // Stops the reading at once; no further event fires.
     void Cancel();
+    // The thread has been destroyed under the reading: forgets it without
+    // touching it; no further event fires.
+    void Abandon();
     bool IsRunning() const { return FThread != nullptr; }
 
     // The values as read, and the identification ("" when the drive did not
