@@ -113,7 +113,7 @@ void TReportAction::acReportExecute() {
     const int slave = PARModule->nvParValueSet.GetSlaveAddress();
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     const QString suggestion =
-        QDir(documents.isEmpty() ? QDir::homePath() : documents)
+        QDir(QFileInfo(documents).isDir() ? documents : QDir::homePath())
             .filePath(QStringLiteral("kx720-slave%1-%2.html")
                           .arg(slave)
                           .arg(nv::FormatDateTime(QStringLiteral("yyyymmdd-hhnn"), nv::Now())));
