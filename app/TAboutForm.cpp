@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -37,6 +38,18 @@ const char* const kAboutLines[] = {
     "",
 };
 
+// The size a memo needs to show lines whole, without scroll bars.
+QSize TextSize(const QPlainTextEdit* memo, const QStringList& lines) {
+    const QFontMetrics metrics(memo->font());
+    int width = 0;
+    for (const QString& line : lines)
+        width = std::max(width, metrics.horizontalAdvance(line));
+    const int margins =
+        2 * (static_cast<int>(memo->document()->documentMargin()) + memo->frameWidth()) +
+        memo->cursorWidth() + 2;
+    return {width + margins, static_cast<int>(lines.size()) * metrics.lineSpacing() + margins};
+}
+
 QString ClassText(std::uint16_t sizeCode, int shift, const char* class0, const char* class1,
                   const char* other) {
     switch ((sizeCode >> shift) & 0xFU) {
@@ -56,7 +69,6 @@ TAboutForm::TAboutForm(QWidget* parent)
     setObjectName(QStringLiteral("AboutForm"));
     setWindowTitle(QStringLiteral("About"));
     setAccessibleName(windowTitle());
-    setFixedSize(kWidth, kHeight);
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(4, 4, 4, 4);
     pnlAbout = new QFrame(this);
@@ -80,24 +92,27 @@ TAboutForm::TAboutForm(QWidget* parent)
     QPalette plain = AboutMemo->palette();
     plain.setColor(QPalette::Base, palette().color(QPalette::Window));
     AboutMemo->setPalette(plain);
-    QFont small = AboutMemo->font();
-    small.setPointSize(8);
-    AboutMemo->setFont(small);
     AboutMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    QStringList lines;
     for (const char* line : kAboutLines)
-        AboutMemo->appendPlainText(QString::fromLatin1(line));
+        lines << QString::fromLatin1(line);
+    for (const QString& line : lines)
+        AboutMemo->appendPlainText(line);
     AboutMemo->moveCursor(QTextCursor::Start);
+    AboutMemo->setMinimumSize(TextSize(AboutMemo, lines));
     layout->addWidget(AboutMemo, 1);
 
     DeviceMemo = new QPlainTextEdit(pnlAbout);
     DeviceMemo->setObjectName(QStringLiteral("DeviceMemo"));
     DeviceMemo->setAccessibleName(DeviceMemo->objectName());
     DeviceMemo->setReadOnly(true);
-    DeviceMemo->setFixedHeight(kDeviceMemoHeight);
     DeviceMemo->setTabStopDistance(135);
     QFont bold = DeviceMemo->font();
     bold.setBold(true);
     DeviceMemo->setFont(bold);
+    // Its three lines of identification, whatever the font.
+    DeviceMemo->setFixedHeight(std::max(
+        kDeviceMemoHeight, TextSize(DeviceMemo, {QString(), QString(), QString()}).height()));
     QPalette teal = DeviceMemo->palette();
     teal.setColor(QPalette::Text, QColor(0, 128, 128));
     DeviceMemo->setPalette(teal);
@@ -105,6 +120,10 @@ TAboutForm::TAboutForm(QWidget* parent)
 
     for (QPlainTextEdit* memo : {AboutMemo, DeviceMemo})
         memo->viewport()->installEventFilter(this);
+    // The box's own size, or more when the font needs it.
+    layout->activate();
+    outer->activate();
+    setFixedSize(minimumSizeHint().expandedTo(QSize(kWidth, kHeight)));
 
     FDeviceInfo = std::make_unique<TnvMBDeviceInfo>(
         static_cast<std::uint8_t>(PARModule->nvParValueSet.GetSlaveAddress()));

@@ -3,9 +3,12 @@
 #include "NvConvert.h"
 #include "NvExchangeError.h"
 #include "TMainForm.h"
+#include "TPARModule.h"
 #include "TTCPForm.h"
 #include "TTerminal.h"
 #include "TnvMBThread.h"
+#include "TnvParDef.h"
+#include "TnvParValue.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -70,6 +73,37 @@ void TCOMModule::DataModuleDestroy() {
     CloseLink();
 }
 
+bool TCOMModule::IsLinkOpen() const {
+    return MBThread && MBThread->IsConnected();
+}
+
+void TCOMModule::WriteRequestAsked(TnvParBind* bind, bool& accept) {
+    if (IsLinkOpen())
+        return;
+    accept = false;
+    ReportNotSent(*bind);
+}
+
+void TCOMModule::ReportNotSent(const TnvParBind& bind) {
+    const TnvParDef& def = bind.GetParDef();
+    // A dragged track bar raises a request per step: one line is enough.
+    if (!FNotSentReported.insert(def.ParIndex).second || !MainForm)
+        return;
+    MainForm->Log(QStringLiteral("Not connected: %1 not sent.").arg(def.Name));
+}
+
+void TCOMModule::EndLinkSession() {
+    if (PARModule)
+        for (const auto& value : PARModule->nvParValueSet.GetValues())
+            if (value->GetWriteRequest()) {
+                // A failed write would otherwise be retried on the next link.
+                value->SetWriteRequest(false);
+                ReportNotSent(*value);
+            }
+    if (MainForm)
+        MainForm->ShowUnlinked();
+}
+
 void TCOMModule::ShowConnected(bool connected) {
     TMainForm& main = *MainForm;
     main.acCloseConnection->setVisible(connected);
@@ -79,6 +113,7 @@ void TCOMModule::ShowConnected(bool connected) {
 }
 
 void TCOMModule::ThreadConnect(TnvMBThread* sender) {
+    FNotSentReported.clear();
     ShowConnected(true);
     MainForm->acImport->setEnabled(true);
     MainForm->acExport->setEnabled(true);
@@ -96,10 +131,16 @@ void TCOMModule::ThreadDisconnect(TnvMBThread*) {
         return;
     ShowConnected(false);
     MainForm->Log(QStringLiteral("ModBus closed."));
+    EndLinkSession();
 }
 
 void TCOMModule::ThreadError(TnvMBThread* sender, std::int32_t code) {
     MainForm->Log(QStringLiteral("Connection Error: ") + ExchangeErrorText(code));
+    LogErrorDetail(sender);
+    EndLinkSession();
+}
+
+void TCOMModule::LogErrorDetail(const TnvMBThread* sender) {
     const QString detail = sender ? sender->LastErrorDetail() : QString();
     if (detail.isEmpty())
         return;

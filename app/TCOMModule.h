@@ -3,8 +3,10 @@
 #include <QObject>
 #include <cstdint>
 #include <memory>
+#include <set>
 
 class TnvMBThread;
+class TnvParBind;
 
 // The communication data module: owns the running program's one Modbus
 // link, turns the exchange thread's events into changes of the main window
@@ -31,6 +33,13 @@ public:
     void CloseLink();
     void DataModuleDestroy();
 
+    // A link exists and is connected: only then may anything be sent.
+    bool IsLinkOpen() const;
+    // The value set's OnWriteRequest: a request raised while no link is open
+    // is dropped, not kept for the next Open; the memo says so once per
+    // parameter until a link opens.
+    void WriteRequestAsked(TnvParBind* bind, bool& accept);
+
     // The thread's events, delivered on the GUI thread.
     void ThreadConnect(TnvMBThread* sender);
     void ThreadDisconnect(TnvMBThread* sender);
@@ -42,4 +51,13 @@ public:
 
 private:
     void ShowConnected(bool connected);
+    // Closed, failed to open or lost: nothing pending survives the link, and
+    // the main window returns to its start-up state.
+    void EndLinkSession();
+    void ReportNotSent(const TnvParBind& bind);
+    // The transport's own words after a "Connection Error:" line, with a hint
+    // for the usual causes.
+    void LogErrorDetail(const TnvMBThread* sender);
+
+    std::set<std::uint32_t> FNotSentReported; // indices, since the last link opened
 };

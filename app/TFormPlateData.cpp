@@ -67,7 +67,7 @@ void TFormPlateData::CreatePlateData() {
         BindParamRow(sgPlateData, kFirstPlateIndex + static_cast<std::uint32_t>(row) - 1, row,
                      true);
     }
-    for (TUpDown* upDown : sgPlateData->findChildren<TUpDown*>())
+    for (TUpDown* upDown : sgPlateData->OverlayParent()->findChildren<TUpDown*>())
         if (upDown->Tag == static_cast<int>(kFirstPlateIndex))
             upDown->setToolTip(
                 QStringLiteral("WARNING: MainVoltage must be higher then BaseVoltage."));

@@ -28,6 +28,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -65,6 +66,7 @@ TMainForm::TMainForm() {
     NameForAccessibility();
     resize(1020, 800);
     FormCreate();
+    ShowUnlinked();
 }
 
 TMainForm::~TMainForm() = default;
@@ -171,6 +173,21 @@ void TMainForm::UpdateKeepAliveTimer() {
         TimerLink->stop();
 }
 
+void TMainForm::ShowCommandSources(bool modbusSetpoint, bool softwareCommands) {
+    pOmegaRef->setVisible(modbusSetpoint);
+    gbHWInput->setVisible(!softwareCommands);
+    gbSWInput->setVisible(softwareCommands);
+    cbKeepAlive->setVisible(softwareCommands);
+    UpdateKeepAliveTimer();
+}
+
+void TMainForm::ShowUnlinked() {
+    cbKeepAlive->setChecked(false);
+    // Until the drive says otherwise, its commands come from the hardware
+    // and its setpoint is analog.
+    ShowCommandSources(false, false);
+}
+
 void TMainForm::SetCaption(QAbstractButton* box, const QString& caption) {
     box->setText(caption);
     box->setAccessibleName(caption);
@@ -191,19 +208,25 @@ void TMainForm::SetCyclic(std::initializer_list<std::uint32_t> indices) {
 }
 
 void TMainForm::acOpenConnectionExecute() {
+    // Nothing from before reaches the new link: a keep-alive box ticked
+    // without a link would start writing at once.
+    ShowUnlinked();
     COMModule->OpenLink();
     COMModule->MBThread->AddValueSet(&PARModule->nvParValueSet);
     SetCyclic({0, 20, 4, 49, 19, 2, 26, 3, 18, 22, 23, 24, 25, 1, 27, 13, 14, 15, 10});
     if (sgOmegaRef->GetCellValue(1, 0))
         return;
     // First opening: the setpoint's in-cell controls.
-    if (TUpDown* upDown = PARModule->AttachValueUpDown(sgOmegaRef, 15, true, 1, 0))
+    if (TUpDown* upDown = PARModule->AttachValueUpDown(sgOmegaRef, 15, true, 1, 0)) {
         upDown->OnChangingEx = [this](TUpDown* s, bool& allow, int value, int direction) {
             udChangingEx(s, allow, value, direction);
         };
+        upDown->setAccessibleName(QStringLiteral("Setpoint up/down"));
+    }
     if (TSpeedButton* save =
             PARModule->AttachCellButton(sgOmegaRef, 0, 15, QStringLiteral("Save"), 2)) {
         save->setObjectName(QStringLiteral("sbtnSaveRef"));
+        save->setAccessibleName(QStringLiteral("Save Setpoint"));
         connect(save, &QToolButton::clicked, this,
                 [this] { nv::Guarded([this] { sbtnSaveRefClick(); }); });
     }

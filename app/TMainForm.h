@@ -19,6 +19,7 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class TLampBox;
+class TLiveField;
 class TProgForm;
 class TReportAction;
 class TSpeedButton;
@@ -53,6 +54,14 @@ public:
     void SetConnectionAction(QAction* action);
     // Runs the keep-alive timer exactly while its box is shown and checked.
     void UpdateKeepAliveTimer();
+    // Shows the setpoint panel when the setpoint comes from Modbus, and the
+    // software inputs with the keep-alive box, or else the hardware inputs,
+    // as the commands come; the lower panel keeps its size either way.
+    void ShowCommandSources(bool modbusSetpoint, bool softwareCommands);
+    // The state of a window without a link, as at start-up until the control
+    // mode word is read: keep-alive unticked and stopped, hardware inputs
+    // shown, software inputs and setpoint hidden.
+    void ShowUnlinked();
     // Caption and accessible name of a box together.
     static void SetCaption(QAbstractButton* box, const QString& caption);
 
@@ -127,10 +136,10 @@ public:
     std::array<TLampBox*, kFaultBits> Fault_b;
     std::array<TLampBox*, kFaultBits> PreFault_b;
     QGroupBox* gbWorkState;
-    QLabel* stDcBus;
-    QLabel* stPhCurrent;
-    QLabel* stPhVolt;
-    QLabel* stFreq;
+    TLiveField* stDcBus;
+    TLiveField* stPhCurrent;
+    TLiveField* stPhVolt;
+    TLiveField* stFreq;
     QGroupBox* gbHWInput;
     std::array<TLampBox*, 3> cbHW;
     QGroupBox* gbSWInput;

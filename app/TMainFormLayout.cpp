@@ -4,6 +4,7 @@
 
 #include "NvGuard.h"
 #include "TLampBox.h"
+#include "TLiveField.h"
 #include "TReportAction.h"
 #include "TSpeedButton.h"
 #include "TValueGrid.h"
@@ -47,19 +48,6 @@ QGroupBox* NewGroup(const char* name, const char* caption, QWidget* parent) {
     group->setObjectName(QString::fromLatin1(name));
     group->setAccessibleName(caption[0] ? group->title() : group->objectName());
     return group;
-}
-
-QLabel* NewField(const char* name, const char* text, const char* hint, QWidget* parent) {
-    auto* field = new QLabel(QString::fromLatin1(text), parent);
-    field->setObjectName(QString::fromLatin1(name));
-    field->setToolTip(QString::fromLatin1(hint));
-    field->setAccessibleName(field->objectName());
-    field->setFrameShape(QFrame::StyledPanel);
-    field->setFrameShadow(QFrame::Sunken);
-    field->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    field->setMinimumWidth(80);
-    field->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    return field;
 }
 
 TSpeedButton* NewSpeedButton(const char* name, QAction* action, const QString& caption,
@@ -201,23 +189,27 @@ QWidget* TMainForm::CreateModeAndFaults() {
 QWidget* TMainForm::CreateWorkState() {
     gbWorkState = NewGroup("gbWorkState", "", nullptr);
     auto* grid = new QGridLayout(gbWorkState);
-    stDcBus = NewField("stDcBus", "000V", "Actual voltage of the DC-Link", gbWorkState);
-    stPhCurrent = NewField("stPhCurrent", "000.0A", "Actual current", gbWorkState);
-    stPhVolt = NewField("stPhVolt", "000V", "Actual voltage to the motor", gbWorkState);
-    stFreq = NewField("stFreq", "000.0Hz", "Actual frequency", gbWorkState);
+    stDcBus = new TLiveField(QStringLiteral("stDcBus"), QStringLiteral("DC bus voltage"),
+                             QStringLiteral("000V"),
+                             QStringLiteral("Actual voltage of the DC-Link"), gbWorkState);
+    stPhCurrent =
+        new TLiveField(QStringLiteral("stPhCurrent"), QStringLiteral("Phase current"),
+                       QStringLiteral("000.0A"), QStringLiteral("Actual current"), gbWorkState);
+    stPhVolt = new TLiveField(QStringLiteral("stPhVolt"), QStringLiteral("Motor voltage"),
+                              QStringLiteral("000V"), QStringLiteral("Actual voltage to the motor"),
+                              gbWorkState);
+    stFreq =
+        new TLiveField(QStringLiteral("stFreq"), QStringLiteral("Frequency"),
+                       QStringLiteral("000.0Hz"), QStringLiteral("Actual frequency"), gbWorkState);
     stPhCurrent->setStyleSheet(QStringLiteral("color: red"));
     stFreq->setStyleSheet(QStringLiteral("color: blue"));
     QFont larger = stFreq->font();
     larger.setPointSizeF(larger.pointSizeF() * 1.5);
     larger.setBold(true);
     stFreq->setFont(larger);
-    const std::pair<const char*, QLabel*> rows[] = {{"DC bus voltage: ", stDcBus},
-                                                    {"Phase current: ", stPhCurrent},
-                                                    {"Motor voltage: ", stPhVolt},
-                                                    {"Frequency: ", stFreq}};
     int row = 0;
-    for (const auto& [caption, field] : rows) {
-        auto* label = new QLabel(QString::fromLatin1(caption), gbWorkState);
+    for (TLiveField* field : {stDcBus, stPhCurrent, stPhVolt, stFreq}) {
+        auto* label = new QLabel(field->GetCaption() + QStringLiteral(": "), gbWorkState);
         label->setBuddy(field);
         grid->addWidget(label, row, 0);
         grid->addWidget(field, row++, 1);
@@ -227,7 +219,9 @@ QWidget* TMainForm::CreateWorkState() {
 
 QWidget* TMainForm::CreateInputs() {
     auto* box = new QWidget;
-    auto* layout = new QHBoxLayout(box);
+    // The two groups take turns in one place, sized for the larger, so that
+    // the panel keeps its layout when the command source changes.
+    auto* layout = new QGridLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
     gbHWInput = NewGroup("gbHWInput", "Hardware input state", box);
     gbHWInput->setEnabled(false);
@@ -247,8 +241,12 @@ QWidget* TMainForm::CreateInputs() {
     btnSave = new QPushButton(QStringLiteral("Save"), gbSWInput);
     btnSave->setObjectName(QStringLiteral("btnSave"));
     sw->addWidget(btnSave, 0, Qt::AlignRight);
-    layout->addWidget(gbHWInput);
-    layout->addWidget(gbSWInput);
+    for (QGroupBox* group : {gbHWInput, gbSWInput}) {
+        QSizePolicy policy = group->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        group->setSizePolicy(policy);
+        layout->addWidget(group, 0, 0);
+    }
     return box;
 }
 
@@ -274,6 +272,10 @@ QWidget* TMainForm::CreateSetpoint() {
     tbOmegaRef->setTickPosition(QSlider::TicksBothSides);
     layout->addWidget(sgOmegaRef);
     layout->addWidget(tbOmegaRef);
+    // Hidden with an analog setpoint, its place stays: nothing else moves.
+    QSizePolicy policy = pOmegaRef->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    pOmegaRef->setSizePolicy(policy);
     return pOmegaRef;
 }
 
@@ -313,8 +315,8 @@ QWidget* TMainForm::CreateLowerPanel() {
     right->addWidget(CreateInputs());
     right->addWidget(CreateSetpoint());
     right->addStretch();
-    layout->addLayout(right);
-    layout->addStretch();
+    // The live state takes the width the window gives: no empty band.
+    layout->addLayout(right, 1);
     layout->addWidget(CreateMenuPanel());
     return panel;
 }

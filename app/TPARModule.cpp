@@ -2,6 +2,7 @@
 
 #include "NvConvert.h"
 #include "NvDriveSize.h"
+#include "TCOMModule.h"
 #include "TDialogReactions.h"
 #include "TMainForm.h"
 #include "TParDispatcher.h"
@@ -38,6 +39,9 @@ TPARModule::TPARModule()
     nvParValueSet.SetSlaveAddress(2);
     nvParValueSet.OnAddParValue = [this](TnvParValueSet* sender, TnvParValue* value) {
         nvParValueSetAddParValue(sender, value);
+    };
+    nvParValueSet.OnWriteRequest = [this](TnvParValueSet* sender, TnvParBind* bind, bool& accept) {
+        nvParValueSetWriteRequest(sender, bind, accept);
     };
     DataModuleCreate();
 }
@@ -82,6 +86,14 @@ void TPARModule::nvParDefSetErrParDef(TnvParDefSet*, std::uint32_t index) {
 void TPARModule::nvParValueSetAddParValue(TnvParValueSet*, TnvParValue* value) {
     FDispatcher->Equip(value);
     TDialogReactions::Equip(value);
+}
+
+void TPARModule::nvParValueSetWriteRequest(TnvParValueSet*, TnvParBind* bind, bool& accept) {
+    // Before the link module exists there is no link to send on.
+    if (COMModule)
+        COMModule->WriteRequestAsked(bind, accept);
+    else
+        accept = false;
 }
 
 TUpDown* TPARModule::AttachValueUpDown(TValueGrid* grid, std::uint32_t index, bool withUpDown,

@@ -42,6 +42,8 @@ public:
     void DataModuleCreate();
     void nvParDefSetErrParDef(TnvParDefSet* sender, std::uint32_t index);
     void nvParValueSetAddParValue(TnvParValueSet* sender, TnvParValue* value);
+    // Only a link that is open takes write requests (TCOMModule).
+    void nvParValueSetWriteRequest(TnvParValueSet* sender, TnvParBind* bind, bool& accept);
 
     // Binds value `index` to cell (col, row) of grid and, when withUpDown and
     // the value is writable, lays an up/down control over the cell's right

@@ -4,6 +4,7 @@
 #include "TCOMModule.h"
 #include "TFormScope.h"
 #include "TLampBox.h"
+#include "TLiveField.h"
 #include "TMainForm.h"
 #include "TPARModule.h"
 #include "TTerminal.h"
@@ -314,11 +315,11 @@ void TParDispatcher::SystemMode() {
 }
 
 void TParDispatcher::LiveValue(TnvParValue* v, std::uint32_t index) {
-    QLabel* field = index == 22   ? MainForm->stDcBus
-                    : index == 23 ? MainForm->stPhCurrent
-                    : index == 24 ? MainForm->stFreq
-                                  : MainForm->stPhVolt;
-    field->setText(v->GetValueNumText(0));
+    TLiveField* field = index == 22   ? MainForm->stDcBus
+                        : index == 23 ? MainForm->stPhCurrent
+                        : index == 24 ? MainForm->stFreq
+                                      : MainForm->stPhVolt;
+    field->SetText(v->GetValueNumText(0));
 }
 
 void TParDispatcher::SoftwareInputs(TnvParValue* v) {
@@ -463,12 +464,7 @@ void TParDispatcher::ControlModeReceived(TnvParValue* v) {
 
 void TParDispatcher::ApplyControlMode(std::uint16_t word) {
     TMainForm& main = *MainForm;
-    main.pOmegaRef->setVisible(Bit(word, 1));
-    const bool software = Bit(word, 2);
-    main.gbHWInput->setVisible(!software);
-    main.gbSWInput->setVisible(software);
-    main.cbKeepAlive->setVisible(software);
-    main.UpdateKeepAliveTimer();
+    main.ShowCommandSources(Bit(word, 1), Bit(word, 2));
     QString enable = Bit(word, 3) ? QStringLiteral("Drive enable") : QStringLiteral("Move forward");
     if (!Bit(word, 3))
         enable += Bit(word, 4) ? QStringLiteral(" (L->H edge)") : QStringLiteral(" (H level)");

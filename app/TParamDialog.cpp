@@ -156,24 +156,33 @@ void TParamDialog::SetFixedCell(TValueGrid* grid, int col, int row, const QStrin
 }
 
 void TParamDialog::BindParamRow(TValueGrid* grid, std::uint32_t index, int row, bool withButtons) {
+    // Every row has the same buttons: a screen reader tells them by their row.
+    const QString caption = grid->GetCellText(0, row).trimmed();
     if (TUpDown* upDown = PARModule->AttachValueUpDown(grid, index, true, 1, row)) {
         upDown->OnChangingEx = [](TUpDown* sender, bool& allow, int newValue, int direction) {
             PARModule->udChangingEx(sender, allow, newValue, direction);
         };
+        if (!caption.isEmpty())
+            upDown->setAccessibleName(caption + QStringLiteral(" up/down"));
     }
     grid->SetCellEditable(1, row, grid->GetCellValue(1, row) != nullptr);
     if (!withButtons)
         return;
     const int tag = static_cast<int>(index);
+    const auto named = [&caption](TSpeedButton* button) {
+        button->setAccessibleName((button->text() + QLatin1Char(' ') + caption).trimmed());
+        return button;
+    };
     if (TSpeedButton* send = PARModule->AttachCellButton(grid, row, tag, QStringLiteral("Send"), 2))
-        OnButtonClick(send, [this](TSpeedButton* b) { sbtnSendParamClick(b); });
+        OnButtonClick(named(send), [this](TSpeedButton* b) { sbtnSendParamClick(b); });
     if (TSpeedButton* save = PARModule->AttachCellButton(grid, row, tag, QStringLiteral("Save"), 3))
-        OnButtonClick(save, [this](TSpeedButton* b) { sbtnSaveParamClick(b); });
+        OnButtonClick(named(save), [this](TSpeedButton* b) { sbtnSaveParamClick(b); });
 }
 
 void TParamDialog::OnButtonClick(TSpeedButton* button,
                                  const std::function<void(TSpeedButton*)>& handler) {
-    button->setAccessibleName(button->text());
+    if (button->accessibleName().isEmpty())
+        button->setAccessibleName(button->text());
     connect(button, &TSpeedButton::clicked, this,
             [button, handler] { nv::Guarded([button, handler] { handler(button); }); });
 }

@@ -3,8 +3,11 @@
 #include "NvErrorReport.h"
 #include "TnvParValue.h"
 
+#include <QEvent>
 #include <QHeaderView>
+#include <QHideEvent>
 #include <QLineEdit>
+#include <QShowEvent>
 #include <QStyledItemDelegate>
 #include <QTimer>
 
@@ -105,18 +108,21 @@ void TValueGrid::SetCellEditable(int col, int row, bool editable) {
 }
 
 QRect TValueGrid::CellRect(int col, int row) const {
-    return visualRect(model()->index(row, col));
+    const QPoint origin = viewport()->mapTo(OverlayParent(), QPoint(0, 0));
+    return visualRect(model()->index(row, col)).translated(origin);
 }
 
 QWidget* TValueGrid::OverlayParent() const {
-    return viewport();
+    return parentWidget() ? parentWidget() : viewport();
 }
 
 void TValueGrid::PlaceOverCell(QWidget* widget, int col, int row, int width) {
     std::erase_if(FOverlays, [](const TOverlay& o) { return o.Widget.isNull(); });
     FOverlays.push_back({widget, col, row, width});
     PlaceOverlays();
-    widget->show();
+    widget->raise();
+    widget->setEnabled(isEnabled());
+    widget->setVisible(!isHidden());
 }
 
 void TValueGrid::CommitText(int col, int row, const QString& text) {
@@ -132,6 +138,37 @@ void TValueGrid::updateGeometries() {
 void TValueGrid::resizeEvent(QResizeEvent* event) {
     QTableWidget::resizeEvent(event);
     PlaceOverlays();
+}
+
+void TValueGrid::moveEvent(QMoveEvent* event) {
+    QTableWidget::moveEvent(event);
+    PlaceOverlays();
+}
+
+// Siblings do not follow the grid by themselves; a minimised window hides
+// and shows them with the grid anyway.
+void TValueGrid::showEvent(QShowEvent* event) {
+    QTableWidget::showEvent(event);
+    if (!event->spontaneous())
+        ForEachOverlay([](QWidget* overlay) { overlay->show(); });
+}
+
+void TValueGrid::hideEvent(QHideEvent* event) {
+    QTableWidget::hideEvent(event);
+    if (!event->spontaneous())
+        ForEachOverlay([](QWidget* overlay) { overlay->hide(); });
+}
+
+void TValueGrid::changeEvent(QEvent* event) {
+    QTableWidget::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange)
+        ForEachOverlay([this](QWidget* overlay) { overlay->setEnabled(isEnabled()); });
+}
+
+void TValueGrid::ForEachOverlay(const std::function<void(QWidget*)>& apply) const {
+    for (const TOverlay& o : FOverlays)
+        if (!o.Widget.isNull())
+            apply(o.Widget.data());
 }
 
 void TValueGrid::PlaceOverlays() {

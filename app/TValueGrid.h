@@ -28,9 +28,12 @@ public:
     // The cell's rectangle in the coordinates of the widgets laid over it.
     QRect CellRect(int col, int row) const;
     // Lays widget over cell (col, row): its right `width` pixels, or the whole
-    // cell for width 0; it follows the cell when the grid scrolls or resizes.
+    // cell for width 0; it follows the cell when the grid scrolls, resizes or
+    // moves, and the grid's visibility and enabled state.
     void PlaceOverCell(QWidget* widget, int col, int row, int width);
-    // The parent for widgets laid over cells.
+    // The parent for widgets laid over cells: the grid's own parent, so that
+    // they are its siblings on the accessibility tree (a table lists only
+    // its cells there); the viewport for a grid without a parent.
     QWidget* OverlayParent() const;
 
     // Commits the text as if typed into cell (col, row) and confirmed.
@@ -44,6 +47,10 @@ public:
 protected:
     void updateGeometries() override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     struct TOverlay {
@@ -54,6 +61,7 @@ private:
     };
     QTableWidgetItem* Item(int col, int row);
     void PlaceOverlays();
+    void ForEachOverlay(const std::function<void(QWidget*)>& apply) const;
 
     std::vector<TOverlay> FOverlays;
 };

@@ -2,6 +2,7 @@
 
 #include "TnvError.h"
 #include "TnvParDef.h"
+#include "TnvParValueSet.h"
 
 TnvParBind::TnvParBind(TnvParValueSet* owner, const TnvParDef* def)
     : FOwner(owner)
@@ -62,6 +63,9 @@ void TnvParBind::SetCyclic(std::uint8_t n) {
 }
 
 void TnvParBind::SetWriteRequest(bool b) {
+    // Asked without the lock: the owner's handler may look at this binding.
+    if (b && FOwner && !FOwner->AcceptsWriteRequest(this))
+        return;
     const std::lock_guard lock(FLock);
     if (FCyclic != 0 && b)
         FCountdown = FPeriod;

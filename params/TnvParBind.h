@@ -43,8 +43,9 @@ public:
     bool IsDue();
     // Countdown = 0, Period = Cyclic = n: SetCyclic(true) reads at every pass.
     void SetCyclic(std::uint8_t n);
-    // On a cyclic value a raised request also delays the next read by a
-    // full Period; then WriteRequest = b.
+    // A request the owner refuses (its OnWriteRequest) changes nothing. On a
+    // cyclic value a raised request also delays the next read by a full
+    // Period; then WriteRequest = b.
     void SetWriteRequest(bool b);
 
 protected:

@@ -23,6 +23,13 @@ void TnvParValueSet::SetUpdateState(TnvUpdateState state) {
         OnUpdateStateChange(this, state);
 }
 
+bool TnvParValueSet::AcceptsWriteRequest(TnvParBind* bind) {
+    bool accept = true;
+    if (OnWriteRequest)
+        OnWriteRequest(this, bind, accept);
+    return accept;
+}
+
 bool TnvParValueSet::AddParBindsCategory(TnvParDefSet* defs, const QString& category) {
     if (!defs)
         return false;

@@ -62,6 +62,9 @@ public:
     // Stores a different state and fires OnUpdateStateChange; the same state
     // changes nothing.
     void SetUpdateState(TnvUpdateState state);
+    // GUI thread: whether a write request of bind may be raised; asks
+    // OnWriteRequest, true when it is not assigned.
+    bool AcceptsWriteRequest(TnvParBind* bind);
 
     // False without a definition set; otherwise AddParBindsFromIdxList of the
     // category's index list.
@@ -105,6 +108,9 @@ public:
     std::function<void(TnvParValueSet* sender, TnvParValue* thisparam)> OnAddParValue;
     std::function<void(TnvParValueSet* sender, TnvParBind* thisparam)> OnDeleteParBind;
     std::function<void(TnvParValueSet* sender, TnvUpdateState state)> OnUpdateStateChange;
+    // Fired before a value's write request is raised; clearing accept drops
+    // the request (the value keeps its buffer).
+    std::function<void(TnvParValueSet* sender, TnvParBind* thisparam, bool& accept)> OnWriteRequest;
 
 private:
     TnvParValue* ValueOf(std::uintptr_t w) const;

@@ -82,7 +82,7 @@ protected:
         return count;
     }
     static TSpeedButton* ButtonAt(TValueGrid* grid, int col, int row) {
-        for (TSpeedButton* button : grid->findChildren<TSpeedButton*>())
+        for (TSpeedButton* button : grid->OverlayParent()->findChildren<TSpeedButton*>())
             if (button->geometry() == grid->CellRect(col, row))
                 return button;
         return nullptr;

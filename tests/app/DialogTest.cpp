@@ -18,6 +18,7 @@
 #include "TnvParValue.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QEventLoop>
@@ -25,6 +26,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <vector>
 
 namespace {
@@ -34,6 +36,7 @@ protected:
     void SetUp() override {
         TerminalFixture::SetUp();
         Start();
+        KeepWriteRequests();
     }
 
     static void ClearRequests() {
@@ -54,13 +57,13 @@ protected:
     }
     // The grid button over cell (col, row).
     static TSpeedButton* ButtonAt(TValueGrid* grid, int col, int row) {
-        for (TSpeedButton* button : grid->findChildren<TSpeedButton*>())
+        for (TSpeedButton* button : grid->OverlayParent()->findChildren<TSpeedButton*>())
             if (button->geometry() == grid->CellRect(col, row))
                 return button;
         return nullptr;
     }
     static TUpDown* UpDownOf(TValueGrid* grid, int tag) {
-        for (TUpDown* upDown : grid->findChildren<TUpDown*>())
+        for (TUpDown* upDown : grid->OverlayParent()->findChildren<TUpDown*>())
             if (upDown->Tag == tag)
                 return upDown;
         return nullptr;
@@ -155,6 +158,45 @@ TEST_F(DialogTest, EveryControlHasAnAccessibleName) {
     EXPECT_EQ(FormCtrlMode->cbBrake->accessibleName(), "Brake mode:");
     EXPECT_EQ(FormPlateData->btnSendAll->accessibleName(), "Send All");
     EXPECT_EQ(FormPlateData->btnCancel->accessibleName(), "Cancel");
+}
+
+namespace {
+
+// The names of the buttons a screen reader reaches from root, walking the
+// accessibility tree down as it does.
+QStringList ReachableButtons(QAccessibleInterface* root) {
+    QStringList names;
+    for (int i = 0; i < root->childCount(); ++i) {
+        QAccessibleInterface* child = root->child(i);
+        if (!child)
+            continue;
+        if (child->role() == QAccessible::Button && !child->state().invisible)
+            names << child->text(QAccessible::Name);
+        names << ReachableButtons(child);
+    }
+    return names;
+}
+
+} // namespace
+
+TEST_F(DialogTest, RowButtonsAreReachedByAScreenReaderAndNamedForTheirRow) {
+    const std::pair<QWidget*, QStringList> cases[] = {
+        {FormPlateData,
+         {"Send Main Voltage", "Save Main Voltage", "Send Nom. Current", "Save Nom. Current",
+          "Send Max Current", "Save Max Current", "Send Max time @Imax", "Save Max time @Imax"}},
+        {FormAccel,
+         {"Send Accel. Time", "Save Accel. Time", "Send Decel. Time", "Save Decel. Time"}},
+        {FormModBus, {"Save to remote"}},
+    };
+    for (const auto& [dialog, expected] : cases) {
+        SCOPED_TRACE(dialog->objectName().toStdString());
+        dialog->show();
+        const QStringList reached = ReachableButtons(QAccessible::queryAccessibleInterface(dialog));
+        for (const QString& name : expected)
+            EXPECT_EQ(reached.count(name), 1)
+                << name.toStdString() << " among " << reached.join(", ").toStdString();
+        dialog->hide();
+    }
 }
 
 // ---------------------------------------------------------------- shown values
@@ -370,10 +412,31 @@ TEST_F(DialogTest, AboutBoxSizeTextsByClass) {
         EXPECT_EQ(TAboutForm::DriveSizeText(code), text) << code;
 }
 
+TEST_F(DialogTest, AboutBoxShowsAllItsLinesWithoutAScrollBar) {
+    AboutForm->show();
+    QApplication::processEvents();
+    EXPECT_GE(AboutForm->width(), 332);
+    EXPECT_GE(AboutForm->height(), 252);
+    for (QPlainTextEdit* memo : {AboutForm->AboutMemo, AboutForm->DeviceMemo}) {
+        SCOPED_TRACE(memo->objectName().toStdString());
+        if (memo == AboutForm->DeviceMemo) // as many lines as an identification has
+            memo->setPlainText(
+                QStringLiteral("Hardware version:\tKX720-A\nFirmware version:\t2.07\n"
+                               "Drive size:\t230V 16A(25A) 400Hz"));
+        QApplication::processEvents();
+        EXPECT_FALSE(memo->verticalScrollBar()->isVisible());
+        EXPECT_EQ(memo->verticalScrollBar()->maximum(), 0);
+        const QFontMetrics metrics(memo->font());
+        for (const QString& line : memo->toPlainText().split('\n'))
+            EXPECT_LE(metrics.horizontalAdvance(line), memo->viewport()->width())
+                << line.toStdString();
+    }
+    AboutForm->AboutMemoClick();
+}
+
 TEST_F(DialogTest, AboutBoxWithoutLinkSaysNotConnected) {
     AboutForm->show();
     EXPECT_EQ(AboutForm->DeviceMemo->toPlainText(), "Not connected!");
-    EXPECT_EQ(AboutForm->size(), QSize(332, 252));
     const QStringList lines = AboutForm->AboutMemo->toPlainText().split('\n');
     ASSERT_GE(lines.size(), 11);
     EXPECT_EQ(lines[0], "D/U Reziz Edadodudevevu Redevido Ver.2.07_");

@@ -3,6 +3,7 @@
 
 #include "NvDriveSize.h"
 #include "TLampBox.h"
+#include "TLiveField.h"
 #include "TMainForm.h"
 #include "TPARModule.h"
 #include "TSpeedButton.h"
@@ -30,6 +31,7 @@ protected:
     void SetUp() override {
         TerminalFixture::SetUp();
         Start();
+        KeepWriteRequests();
     }
 
     static void Set(std::uint32_t index, std::uint16_t word) {

@@ -3,6 +3,7 @@
 
 #include "TCOMModule.h"
 #include "TLampBox.h"
+#include "TLiveField.h"
 #include "TMainForm.h"
 #include "TPARModule.h"
 #include "TSpeedButton.h"
@@ -24,6 +25,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <cstdio>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -183,7 +185,6 @@ TEST_F(MainFormTest, EveryControlHasAnAccessibleName) {
         return face ? face->text(QAccessible::Name) : QString();
     };
     EXPECT_EQ(nameOf(MainForm->Memo), "Memo");
-    EXPECT_EQ(nameOf(MainForm->stDcBus), "stDcBus");
     EXPECT_EQ(nameOf(MainForm->sgOmegaRef), "sgOmegaRef");
     EXPECT_EQ(nameOf(MainForm->tbOmegaRef), "tbOmegaRef");
     EXPECT_EQ(nameOf(MainForm->Fault_b[3]), "Motor over heating");
@@ -204,6 +205,28 @@ TEST_F(MainFormTest, EveryControlHasAnAccessibleName) {
     EXPECT_FALSE(face->state().checked);
     lamp->setChecked(true);
     EXPECT_TRUE(face->state().checked);
+}
+
+TEST_F(MainFormTest, LiveFieldsAreHeardWithTheirCaptionAndValue) {
+    Start();
+    MainForm->show();
+    const std::tuple<TLiveField*, const char*, std::uint32_t, std::uint16_t> fields[] = {
+        {MainForm->stDcBus, "DC bus voltage", 22, 566},
+        {MainForm->stPhCurrent, "Phase current", 23, 57},
+        {MainForm->stFreq, "Frequency", 24, 500},
+        {MainForm->stPhVolt, "Motor voltage", 25, 230},
+    };
+    for (const auto& [field, caption, index, word] : fields) {
+        SCOPED_TRACE(caption);
+        Receive(index, word);
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(field);
+        ASSERT_NE(face, nullptr);
+        EXPECT_EQ(face->text(QAccessible::Name), caption);
+        EXPECT_EQ(face->text(QAccessible::Value), Value(index)->GetValueNumText(0));
+        EXPECT_EQ(face->text(QAccessible::Value), field->text());
+        EXPECT_EQ(face->text(QAccessible::Description), field->toolTip());
+    }
+    EXPECT_EQ(MainForm->stDcBus->text(), "566V");
 }
 
 TEST_F(MainFormTest, ClosingTheWindowEndsTheProgram) {

@@ -20,9 +20,13 @@ QString SimProgram() {
 
 TSimProcess::TSimProcess(bool withPty, const QStringList& extra)
     : FWithPty(withPty) {
-    QStringList arguments{
-        QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--defs"),
-        TerminalFixture::SourceDir() + QStringLiteral("/data/VF_Parameters_v207.ini")};
+    QStringList arguments{QStringLiteral("--tcp"),
+                          QStringLiteral("127.0.0.1:0"),
+                          QStringLiteral("--defs"),
+                          TerminalFixture::SourceDir() +
+                              QStringLiteral("/data/VF_Parameters_v207.ini"),
+                          QStringLiteral("--log"),
+                          RequestLogPath()};
     if (withPty)
         arguments << QStringLiteral("--pty") << PtyLink();
     arguments << extra;
@@ -54,6 +58,28 @@ TSimProcess::~TSimProcess() {
     FProcess.terminate();
     if (!FProcess.waitForFinished(5000))
         FProcess.kill();
+}
+
+QString TSimProcess::RequestLogPath() const {
+    return FDir.path() + QStringLiteral("/requests.log");
+}
+
+QList<TSimProcess::TRequest> TSimProcess::Requests() const {
+    QFile file(RequestLogPath());
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    QList<TRequest> requests;
+    // TIME LINK SLAVE FUNCTION ADDRESS QUANTITY OUTCOME, tab-separated.
+    for (const QString& line : QString::fromLocal8Bit(file.readAll()).split(QLatin1Char('\n'))) {
+        const QStringList fields = line.split(QLatin1Char('\t'));
+        if (line.startsWith(QLatin1Char('#')) || fields.size() < 7)
+            continue;
+        bool numeric = false;
+        const int address = fields[4].toInt(&numeric);
+        requests.append(
+            {fields[1], fields[3].toInt(nullptr, 16), numeric ? address : -1, fields[6]});
+    }
+    return requests;
 }
 
 QString TSimProcess::PtyLink() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -31,8 +32,21 @@ public:
     // What the simulator wrote to standard error so far.
     QString Log();
 
+    // One request as the simulator's request log names it.
+    struct TRequest {
+        QString Link;     // tcp/N, pty:LINK
+        int Function = 0; // 3 read, 6 and 16 writes, 0x41 identification
+        int Address = -1; // -1 for a function without one
+        QString Outcome;  // reply, exception XX, none REASON
+    };
+    // Every request the simulator has framed so far, in order.
+    QList<TRequest> Requests() const;
+    // The link of this object's own client, whose requests are the test's.
+    QString ClientLink() const { return QStringLiteral("tcp/1"); }
+
 private:
     bool Connect();
+    QString RequestLogPath() const;
 
     QTemporaryDir FDir;
     QProcess FProcess;

@@ -101,3 +101,7 @@ void TerminalFixture::Receive(std::uint32_t index, std::uint16_t word) {
                                           static_cast<std::uint8_t>(word & 0xFF)};
     value->DoOnReceive(value->LoadFromFrame(frame));
 }
+
+void TerminalFixture::KeepWriteRequests() {
+    PARModule->nvParValueSet.OnWriteRequest = nullptr;
+}

@@ -55,6 +55,9 @@ protected:
     static std::uint16_t Word(std::uint32_t index);
     // As a read reply of the drive (slave 2) carrying word arrives.
     static void Receive(std::uint32_t index, std::uint16_t word);
+    // Lets write requests stand without a link, for tests of what the
+    // windows ask to be written rather than of the link.
+    static void KeepWriteRequests();
 
     std::unique_ptr<TModalAnswerer> Answerer;
 

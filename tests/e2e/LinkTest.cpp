@@ -4,6 +4,7 @@
 
 #include "TCOMModule.h"
 #include "TLampBox.h"
+#include "TLiveField.h"
 #include "TMainForm.h"
 #include "TPARModule.h"
 #include "TSimProcess.h"

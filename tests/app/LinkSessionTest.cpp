@@ -1,0 +1,300 @@
+// What reaches the drive around a link's life: edits made without a link are
+// dropped and said so, a new link only reads until the operator acts on it,
+// every way a link ends leaves the same clean state, and the lower panel
+// keeps its layout while the control mode word decides what it shows.
+
+#include "TCOMModule.h"
+#include "TFormAccel.h"
+#include "TFormCtrlMode.h"
+#include "TFormModBus.h"
+#include "TFormPlateData.h"
+#include "TMainForm.h"
+#include "TPARModule.h"
+#include "TSimProcess.h"
+#include "TSpeedButton.h"
+#include "TTCPForm.h"
+#include "TTerminal.h"
+#include "TValueGrid.h"
+#include "TerminalFixture.h"
+#include "TnvMBThread.h"
+#include "TnvParDef.h"
+#include "TnvParValue.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLayout>
+#include <QLineEdit>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+#include <arpa/inet.h>
+#include <functional>
+#include <netinet/in.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int kLinkMs = 8000;
+constexpr std::uint16_t kSoftwareAndModbusSetpoint = 0x0006;
+
+// The grid button over cell (col, row).
+TSpeedButton* ButtonAt(TValueGrid* grid, int col, int row) {
+    for (TSpeedButton* button : grid->OverlayParent()->findChildren<TSpeedButton*>())
+        if (button->geometry() == grid->CellRect(col, row))
+            return button;
+    return nullptr;
+}
+
+class LinkSessionTest : public TerminalFixture {
+protected:
+    static QString NotSent(std::uint32_t index) {
+        return QStringLiteral("Not connected: %1 not sent.").arg(Value(index)->GetParDef().Name);
+    }
+    static void OpenTcp(int port) {
+        TCPForm->ePort->setText(QString::number(port));
+        if (!MainForm->mnTCPIP->isChecked())
+            MainForm->mnTCPIP->trigger(); // the answerer confirms the dialog
+        MainForm->acOpenConnection->trigger();
+    }
+    static bool Linked() { return MainForm->acCloseConnection->isVisible(); }
+    // Opens the link and waits until the values read at opening have come.
+    static void OpenAndSettle(int port) {
+        OpenTcp(port);
+        ASSERT_TRUE(WaitFor(Linked, kLinkMs));
+        ASSERT_TRUE(
+            WaitFor([] { return !Value(49)->GetCyclic() && !Value(18)->GetCyclic(); }, kLinkMs));
+        QTest::qWait(5 * TnvMBThread::kCycleMs); // anything queued would have gone by now
+    }
+    static void CloseAndWait() {
+        MainForm->acCloseConnection->trigger();
+        ASSERT_TRUE(WaitFor([] { return !Linked(); }, kLinkMs));
+    }
+    // The terminal's writes among the simulator's requests from position on.
+    static std::string TerminalWrites(const TSimProcess& sim, qsizetype from) {
+        QStringList writes;
+        const auto requests = sim.Requests();
+        for (qsizetype i = from; i < requests.size(); ++i) {
+            const TSimProcess::TRequest& r = requests[i];
+            if (r.Link != sim.ClientLink() && (r.Function == 6 || r.Function == 16))
+                writes << QStringLiteral("%1 %2 at %3").arg(r.Link).arg(r.Function).arg(r.Address);
+        }
+        return writes.join(QStringLiteral(", ")).toStdString();
+    }
+    static bool NoWriteRequest() {
+        for (const auto& value : PARModule->nvParValueSet.GetValues())
+            if (value->GetWriteRequest())
+                return false;
+        return true;
+    }
+    static void Settle() {
+        QApplication::processEvents();
+        MainForm->centralWidget()->layout()->activate();
+    }
+    static void ExpectStartupLayout() {
+        EXPECT_FALSE(MainForm->gbHWInput->isHidden());
+        EXPECT_TRUE(MainForm->gbSWInput->isHidden());
+        EXPECT_TRUE(MainForm->cbKeepAlive->isHidden());
+        EXPECT_TRUE(MainForm->pOmegaRef->isHidden());
+    }
+};
+
+// A loopback port on which nothing listens (taken, then given back).
+int RefusingPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), length);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+// One kind of edit the operator makes, and the parameter it would write.
+struct TEdit {
+    const char* What;
+    std::uint32_t Index;
+    std::function<void()> Make;
+};
+
+std::vector<TEdit> EveryKindOfEdit() {
+    return {
+        {"software input", 27,
+         [] {
+             MainForm->cbSW[0]->click();
+         }},
+        {"keep-alive", 29,
+         [] {
+             if (!MainForm->cbKeepAlive->isChecked())
+                 MainForm->cbKeepAlive->click();
+             MainForm->TimerLinkTimer(); // the timer's tick
+         }},
+        {"setpoint track bar", 15,
+         [] {
+             QSlider* bar = MainForm->tbOmegaRef;
+             bar->setValue(bar->value() == 600 ? 700 : 600);
+         }},
+        {"dialog Send", 16,
+         [] {
+             ButtonAt(FormAccel->sgAccel, 2, 1)->click();
+         }},
+        {"dialog Save", 5,
+         [] {
+             ButtonAt(FormPlateData->sgPlateData, 3, 2)->click();
+         }},
+    };
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- without a link
+
+TEST_F(LinkSessionTest, EditsWithoutALinkAreDroppedAndSaidSoOnce) {
+    Start();
+    for (const TEdit& edit : EveryKindOfEdit()) {
+        SCOPED_TRACE(edit.What);
+        edit.Make();
+        edit.Make();
+        EXPECT_FALSE(Value(edit.Index)->GetWriteRequest());
+        EXPECT_EQ(LogCount(NotSent(edit.Index)), 1) << Lines().join('\n').toStdString();
+    }
+    // Save also drops the stored copy's write.
+    EXPECT_EQ(LogCount(NotSent(Value(5)->GetParDef().RegProg)), 1);
+    EXPECT_TRUE(NoWriteRequest());
+    EXPECT_FALSE(MainForm->TimerLink->isActive());
+}
+
+TEST_F(LinkSessionTest, StartsInTheLayoutOfHardwareCommandsAndKeepsItsPlaces) {
+    Start();
+    MainForm->show();
+    Settle();
+    ExpectStartupLayout();
+    const QRect work = MainForm->gbWorkState->geometry();
+    const QRect inputs = MainForm->gbHWInput->geometry();
+    const QRect setpoint = MainForm->pOmegaRef->geometry();
+    const QRect menu = MainForm->pMenu->geometry();
+    struct TCase {
+        std::uint16_t Word;
+        bool Software;
+        bool ModbusSetpoint;
+    };
+    const TCase cases[] = {
+        {0x0006, true, true}, {0x0004, true, false}, {0x0002, false, true}, {0x0000, false, false}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Word);
+        Receive(18, c.Word);
+        Settle();
+        EXPECT_EQ(MainForm->gbSWInput->isHidden(), !c.Software);
+        EXPECT_EQ(MainForm->cbKeepAlive->isHidden(), !c.Software);
+        EXPECT_EQ(MainForm->gbHWInput->isHidden(), c.Software);
+        EXPECT_EQ(MainForm->pOmegaRef->isHidden(), !c.ModbusSetpoint);
+        // Whichever input group shows takes the same place; nothing moves.
+        QGroupBox* shown = c.Software ? MainForm->gbSWInput : MainForm->gbHWInput;
+        EXPECT_EQ(shown->geometry(), inputs);
+        EXPECT_EQ(MainForm->gbWorkState->geometry(), work);
+        EXPECT_EQ(MainForm->pOmegaRef->geometry(), setpoint);
+        EXPECT_EQ(MainForm->pMenu->geometry(), menu);
+    }
+}
+
+// ---------------------------------------------------------------- against the drive
+
+TEST_F(LinkSessionTest, NothingIsWrittenThatWasNotSentOnThisLink) {
+    // The ramp's register answers every request with an exception: its
+    // write fails at every pass until the link is closed.
+    const std::uint16_t accel = 0x0010;
+    TSimProcess sim(false, {QStringLiteral("--exception"), QStringLiteral("%1:2").arg(accel)});
+    ASSERT_TRUE(sim.IsReady());
+    Start();
+    MainForm->show();
+    ASSERT_EQ(Value(16)->GetParDef().RegAddr, accel);
+    const auto makeEvery = [] {
+        for (const TEdit& edit : EveryKindOfEdit())
+            edit.Make();
+    };
+
+    makeEvery();
+    // The dialogs read their values as the link opens; that answers nothing.
+    // (Not the ramp dialog: its register fails every request here.)
+    for (QWidget* dialog : {static_cast<QWidget*>(FormPlateData),
+                            static_cast<QWidget*>(FormCtrlMode), static_cast<QWidget*>(FormModBus)})
+        dialog->show();
+    OpenAndSettle(sim.TcpPort());
+    EXPECT_EQ(TerminalWrites(sim, 0), "") << "first opening";
+    EXPECT_FALSE(MainForm->TimerLink->isActive());
+
+    // A write that keeps failing, then Close: it must not reach the next link.
+    ButtonAt(FormAccel->sgAccel, 2, 1)->click();
+    ASSERT_TRUE(WaitFor(
+        [this] {
+            return LogCount(QStringLiteral("Error on ModBus data exchange: invalid response!")) >=
+                   2;
+        },
+        kLinkMs))
+        << Lines().join('\n').toStdString();
+    CloseAndWait();
+    EXPECT_TRUE(NoWriteRequest());
+    EXPECT_TRUE(LogContains(NotSent(16)));
+    makeEvery();
+    const qsizetype beforeReopen = sim.Requests().size();
+    OpenAndSettle(sim.TcpPort());
+    EXPECT_GT(sim.Requests().size(), beforeReopen) << "the new link reads";
+    EXPECT_EQ(TerminalWrites(sim, beforeReopen), "") << "after a failed write and Close";
+}
+
+TEST_F(LinkSessionTest, EveryEndOfALinkLeavesTheSameCleanState) {
+    TSimProcess sim(false, {QStringLiteral("--exception"), QStringLiteral("16:2")});
+    ASSERT_TRUE(sim.IsReady());
+    const int deadPort = RefusingPort();
+    struct TEnding {
+        const char* What;
+        bool Connects;
+        std::function<void()> End;
+    };
+    const TEnding endings[] = {
+        {"Close Connection", true,
+         [] {
+             MainForm->acCloseConnection->trigger();
+         }},
+        {"link lost for good", true,
+         [] {
+             COMModule->ThreadDisconnect(COMModule->MBThread.get());
+         }},
+        {"failed Open", false,
+         [deadPort] {
+             OpenTcp(deadPort);
+         }},
+    };
+    for (const TEnding& ending : endings) {
+        SCOPED_TRACE(ending.What);
+        Start();
+        MainForm->show();
+        if (ending.Connects) {
+            OpenTcp(sim.TcpPort());
+            ASSERT_TRUE(WaitFor(Linked, kLinkMs));
+        }
+        // What a session leaves behind: software commands shown, the
+        // keep-alive running, a write failing at every pass.
+        Receive(18, kSoftwareAndModbusSetpoint);
+        MainForm->cbKeepAlive->click();
+        ASSERT_TRUE(MainForm->TimerLink->isActive());
+        ButtonAt(FormAccel->sgAccel, 2, 1)->click();
+        ending.End();
+        if (!ending.Connects) {
+            ASSERT_TRUE(WaitFor(
+                [this] { return !Lines().filter(QStringLiteral("Connection Error:")).isEmpty(); },
+                kLinkMs));
+        }
+        EXPECT_TRUE(NoWriteRequest());
+        EXPECT_FALSE(MainForm->cbKeepAlive->isChecked());
+        EXPECT_FALSE(MainForm->TimerLink->isActive());
+        ExpectStartupLayout();
+        Stop();
+    }
+}
