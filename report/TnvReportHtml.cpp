@@ -130,8 +130,10 @@ QString TnvReportHtml::CompileModel(const QString& fileName) {
     if (!FValueSet || fileName.isEmpty())
         return QString();
     const bool outermost = FFolders.isEmpty();
-    if (outermost)
+    if (outermost) {
         FProduced = 0;
+        FTemplates = 0;
+    }
     try {
         return ProcessFile(fileName);
     } catch (const std::bad_alloc&) {
@@ -151,6 +153,10 @@ QString TnvReportHtml::ProcessFile(const QString& fileName) {
                                       "does a template include itself?")
                            .arg(fileName)
                            .arg(kMaxDepth));
+    if (++FTemplates > kMaxTemplates)
+        throw TnvError(QStringLiteral("CompileModel: more than %1 templates make up the report; "
+                                      "does a template include itself?")
+                           .arg(kMaxTemplates));
     const QString path = FFolders.isEmpty() || QFileInfo(fileName).isAbsolute()
                              ? fileName
                              : QDir(FFolders.back()).filePath(fileName);

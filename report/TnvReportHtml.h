@@ -49,7 +49,9 @@ private:
 // Errors are TnvError with the exact text: a template that cannot be opened
 // raises TnvFileError; a code that is not a number the conversion error; a
 // template that includes itself, directly or through others, stops at
-// kMaxDepth nested templates; a report beyond kMaxReportChars stops too; a
+// kMaxDepth nested templates, or after kMaxTemplates files when it includes
+// itself more than once (work that would double at every level); a report
+// beyond kMaxReportChars stops too; a
 // TABLE whose database or query fails says why.
 //
 // GUI thread (the value set's thread; the TABLE tag opens its own database
@@ -57,6 +59,7 @@ private:
 class TnvReportHtml {
 public:
     static constexpr int kMaxDepth = 32;
+    static constexpr int kMaxTemplates = 1000; // files opened for one report
     static constexpr qsizetype kMaxReportChars = 64 * 1024 * 1024;
 
     TnvReportHtml() = default;
@@ -119,4 +122,5 @@ private:
     QString FDatabaseName;
     QStringList FFolders; // of the templates being processed, innermost last
     qsizetype FProduced = 0;
+    int FTemplates = 0; // opened for the report being made
 };

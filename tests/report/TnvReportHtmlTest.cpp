@@ -100,6 +100,11 @@ TEST_F(ReportHtml, RaisesTheErrorsOfCodesFilesAndRecursion) {
     Write("a.html", "<#PAR GET=Fb.html>");
     Write("b.html", "<#BLOCK GET=a.html>");
     Write("missing-inc.html", "<#BLOCK GET=gone.html>");
+    // Each level includes the next twice: the work doubles at every level.
+    for (int level = 0; level < 12; ++level)
+        Write(QStringLiteral("t%1.html").arg(level),
+              QStringLiteral("<#BLOCK GET=t%1.html><#PAR GET=Ft%1.html>").arg(level + 1).toUtf8());
+    Write("t12.html", "x");
     const QString depth =
         QStringLiteral("nested more than %1 templates deep").arg(TnvReportHtml::kMaxDepth);
     EXPECT_EQ(ErrorOf([&] { Compile("<#PAR GET=Vx1>"); }), "'x1' is not a valid integer value");
@@ -109,6 +114,9 @@ TEST_F(ReportHtml, RaisesTheErrorsOfCodesFilesAndRecursion) {
         ErrorOf([&] { Compile("<#PAR GET=V4:9>"); }).contains("Element index out of range"));
     EXPECT_TRUE(ErrorOf([&] { FReport.CompileModel(Path("self.html")); }).contains(depth));
     EXPECT_TRUE(ErrorOf([&] { FReport.CompileModel(Path("a.html")); }).contains(depth));
+    EXPECT_TRUE(ErrorOf([&] {
+                    FReport.CompileModel(Path("t0.html"));
+                }).contains("more than 1000 templates make up the report"));
     EXPECT_EQ(ErrorOf([&] { FReport.CompileModel(Path("missing-inc.html")); }),
               "Cannot open file \"" + Path("gone.html") + "\". No such file or directory");
     try {
