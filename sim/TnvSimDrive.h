@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TnvSimModel.h"
+
 #include <QString>
 #include <chrono>
 #include <cstdint>
@@ -27,7 +29,7 @@ class TnvSimRegisterStore;
 // invalid parameters (8) on a start with inconsistent settings; communication
 // lost (12) when commands come from Modbus and the keep-alive word (29) has
 // not been written for KeepAliveTimeout while running.
-class TnvSimDrive {
+class TnvSimDrive : public TnvSimModel {
 public:
     static constexpr std::chrono::milliseconds kKeepAliveTimeout{5000};
     static constexpr std::chrono::microseconds kMaxStep{5000};
@@ -41,12 +43,14 @@ public:
     // the size code and the maximum voltage from the size, no fault, stopped.
     void PowerUp();
     // Lets dt of model time pass, in steps of at most kMaxStep.
-    void Advance(std::chrono::microseconds dt);
+    void Advance(std::chrono::microseconds dt) override;
     // A client has written the parameter index: inputs and control take effect
     // at once, a keep-alive write restarts the watch.
-    void ParameterWritten(uint32_t index);
+    void ParameterWritten(uint32_t index) override;
+    // The hardware inputs (1) and the analog reference (21).
+    bool IsBenchInput(uint32_t index) const override;
 
-    std::chrono::microseconds Now() const { return FNow; }
+    std::chrono::microseconds Now() const override { return FNow; }
     bool IsRunning() const { return FRunning; }
     uint16_t Faults() const { return FFaults; }
     double Frequency() const { return FFrequency; }
