@@ -21,6 +21,7 @@ class QToolButton;
 class TLampBox;
 class TLiveField;
 class TProgForm;
+class TReportAction;
 class TSpeedButton;
 class TUpDown;
 class TValueGrid;
@@ -114,6 +115,8 @@ public:
     QAction* acExport;
     QAction* acPrint;
     QAction* acCompare;
+    // "Report...": the commissioning report of the connected drive.
+    TReportAction* ReportAction;
 
     // Tool bar and port menu.
     QToolBar* tbarMain;
