@@ -21,6 +21,7 @@ class QToolButton;
 class TLampBox;
 class TLiveField;
 class TProgForm;
+class TReportAction;
 class TSpeedButton;
 class TUpDown;
 class TValueGrid;
@@ -91,6 +92,7 @@ public:
     void acImportExecute();
     void acExportExecute();
     void acPrintExecute();
+    void acCompareExecute();
     void acImportUpdate();
     void cbKeepAliveClick();
     void TimerLinkTimer();
@@ -112,6 +114,9 @@ public:
     QAction* acImport;
     QAction* acExport;
     QAction* acPrint;
+    QAction* acCompare;
+    // "Report...": the commissioning report of the connected drive.
+    TReportAction* ReportAction;
 
     // Tool bar and port menu.
     QToolBar* tbarMain;
@@ -179,6 +184,8 @@ private:
     void SetCyclic(std::initializer_list<std::uint32_t> indices);
     void SaveToStoredCopy(std::uint32_t index);
     void StartConfigurationJob(int mode, const QString& line);
+    // The reads the open windows need after a configuration job.
+    void RestoreCyclicReads();
     void ConnectIdleHandler();
 
     bool FTrackBarMuted = false;

@@ -5,6 +5,7 @@
 #include "NvGuard.h"
 #include "TLampBox.h"
 #include "TLiveField.h"
+#include "TReportAction.h"
 #include "TSpeedButton.h"
 #include "TValueGrid.h"
 
@@ -85,8 +86,11 @@ void TMainForm::CreateActions() {
         NewAction(this, "acImport", "Files", "From File...", "Import configuration from file");
     acExport = NewAction(this, "acExport", "Files", "To File...", "Export configuration to file");
     acPrint = NewAction(this, "acPrint", "Files", "Print", nullptr);
-    for (QAction* action : {acImport, acExport, acPrint})
+    acCompare = NewAction(this, "acCompare", "Files", "Compare with file...",
+                          "Compare the drive configuration with a file");
+    for (QAction* action : {acImport, acExport, acPrint, acCompare})
         action->setEnabled(false);
+    ReportAction = new TReportAction(this);
 }
 
 void TMainForm::CreatePortMenu() {
@@ -134,6 +138,10 @@ void TMainForm::CreateToolBar() {
     tbarMain->addAction(acExport);
     tbarMain->addAction(acImport);
     tbarMain->addAction(acPrint);
+    tbarMain->addAction(acCompare);
+    tbarMain->addAction(ReportAction->Action());
+    tbarMain->widgetForAction(ReportAction->Action())
+        ->setAccessibleName(ReportAction->Action()->text());
     tbarMain->addSeparator();
     tbarMain->addAction(acAbout);
     tbarMain->addSeparator();

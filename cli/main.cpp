@@ -3,8 +3,10 @@
 #include "NvInstalledData.h"
 #include "TKx720Bridge.h"
 #include "TKx720Cli.h"
+#include "TKx720FileCli.h"
 #include "TKx720NodeCmd.h"
 #include "TKx720Ports.h"
+#include "TKx720ReportCli.h"
 #include "TKx720Scan.h"
 #include "TKx720SetSlave.h"
 #include "TnvError.h"
@@ -12,6 +14,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -33,6 +36,21 @@ Commands:
                          every reception with its time stamp, until --count
                          receptions of each or Ctrl-C (exit status 130)
   ident                  prints the drive's hardware and firmware versions
+  export FILE.720        reads the drive's configuration and writes it to FILE
+  import FILE.720        backs the drive's configuration up to
+                         ${XDG_DATA_HOME:-~/.local/share}/kx720/backups, writes
+                         FILE's values to the drive and reads each back; a
+                         file for another drive size stops it (exit 1) unless
+                         --ignore-size is given
+  print                  prints the configuration report on standard output,
+                         or as a PDF with --pdf OUT.pdf
+  compare FILE.720       lists each element where the drive and FILE differ:
+                         index, name, the drive's text, the file's text; exit
+                         0 when equal, 1 when they differ, 2 on trouble
+  report TEMPLATE        reads the drive once and fills the HTML report
+                         template with its values; to standard output, or to
+                         the file of -o OUT.html; --db FILE is the SQLite
+                         database of its TABLE tags
   node                   supervises a machine node and prints every change of
                          its state, code and text ("163 ok", "108 alarm",
                          "171 no link", ...), until --count changes or Ctrl-C;
@@ -189,10 +207,43 @@ bool ParseCommand(const QStringList& args, TKx720Job& job, QString& error) {
     return true;
 }
 
+// Runs "report" with the signal handling of the other commands.
+int RunReport(const QCommandLineParser& parser, const TKx720Job& job, QTextStream& out,
+              QTextStream& err) {
+    TKx720ReportJob report{.Template = {},
+                           .Database = parser.value("db"),
+                           .Output = parser.value("output"),
+                           .Host = job.Host,
+                           .Port = job.Port,
+                           .ComPort = job.ComPort,
+                           .Slave = job.Slave,
+                           .Defs = job.Defs,
+                           .Timeout = job.Timeout};
+    QString error;
+    if (!TKx720ReportCli::Parse(parser.positionalArguments(), report, error))
+        return Usage(err, error);
+    TKx720ReportCli cli(report, out, err);
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    QTimer interruption;
+    QObject::connect(&interruption, &QTimer::timeout, [&cli] {
+        if (const int signal = gSignal.exchange(0))
+            cli.Interrupt(128 + signal);
+    });
+    interruption.start(20);
+    return cli.Run();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // Only a report needs a GUI application; the file commands choose their own.
+    const bool report = std::any_of(argv + 1, argv + argc, [](const char* arg) {
+        return TKx720ReportCli::IsCommand(QString::fromLocal8Bit(arg));
+    });
+    const std::unique_ptr<QCoreApplication> app =
+        report ? TKx720ReportCli::CreateApplication(argc, argv)
+               : TKx720FileCli::CreateApplication(argc, argv);
     QCoreApplication::setApplicationName("kx720");
     QCoreApplication::setApplicationVersion(KX_VERSION);
     QTextStream out(stdout);
@@ -222,10 +273,14 @@ int main(int argc, char** argv) {
         {"node", "node: the section of the node's settings in the --ini file.", "NAME"},
         {"listen", "bridge: serve Modbus TCP on [HOST:]PORT (default 127.0.0.1:502).",
          "[HOST:]PORT"},
+        {"ignore-size", "import: import although the file is for another drive size."},
+        {"pdf", "print: write the report as a PDF to FILE.", "FILE"},
+        {"db", "report: the SQLite database of the template's TABLE tags.", "FILE"},
+        {{"o", "output"}, "report: write the report to FILE instead of standard output.", "FILE"},
     });
     parser.addPositionalArgument("command",
-                                 "read, write, watch, ident, ports, scan, set-slave, node or "
-                                 "bridge, and its arguments.",
+                                 "read, write, watch, ident, ports, scan, set-slave, node, bridge, "
+                                 "export, import, print, compare or report, and its arguments.",
                                  "COMMAND [ARGS...]");
     if (!parser.parse(QCoreApplication::arguments()))
         return Usage(err, parser.errorText());
@@ -294,6 +349,8 @@ int main(int argc, char** argv) {
             return Usage(err, "set-slave wants the new address, 1 to 247");
         return TKx720SetSlave(setSlave, out, err, gSignal).Run();
     }
+    if (TKx720ReportCli::IsCommand(parser.positionalArguments().value(0)))
+        return RunReport(parser, job, out, err);
     if (parser.positionalArguments().value(0) == "bridge") {
         TKx720Bridge bridge(job, out, err);
         if (parser.positionalArguments().size() > 1)
@@ -302,14 +359,29 @@ int main(int argc, char** argv) {
             return Usage(err, error);
         return bridge.Run();
     }
-    if (node ? !TKx720NodeCmd::ParseArguments(parser.positionalArguments().mid(1), nodeOptions,
-                                              error)
-             : !ParseCommand(parser.positionalArguments(), job, error))
+    TKx720FileJob fileJob{.Command = TnvConfigJob::jmNone,
+                          .File = {},
+                          .Pdf = parser.value("pdf"),
+                          .IgnoreSize = parser.isSet("ignore-size"),
+                          .Host = job.Host,
+                          .Port = job.Port,
+                          .ComPort = job.ComPort,
+                          .Slave = job.Slave,
+                          .Defs = job.Defs,
+                          .Timeout = job.Timeout};
+    const bool fileCommand = TKx720FileCli::IsCommand(parser.positionalArguments().value(0));
+    if (fileCommand ? !TKx720FileCli::Parse(parser.positionalArguments(), fileJob, error)
+        : node ? !TKx720NodeCmd::ParseArguments(parser.positionalArguments().mid(1), nodeOptions,
+                                                error)
+               : !ParseCommand(parser.positionalArguments(), job, error))
         return Usage(err, error);
 
     std::unique_ptr<TKx720NodeCmd> nodeCmd;
     std::unique_ptr<TKx720Cli> cli;
-    if (node)
+    std::unique_ptr<TKx720FileCli> fileCli;
+    if (fileCommand)
+        fileCli = std::make_unique<TKx720FileCli>(fileJob, out, err);
+    else if (node)
         nodeCmd = std::make_unique<TKx720NodeCmd>(job, nodeOptions, out, err);
     else
         cli = std::make_unique<TKx720Cli>(job, out, err);
@@ -317,9 +389,15 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, OnSignal);
     QTimer interruption;
     QObject::connect(&interruption, &QTimer::timeout, [&] {
-        if (const int signal = gSignal.exchange(0))
-            node ? nodeCmd->Interrupt(128 + signal) : cli->Interrupt(128 + signal);
+        if (const int signal = gSignal.exchange(0)) {
+            if (fileCli)
+                fileCli->Interrupt(128 + signal);
+            else
+                node ? nodeCmd->Interrupt(128 + signal) : cli->Interrupt(128 + signal);
+        }
     });
     interruption.start(20);
+    if (fileCli)
+        return fileCli->Run();
     return node ? nodeCmd->Run() : cli->Run();
 }

@@ -248,7 +248,10 @@ void TnvSimServer::FrameTcp(TEndpoint& endpoint) {
             Log(QStringLiteral("%1: MBAP length %2 out of range, connection closed")
                     .arg(endpoint.Name)
                     .arg(length));
-            Close(endpoint);
+            // The requests framed before the bad header still get their
+            // replies; the connection closes once they are sent.
+            endpoint.Closing = true;
+            endpoint.In.clear();
             return;
         }
         if (endpoint.In.size() < 6 + length)
