@@ -1,0 +1,99 @@
+#include "TestPeers.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+// Every kx720 and kx720-sim command line the README shows runs, against the
+// simulator, and succeeds: the README cannot drift from the programs again.
+// The build and script lines are left to CI itself.
+namespace {
+
+#ifdef KX_SIM_BINARY
+
+// The command lines of the README's sh blocks that start with prefix,
+// without their comments.
+QStringList ReadmeCommands(const QString& prefix) {
+    QFile file(kxtest::SourcePath("README.md"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList commands;
+    bool inBlock = false;
+    for (const QString& line : QString::fromUtf8(file.readAll()).split('\n')) {
+        if (line.startsWith("```"))
+            inBlock = line == "```sh";
+        else if (inBlock && line.startsWith(prefix))
+            commands << line.section(QRegularExpression(R"(\s+#\s)"), 0, 0).trimmed();
+    }
+    return commands;
+}
+
+QStringList Words(const QString& command) {
+    return command.split(' ', Qt::SkipEmptyParts);
+}
+
+// Replaces the value after option, when present.
+void Rewrite(QStringList& words, const QString& option, const QString& value) {
+    const qsizetype at = words.indexOf(option);
+    if (at >= 0 && at + 1 < words.size())
+        words[at + 1] = value;
+}
+
+TEST(Readme, EveryKx720CommandRunsAgainstTheSimulator) {
+    QTemporaryDir dir;
+    kxtest::TConfigHome home;
+    const QString pty = dir.filePath("com1");
+    kxtest::TSubprocess sim(
+        KX_SIM_BINARY,
+        {"--defs", kxtest::SourcePath("data/VF_Parameters_v207.ini"), "--pty", pty, "--tcp", "0"});
+    QString tcp;
+    for (int line = 0; line < 2; ++line) {
+        const QString ready = sim.ReadLine(10000);
+        if (ready.startsWith("ready tcp "))
+            tcp = ready.section(' ', 2, 2);
+    }
+    ASSERT_FALSE(tcp.isEmpty());
+    const QStringList commands = ReadmeCommands("kx720 ");
+    ASSERT_GE(commands.size(), 8);
+    for (const QString& command : commands) {
+        QStringList words = Words(command).mid(1);
+        Rewrite(words, "--tcp", tcp);
+        if (words.contains("--com"))
+            home.Map(words.value(words.indexOf("--com") + 1).toInt(), pty);
+        QProcess process;
+        process.setWorkingDirectory(kxtest::SourcePath("data"));
+        process.start(KX_CLI_BINARY, words);
+        ASSERT_TRUE(process.waitForFinished(30000)) << command.toStdString();
+        EXPECT_EQ(process.exitCode(), 0) << command.toStdString() << "\n"
+                                         << process.readAllStandardError().toStdString();
+    }
+}
+
+TEST(Readme, EverySimulatorCommandServes) {
+    const QStringList commands = ReadmeCommands("build/sim/kx720-sim ");
+    ASSERT_GE(commands.size(), 3);
+    for (const QString& command : commands) {
+        QTemporaryDir dir;
+        kxtest::TPtyPair serial;
+        ASSERT_TRUE(serial.Ready());
+        QStringList words = Words(command).mid(1);
+        // Private ports and files, so that no other run collides with this one.
+        if (!words.contains("--tcp"))
+            words << "--tcp"
+                  << "0";
+        Rewrite(words, "--tcp", "0");
+        Rewrite(words, "--pty", dir.filePath("pty"));
+        Rewrite(words, "--serial", serial.LinkEnd());
+        Rewrite(words, "--eeprom", dir.filePath("drive.eeprom"));
+        Rewrite(words, "--defs", kxtest::SourcePath(words.value(words.indexOf("--defs") + 1)));
+        kxtest::TSubprocess sim(KX_SIM_BINARY, words);
+        const QString ready = sim.ReadLine(10000);
+        EXPECT_TRUE(ready.startsWith("ready ")) << command.toStdString();
+    }
+}
+
+#endif
+
+} // namespace
