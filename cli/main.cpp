@@ -1,6 +1,8 @@
 #include "NvConvert.h"
 #include "NvFormat.h"
+#include "TKx720Bridge.h"
 #include "TKx720Cli.h"
+#include "TKx720NodeCmd.h"
 #include "TnvError.h"
 
 #include <QCommandLineParser>
@@ -10,6 +12,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -37,6 +40,24 @@ Commands:
                          every reception with its ISO 8601 time stamp, until
                          --count receptions of each or Ctrl-C (exit status 130)
   ident                  prints the drive's hardware and firmware versions
+  node                   supervises a machine node and prints every change of
+                         its state, code and text ("163 ok", "108 alarm",
+                         "171 no link", ...), until --count changes or Ctrl-C;
+                         the node's settings come from --ini FILE --node NAME,
+                         or else from --slave; its definitions from --defs
+                         (default TD_Machine.ini of the current directory)
+  node headers FIRST LAST
+                         reads the node's program headers FIRST to LAST (0 to
+                         99) with a progress line and prints them as a table
+  bridge --listen [HOST:]PORT
+                         serves the link to Modbus TCP clients (a unit id is
+                         the slave address on the line) until Ctrl-C or
+                         SIGTERM; prints a line when it serves, one per client
+                         that connects or leaves, and the requests served and
+                         failed at the end. HOST is 127.0.0.1 unless given
+                         (0.0.0.0 for every interface); PORT 0 takes a free
+                         port. With --tcp it relays to another Modbus TCP
+                         server.
 
 The link is --tcp HOST:PORT or --com N (COM1 to COM8: the device named by a
 "COMn=DEVICE" line of <config folder>/kx720/ports.ini, else /dev/ttyS(n-1);
@@ -199,10 +220,14 @@ int main(int argc, char** argv) {
         {"raw", "read, watch: print only the raw register word(s)."},
         {"text", "read, watch: print only the display text."},
         {"csv", "list: print CSV."},
+        {"ini", "node: the INI file holding the node's settings.", "FILE"},
+        {"node", "node: the section of the node's settings in the --ini file.", "NAME"},
+        {"listen", "bridge: serve Modbus TCP on [HOST:]PORT (default 127.0.0.1:502).",
+         "[HOST:]PORT"},
     });
-    parser.addPositionalArgument("command",
-                                 "list, read, write, set, watch or ident, and its arguments.",
-                                 "COMMAND [ARGS...]");
+    parser.addPositionalArgument(
+        "command", "list, read, write, set, watch, ident, node or bridge, and its arguments.",
+        "COMMAND [ARGS...]");
     if (!parser.parse(QCoreApplication::arguments()))
         return Usage(err, parser.errorText());
     if (parser.isSet("help")) {
@@ -211,8 +236,29 @@ int main(int argc, char** argv) {
     }
     TKx720Job job;
     QString error;
-    if (!ParseLink(parser, job, error) || !ParseNumbers(parser, job, error) ||
-        !ParseCommand(parser.positionalArguments(), job, error))
+    const bool node = parser.positionalArguments().value(0) == "node";
+    TKx720NodeCmd::TOptions nodeOptions;
+    if (node) {
+        if (!parser.isSet("defs"))
+            job.Defs = TKx720NodeCmd::kDefaultDefs;
+        nodeOptions.IniFile = parser.value("ini");
+        nodeOptions.NodeName = parser.value("node");
+        if (nodeOptions.IniFile.isEmpty() != nodeOptions.NodeName.isEmpty())
+            return Usage(err, "node wants both --ini FILE and --node NAME, or neither");
+    }
+    if (!ParseLink(parser, job, error) || !ParseNumbers(parser, job, error))
+        return Usage(err, error);
+    if (parser.positionalArguments().value(0) == "bridge") {
+        TKx720Bridge bridge(job, out, err);
+        if (parser.positionalArguments().size() > 1)
+            return Usage(err, "bridge takes no arguments");
+        if (parser.isSet("listen") && !bridge.ParseListen(parser.value("listen"), error))
+            return Usage(err, error);
+        return bridge.Run();
+    }
+    if (node ? !TKx720NodeCmd::ParseArguments(parser.positionalArguments().mid(1), nodeOptions,
+                                              error)
+             : !ParseCommand(parser.positionalArguments(), job, error))
         return Usage(err, error);
     job.Csv = parser.isSet("csv");
     job.RawOnly = parser.isSet("raw");
@@ -221,14 +267,19 @@ int main(int argc, char** argv) {
     if (job.RawOnly && job.TextOnly)
         return Usage(err, "give at most one of --raw and --text");
 
-    TKx720Cli cli(job, out, err);
+    std::unique_ptr<TKx720NodeCmd> nodeCmd;
+    std::unique_ptr<TKx720Cli> cli;
+    if (node)
+        nodeCmd = std::make_unique<TKx720NodeCmd>(job, nodeOptions, out, err);
+    else
+        cli = std::make_unique<TKx720Cli>(job, out, err);
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     QTimer interruption;
-    QObject::connect(&interruption, &QTimer::timeout, [&cli] {
+    QObject::connect(&interruption, &QTimer::timeout, [&] {
         if (const int signal = gSignal.exchange(0))
-            cli.Interrupt(128 + signal);
+            node ? nodeCmd->Interrupt(128 + signal) : cli->Interrupt(128 + signal);
     });
     interruption.start(20);
-    return cli.Run();
+    return node ? nodeCmd->Run() : cli->Run();
 }

@@ -1,5 +1,6 @@
 #include "TModbusSrv.h"
 
+#include "TCTCPIPServer.h"
 #include "TnvError.h"
 
 #include <QFile>
@@ -134,6 +135,7 @@ bool TModbusSrv::OpenConnection(const QString& name, int16_t connType) {
 }
 
 bool TModbusSrv::Connect() {
+    std::lock_guard lock(FLinkLock);
     CloseConnection();
     FErrorText.clear();
     FLine = TLine::Unknown;
@@ -241,11 +243,16 @@ bool TModbusSrv::ConnectTcp() {
 }
 
 void TModbusSrv::CloseConnection() {
+    std::lock_guard lock(FLinkLock);
     if (!FContext)
         return;
     modbus_close(FContext);
     modbus_free(FContext);
     FContext = nullptr;
+}
+
+std::unique_ptr<TCTCPIPServer> TModbusSrv::CreateTCPServer() {
+    return std::make_unique<TCTCPIPServer>(*this);
 }
 
 int TModbusSrv::Fd() const {
@@ -270,6 +277,7 @@ int32_t TModbusSrv::Fail(int32_t code, const QString& text) {
 
 int32_t TModbusSrv::TxRxMessage(const std::vector<uint8_t>& query, int queryLength,
                                 std::vector<uint8_t>& response) {
+    std::lock_guard lock(FLinkLock);
     response.clear();
     if (!FContext)
         return Fail(kNotInitialized, QStringLiteral("the link is not open"));

@@ -1,19 +1,24 @@
 #pragma once
 
+#include "TnvLinkLock.h"
+
 #include <QString>
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <random>
 #include <vector>
 
+class TCTCPIPServer;
 struct _modbus;
 
 // The Modbus transport of one link, serial RTU or TCP, over libmodbus. The
 // caller builds every request without its check sequence (slave address,
 // function code, data) and receives whole replies (slave address first, no
 // CRC, no MBAP header). Called by one thread at a time: the exchange thread's
-// worker.
+// worker, or the owner of the link and the TCP server serving through it,
+// which take turns through LinkLock.
 //
 // Order of use: OpenConnection, the put_ settings, Connect, any number of
 // TxRxMessage, CloseConnection.
@@ -105,6 +110,15 @@ public:
 
     void CloseConnection();
 
+    // A Modbus TCP server that serves its clients through this link (see
+    // TCTCPIPServer.h), not yet listening. The link must outlive it.
+    std::unique_ptr<TCTCPIPServer> CreateTCPServer();
+    // Held by Connect, TxRxMessage and CloseConnection for one call each, so
+    // that a TCP server serving through the link and the link's owner take
+    // turns in the order they asked; a user that needs several calls in a
+    // row takes it around them.
+    TnvLinkLock& LinkLock() { return FLinkLock; }
+
     // Asked while waiting for the peer: true ends the wait at once and the
     // exchange fails as a time-out. Called on the thread that exchanges.
     void SetStopRequest(std::function<bool()> stop) { FStopRequest = std::move(stop); }
@@ -169,4 +183,5 @@ private:
     std::mt19937 FNonces{std::random_device{}()};
     std::function<bool()> FStopRequest;
     QString FErrorText;
+    TnvLinkLock FLinkLock;
 };

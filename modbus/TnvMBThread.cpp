@@ -31,6 +31,12 @@ TnvMBThread::~TnvMBThread() {
         FTerminated = true;
     }
     FWakeUp.notify_all();
+    {
+        // A request of many exchanges would otherwise hold the worker on.
+        std::lock_guard lock(FUserFuncsLock);
+        if (FServing)
+            FServing->RequestStop();
+    }
     if (!FWorker.joinable())
         return;
     // The worker still needs the GUI thread for OnDisconnect (and perhaps for
@@ -84,6 +90,18 @@ void TnvMBThread::AddUserFunc(TnvMBUserFunc* request) {
     std::lock_guard lock(FUserFuncsLock);
     if (std::find(FUserFuncs.begin(), FUserFuncs.end(), request) == FUserFuncs.end())
         FUserFuncs.push_back(request);
+}
+
+void TnvMBThread::RemoveUserFunc(TnvMBUserFunc* request) {
+    if (!request)
+        return;
+    std::unique_lock lock(FUserFuncsLock);
+    FUserFuncs.erase(std::remove(FUserFuncs.begin(), FUserFuncs.end(), request), FUserFuncs.end());
+    if (FServing != request)
+        return;
+    FServingWithdrawn = true;
+    request->RequestStop();
+    FServed.wait(lock, [this, request] { return FServing != request; });
 }
 
 void TnvMBThread::Execute() {
@@ -194,18 +212,25 @@ void TnvMBThread::ServeUserFunc() {
     TnvMBUserFunc* request = nullptr;
     {
         std::lock_guard lock(FUserFuncsLock);
-        if (FUserFuncs.empty())
+        if (FUserFuncs.empty() || FTerminated)
             return;
         request = FUserFuncs.front();
         FUserFuncs.pop_front();
+        FServing = request;
+        request->FStopRequested = false;
     }
     // The request has left the queue: the exchange runs without the lock, so
     // a GUI thread queuing another request never waits for a time-out.
     const int32_t result = SetLastError(request->Exchange(*FServer));
-    if (result == 0)
-        request->PostMessage(TnvMBUserFunc::kResponse, 0, 0);
-    else
-        request->PostMessage(TnvMBUserFunc::kError, 0, result);
+    {
+        std::lock_guard lock(FUserFuncsLock);
+        if (!FServingWithdrawn)
+            request->PostMessage(result == 0 ? TnvMBUserFunc::kResponse : TnvMBUserFunc::kError, 0,
+                                 result);
+        FServing = nullptr;
+        FServingWithdrawn = false;
+    }
+    FServed.notify_all();
 }
 
 void TnvMBThread::ServeValueSets() {
@@ -220,7 +245,7 @@ void TnvMBThread::ServeValueSets() {
 }
 
 bool TnvMBThread::StopRequested() const {
-    return FTerminated.load() || (FInPass && FListBusy.load());
+    return FTerminated.load() || (FInPass && FListBusy.load()) || FServingWithdrawn.load();
 }
 
 bool TnvMBThread::ServeValueSet(TnvParValueSet& set) {

@@ -85,8 +85,14 @@ public:
     // none.
     bool RemoveValueSet(TnvParValueSet* set);
     // Any thread. Queues a request (once); the caller keeps it alive until
-    // its completion or failure message has been handled.
+    // its completion or failure message has been handled, or until it has
+    // withdrawn it with RemoveUserFunc.
     void AddUserFunc(TnvMBUserFunc* request);
+    // GUI thread. Takes a request out of the queue; when the worker is
+    // serving it, asks it to stop and waits until the worker has let go of it
+    // (at most the exchange on the wire). The request gets no message
+    // afterwards and may then be destroyed.
+    void RemoveUserFunc(TnvMBUserFunc* request);
 
     // Replaces the transport's creation (tests); an exception raised by the
     // factory counts as a failing transport (-3).
@@ -127,6 +133,10 @@ private:
     std::vector<TnvParValueSet*> FValueSets; // subscription order, not owned
     std::mutex FUserFuncsLock;
     std::deque<TnvMBUserFunc*> FUserFuncs; // first in, first out, not owned
+    TnvMBUserFunc* FServing = nullptr;     // guarded by FUserFuncsLock
+    std::atomic<bool> FServingWithdrawn{
+        false};                      // written under FUserFuncsLock; cuts its exchange short
+    std::condition_variable FServed; // FServing was let go of
 
     std::unique_ptr<TModbusSrv> FServer; // worker only
     std::vector<uint8_t> FResponse;      // worker only

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -38,6 +39,12 @@ public:
     // Any thread: queues a message for the GUI thread; never blocks.
     void PostMessage(unsigned code, std::uintptr_t w, std::intptr_t l);
 
+    // Any thread: asks a running Exchange to end after the exchange on the
+    // wire. The thread asks when it is being destroyed or the request is
+    // withdrawn (TnvMBThread::RemoveUserFunc); it clears the request before
+    // each Exchange.
+    void RequestStop() { FStopRequested = true; }
+
     int32_t LastError = 0;
     int32_t QueryLength = 0;
     std::vector<uint8_t> Query;    // the request without CRC
@@ -52,9 +59,14 @@ protected:
     void BuildWriteQuery(uint8_t slave, uint16_t address, uint16_t value);
     const uint8_t* ResponseData() const { return Response.empty() ? nullptr : Response.data(); }
     int ResponseLength() const { return static_cast<int>(Response.size()); }
+    // Worker thread: whether Exchange should end at once. A request of many
+    // exchanges asks between them.
+    bool StopRequested() const { return FStopRequested.load(); }
 
 private:
+    friend class TnvMBThread;
     void WndProc(unsigned code, std::uintptr_t w, std::intptr_t l);
 
     std::unique_ptr<TnvMessageWindow> FWindow;
+    std::atomic<bool> FStopRequested{false};
 };

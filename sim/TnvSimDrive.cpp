@@ -186,6 +186,10 @@ void TnvSimDrive::Advance(std::chrono::microseconds dt) {
     }
 }
 
+bool TnvSimDrive::IsBenchInput(uint32_t index) const {
+    return index == pHwInputs || index == pAnalogRef;
+}
+
 void TnvSimDrive::ParameterWritten(uint32_t index) {
     if (index == pKeepAlive)
         FKeepAliveAt = FNow;

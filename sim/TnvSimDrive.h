@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TnvSimModel.h"
+
 #include <QString>
 #include <chrono>
 #include <cstdint>
@@ -28,7 +30,7 @@ class TnvSimRegisterStore;
 // lost (12) when commands come from Modbus and the keep-alive word (29) has
 // not been written again within the time it holds, in ms, while running
 // (0 switches the watch off).
-class TnvSimDrive {
+class TnvSimDrive : public TnvSimModel {
 public:
     // The keep-alive time-out the drive starts with, before any write of 29.
     static constexpr uint16_t kDefaultKeepAliveMs = 5000;
@@ -43,12 +45,14 @@ public:
     // the size code and the maximum voltage from the size, no fault, stopped.
     void PowerUp();
     // Lets dt of model time pass, in steps of at most kMaxStep.
-    void Advance(std::chrono::microseconds dt);
+    void Advance(std::chrono::microseconds dt) override;
     // A client has written the parameter index: inputs and control take effect
     // at once, a keep-alive write restarts the watch.
-    void ParameterWritten(uint32_t index);
+    void ParameterWritten(uint32_t index) override;
+    // The hardware inputs (1) and the analog reference (21).
+    bool IsBenchInput(uint32_t index) const override;
 
-    std::chrono::microseconds Now() const { return FNow; }
+    std::chrono::microseconds Now() const override { return FNow; }
     bool IsRunning() const { return FRunning; }
     uint16_t Faults() const { return FFaults; }
     double Frequency() const { return FFrequency; }

@@ -66,10 +66,14 @@ TnvSimOptions TnvSimOptions::Parse(const QStringList& arguments) {
             options.Help = true;
             continue;
         }
+        if (option == "--machine") {
+            options.Machine = true;
+            continue;
+        }
         static const QStringList kWithValue{
-            "--tcp",       "--serial",     "--pty",        "--slave",   "--defs",  "--size",
-            "--eeprom",    "--seed",       "--ident",      "--silence", "--delay", "--bad-crc",
-            "--exception", "--drop-after", "--line-speed", "--log"};
+            "--tcp",       "--serial",     "--pty",        "--slave",   "--defs",    "--size",
+            "--eeprom",    "--seed",       "--ident",      "--silence", "--delay",   "--bad-crc",
+            "--exception", "--drop-after", "--line-speed", "--log",     "--programs"};
         if (!kWithValue.contains(option))
             throw TnvError(QStringLiteral("unknown option %1 (see --help)").arg(option));
         if (!hasValue) {
@@ -94,6 +98,8 @@ TnvSimOptions TnvSimOptions::Parse(const QStringList& arguments) {
             options.Size = static_cast<uint16_t>(ParseUnsigned(option, value, 0xFFFF));
         else if (option == "--eeprom")
             options.Eeprom = value;
+        else if (option == "--programs")
+            options.Programs = value;
         else if (option == "--log")
             options.Log = value;
         else if (option == "--seed")
@@ -122,6 +128,8 @@ TnvSimOptions TnvSimOptions::Parse(const QStringList& arguments) {
                 Fail(option, value, QStringLiteral("a baud rate from 50 to 4000000"));
         }
     }
+    if (!options.Programs.isEmpty() && !options.Machine)
+        throw TnvError(QStringLiteral("--programs needs --machine (see --help)"));
     if (options.Tcp.empty() && options.Serial.isEmpty() && options.Pty.isEmpty())
         options.Tcp.push_back(TTcpEndpoint{});
     return options;
@@ -158,6 +166,20 @@ The drive:
   --ident MODEL:FW       identification answered to function 0x41, each a
                          number with up to two suffix characters
                          (default 720A:207, shown as KX720-A and 2.07)
+
+A machine instead of the drive (give its definitions with --defs, e.g.
+data/TD_Machine.ini):
+  --machine              play a machine node: writing program number i to
+                         the register of parameter 10 selects it (it reads
+                         back 0x0100 | i) and the four registers of parameter
+                         11 then hold its header; the fault word (2) and the
+                         state and alarm words (401 to 403) take writes, so
+                         that a test can raise an alarm
+  --programs FILE        the program table: lines "INDEX W0 W1 W2 W3", or
+                         "INDEX refuse" (reading its header answers exception
+                         04) or "INDEX ignore" (selecting it changes nothing);
+                         "#" starts a comment (default: programs 0 to 99,
+                         header i is i, 10 + i % 20, 60 + i, 0xC0DE)
 
 Fault injection (for tests; random choices follow --seed):
   --silence P            lose a request (no execution, no reply) with

@@ -26,6 +26,8 @@ struct TnvSimOptions {
     uint64_t Seed = 1;
     TnvSimIdentity Identity;
     TnvSimFaults::TSettings Faults;
+    bool Machine = false; // play a machine node instead of a drive
+    QString Programs;     // the machine's program table; empty: generated
     bool Help = false;
 
     static constexpr uint8_t kDefaultSlave = 2;

@@ -1,8 +1,8 @@
 #include "TnvSimServer.h"
 
 #include "TnvError.h"
-#include "TnvSimDrive.h"
 #include "TnvSimFaults.h"
+#include "TnvSimModel.h"
 #include "TnvSimPty.h"
 #include "TnvSimRequestLog.h"
 #include "TnvSimSlave.h"
@@ -40,9 +40,9 @@ void SetNonBlocking(int fd) {
 
 } // namespace
 
-TnvSimServer::TnvSimServer(TnvSimSlave& slave, TnvSimDrive& drive, TnvSimFaults& faults)
+TnvSimServer::TnvSimServer(TnvSimSlave& slave, TnvSimModel& model, TnvSimFaults& faults)
     : FSlave(slave)
-    , FDrive(drive)
+    , FModel(model)
     , FFaults(faults)
     , FStart(TClock::now()) {
     if (::pipe2(FWake, O_CLOEXEC | O_NONBLOCK) != 0)
@@ -146,7 +146,7 @@ QString TnvSimServer::OpenSerial(const QString& device) {
 void TnvSimServer::AdvanceModel() {
     const auto elapsed =
         std::chrono::duration_cast<std::chrono::microseconds>(TClock::now() - FStart);
-    FDrive.Advance(elapsed - FDrive.Now());
+    FModel.Advance(elapsed - FModel.Now());
 }
 
 int TnvSimServer::PollTimeoutMs() const {

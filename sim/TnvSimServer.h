@@ -13,7 +13,7 @@
 #include <optional>
 #include <vector>
 
-class TnvSimDrive;
+class TnvSimModel;
 class TnvSimFaults;
 class TnvSimPty;
 class TnvSimRequestLog;
@@ -26,7 +26,7 @@ class TnvSimSlave;
 // time, so a delayed reply holds up no other client.
 class TnvSimServer {
 public:
-    TnvSimServer(TnvSimSlave& slave, TnvSimDrive& drive, TnvSimFaults& faults);
+    TnvSimServer(TnvSimSlave& slave, TnvSimModel& model, TnvSimFaults& faults);
     ~TnvSimServer();
     TnvSimServer(const TnvSimServer&) = delete;
     TnvSimServer& operator=(const TnvSimServer&) = delete;
@@ -95,7 +95,7 @@ private:
     std::unique_ptr<TEndpoint> NewRtu(int fd, const QString& name);
 
     TnvSimSlave& FSlave;
-    TnvSimDrive& FDrive;
+    TnvSimModel& FModel;
     TnvSimFaults& FFaults;
     TClock::time_point FStart;
     int FWake[2] = {-1, -1};

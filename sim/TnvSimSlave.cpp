@@ -1,8 +1,8 @@
 #include "TnvSimSlave.h"
 
 #include "TnvError.h"
-#include "TnvSimDrive.h"
 #include "TnvSimEeprom.h"
+#include "TnvSimModel.h"
 #include "TnvSimRegisterStore.h"
 
 #include <QRegularExpression>
@@ -22,8 +22,6 @@ constexpr uint8_t kDeviceFailure = 0x04;
 
 constexpr uint32_t kSlave = 0;
 constexpr uint32_t kStoredSlave = 30;
-constexpr uint32_t kHwInputs = 1;
-constexpr uint32_t kAnalogRef = 21;
 constexpr uint32_t kSizeCode = 49;
 
 uint16_t Word(const std::vector<uint8_t>& pdu, size_t at) {
@@ -65,10 +63,10 @@ std::optional<TnvSimIdentity> TnvSimIdentity::Parse(const QString& text) {
     return id;
 }
 
-TnvSimSlave::TnvSimSlave(TnvSimRegisterStore& store, TnvSimDrive& drive, const TnvSimEeprom& eeprom,
+TnvSimSlave::TnvSimSlave(TnvSimRegisterStore& store, TnvSimModel& model, const TnvSimEeprom& eeprom,
                          TnvSimIdentity identity)
     : FStore(store)
-    , FDrive(drive)
+    , FModel(model)
     , FEeprom(eeprom)
     , FIdentity(identity) {}
 
@@ -138,6 +136,8 @@ std::vector<uint8_t> TnvSimSlave::ReadHolding(const std::vector<uint8_t>& pdu) {
     for (uint32_t r = 0; r < count; ++r)
         if (!FStore.IsMapped(static_cast<uint16_t>(first + r)))
             return Exception(kReadHolding, kIllegalAddress);
+    if (const auto refused = FModel.RefusesRead(first, count))
+        return Exception(kReadHolding, *refused);
     std::vector<uint8_t> reply{kReadHolding, static_cast<uint8_t>(2 * count)};
     for (uint32_t r = 0; r < count; ++r)
         PutWord(reply, FStore.Register(static_cast<uint16_t>(first + r)));
@@ -183,9 +183,8 @@ bool TnvSimSlave::IsWritable(uint16_t address) const {
     if (FStore.IsWritable(address))
         return true;
     const std::vector<uint32_t> owners = FStore.ParametersIn(address, 1);
-    return !owners.empty() && std::all_of(owners.begin(), owners.end(), [](uint32_t i) {
-        return i == kHwInputs || i == kAnalogRef;
-    });
+    return !owners.empty() && std::all_of(owners.begin(), owners.end(),
+                                          [this](uint32_t i) { return FModel.IsBenchInput(i); });
 }
 
 uint8_t TnvSimSlave::Write(uint16_t first, const std::vector<uint16_t>& words) {
@@ -221,7 +220,7 @@ uint8_t TnvSimSlave::Write(uint16_t first, const std::vector<uint16_t>& words) {
         }
     }
     for (uint32_t index : touched)
-        FDrive.ParameterWritten(index);
+        FModel.ParameterWritten(index);
     return 0;
 }
 

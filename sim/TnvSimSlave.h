@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-class TnvSimDrive;
+class TnvSimModel;
 class TnvSimEeprom;
 class TnvSimRegisterStore;
 
@@ -36,11 +36,12 @@ struct TnvSimIdentity {
 // (length, quantity, byte count) and a slave address (0 or 30) outside 1 to
 // 247, which would leave the drive unreachable; 04 a stored copy that cannot
 // be persisted (the registers then keep their old words).
-// The simulated inputs (hardware inputs 1 and analog reference 21) take writes
-// although the definitions mark them read-only: they are the test bench's wires.
+// The model's bench inputs take writes although the definitions mark them
+// read-only: they are the test bench's wires. A read the model refuses
+// answers its exception.
 class TnvSimSlave {
 public:
-    TnvSimSlave(TnvSimRegisterStore& store, TnvSimDrive& drive, const TnvSimEeprom& eeprom,
+    TnvSimSlave(TnvSimRegisterStore& store, TnvSimModel& model, const TnvSimEeprom& eeprom,
                 TnvSimIdentity identity);
 
     // The slave address the drive answers to: its working copy (index 0).
@@ -69,7 +70,7 @@ private:
     uint16_t ParameterRegisters(uint16_t address) const;
 
     TnvSimRegisterStore& FStore;
-    TnvSimDrive& FDrive;
+    TnvSimModel& FModel;
     const TnvSimEeprom& FEeprom;
     TnvSimIdentity FIdentity;
 };

@@ -5,6 +5,7 @@
 #include "TnvSimDrive.h"
 #include "TnvSimEeprom.h"
 #include "TnvSimFaults.h"
+#include "TnvSimMachine.h"
 #include "TnvSimOptions.h"
 #include "TnvSimRegisterStore.h"
 #include "TnvSimRequestLog.h"
@@ -27,20 +28,33 @@ void Warn(const QString& line) {
     Print(stderr, QStringLiteral("kx720-sim: ") + line);
 }
 
+std::unique_ptr<TnvSimModel> NewModel(const TnvSimOptions& options, TnvSimRegisterStore& store,
+                                      TnvSimEeprom& eeprom) {
+    const uint8_t address = options.Slave.value_or(TnvSimOptions::kDefaultSlave);
+    if (options.Machine) {
+        store.SetWord(0, address);
+        return std::make_unique<TnvSimMachine>(
+            store, options.Programs.isEmpty() ? TnvSimMachine::GeneratedPrograms()
+                                              : TnvSimMachine::LoadPrograms(options.Programs));
+    }
+    auto drive = std::make_unique<TnvSimDrive>(store, options.Size, options.Seed);
+    drive->LoadFactoryDefaults(address);
+    eeprom.Load(store);
+    drive->PowerUp();
+    if (options.Slave)
+        store.SetWord(0, *options.Slave);
+    drive->OnFault = [](int bit, const QString& reason) {
+        Warn(QStringLiteral("fault bit %1: %2").arg(bit).arg(reason));
+    };
+    return drive;
+}
+
 int Serve(const TnvSimOptions& options) {
     TnvSimRegisterStore store(TnvSimDefinitions::Load(options.Defs));
     TnvSimEeprom eeprom(options.Eeprom);
-    TnvSimDrive drive(store, options.Size, options.Seed);
-    drive.LoadFactoryDefaults(options.Slave.value_or(TnvSimOptions::kDefaultSlave));
-    eeprom.Load(store);
-    drive.PowerUp();
-    if (options.Slave)
-        store.SetWord(0, *options.Slave);
-    drive.OnFault = [](int bit, const QString& reason) {
-        Warn(QStringLiteral("fault bit %1: %2").arg(bit).arg(reason));
-    };
+    const std::unique_ptr<TnvSimModel> model = NewModel(options, store, eeprom);
 
-    TnvSimSlave slave(store, drive, eeprom, options.Identity);
+    TnvSimSlave slave(store, *model, eeprom, options.Identity);
     slave.OnLog = Warn;
     TnvSimFaults faults(options.Faults, options.Seed);
     std::unique_ptr<TnvSimRequestLog> requestLog;
@@ -48,7 +62,7 @@ int Serve(const TnvSimOptions& options) {
         requestLog = std::make_unique<TnvSimRequestLog>(options.Log);
         requestLog->OnError = Warn;
     }
-    TnvSimServer server(slave, drive, faults);
+    TnvSimServer server(slave, *model, faults);
     server.OnLog = Warn;
     if (requestLog)
         server.SetRequestLog(requestLog.get());

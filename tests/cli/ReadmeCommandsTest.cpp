@@ -4,11 +4,14 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 // Every kx720 and kx720-sim command line the README shows runs, against the
 // simulator, and succeeds: the README cannot drift from the programs again.
-// The build and script lines are left to CI itself.
+// The build and script lines are left to CI itself; kx720 commands that
+// need another peer than a drive, or serve until stopped, are left to their
+// own tests, by name, so that a new command is never skipped unnoticed.
 namespace {
 
 #ifdef KX_SIM_BINARY
@@ -41,6 +44,9 @@ void Rewrite(QStringList& words, const QString& option, const QString& value) {
         words[at + 1] = value;
 }
 
+const QStringList kDriveCommands{"list", "read", "write", "set", "watch", "ident"};
+const QStringList kCommandsOfOtherPeers{"node", "bridge"};
+
 TEST(Readme, EveryKx720CommandRunsAgainstTheSimulator) {
     QTemporaryDir dir;
     kxtest::TConfigHome home;
@@ -57,8 +63,17 @@ TEST(Readme, EveryKx720CommandRunsAgainstTheSimulator) {
     ASSERT_FALSE(tcp.isEmpty());
     const QStringList commands = ReadmeCommands("kx720 ");
     ASSERT_GE(commands.size(), 8);
+    int run = 0;
     for (const QString& command : commands) {
         QStringList words = Words(command).mid(1);
+        const auto verb = std::find_if(words.begin(), words.end(), [](const QString& word) {
+            return kDriveCommands.contains(word) || kCommandsOfOtherPeers.contains(word);
+        });
+        ASSERT_NE(verb, words.end())
+            << "a command this test does not know: " << command.toStdString();
+        if (kCommandsOfOtherPeers.contains(*verb))
+            continue;
+        ++run;
         Rewrite(words, "--tcp", tcp);
         if (words.contains("--com"))
             home.Map(words.value(words.indexOf("--com") + 1).toInt(), pty);
@@ -69,6 +84,7 @@ TEST(Readme, EveryKx720CommandRunsAgainstTheSimulator) {
         EXPECT_EQ(process.exitCode(), 0) << command.toStdString() << "\n"
                                          << process.readAllStandardError().toStdString();
     }
+    EXPECT_GE(run, 8);
 }
 
 TEST(Readme, EverySimulatorCommandServes) {

@@ -26,6 +26,7 @@ public:
     TSubprocess(const TSubprocess&) = delete;
     TSubprocess& operator=(const TSubprocess&) = delete;
     bool Running() const { return FPid > 0; }
+    int Pid() const { return FPid; }
     // The next line of the child's standard output, or a null string when
     // none comes within ms.
     QString ReadLine(int ms);

@@ -21,12 +21,12 @@ TEST(SimOptionsTest, DefaultsServeTcpOnPort1502) {
 
 TEST(SimOptionsTest, EveryOptionIsTaken) {
     const TnvSimOptions options = TnvSimOptions::Parse(
-        {"--tcp",      "0.0.0.0:1600", "--tcp=1700", "--pty",        "/tmp/a", "--serial",
-         "/dev/ttyS1", "--slave",      "7",          "--defs",       "d.ini",  "--size",
-         "0x0111",     "--eeprom",     "e.ini",      "--seed",       "9",      "--silence",
-         "0.25",       "--delay",      "40",         "--bad-crc",    "0.5",    "--exception",
-         "0x10:4",     "--exception",  "21:2",       "--drop-after", "3",      "--line-speed",
-         "9600",       "--ident",      "720B:208"});
+        {"--tcp",      "0.0.0.0:1600", "--tcp=1700", "--pty",        "/tmp/a",     "--serial",
+         "/dev/ttyS1", "--slave",      "7",          "--defs",       "d.ini",      "--size",
+         "0x0111",     "--eeprom",     "e.ini",      "--seed",       "9",          "--silence",
+         "0.25",       "--delay",      "40",         "--bad-crc",    "0.5",        "--exception",
+         "0x10:4",     "--exception",  "21:2",       "--drop-after", "3",          "--line-speed",
+         "9600",       "--ident",      "720B:208",   "--machine",    "--programs", "p.txt"});
     ASSERT_EQ(options.Tcp.size(), 2u);
     EXPECT_EQ(options.Tcp[0].Host, "0.0.0.0");
     EXPECT_EQ(options.Tcp[1].Port, 1700);
@@ -42,16 +42,26 @@ TEST(SimOptionsTest, EveryOptionIsTaken) {
     EXPECT_EQ(options.Faults.DropAfter, 3u);
     EXPECT_EQ(options.Faults.LineSpeed, 9600);
     EXPECT_EQ(options.Identity.Firmware, 208);
+    EXPECT_TRUE(options.Machine);
+    EXPECT_EQ(options.Programs, "p.txt");
 }
 
 TEST(SimOptionsTest, BadValuesAreRefusedWithTheOption) {
-    const std::vector<QStringList> bad{{"--slave", "0"},      {"--slave", "248"},
-                                       {"--silence", "1.5"},  {"--tcp", "host:99999"},
-                                       {"--exception", "16"}, {"--exception", "16:0"},
-                                       {"--drop-after", "0"}, {"--line-speed", "10"},
-                                       {"--size", "0x10000"}, {"--bogus", "1"},
-                                       {"--delay"},           {"--ident", "x"},
-                                       {"--bogus"},           {"stray"}};
+    const std::vector<QStringList> bad{{"--slave", "0"},
+                                       {"--slave", "248"},
+                                       {"--silence", "1.5"},
+                                       {"--tcp", "host:99999"},
+                                       {"--exception", "16"},
+                                       {"--exception", "16:0"},
+                                       {"--drop-after", "0"},
+                                       {"--line-speed", "10"},
+                                       {"--size", "0x10000"},
+                                       {"--bogus", "1"},
+                                       {"--delay"},
+                                       {"--ident", "x"},
+                                       {"--bogus"},
+                                       {"stray"},
+                                       {"--programs", "p.txt"}};
     for (const QStringList& arguments : bad) {
         try {
             TnvSimOptions::Parse(arguments);
@@ -66,9 +76,10 @@ TEST(SimOptionsTest, BadValuesAreRefusedWithTheOption) {
 TEST(SimOptionsTest, HelpNamesEveryOption) {
     EXPECT_TRUE(TnvSimOptions::Parse({"--help"}).Help);
     const QString help = TnvSimOptions::HelpText();
-    for (const char* option : {"--tcp", "--serial", "--pty", "--slave", "--defs", "--size",
-                               "--eeprom", "--seed", "--silence", "--delay", "--bad-crc",
-                               "--exception", "--drop-after", "--line-speed", "--ident", "--help"})
+    for (const char* option :
+         {"--tcp", "--serial", "--pty", "--slave", "--defs", "--size", "--eeprom", "--seed",
+          "--silence", "--delay", "--bad-crc", "--exception", "--drop-after", "--line-speed",
+          "--ident", "--machine", "--programs", "--help"})
         EXPECT_TRUE(help.contains(option)) << option;
 }
 

@@ -1,0 +1,132 @@
+#pragma once
+
+#include "LinkFixture.h"
+#include "ThreadFixture.h"
+#include "TnvTDMachine.h"
+#include "TnvTDProgHeaders.h"
+
+#include <csignal>
+
+namespace kxtest {
+
+// kx720-sim playing a machine (data/TD_Machine.ini, slave 2), over TCP or RTU
+// through a socat pty pair, always with a TCP link of its own through which a
+// test plays the test bench (raises alarms). A node with its own exchange
+// thread supervises it; the node's state changes are recorded.
+class TNodeFixture : public ::testing::TestWithParam<TKind> {
+protected:
+    static constexpr uint8_t kSlave = 2;
+#if defined(KX_ASAN) || defined(KX_TSAN)
+    static constexpr int kPatience = 20000;
+#else
+    static constexpr int kPatience = 8000;
+#endif
+
+    TConfigHome Home;
+    QTemporaryDir Dir;
+    std::unique_ptr<TPtyPair> Pty;
+    std::unique_ptr<TSubprocess> Sim;
+    int BenchPort = 0;
+    TnvParDefSet Defs;
+    std::unique_ptr<TnvMBThread> Thread;
+    std::unique_ptr<TnvTDMachine> Node;
+    std::vector<int> States;
+
+    void SetUp() override {
+        ASSERT_TRUE(Defs.LoadFromFile(SourcePath("data/TD_Machine.ini")));
+    }
+
+    void TearDown() override {
+        Node.reset(); // before the thread it uses
+        Thread.reset();
+    }
+
+    // Starts the machine with a program table (none: generated) and options.
+    void StartSim(const QString& programs = {}, QStringList options = {}) {
+        options << "--defs" << SourcePath("data/TD_Machine.ini") << "--machine"
+                << "--slave" << QString::number(kSlave) << "--tcp"
+                << "0";
+        if (!programs.isNull()) {
+            QFile file(Dir.path() + "/programs.txt");
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(programs.toUtf8());
+            options << "--programs" << file.fileName();
+        }
+        if (GetParam() == TKind::Rtu) {
+            Pty = std::make_unique<TPtyPair>();
+            ASSERT_TRUE(Pty->Ready());
+            Home.Map(3, Pty->LinkEnd());
+            options << "--serial" << Pty->PeerEnd();
+        }
+        Sim = std::make_unique<TSubprocess>(KX_SIM_BINARY, options);
+        const QString tcp = Sim->ReadLine(10000);
+        ASSERT_TRUE(tcp.startsWith("ready tcp")) << tcp.toStdString();
+        BenchPort = tcp.section(':', -1).toInt();
+        if (GetParam() == TKind::Rtu) {
+            ASSERT_TRUE(Sim->ReadLine(10000).startsWith("ready serial"));
+        }
+    }
+
+    // A node on a started thread, enabled, with the "Node" category.
+    void StartNode(int timeout = 150) {
+        Thread = std::make_unique<TnvMBThread>();
+        TnvMBSetup& s = Thread->Settings;
+        s.Enabled = true;
+        s.Timeout = timeout;
+        s.Retries = 0;
+        if (GetParam() == TKind::Tcp) {
+            s.Name = "TCP";
+            s.ConnType = TnvMBSetup::kTcpIp;
+            s.HostName = "127.0.0.1";
+            s.TCPIPPort = BenchPort;
+        } else {
+            s.Name = "COM3";
+            s.PortNumber = 3;
+            s.Parity = 2;
+            s.FlowCtrl = 8;
+            s.StopBits = 50;
+        }
+        Node = std::make_unique<TnvTDMachine>();
+        TnvTDSetup setup;
+        setup.NodeName = "Press";
+        setup.ConnName = s.Name;
+        setup.SlaveAddress = kSlave;
+        setup.Enabled = true;
+        Node->AssignSettings(setup);
+        Node->AssignDefSet(&Defs);
+        ASSERT_TRUE(Node->GetParValues()->AddParBindsCategory(&Defs, "Node"));
+        Node->OnNodeStateChange = [this](TnvTDMachine* n) {
+            States.push_back(n->GetNodeState());
+        };
+        ASSERT_TRUE(Thread->Start());
+        Node->SetSubscribed(Thread.get());
+    }
+
+    bool WaitState(int state) {
+        return PumpUntil([&] { return Node->GetNodeState() == state; }, kPatience);
+    }
+
+    // Writes a word to the machine's register through the bench's own link.
+    int32_t Bench(uint16_t reg, uint16_t word) {
+        TModbusSrv bench;
+        bench.OpenConnection("Bench", TnvMBSetup::kTcpIp);
+        bench.put_HostName("127.0.0.1");
+        bench.put_TCPIPPort(BenchPort);
+        if (!bench.Connect())
+            return -1;
+        std::vector<uint8_t> reply;
+        const std::vector<uint8_t> query{kSlave,
+                                         0x06,
+                                         static_cast<uint8_t>(reg >> 8),
+                                         static_cast<uint8_t>(reg & 0xFF),
+                                         static_cast<uint8_t>(word >> 8),
+                                         static_cast<uint8_t>(word & 0xFF)};
+        return bench.TxRxMessage(query, 6, reply);
+    }
+
+    void Freeze(bool frozen) {
+        ::kill(Sim->Pid(), frozen ? SIGSTOP : SIGCONT);
+    }
+};
+
+} // namespace kxtest

@@ -1,0 +1,254 @@
+#include "TCTCPIPServer.h"
+#include "LinkFixture.h"
+#include "MbapClient.h"
+
+#include <QElapsedTimer>
+#include <QStringList>
+#include <map>
+#include <mutex>
+#include <thread>
+
+using kxtest::TBytes;
+using kxtest::TKind;
+using kxtest::TMbapClient;
+using namespace std::chrono_literals;
+
+namespace {
+
+#if defined(KX_ASAN) || defined(KX_TSAN)
+constexpr int kSlack = 250; // ms a sanitized build may add to a bound
+#else
+constexpr int kSlack = 60;
+#endif
+
+TBytes Exception(uint8_t function, uint8_t code) {
+    return {static_cast<uint8_t>(function | 0x80), code};
+}
+
+// The reply the peer gives to a read of one register at address.
+TBytes PeerWord(uint16_t address) {
+    const uint16_t word = 0x1000 + address;
+    return {0x03, 0x02, static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word & 0xFF)};
+}
+
+// A TCP server serving through the fixture's link to our misbehaving peer.
+class TServerTest : public kxtest::TLinkFixture {
+protected:
+    std::mutex EventsLock;
+    QStringList Events;                    // "connected", "left", "dropped", "refused"
+    std::unique_ptr<TCTCPIPServer> Server; // goes first: it raises the events
+
+    void Serve(const QStringList& options, int timeout = 150) {
+        Start(options, timeout);
+        Server = Srv.CreateTCPServer();
+        Server->put_Port(0);
+        Server->OnClientEvent = [this](TCTCPIPServer*, const QString&,
+                                       TCTCPIPServer::TClientEvent event, const QString&) {
+            static const char* const kNames[] = {"connected", "left", "dropped", "refused"};
+            std::lock_guard lock(EventsLock);
+            Events << kNames[static_cast<int>(event)];
+        };
+        ASSERT_TRUE(Server->StartServer()) << Server->ErrorText().toStdString();
+    }
+
+    int Port() const { return Server->GetListenPort(); }
+
+    int EventCount(const QString& name) {
+        std::lock_guard lock(EventsLock);
+        return static_cast<int>(Events.count(name));
+    }
+
+    // Waits until the server has raised name count times.
+    bool AwaitEvent(const QString& name, int count = 1) {
+        QElapsedTimer clock;
+        clock.start();
+        while (EventCount(name) < count) {
+            if (clock.elapsed() > 3000)
+                return false;
+            std::this_thread::sleep_for(5ms);
+        }
+        return true;
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Both, TServerTest, ::testing::Values(TKind::Tcp, TKind::Rtu),
+                         kxtest::KindName);
+
+// What the drive answers reaches the client under the request's own
+// transaction and unit id; what it does not answer becomes 0x0B in time.
+TEST_P(TServerTest, AnswersCarryTheRequestsIdsAndTheDrivesWords) {
+    struct TCase {
+        const char* Mode;
+        TBytes Pdu;
+        TBytes Expected;
+    };
+    const TCase cases[] = {
+        {"normal", TMbapClient::ReadPdu(0x0123), PeerWord(0x0123)},
+        {"normal", {0x06, 0x00, 0x20, 0xBE, 0xEF}, {0x06, 0x00, 0x20, 0xBE, 0xEF}},
+        {"exception", TMbapClient::ReadPdu(0x10), Exception(0x03, 0x02)},
+        {"silent", TMbapClient::ReadPdu(0x10), Exception(0x03, TCTCPIPServer::kTargetFailed)},
+    };
+    constexpr int kTimeout = 300;
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Mode);
+        Serve({"--mode", c.Mode}, kTimeout);
+        TMbapClient client(Port());
+        // Several in a row: a time-out must not make the next one wait longer.
+        for (int i = 0; i < 3; ++i) {
+            QElapsedTimer clock;
+            clock.start();
+            const auto reply = client.Transact(1, c.Pdu);
+            ASSERT_TRUE(reply);
+            EXPECT_LE(clock.elapsed(), kTimeout + 100 + kSlack);
+            EXPECT_EQ(reply->Transaction, client.LastTransaction());
+            EXPECT_EQ(reply->Unit, 1);
+            EXPECT_EQ(reply->Pdu, c.Expected);
+        }
+        Server.reset();
+        Srv.CloseConnection();
+        Peer.reset();
+        Pty.reset();
+    }
+}
+
+TEST_P(TServerTest, UnitZeroIsSentAsABroadcastAndGetsNoReply) {
+    Serve({});
+    TMbapClient client(Port());
+    ASSERT_TRUE(client.Send(TMbapClient::Frame(7, 0, {0x06, 0x00, 0x30, 0x12, 0x34})));
+    EXPECT_FALSE(client.Receive(500ms));
+    const auto reply = client.Transact(1, TMbapClient::ReadPdu(0x30));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->Pdu, (TBytes{0x03, 0x02, 0x12, 0x34}));
+}
+
+// Junk closes that client's connection only, as soon as its header shows it.
+TEST_P(TServerTest, AClientBreakingTheProtocolIsDroppedAlone) {
+    const std::pair<const char*, TBytes> junk[] = {
+        {"length 0xFFFF", {0x00, 0x01, 0x00, 0x00, 0xFF, 0xFF, 0x01}},
+        {"length 1", {0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x01}},
+        {"length 255", {0x00, 0x01, 0x00, 0x00, 0x00, 0xFF, 0x01}},
+        {"protocol 1", {0x00, 0x01, 0x00, 0x01, 0x00, 0x06, 0x01, 0x03, 0x00, 0x10, 0x00, 0x01}},
+        {"text", {'G', 'E', 'T', ' ', '/', ' ', 'H', 'T', 'T', 'P'}},
+    };
+    Serve({"--log", Log});
+    TMbapClient good(Port());
+    int dropped = 0;
+    for (const auto& [name, bytes] : junk) {
+        SCOPED_TRACE(name);
+        TMbapClient bad(Port());
+        ASSERT_TRUE(bad.Send(bytes));
+        EXPECT_TRUE(bad.ClosedByPeer());
+        EXPECT_TRUE(AwaitEvent("dropped", ++dropped));
+        const auto reply = good.Transact(1, TMbapClient::ReadPdu(0x11));
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->Pdu, PeerWord(0x11));
+    }
+    EXPECT_EQ(kxtest::LoggedRequests(Log).size(),
+              static_cast<qsizetype>(std::size(junk))); // no junk on the line
+}
+
+TEST_P(TServerTest, AClientVanishingMidFrameCostsNothing) {
+    Serve({"--log", Log});
+    {
+        TMbapClient vanishing(Port());
+        const TBytes frame = TMbapClient::Frame(1, 1, TMbapClient::ReadPdu(0x12));
+        ASSERT_TRUE(vanishing.Send(TBytes(frame.begin(), frame.begin() + 9)));
+        ASSERT_TRUE(AwaitEvent("connected"));
+    }
+    EXPECT_TRUE(AwaitEvent("left"));
+    TMbapClient client(Port());
+    const auto reply = client.Transact(1, TMbapClient::ReadPdu(0x13));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->Pdu, PeerWord(0x13));
+    EXPECT_EQ(kxtest::LoggedRequests(Log), QStringList{"01 03 00 13 00 01"});
+}
+
+TEST_P(TServerTest, ClientsAndRequestsBeyondTheLimitsAreRefused) {
+    Serve({"--every-ms", "20"});
+    std::vector<std::unique_ptr<TMbapClient>> clients;
+    for (int i = 0; i < TCTCPIPServer::kMaxClients; ++i)
+        clients.push_back(std::make_unique<TMbapClient>(Port()));
+    ASSERT_TRUE(AwaitEvent("connected", TCTCPIPServer::kMaxClients));
+    TMbapClient extra(Port());
+    EXPECT_TRUE(extra.ClosedByPeer());
+    EXPECT_TRUE(AwaitEvent("refused"));
+
+    // One burst of pipelined requests: the client's share of the queue is
+    // served, the rest is told at once that the server is busy.
+    TBytes burst;
+    const int sent = TCTCPIPServer::kMaxQueuedPerClient + 4;
+    for (int i = 0; i < sent; ++i) {
+        const TBytes frame =
+            TMbapClient::Frame(static_cast<uint16_t>(100 + i), 1, TMbapClient::ReadPdu(0x10 + i));
+        burst.insert(burst.end(), frame.begin(), frame.end());
+    }
+    ASSERT_TRUE(clients[0]->Send(burst));
+    std::map<uint16_t, TBytes> replies;
+    for (int i = 0; i < sent; ++i) {
+        const auto reply = clients[0]->Receive();
+        ASSERT_TRUE(reply);
+        replies[reply->Transaction] = reply->Pdu;
+    }
+    for (int i = 0; i < sent; ++i) {
+        const TBytes expected = i < TCTCPIPServer::kMaxQueuedPerClient
+                                    ? PeerWord(static_cast<uint16_t>(0x10 + i))
+                                    : Exception(0x03, TCTCPIPServer::kServerBusy);
+        EXPECT_EQ(replies[static_cast<uint16_t>(100 + i)], expected) << i;
+    }
+    // Every other client is still served.
+    const auto reply = clients.back()->Transact(1, TMbapClient::ReadPdu(0x20));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->Pdu, PeerWord(0x20));
+}
+
+// A link its owner closed stays closed; the server says so for every request.
+TEST_P(TServerTest, ALinkClosedByItsOwnerIsAnUnavailablePath) {
+    Serve({"--log", Log});
+    TMbapClient client(Port());
+    ASSERT_TRUE(client.Transact(1, TMbapClient::ReadPdu(0x10)));
+    Srv.CloseConnection();
+    for (int i = 0; i < 2; ++i) {
+        const auto reply = client.Transact(1, TMbapClient::ReadPdu(0x10));
+        ASSERT_TRUE(reply);
+        EXPECT_EQ(reply->Pdu, Exception(0x03, TCTCPIPServer::kPathUnavailable));
+    }
+    EXPECT_EQ(kxtest::LoggedRequests(Log).size(), 1);
+    EXPECT_EQ(Server->GetServedCount(), 1u);
+    EXPECT_EQ(Server->GetFailedCount(), 2u);
+}
+
+TEST_P(TServerTest, StoppingWaitsForOneExchangeAtMost) {
+    constexpr int kTimeout = 400;
+    Serve({"--mode", "silent"}, kTimeout);
+    TMbapClient client(Port());
+    for (int i = 0; i < 4; ++i) // a queue of requests to a silent drive
+        ASSERT_TRUE(client.Send(
+            TMbapClient::Frame(static_cast<uint16_t>(i), 1, TMbapClient::ReadPdu(0x10))));
+    std::this_thread::sleep_for(50ms);
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(Server->StopServer());
+    EXPECT_LE(clock.elapsed(), kTimeout + 100 + kSlack);
+    EXPECT_TRUE(client.ClosedByPeer());
+    EXPECT_FALSE(Server->StopServer());
+}
+
+// The link's owner (an exchange thread, a bridge closing it) takes its turn
+// between the server's exchanges, however many requests wait.
+TEST_P(TServerTest, TheLinksOwnerWaitsForOneExchangeAtMost) {
+    constexpr int kTimeout = 300;
+    Serve({"--mode", "silent"}, kTimeout);
+    TMbapClient client(Port());
+    for (int i = 0; i < TCTCPIPServer::kMaxQueuedPerClient; ++i)
+        ASSERT_TRUE(client.Send(
+            TMbapClient::Frame(static_cast<uint16_t>(i), 1, TMbapClient::ReadPdu(0x10))));
+    std::this_thread::sleep_for(50ms);
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<uint8_t> response;
+    EXPECT_EQ(Tx({1, 0x03, 0x00, 0x10, 0x00, 0x01}, response), TModbusSrv::kTimeout);
+    // The server's exchange under way, then ours.
+    EXPECT_LE(clock.elapsed(), 2 * kTimeout + 100 + kSlack);
+}
+
+} // namespace

@@ -1,0 +1,142 @@
+#include "TnvMBBridge.h"
+#include "MbapClient.h"
+#include "TCTCPIPServer.h"
+#include "TestPeers.h"
+
+#include <QStringList>
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+
+namespace {
+
+// A bridge over TCP to our peer, listening on a free port, that logs its
+// events as "start", "stop" and "error <code>".
+class TBridgeTest : public ::testing::Test {
+protected:
+    std::unique_ptr<kxtest::TPeer> Peer = kxtest::TPeer::TcpSlave();
+    std::unique_ptr<TnvMBBridge> Bridge = std::make_unique<TnvMBBridge>();
+    QStringList Events;
+
+    void SetUp() override {
+        ASSERT_TRUE(Peer->Ready());
+        Bridge->OnStartServer = [this](TnvMBBridge*) {
+            Events << "start";
+        };
+        Bridge->OnStopServer = [this](TnvMBBridge*) {
+            Events << "stop";
+        };
+        Bridge->OnError = [this](TnvMBBridge*, int32_t code) {
+            Events << QStringLiteral("error %1").arg(code);
+        };
+        Bridge->ServerPort = 0;
+    }
+
+    void UsePeer() {
+        TnvMBSetup& s = Bridge->Settings;
+        s.Name = "Upstream";
+        s.ConnType = TnvMBSetup::kTcpIp;
+        s.HostName = "127.0.0.1";
+        s.TCPIPPort = Peer->Port();
+        s.Timeout = 300;
+    }
+
+    bool Listening() {
+        TCTCPIPServer* server = Bridge->GetTCPServer();
+        return server && server->GetListenPort() != 0 &&
+               kxtest::TMbapClient(server->GetListenPort()).Connected();
+    }
+};
+
+TEST_F(TBridgeTest, ActivationRunsTheStepsAndRaisesOneEventEach) {
+    EXPECT_EQ(Bridge->GetLocalHostIP(), "127.0.0.1");
+    UsePeer();
+    Bridge->SetServerActive(true);
+    Bridge->SetServerActive(true);
+    EXPECT_EQ(Events, QStringList{"start"});
+    EXPECT_TRUE(Bridge->GetConnected());
+    EXPECT_TRUE(Listening());
+    kxtest::TMbapClient client(Bridge->GetTCPServer()->GetListenPort());
+    const auto reply = client.Transact(1, kxtest::TMbapClient::ReadPdu(0x10));
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->Pdu, (kxtest::TBytes{0x03, 0x02, 0x10, 0x10}));
+
+    const int port = Bridge->GetTCPServer()->GetListenPort();
+    Bridge->SetServerActive(false);
+    Bridge->SetServerActive(false);
+    EXPECT_EQ(Events, (QStringList{"start", "stop"}));
+    EXPECT_FALSE(Bridge->GetConnected());
+    EXPECT_FALSE(kxtest::TMbapClient(port).Connected());
+}
+
+// Each failed step leaves the bridge idle and names itself by its code.
+TEST_F(TBridgeTest, AFailedActivationClosesTheLinkAndReportsTheStep) {
+    const int busyPort = kxtest::FreeTcpPort();
+    const int taken = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(busyPort));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(taken, 1), 0);
+
+    struct TCase {
+        const char* Name;
+        std::function<void(TnvMBBridge&)> Prepare;
+        int32_t Code;
+    };
+    const TCase cases[] = {
+        {"default settings", [](TnvMBBridge&) {}, TnvMBBridge::kLinkRefused},
+        {"nobody upstream",
+         [this](TnvMBBridge& b) {
+             UsePeer();
+             b.Settings.TCPIPPort = kxtest::FreeTcpPort();
+         },
+         TnvMBBridge::kLinkRefused},
+        {"listen port taken",
+         [&](TnvMBBridge& b) {
+             UsePeer();
+             b.ServerPort = busyPort;
+         },
+         TnvMBBridge::kServerRefused},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Bridge = std::make_unique<TnvMBBridge>();
+        SetUp();
+        Events.clear();
+        c.Prepare(*Bridge);
+        Bridge->SetServerActive(true);
+        EXPECT_EQ(Events, QStringList{QStringLiteral("error %1").arg(c.Code)});
+        EXPECT_EQ(Bridge->GetLastError(), c.Code);
+        EXPECT_FALSE(Bridge->GetConnected());
+        EXPECT_FALSE(Bridge->GetServerActive());
+        EXPECT_FALSE(Bridge->LastErrorDetail().isEmpty());
+    }
+    close(taken);
+}
+
+TEST_F(TBridgeTest, StartServerNeedsAnOpenLink) {
+    UsePeer();
+    EXPECT_FALSE(Bridge->StartServer());
+    EXPECT_EQ(Bridge->GetLastError(), TnvMBBridge::kNotConnected);
+    EXPECT_TRUE(Events.isEmpty());
+    ASSERT_TRUE(Bridge->OpenConnect());
+    EXPECT_TRUE(Bridge->StartServer());
+    EXPECT_TRUE(Listening());
+    EXPECT_EQ(Bridge->GetLocalHostIP(), "127.0.0.1");
+}
+
+// The server goes with the bridge even when nobody switched it off.
+TEST_F(TBridgeTest, DestroyingAnActiveBridgeStopsItsServer) {
+    UsePeer();
+    Bridge->SetServerActive(true);
+    ASSERT_TRUE(Listening());
+    const int port = Bridge->GetTCPServer()->GetListenPort();
+    kxtest::TMbapClient client(port);
+    Bridge.reset();
+    EXPECT_TRUE(client.ClosedByPeer());
+    EXPECT_FALSE(kxtest::TMbapClient(port).Connected());
+    EXPECT_EQ(Events, QStringList{"start"});
+}
+
+} // namespace

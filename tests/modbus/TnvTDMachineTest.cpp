@@ -1,0 +1,324 @@
+#include "NodeFixture.h"
+#include "TnvIniFile.h"
+#include "TnvMBDeviceInfo.h"
+#include "TnvRegistry.h"
+
+#include <QElapsedTimer>
+
+namespace {
+
+using kxtest::PumpUntil;
+using kxtest::TKind;
+using kxtest::TNodeFixture;
+
+constexpr uint16_t kAlarmRegister = 0x0192;
+
+// ---------------------------------------------------------------- without a link
+
+TEST(TnvTDSetup, AnIniSectionWithOnlyTheConnectionLoadsTheDefaults) {
+    QTemporaryDir dir;
+    const QString file = dir.path() + "/nodes.ini";
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("[Press]\nConnectionName=COM1\n");
+    out.close();
+    TnvTDSetup setup;
+    setup.NodeName = "Press";
+    setup.SampleTime = 7;
+    ASSERT_TRUE(setup.LoadFromIniFile(file));
+    EXPECT_EQ(setup.ConnName, "COM1");
+    EXPECT_EQ(setup.SlaveAddress, 0);
+    EXPECT_EQ(setup.SampleTime, 50);
+    EXPECT_TRUE(setup.Enabled);
+    EXPECT_FALSE(setup.GetIsValid()); // address 0
+}
+
+TEST(TnvTDSetup, SavesAndLoadsThroughBothStores) {
+    kxtest::TConfigHome home;
+    QTemporaryDir dir;
+    const QString file = dir.path() + "/nodes.ini";
+    TnvTDSetup saved;
+    saved.NodeName = "Press";
+    saved.ConnName = "TCP";
+    saved.SlaveAddress = 17;
+    saved.SampleTime = 12;
+    saved.Enabled = false;
+    ASSERT_TRUE(saved.SaveToIniFile(file));
+    ASSERT_TRUE(saved.SaveToRegistry(TnvRegistryRoot::CurrentUser, "Software\\KX720\\Nodes"));
+    EXPECT_EQ(TnvIniFile(file).ReadSection("Press"),
+              (QStringList{"ConnectionName", "ModBusAddress", "SampleTime", "Enable"}));
+    for (bool registry : {false, true}) {
+        TnvTDSetup loaded;
+        loaded.NodeName = "Press";
+        ASSERT_TRUE(registry ? loaded.LoadFromRegistry(TnvRegistryRoot::CurrentUser,
+                                                       "Software\\KX720\\Nodes")
+                             : loaded.LoadFromIniFile(file));
+        EXPECT_EQ(loaded.ConnName, "TCP") << registry;
+        EXPECT_EQ(loaded.SlaveAddress, 17);
+        EXPECT_EQ(loaded.SampleTime, 12);
+        EXPECT_FALSE(loaded.Enabled);
+    }
+    saved.SampleTime = 9; // too short a period
+    EXPECT_FALSE(saved.SaveToIniFile(dir.path() + "/other.ini"));
+}
+
+TEST(TnvTDMachine, StatesWithoutALink) {
+    TnvTDMachine node;
+    EXPECT_EQ(node.GetNodeState(), TnvTDMachine::kDisabled);
+    TnvTDSetup setup;
+    setup.SlaveAddress = 3;
+    setup.Enabled = true;
+    node.AssignSettings(setup);
+    EXPECT_EQ(node.GetNodeState(), TnvTDMachine::kNoThread);
+    EXPECT_FALSE(node.AskForDeviceInfo(100));
+
+    TnvMBThread disabledLink; // never started
+    node.SetSubscribed(&disabledLink);
+    EXPECT_EQ(node.GetNodeState(), TnvTDMachine::kLinkDisabled);
+
+    TnvMBThread link; // enabled, never started: the request stays queued
+    link.Settings.Enabled = true;
+    node.SetSubscribed(&link);
+    EXPECT_EQ(node.GetNodeState(), TnvTDMachine::kWaiting);
+    EXPECT_FALSE(node.AskForProgHeaders(0, 9)); // only a node that is ok
+    EXPECT_TRUE(node.AskForDeviceInfo(100));
+    EXPECT_EQ(node.GetNodeState(), TnvTDMachine::kIdentifying);
+    node.SetSubscribed(nullptr); // withdraws the queued request
+    EXPECT_EQ(node.GetNodeState(), TnvTDMachine::kNoThread);
+}
+
+TEST(TnvTDMachine, VetoesKeepTheAddressAndTheSubscription) {
+    for (bool veto : {false, true}) {
+        TnvMBThread link;
+        link.Settings.Enabled = true;
+        TnvTDMachine node;
+        TnvTDSetup setup;
+        setup.SlaveAddress = 3;
+        setup.Enabled = true;
+        node.AssignSettings(setup);
+        node.SetSubscribed(&link);
+        node.OnBeforeAddrChange = [veto](TnvTDMachine*, int, bool& canchange) {
+            canchange = !veto;
+        };
+        node.OnBeforeDisable = [veto](TnvTDMachine*, bool& canchange) {
+            canchange = !veto;
+        };
+        node.SetSlaveAddress(9);
+        EXPECT_EQ(node.GetSlaveAddress(), veto ? 3 : 9);
+        EXPECT_EQ(node.GetSettings().SlaveAddress, veto ? 3 : 9);
+        node.SetEnabled(false);
+        EXPECT_FALSE(node.GetEnabled()); // even when vetoed
+        EXPECT_EQ(node.GetNodeState(), TnvTDMachine::kDisabled);
+        // A subscribed set waits for the link; an unsubscribed one is idle.
+        EXPECT_EQ(node.GetParValues()->GetUpdateState(), veto ? usWaiting : usIdle);
+    }
+}
+
+TEST(TnvTDProgHeaders, IndicesOutsideTheCapacityAreIgnored) {
+    TnvTDProgHeaders headers(100);
+    EXPECT_EQ(headers.GetLastIndex(), 99);
+    headers.SetFirstIndex(100);
+    headers.SetLastIndex(100);
+    EXPECT_EQ(headers.GetFirstIndex(), 0);
+    EXPECT_EQ(headers.GetLastIndex(), 99);
+    EXPECT_EQ(headers.GetHeader(100), TnvTDProgHeaders::TSlot{});
+}
+
+// ---------------------------------------------------------------- against a machine
+
+class NodeOnSim : public TNodeFixture {};
+INSTANTIATE_TEST_SUITE_P(Both, NodeOnSim, ::testing::Values(TKind::Tcp, TKind::Rtu),
+                         kxtest::KindName);
+
+TEST_P(NodeOnSim, StatesFollowAlarmsAndLinkLoss) {
+    StartSim();
+    StartNode();
+    std::vector<std::pair<int, bool>> alarms; // index, newalarm
+    Node->OnTDAlarmChange = [&](TnvTDMachine*, TnvParValue* value, bool newalarm) {
+        alarms.emplace_back(value->GetParDef().ParIndex, newalarm);
+    };
+    ASSERT_TRUE(WaitState(TnvTDMachine::kOk));
+    States.clear();
+
+    ASSERT_EQ(Bench(kAlarmRegister, 0x0004), 0);
+    ASSERT_TRUE(WaitState(TnvTDMachine::kAlarm));
+    EXPECT_FALSE(Node->AskForProgHeaders(0, 9));
+    ASSERT_EQ(Bench(kAlarmRegister, 0), 0);
+    ASSERT_TRUE(WaitState(TnvTDMachine::kOk));
+    EXPECT_EQ(alarms, (std::vector<std::pair<int, bool>>{{402, true}, {402, false}}));
+
+    Freeze(true);
+    ASSERT_TRUE(WaitState(TnvTDMachine::kExchangeError));
+    Freeze(false);
+    ASSERT_TRUE(WaitState(TnvTDMachine::kOk));
+    EXPECT_EQ(States, (std::vector<int>{108, 163, 171, 163}));
+}
+
+TEST_P(NodeOnSim, AnAlarmPresentAtTheStartIsNeverShownAsOk) {
+    // Slow replies: the first reads are handled long before the alarm words come in.
+    StartSim({}, {"--delay", "30"});
+    ASSERT_EQ(Bench(kAlarmRegister + 1, 0x0100), 0); // the second alarm word
+    StartNode();
+    ASSERT_TRUE(WaitState(TnvTDMachine::kAlarm));
+    EXPECT_EQ(std::count(States.begin(), States.end(), TnvTDMachine::kOk), 0);
+}
+
+TEST_P(NodeOnSim, IdentificationTimerHoldsTheStateUntilTheAnswer) {
+    StartSim({}, {"--ident", "721B:305"});
+    StartNode();
+    ASSERT_TRUE(WaitState(TnvTDMachine::kOk));
+    QString model;
+    Node->OnTDInfo = [&](TnvTDMachine* node, TnvMBDeviceInfo* info) {
+        model = info->HardwareVersionText() + " " + info->FirmwareVersionText();
+        EXPECT_EQ(node->GetNodeState(), TnvTDMachine::kIdentifying); // raised before the update
+    };
+    ASSERT_TRUE(Node->AskForDeviceInfo(300));
+    EXPECT_EQ(Node->GetNodeState(), TnvTDMachine::kIdentifying);
+    ASSERT_TRUE(WaitState(TnvTDMachine::kOk));
+    EXPECT_EQ(model, "KX721-B 3.05");
+}
+
+struct THeaderCase {
+    const char* Name;
+    const char* Programs; // null: the generated table
+    uint16_t First, Last;
+    int32_t Status;
+    int LastRead;
+};
+
+class HeadersOnSim : public TNodeFixture {};
+INSTANTIATE_TEST_SUITE_P(Both, HeadersOnSim, ::testing::Values(TKind::Tcp, TKind::Rtu),
+                         kxtest::KindName);
+
+TEST_P(HeadersOnSim, ReadingStopsAtTheFailingIndex) {
+    const THeaderCase cases[] = {
+        {"all", nullptr, 3, 12, 0, 12},
+        {"header refused", "4 1 2 3 0xFFFF\n6 refuse\n", 2, 9, TModbusSrv::kInvalidReply, 5},
+        {"select ignored", "4 1 2 3 0xFFFF\n7 ignore\n", 2, 9, TnvTDProgHeaders::kHeaderFailed, 6},
+        {"first refused", "0 refuse\n", 0, 5, TModbusSrv::kInvalidReply, -1},
+    };
+    for (const THeaderCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        StartSim(c.Programs ? QString(c.Programs) : QString());
+        StartNode();
+        ASSERT_TRUE(WaitState(TnvTDMachine::kOk));
+        TnvTDProgHeaders* headers = Node->GetProgHeaders();
+        std::vector<int> progress;
+        std::vector<int> ended; // first, last, failed
+        headers->OnProgress = [&](TnvTDProgHeaders*, int index, int last) {
+            progress.push_back(index);
+            EXPECT_EQ(last, c.Last);
+        };
+        headers->OnComplete = [&](TnvTDProgHeaders*, int first, int last) {
+            ended = {first, last, 0};
+        };
+        headers->OnFailure = [&](TnvTDProgHeaders*, int first, int last) {
+            ended = {first, last, 1};
+        };
+        ASSERT_TRUE(Node->AskForProgHeaders(c.First, c.Last));
+        ASSERT_TRUE(PumpUntil([&] { return !ended.empty(); }, kPatience));
+
+        EXPECT_EQ(ended, (std::vector<int>{c.First, c.LastRead, c.Status != 0}));
+        EXPECT_EQ(headers->LastError, c.Status);
+        EXPECT_EQ(headers->GetLastIndex(), c.LastRead);
+        EXPECT_EQ(headers->GetComplete(), c.Status == 0);
+        EXPECT_EQ(static_cast<int>(progress.size()), c.LastRead - c.First + 1);
+        if (c.Programs && c.LastRead >= 4) {
+            EXPECT_EQ(headers->GetHeaderWord(4, 3), 0xFFFF);
+            EXPECT_EQ(headers->GetHeaderWord(3, 0), 0); // not in the table: zeros
+        } else if (!c.Programs) {
+            for (int i = c.First; i <= c.Last; ++i)
+                EXPECT_EQ(headers->GetHeaderWord(static_cast<uint16_t>(i), 2), 60 + i);
+        }
+        for (int i = c.LastRead + 1; i <= c.Last; ++i) // nothing claimed beyond
+            EXPECT_EQ(headers->GetHeader(static_cast<uint16_t>(i)), TnvTDProgHeaders::TSlot{});
+        const TnvTDProgHeaders::TSlot slot = headers->GetHeader(c.First);
+        EXPECT_TRUE(std::all_of(slot.begin() + 8, slot.end(), [](uint8_t b) { return b == 0; }));
+        TearDown();
+        Sim.reset();
+        Pty.reset();
+    }
+}
+
+TEST_P(HeadersOnSim, AReadingStopsAtOnceWhenItsThreadOrNodeGoes) {
+    for (bool destroyThread : {false, true}) {
+        SCOPED_TRACE(destroyThread ? "thread destroyed" : "node unsubscribed");
+        StartSim({}, {"--delay", "40"}); // 100 headers would take 12 s
+        StartNode();
+        ASSERT_TRUE(WaitState(TnvTDMachine::kOk));
+        // The node withdraws its own request; a thread that ends stops any.
+        TnvTDProgHeaders own(100);
+        TnvTDProgHeaders* headers = destroyThread ? &own : Node->GetProgHeaders();
+        int progress = 0;
+        bool ended = false;
+        headers->OnProgress = [&](TnvTDProgHeaders*, int, int) {
+            ++progress;
+        };
+        headers->OnFailure = [&](TnvTDProgHeaders*, int, int) {
+            ended = true;
+        };
+        if (destroyThread) {
+            own.SetDefinitions(&Defs);
+            own.SetSlaveAddress(kSlave);
+            Thread->AddUserFunc(&own);
+        } else {
+            ASSERT_TRUE(Node->AskForProgHeaders(0, 99));
+        }
+        ASSERT_TRUE(PumpUntil([&] { return progress > 0; }, kPatience));
+        QElapsedTimer clock;
+        clock.start();
+        if (destroyThread) {
+            Node.reset();
+            Thread.reset();
+            EXPECT_LT(clock.elapsed(), kPatience / 4);
+            ASSERT_TRUE(PumpUntil([&] { return ended; }, kPatience));
+            EXPECT_EQ(own.LastError, TnvTDProgHeaders::kHeaderFailed);
+            EXPECT_GE(own.GetLastIndex(), progress - 1);
+            EXPECT_LT(own.GetLastIndex(), 99);
+        } else {
+            Node->SetSubscribed(nullptr);
+            EXPECT_LT(clock.elapsed(), kPatience / 4);
+            kxtest::Pump(200);
+            EXPECT_FALSE(ended); // a withdrawn request is not reported
+        }
+        TearDown();
+        Sim.reset();
+        Pty.reset();
+    }
+}
+
+// ---------------------------------------------------------------- a wrong reply
+
+class HeadersOnPeer : public kxtest::TLinkFixture {};
+INSTANTIATE_TEST_SUITE_P(Both, HeadersOnPeer, ::testing::Values(TKind::Tcp, TKind::Rtu),
+                         kxtest::KindName);
+
+TEST_P(HeadersOnPeer, AHeaderReplyOfAnotherLengthFailsWithoutTouchingTheSlot) {
+    // Every read answers 10 bytes: the read-back still shows the selection,
+    // the header reply is 13 bytes long.
+    Start({"--size", "10"});
+    TnvParDefSet defs;
+    ASSERT_TRUE(defs.LoadFromFile(kxtest::SourcePath("data/TD_Machine.ini")));
+    TnvTDProgHeaders headers(100);
+    headers.SetDefinitions(&defs);
+    headers.SetSlaveAddress(1);
+    headers.SetFirstIndex(3);
+    headers.SetLastIndex(8);
+    EXPECT_EQ(headers.Exchange(Srv), TnvTDProgHeaders::kHeaderFailed);
+    EXPECT_EQ(headers.GetLastIndex(), 2);
+    EXPECT_FALSE(headers.GetComplete());
+    EXPECT_FALSE(headers.GetBusy());
+    EXPECT_EQ(headers.GetHeader(3), TnvTDProgHeaders::TSlot{});
+    EXPECT_EQ(kxtest::LoggedRequests(Log),
+              (QStringList{"01 06 00 0a 00 03", "01 03 00 0a 00 01", "01 03 00 10 00 04"}));
+}
+
+TEST(TnvTDProgHeaders, WithoutDefinitionsNothingIsSent) {
+    TModbusSrv notOpen;
+    TnvTDProgHeaders headers(100);
+    headers.SetFirstIndex(4);
+    EXPECT_EQ(headers.Exchange(notOpen), TnvMBThread::kNoValue);
+    EXPECT_EQ(headers.GetLastIndex(), 3);
+}
+
+} // namespace
