@@ -92,6 +92,7 @@ void TMainForm::ConnectHandlers() {
     on(acImport, &TMainForm::acImportExecute);
     on(acExport, &TMainForm::acExportExecute);
     on(acPrint, &TMainForm::acPrintExecute);
+    on(acCompare, &TMainForm::acCompareExecute);
     for (QAction* item : mnCOM)
         connect(item, &QAction::triggered, this,
                 [this, item] { nv::Guarded([this, item] { SelPortClick(item); }); });
@@ -438,13 +439,17 @@ void TMainForm::acPrintExecute() {
     StartConfigurationJob(3, QStringLiteral("Print configuration."));
 }
 
+void TMainForm::acCompareExecute() {
+    StartConfigurationJob(TProgForm::kCompare, QStringLiteral("Compare configuration with file."));
+}
+
 void TMainForm::acImportUpdate() {
     if (!COMModule || !PARModule)
         return;
     const TnvMBThread* thread = COMModule->MBThread.get();
     const bool enabled =
         thread && thread->IsConnected() && thread->LastError() == 0 && !(PARModule->Word(3) & 1U);
-    for (QAction* action : {acImport, acExport, acPrint})
+    for (QAction* action : {acImport, acExport, acPrint, acCompare})
         if (action->isEnabled() != enabled)
             action->setEnabled(enabled);
 }
@@ -453,15 +458,22 @@ void TMainForm::ProgFormFail(TProgForm*, const QString& message) {
     Log(message);
     if (COMModule->MBThread)
         COMModule->MBThread->AddValueSet(&PARModule->nvParValueSet);
+    // A failed import may have written part of the file: show what the
+    // drive holds now.
+    RestoreCyclicReads();
 }
 
 void TMainForm::ProgFormDone(TProgForm*, int mode) {
-    const QString lines[] = {QStringLiteral("Import succeeded."),
-                             QStringLiteral("Export succeeded."),
-                             QStringLiteral("Print succeeded.")};
-    Log(mode >= 1 && mode <= 3 ? lines[mode - 1] : QStringLiteral("End of unknown action."));
+    const QString lines[] = {
+        QStringLiteral("Import succeeded."), QStringLiteral("Export succeeded."),
+        QStringLiteral("Print succeeded."), QStringLiteral("Compare succeeded.")};
+    Log(mode >= 1 && mode <= 4 ? lines[mode - 1] : QStringLiteral("End of unknown action."));
     if (COMModule->MBThread)
         COMModule->MBThread->AddValueSet(&PARModule->nvParValueSet);
+    RestoreCyclicReads();
+}
+
+void TMainForm::RestoreCyclicReads() {
     SetCyclic({4, 19, 3, 18, 1, 27, 13, 14, 15});
     if (FormVFChart->isVisible())
         SetCyclic({8, 9, 10, 11, 12});

@@ -95,6 +95,7 @@ public:
     void acImportExecute();
     void acExportExecute();
     void acPrintExecute();
+    void acCompareExecute();
     void acImportUpdate();
     void cbKeepAliveClick();
     void TimerLinkTimer();
@@ -116,6 +117,7 @@ public:
     QAction* acImport;
     QAction* acExport;
     QAction* acPrint;
+    QAction* acCompare;
 
     // Tool bar and port menu.
     QToolBar* tbarMain;
@@ -186,6 +188,8 @@ private:
     void SetCyclic(std::initializer_list<std::uint32_t> indices);
     void SaveToStoredCopy(std::uint32_t index);
     void StartConfigurationJob(int mode, const QString& line);
+    // The reads the open windows need after a configuration job.
+    void RestoreCyclicReads();
     void ConnectIdleHandler();
 
     bool FTrackBarMuted = false;

@@ -85,7 +85,9 @@ void TMainForm::CreateActions() {
         NewAction(this, "acImport", "Files", "From File...", "Import configuration from file");
     acExport = NewAction(this, "acExport", "Files", "To File...", "Export configuration to file");
     acPrint = NewAction(this, "acPrint", "Files", "Print", nullptr);
-    for (QAction* action : {acImport, acExport, acPrint})
+    acCompare = NewAction(this, "acCompare", "Files", "Compare with file...",
+                          "Compare the drive configuration with a file");
+    for (QAction* action : {acImport, acExport, acPrint, acCompare})
         action->setEnabled(false);
 }
 
@@ -134,6 +136,7 @@ void TMainForm::CreateToolBar() {
     tbarMain->addAction(acExport);
     tbarMain->addAction(acImport);
     tbarMain->addAction(acPrint);
+    tbarMain->addAction(acCompare);
     tbarMain->addSeparator();
     tbarMain->addAction(acAbout);
     tbarMain->addSeparator();

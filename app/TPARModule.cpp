@@ -3,7 +3,6 @@
 #include "NvConvert.h"
 #include "NvDriveSize.h"
 #include "TCOMModule.h"
-#include "TDialogReactions.h"
 #include "TMainForm.h"
 #include "TParDispatcher.h"
 #include "TSpeedButton.h"
@@ -103,7 +102,10 @@ void TPARModule::nvParDefSetErrParDef(TnvParDefSet*, std::uint32_t index) {
 
 void TPARModule::nvParValueSetAddParValue(TnvParValueSet*, TnvParValue* value) {
     FDispatcher->Equip(value);
-    TDialogReactions::Equip(value);
+}
+
+void TPARModule::ShowValues() {
+    FDispatcher->ShowAll();
 }
 
 void TPARModule::nvParValueSetWriteRequest(TnvParValueSet*, TnvParBind* bind, bool& accept) {

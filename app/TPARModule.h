@@ -46,6 +46,8 @@ public:
     void DataModuleCreate();
     void nvParDefSetErrParDef(TnvParDefSet* sender, std::uint32_t index);
     void nvParValueSetAddParValue(TnvParValueSet* sender, TnvParValue* value);
+    // Shows every value in the windows that show it (once they all exist).
+    void ShowValues();
     // Only a link that is open takes write requests (TCOMModule).
     void nvParValueSetWriteRequest(TnvParValueSet* sender, TnvParBind* bind, bool& accept);
 
@@ -74,8 +76,8 @@ public:
     // Ampere and 0.1 Hz, from parameters 49 and 19.
     double DriveNominalCurrent();
     std::uint16_t DriveMaxFrequency();
-    // Rewrites the size information of the plate data dialog and the V/F
-    // chart's frequency axis from parameters 19, 20 and 49; returns the rows.
+    // The rows of the plate data dialog's size grid from parameters 19, 20
+    // and 49 (the dispatcher shows them and sets the V/F chart's axis).
     std::array<QStringList, 4> UpdateSizeInfo();
 
 private:

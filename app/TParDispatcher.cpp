@@ -1,8 +1,14 @@
 #include "TParDispatcher.h"
 
 #include "NvDriveSize.h"
+#include "NvParIndex.h"
 #include "TCOMModule.h"
+#include "TFormAccel.h"
+#include "TFormCtrlMode.h"
+#include "TFormModBus.h"
+#include "TFormPlateData.h"
 #include "TFormScope.h"
+#include "TFormVFChart.h"
 #include "TLampBox.h"
 #include "TLiveField.h"
 #include "TMainForm.h"
@@ -18,12 +24,13 @@
 #include <QLabel>
 #include <algorithm>
 #include <exception>
+#include <span>
 
 namespace {
 
-constexpr std::uint32_t kFirstStoredIndex = 30;
-constexpr std::uint32_t kFirstScopeIndex = 1000;
-constexpr std::uint32_t kLocalSlaveIndex = 10000;
+using namespace nv::par;
+using D = TParDispatcher;
+
 constexpr std::uint16_t kRampMin = 1;
 constexpr std::uint16_t kRampMax = 3000;
 
@@ -33,6 +40,10 @@ bool Bit(std::uint16_t word, int bit) {
 
 std::uint16_t WordOf(TnvParValue* v) {
     return v->GetValueUShort(0);
+}
+
+std::uint32_t IndexOf(TnvParValue* v) {
+    return v->GetParDef().ParIndex;
 }
 
 } // namespace
@@ -53,175 +64,89 @@ void TParDispatcher::CreateValues() {
     }
 }
 
-void TParDispatcher::Equip(TnvParValue* value) {
-    value->OnReceive = [this](TnvParValue* v, bool) {
-        DefaultReceive(v);
+// What every value does, by index. Receive: a reading arrived from the drive;
+// Change: the value was set locally (raised again when a limit replaces the
+// word); Written: its write completed; Show: what the dialogs, the V/F chart
+// and the scope show of it (also run when a window shows all values).
+// An empty cell: default receive, no change reaction, write report, nothing.
+std::span<const TParDispatcher::TReaction> TParDispatcher::Reactions() {
+    static const TReaction kReactions[] = {
+        // clang-format off
+        // indices                        Receive                   Change               Written                  Show
+        {kSlave, kSlave,                  &D::SlaveReceived,        &D::SlaveEdited,     &D::RemoteSlaveWritten,  &D::ShowSlave},
+        {kHardwareInputs, kHardwareInputs, &D::HardwareInputs,      nullptr,             nullptr,                 nullptr},
+        {kFaults, kFaults,                &D::CurrentFaults,        nullptr,             nullptr,                 nullptr},
+        {kStatus, kStatus,                &D::SystemMode,           nullptr,             nullptr,                 nullptr},
+        {kMainVoltage, kMaxCurrentTime,   &D::PlateDataReceived,    &D::PlateDataLimits, nullptr,                 &D::PlateDataShow},
+        {kStartVoltage, kBaseVoltage,     &D::VFVoltageReceived,    &D::VFVoltageLimits, nullptr,                 &D::VFShow},
+        {kBoostFrequency, kMaxFrequency,  &D::VFFrequencyReceived,  &D::VFFrequencyLimits, nullptr,               &D::VFShow},
+        {kSetpoint, kSetpoint,            &D::SetpointReceived,     &D::SetpointLimits,  nullptr,                 nullptr},
+        {kAccelTime, kDecelTime,          &D::RampCheck,            &D::RampCheck,       nullptr,                 &D::RampShow},
+        {kControlMode, kControlMode,      &D::ControlModeReceived,  &D::SendOnChange,    nullptr,                 &D::ControlModeShow},
+        {kPwmIndex, kPwmIndex,            &D::PwmIndex,             &D::PwmIndex,        nullptr,                 &D::PwmShow},
+        {kDriveVoltage, kDriveVoltage,    &D::DriveVoltageReceived, nullptr,             nullptr,                 &D::SizeShow},
+        {kDcBus, kMotorVoltage,           &D::LiveValue,            nullptr,             nullptr,                 nullptr},
+        {kPreviousFaults, kPreviousFaults, &D::PreviousFaults,      nullptr,             nullptr,                 nullptr},
+        {kSoftwareInputs, kSoftwareInputs, &D::SoftwareInputs,      &D::SendOnChange,    nullptr,                 nullptr},
+        {kStoredSlave, kStoredSlave,      &D::StoredSlaveReceived,  nullptr,             &D::StoredSlaveWritten,  &D::ShowSlave},
+        {kSizeCode, kSizeCode,            &D::SizeCodeReceived,     nullptr,             nullptr,                 &D::SizeShow},
+        {kScopeDcBus, kScopeVoltage,      &D::ScopeFeed,            nullptr,             nullptr,                 nullptr},
+        {kLocalSlave, kLocalSlave,        nullptr,                  &D::LocalSlaveEdited, nullptr,                &D::ShowSlave},
+        // clang-format on
     };
-    value->OnWritten = [this](TnvParValue* v) {
-        WriteReport(v);
+    return kReactions;
+}
+
+const TParDispatcher::TReaction* TParDispatcher::Find(std::uint32_t index) {
+    const std::span<const TReaction> table = Reactions();
+    const auto row = std::find_if(table.begin(), table.end(), [index](const TReaction& r) {
+        return index >= r.First && index <= r.Last;
+    });
+    return row == table.end() ? nullptr : &*row;
+}
+
+void TParDispatcher::Equip(TnvParValue* value) {
+    const std::uint32_t index = IndexOf(value);
+    const TReaction none{index, index, nullptr, nullptr, nullptr, nullptr};
+    const TReaction& row = Find(index) ? *Find(index) : none;
+    const TEvent receive = row.Receive ? row.Receive : &D::DefaultReceive;
+    const TAction written = row.Written ? row.Written : &D::WriteReport;
+    value->OnReceive = [this, receive](TnvParValue* v, bool changed) {
+        (this->*receive)(v, changed);
+    };
+    value->OnWritten = [this, written](TnvParValue* v) {
+        (this->*written)(v);
     };
     value->OnError = [this](TnvParValue* v, int code) {
         ExchangeErrorReport(v, code);
     };
-    EquipByIndex(value, value->GetParDef().ParIndex);
-}
-
-void TParDispatcher::EquipByIndex(TnvParValue* v, std::uint32_t index) {
-    if (index == 0 || index == 30 || index == kLocalSlaveIndex)
-        EquipSlave(v, index);
-    else if ((index >= 1 && index <= 3) || (index >= 22 && index <= 27))
-        EquipStatus(v, index);
-    else if (index >= 4 && index <= 17)
-        EquipLimited(v, index);
-    else if (index == 18 || index == 19 || index == 20 || index == 49)
-        EquipDrive(v, index);
-    else if (index >= kFirstScopeIndex && index <= kFirstScopeIndex + 3)
-        // The scope window draws the samples; they stay cyclic while it shows.
-        v->OnReceive = [](TnvParValue*, bool) {
-        };
-}
-
-void TParDispatcher::EquipSlave(TnvParValue* v, std::uint32_t index) {
-    if (index == 0) {
-        v->OnReceive = [this](TnvParValue* s, bool) {
-            SlaveReceived(s);
-        };
-        v->OnSetValue = [this](TnvParValue* s, bool changed) {
-            SlaveEdited(s, changed);
-        };
-        v->OnWritten = [this](TnvParValue* s) {
-            RemoteSlaveWritten(s);
-        };
-    } else if (index == 30) {
-        v->OnReceive = [](TnvParValue* s, bool) {
-            s->SetCyclic(false);
-        };
-        v->OnWritten = [this](TnvParValue* s) {
-            StoredSlaveWritten(s);
-        };
-    } else {
-        // Starts as the value set's address without a reaction.
-        v->SetValueUShort(0, static_cast<std::uint16_t>(FModule.nvParValueSet.GetSlaveAddress()));
-        v->OnSetValue = [this](TnvParValue* s, bool) {
-            LocalSlaveEdited(s);
+    // The local address starts as the value set's, without a reaction.
+    if (index == kLocalSlave)
+        value->SetValueUShort(0,
+                              static_cast<std::uint16_t>(FModule.nvParValueSet.GetSlaveAddress()));
+    if (const TEvent change = row.Change) {
+        value->OnSetValue = [this, change](TnvParValue* v, bool changed) {
+            (this->*change)(v, changed);
         };
     }
 }
 
-void TParDispatcher::EquipStatus(TnvParValue* v, std::uint32_t index) {
-    switch (index) {
-    case 1:
-        v->OnReceive = [this](TnvParValue* s, bool changed) {
-            HardwareInputs(s, changed);
-        };
-        break;
-    case 2:
-        v->OnReceive = [this](TnvParValue* s, bool) {
-            CurrentFaults(s);
-        };
-        break;
-    case 3:
-        v->OnReceive = [this](TnvParValue*, bool) {
-            SystemMode();
-        };
-        break;
-    case 26:
-        v->OnReceive = [this](TnvParValue* s, bool) {
-            PreviousFaults(s);
-        };
-        break;
-    case 27:
-        v->OnReceive = [this](TnvParValue* s, bool) {
-            SoftwareInputs(s);
-        };
-        v->OnSetValue = [this](TnvParValue* s, bool changed) {
-            SendOnChange(s, changed);
-        };
-        break;
-    default: // 22 to 25
-        v->OnReceive = [this, index](TnvParValue* s, bool) {
-            LiveValue(s, index);
-        };
-        break;
-    }
-}
-
-void TParDispatcher::EquipLimited(TnvParValue* v, std::uint32_t index) {
-    if (index <= 7) {
-        v->OnReceive = [this, index](TnvParValue* s, bool) {
-            PlateDataReceived(s, index);
-        };
-        v->OnSetValue = [this, index](TnvParValue* s, bool) {
-            PlateDataLimits(s, index);
-        };
-    } else if (index <= 10) {
-        v->OnReceive = [this](TnvParValue* s, bool) {
-            VFVoltageReceived(s);
-        };
-        v->OnSetValue = [this, index](TnvParValue* s, bool) {
-            VFVoltageLimits(s, index);
-        };
-    } else if (index <= 14) {
-        v->OnReceive = [this, index](TnvParValue* s, bool) {
-            VFFrequencyReceived(s, index);
-        };
-        v->OnSetValue = [this, index](TnvParValue* s, bool) {
-            VFFrequencyLimits(s, index);
-        };
-    } else if (index == 15) {
-        v->OnReceive = [this](TnvParValue* s, bool) {
-            SetpointReceived(s);
-        };
-        v->OnSetValue = [this](TnvParValue* s, bool) {
-            SetpointLimits(s);
-        };
-    } else {
-        v->OnReceive = [this](TnvParValue* s, bool) {
-            RampCheck(s);
-        };
-        v->OnSetValue = [this](TnvParValue* s, bool) {
-            RampCheck(s);
-        };
-    }
-}
-
-void TParDispatcher::EquipDrive(TnvParValue* v, std::uint32_t index) {
-    switch (index) {
-    case 18:
-        v->OnReceive = [this](TnvParValue* s, bool) {
-            ControlModeReceived(s);
-        };
-        v->OnSetValue = [this](TnvParValue* s, bool changed) {
-            SendOnChange(s, changed);
-        };
-        break;
-    case 19:
-        v->OnReceive = [this](TnvParValue* s, bool changed) {
-            PwmIndex(s, changed);
-        };
-        v->OnSetValue = [this](TnvParValue* s, bool changed) {
-            PwmIndex(s, changed);
-        };
-        break;
-    case 20:
-        v->OnReceive = [this](TnvParValue* s, bool changed) {
-            DriveVoltageReceived(s, changed);
-        };
-        break;
-    default: // 49
-        v->OnReceive = [this](TnvParValue* s, bool changed) {
-            SizeCodeReceived(s, changed);
-        };
-        break;
+void TParDispatcher::ShowAll() {
+    for (const TReaction& row : Reactions()) {
+        if (!row.Show)
+            continue;
+        for (std::uint32_t index = row.First; index <= row.Last; ++index)
+            if (TnvParValue* value = FModule.nvParValueSet.FindValue(index))
+                (this->*row.Show)(value);
     }
 }
 
 // ---------------------------------------------------------------- every value
 
-void TParDispatcher::DefaultReceive(TnvParValue* v) {
+void TParDispatcher::DefaultReceive(TnvParValue* v, bool) {
     // The analog reference keeps being read while the scope shows it.
-    const bool scopeShowsReference = v->GetParDef().ParIndex == 21 && FormScope &&
-                                     FormScope->isVisible() && !Bit(FModule.Word(18), 1);
+    const bool scopeShowsReference = IndexOf(v) == kAnalogReference && FormScope &&
+                                     FormScope->isVisible() && !Bit(FModule.Word(kControlMode), 1);
     if (!scopeShowsReference)
         v->SetCyclic(false);
 }
@@ -237,8 +162,8 @@ void TParDispatcher::WriteReport(TnvParValue* v) {
     } else {
         line += QLatin1Char(' ') + v->GetValueNumText(0);
     }
-    line += def.ParIndex >= kFirstStoredIndex ? QStringLiteral(" saved (EEPROM)")
-                                              : QStringLiteral(" uploaded (RAM)");
+    line += def.ParIndex >= kFirstStored ? QStringLiteral(" saved (EEPROM)")
+                                         : QStringLiteral(" uploaded (RAM)");
     if (def.Readonly)
         line = QStringLiteral("Read only parameter #%1 uploaded!")
                    .arg(def.ParIndex, 3, 10, QLatin1Char('0'));
@@ -251,36 +176,49 @@ void TParDispatcher::ExchangeErrorReport(TnvParValue*, int code) {
 
 // ---------------------------------------------------------------- slave address
 
-void TParDispatcher::SlaveReceived(TnvParValue* v) {
+void TParDispatcher::SlaveReceived(TnvParValue* v, bool) {
     v->SetCyclic(false);
+    ShowSlave(v);
     MainForm->acSlaveAddr->setText(QStringLiteral("Slave: ") + v->GetValueNumText(0));
 }
 
 void TParDispatcher::SlaveEdited(TnvParValue* v, bool changed) {
     if (!changed)
         return;
-    if (TnvParValue* stored = FModule.nvParValueSet.FindValue(30))
+    ShowSlave(v);
+    if (TnvParValue* stored = FModule.nvParValueSet.FindValue(kStoredSlave))
         stored->SetValueUShort(0, WordOf(v));
 }
 
 void TParDispatcher::RemoteSlaveWritten(TnvParValue* v) {
     Log(QStringLiteral("New ModBus slave address set to REMOTE: ") + v->GetValueNumText(0));
-    if (TnvParValue* local = FModule.nvParValueSet.FindValue(kLocalSlaveIndex))
+    if (TnvParValue* local = FModule.nvParValueSet.FindValue(kLocalSlave))
         local->SetValueUShort(0, WordOf(v));
+}
+
+void TParDispatcher::StoredSlaveReceived(TnvParValue* v, bool) {
+    v->SetCyclic(false);
+    ShowSlave(v);
 }
 
 void TParDispatcher::StoredSlaveWritten(TnvParValue* v) {
     Log(QStringLiteral("New ModBus slave address set to REMOTE EEPROM: ") + v->GetValueNumText(0));
-    if (TnvParValue* working = FModule.nvParValueSet.FindValue(0))
+    if (TnvParValue* working = FModule.nvParValueSet.FindValue(kSlave))
         working->SetWriteRequest(true);
     v->SetCyclic(true);
 }
 
-void TParDispatcher::LocalSlaveEdited(TnvParValue* v) {
+void TParDispatcher::LocalSlaveEdited(TnvParValue* v, bool) {
     FModule.nvParValueSet.SetSlaveAddress(WordOf(v));
+    ShowSlave(v);
     const QString text = v->GetValueNumText(0);
     Log(QStringLiteral("New ModBus slave address set to LOCAL: ") + text);
     MainForm->acSlaveAddr->setText(QStringLiteral("Slave: ") + text);
+}
+
+void TParDispatcher::ShowSlave(TnvParValue* v) {
+    if (FormModBus)
+        FormModBus->ShowAddress(IndexOf(v));
 }
 
 // ---------------------------------------------------------------- live state
@@ -293,36 +231,39 @@ void TParDispatcher::HardwareInputs(TnvParValue* v, bool changed) {
         MainForm->cbHW[bit]->setChecked(Bit(word, bit));
 }
 
-void TParDispatcher::CurrentFaults(TnvParValue* v) {
+void TParDispatcher::CurrentFaults(TnvParValue* v, bool) {
     const std::uint16_t word = WordOf(v);
     for (int bit = 0; bit < TMainForm::kFaultBits; ++bit)
         MainForm->Fault_b[bit]->setChecked(Bit(word, bit));
+    if (FormScope)
+        FormScope->FaultWordReceived(word);
 }
 
-void TParDispatcher::PreviousFaults(TnvParValue* v) {
+void TParDispatcher::PreviousFaults(TnvParValue* v, bool) {
     const std::uint16_t word = WordOf(v);
     for (int bit = 0; bit < TMainForm::kFaultBits; ++bit)
         MainForm->PreFault_b[bit]->setChecked(Bit(word, bit));
 }
 
-void TParDispatcher::SystemMode() {
-    const bool faults = FModule.Word(2) != 0;
-    const std::uint16_t status = FModule.Word(3);
+void TParDispatcher::SystemMode(TnvParValue*, bool) {
+    const bool faults = FModule.Word(kFaults) != 0;
+    const std::uint16_t status = FModule.Word(kStatus);
     MainForm->cbMode_Stop->setChecked(!faults && status == 0);
     const bool running = !faults && Bit(status, 0);
     MainForm->cbMode_Run->setChecked(running);
     MainForm->cbMode_Fault->setChecked(!running && faults);
 }
 
-void TParDispatcher::LiveValue(TnvParValue* v, std::uint32_t index) {
-    TLiveField* field = index == 22   ? MainForm->stDcBus
-                        : index == 23 ? MainForm->stPhCurrent
-                        : index == 24 ? MainForm->stFreq
-                                      : MainForm->stPhVolt;
+void TParDispatcher::LiveValue(TnvParValue* v, bool) {
+    const std::uint32_t index = IndexOf(v);
+    TLiveField* field = index == kDcBus             ? MainForm->stDcBus
+                        : index == kPhaseCurrent    ? MainForm->stPhCurrent
+                        : index == kOutputFrequency ? MainForm->stFreq
+                                                    : MainForm->stPhVolt;
     field->SetText(v->GetValueNumText(0));
 }
 
-void TParDispatcher::SoftwareInputs(TnvParValue* v) {
+void TParDispatcher::SoftwareInputs(TnvParValue* v, bool) {
     v->SetCyclic(false);
     const std::uint16_t word = WordOf(v);
     for (int bit = 0; bit < 3; ++bit)
@@ -335,6 +276,12 @@ void TParDispatcher::SendOnChange(TnvParValue* v, bool changed) {
     // Written, then read back: the read-back's reaction refreshes the controls.
     v->SetWriteRequest(true);
     v->SetCyclic(true);
+}
+
+void TParDispatcher::ScopeFeed(TnvParValue* v, bool) {
+    // The samples stay cyclic: the scope switches them off when it closes.
+    if (FormScope)
+        FormScope->ScopeFeed(v);
 }
 
 // ---------------------------------------------------------------- limits
@@ -353,113 +300,139 @@ bool TParDispatcher::Clamp(TnvParValue* v, std::uint16_t min, std::uint16_t max)
     return true;
 }
 
-void TParDispatcher::PlateDataReceived(TnvParValue* v, std::uint32_t index) {
+void TParDispatcher::PlateDataReceived(TnvParValue* v, bool) {
     v->SetCyclic(false);
-    PlateDataShow(v, index);
+    PlateDataShow(v);
 }
 
-void TParDispatcher::PlateDataLimits(TnvParValue* v, std::uint32_t index) {
+void TParDispatcher::PlateDataLimits(TnvParValue* v, bool) {
     std::uint16_t min = 0;
     std::uint16_t max = 0;
-    switch (index) {
-    case 4:
-        max = FModule.Word(20);
+    switch (IndexOf(v)) {
+    case kMainVoltage:
+        max = FModule.Word(kDriveVoltage);
         break;
-    case 5:
-        max = FModule.Word(6);
+    case kNominalCurrent:
+        max = FModule.Word(kMaxCurrent);
         break;
-    case 6:
-        min = FModule.Word(5);
-        max = nv::DriveMaxCurrent(FModule.Word(49));
+    case kMaxCurrent:
+        min = FModule.Word(kNominalCurrent);
+        max = nv::DriveMaxCurrent(FModule.Word(kSizeCode));
         break;
-    default: // 7
+    default: // the time at maximum current
         min = 1;
         max = 5;
         break;
     }
     if (!Clamp(v, min, max))
-        PlateDataShow(v, index);
+        PlateDataShow(v);
 }
 
-void TParDispatcher::PlateDataShow(TnvParValue*, std::uint32_t) {
-    // The plate data dialog, the V/F graph and the scope's current markers
-    // show these values.
+void TParDispatcher::PlateDataShow(TnvParValue* v) {
+    const std::uint32_t index = IndexOf(v);
+    // The chart's voltage axis follows the main voltage.
+    if (index == kMainVoltage && WordOf(v) != 0 && FormVFChart)
+        FormVFChart->UpdateChart();
+    if ((index == kNominalCurrent || index == kMaxCurrent) && FormScope)
+        FormScope->ShowCurrentLimit(index, v->GetValueDouble(0));
+    if (FormPlateData)
+        FormPlateData->ShowPlateData(index);
 }
 
-void TParDispatcher::VFVoltageReceived(TnvParValue* v) {
+void TParDispatcher::VFVoltageReceived(TnvParValue* v, bool) {
     v->SetCyclic(false);
+    VFShow(v);
 }
 
-void TParDispatcher::VFVoltageLimits(TnvParValue* v, std::uint32_t index) {
-    const std::uint16_t min = index == 8 ? 0 : FModule.Word(index - 1);
-    const std::uint16_t max = index == 10 ? FModule.Word(20) : FModule.Word(index + 1);
-    Clamp(v, min, max);
+void TParDispatcher::VFVoltageLimits(TnvParValue* v, bool) {
+    const std::uint32_t index = IndexOf(v);
+    const std::uint16_t min = index == kStartVoltage ? 0 : FModule.Word(index - 1);
+    const std::uint16_t max =
+        index == kBaseVoltage ? FModule.Word(kDriveVoltage) : FModule.Word(index + 1);
+    if (!Clamp(v, min, max))
+        VFShow(v);
 }
 
-void TParDispatcher::VFFrequencyReceived(TnvParValue* v, std::uint32_t index) {
+void TParDispatcher::VFFrequencyReceived(TnvParValue* v, bool) {
     v->SetCyclic(false);
-    VFFrequencyShow(v, index);
+    VFTrackBar(v);
+    VFShow(v);
 }
 
-void TParDispatcher::VFFrequencyLimits(TnvParValue* v, std::uint32_t index) {
+void TParDispatcher::VFFrequencyLimits(TnvParValue* v, bool) {
     std::uint16_t min = 0;
     std::uint16_t max = FModule.DriveMaxFrequency();
-    switch (index) {
-    case 11:
-        max = FModule.Word(12);
+    switch (IndexOf(v)) {
+    case kBoostFrequency:
+        max = FModule.Word(kBaseFrequency);
         break;
-    case 12:
-        min = FModule.Word(11);
+    case kBaseFrequency:
+        min = FModule.Word(kBoostFrequency);
         break;
-    case 13:
-        max = static_cast<std::uint16_t>(FModule.Word(14) - 1);
+    case kMinFrequency:
+        max = static_cast<std::uint16_t>(FModule.Word(kMaxFrequency) - 1);
         break;
-    default: // 14
-        min = static_cast<std::uint16_t>(FModule.Word(13) + 1);
+    default: // the maximum frequency
+        min = static_cast<std::uint16_t>(FModule.Word(kMinFrequency) + 1);
         break;
     }
-    if (!Clamp(v, min, max))
-        VFFrequencyShow(v, index);
+    if (Clamp(v, min, max))
+        return;
+    VFTrackBar(v);
+    VFShow(v);
 }
 
-void TParDispatcher::VFFrequencyShow(TnvParValue* v, std::uint32_t index) {
-    if (index == 13)
+void TParDispatcher::VFTrackBar(TnvParValue* v) {
+    if (IndexOf(v) == kMinFrequency)
         MainForm->SetTrackBarRange(WordOf(v), MainForm->tbOmegaRef->maximum());
-    else if (index == 14)
+    else if (IndexOf(v) == kMaxFrequency)
         MainForm->SetTrackBarRange(MainForm->tbOmegaRef->minimum(), WordOf(v));
 }
 
-void TParDispatcher::SetpointReceived(TnvParValue* v) {
-    v->SetCyclic(false);
-    SetpointShow(v);
+void TParDispatcher::VFShow(TnvParValue* v) {
+    if (FormVFChart)
+        FormVFChart->ShowValue(IndexOf(v));
 }
 
-void TParDispatcher::SetpointLimits(TnvParValue* v) {
-    if (Clamp(v, FModule.Word(13), FModule.Word(14)))
+void TParDispatcher::SetpointReceived(TnvParValue* v, bool) {
+    v->SetCyclic(false);
+    SetpointToMainWindow(v);
+}
+
+void TParDispatcher::SetpointLimits(TnvParValue* v, bool) {
+    if (Clamp(v, FModule.Word(kMinFrequency), FModule.Word(kMaxFrequency)))
         return;
-    SetpointShow(v);
+    SetpointToMainWindow(v);
     v->SetWriteRequest(true);
 }
 
-void TParDispatcher::SetpointShow(TnvParValue* v) {
+void TParDispatcher::SetpointToMainWindow(TnvParValue* v) {
     MainForm->sgOmegaRef->SetCellText(1, 0, v->GetValueNumText(0));
     MainForm->SetTrackBarPosition(WordOf(v));
 }
 
-void TParDispatcher::RampCheck(TnvParValue* v) {
+void TParDispatcher::RampCheck(TnvParValue* v, bool) {
     v->SetCyclic(false);
     const std::uint16_t word = WordOf(v);
     if (word < kRampMin)
         v->SetValueUShort(0, kRampMin);
     else if (word > kRampMax)
         v->SetValueUShort(0, kRampMax);
+    else
+        RampShow(v);
+}
+
+void TParDispatcher::RampShow(TnvParValue* v) {
+    if (FormAccel)
+        FormAccel->ShowRamp(IndexOf(v));
 }
 
 // ---------------------------------------------------------------- drive
 
-void TParDispatcher::ControlModeReceived(TnvParValue* v) {
+void TParDispatcher::ControlModeReceived(TnvParValue* v, bool) {
     v->SetCyclic(false);
     ApplyControlMode(WordOf(v));
+    ControlModeShow(v);
 }
 
 void TParDispatcher::ApplyControlMode(std::uint16_t word) {
@@ -479,30 +452,50 @@ void TParDispatcher::ApplyControlMode(std::uint16_t word) {
     }
 }
 
+void TParDispatcher::ControlModeShow(TnvParValue* v) {
+    if (FormCtrlMode)
+        FormCtrlMode->ShowControlMode(WordOf(v));
+    if (FormVFChart)
+        FormVFChart->UpdateChart();
+}
+
 void TParDispatcher::PwmIndex(TnvParValue* v, bool changed) {
     v->SetCyclic(false);
-    FModule.UpdateSizeInfo();
+    PwmShow(v);
     if (changed) {
         // The derated limits may no longer hold the two currents.
-        Revalidate(5);
-        Revalidate(6);
+        Revalidate(kNominalCurrent);
+        Revalidate(kMaxCurrent);
     }
+}
+
+void TParDispatcher::PwmShow(TnvParValue* v) {
+    if (FormPlateData)
+        FormPlateData->ShowPwm(WordOf(v));
+    SizeShow(v);
 }
 
 void TParDispatcher::DriveVoltageReceived(TnvParValue* v, bool changed) {
     v->SetCyclic(false);
-    FModule.UpdateSizeInfo();
+    SizeShow(v);
     if (changed)
-        Revalidate(4);
+        Revalidate(kMainVoltage);
 }
 
 void TParDispatcher::SizeCodeReceived(TnvParValue* v, bool changed) {
     v->SetCyclic(false);
-    FModule.UpdateSizeInfo();
+    SizeShow(v);
     if (changed) {
-        Revalidate(5);
-        Revalidate(6);
+        Revalidate(kNominalCurrent);
+        Revalidate(kMaxCurrent);
     }
+}
+
+void TParDispatcher::SizeShow(TnvParValue*) {
+    if (FormPlateData)
+        FormPlateData->ShowSizeInfo();
+    if (FormVFChart)
+        FormVFChart->SetFrequencyRange(FModule.DriveMaxFrequency());
 }
 
 void TParDispatcher::Revalidate(std::uint32_t index) {

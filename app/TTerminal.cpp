@@ -50,6 +50,9 @@ TTerminal::TTerminal() {
     FormAccel = new TFormAccel(MainForm);
     TCPForm = new TTCPForm(MainForm);
     ProgForm = new TProgForm(MainForm);
+    // Values set while the windows were being created reached only those
+    // that existed then.
+    PARModule->ShowValues();
 }
 
 TTerminal::~TTerminal() {

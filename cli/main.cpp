@@ -2,6 +2,7 @@
 #include "NvFormat.h"
 #include "TKx720Bridge.h"
 #include "TKx720Cli.h"
+#include "TKx720FileCli.h"
 #include "TKx720NodeCmd.h"
 #include "TnvError.h"
 
@@ -40,6 +41,17 @@ Commands:
                          every reception with its ISO 8601 time stamp, until
                          --count receptions of each or Ctrl-C (exit status 130)
   ident                  prints the drive's hardware and firmware versions
+  export FILE.720        reads the drive's configuration and writes it to FILE
+  import FILE.720        backs the drive's configuration up to
+                         ${XDG_DATA_HOME:-~/.local/share}/kx720/backups, writes
+                         FILE's values to the drive and reads each back; a
+                         file for another drive size stops it (exit 1) unless
+                         --ignore-size is given
+  print                  prints the configuration report on standard output,
+                         or as a PDF with --pdf OUT.pdf
+  compare FILE.720       lists each element where the drive and FILE differ:
+                         index, name, the drive's text, the file's text; exit
+                         0 when equal, 1 when they differ, 2 on trouble
   node                   supervises a machine node and prints every change of
                          its state, code and text ("163 ok", "108 alarm",
                          "171 no link", ...), until --count changes or Ctrl-C;
@@ -199,7 +211,7 @@ bool ParseCommand(const QStringList& args, TKx720Job& job, QString& error) {
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = TKx720FileCli::CreateApplication(argc, argv);
     QCoreApplication::setApplicationName("kx720");
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -224,10 +236,13 @@ int main(int argc, char** argv) {
         {"node", "node: the section of the node's settings in the --ini file.", "NAME"},
         {"listen", "bridge: serve Modbus TCP on [HOST:]PORT (default 127.0.0.1:502).",
          "[HOST:]PORT"},
+        {"ignore-size", "import: import although the file is for another drive size."},
+        {"pdf", "print: write the report as a PDF to FILE.", "FILE"},
     });
-    parser.addPositionalArgument(
-        "command", "list, read, write, set, watch, ident, node or bridge, and its arguments.",
-        "COMMAND [ARGS...]");
+    parser.addPositionalArgument("command",
+                                 "list, read, write, set, watch, ident, node, bridge, export, "
+                                 "import, print or compare, and its arguments.",
+                                 "COMMAND [ARGS...]");
     if (!parser.parse(QCoreApplication::arguments()))
         return Usage(err, parser.errorText());
     if (parser.isSet("help")) {
@@ -256,9 +271,21 @@ int main(int argc, char** argv) {
             return Usage(err, error);
         return bridge.Run();
     }
-    if (node ? !TKx720NodeCmd::ParseArguments(parser.positionalArguments().mid(1), nodeOptions,
-                                              error)
-             : !ParseCommand(parser.positionalArguments(), job, error))
+    TKx720FileJob fileJob{.Command = TnvConfigJob::jmNone,
+                          .File = {},
+                          .Pdf = parser.value("pdf"),
+                          .IgnoreSize = parser.isSet("ignore-size"),
+                          .Host = job.Host,
+                          .Port = job.Port,
+                          .ComPort = job.ComPort,
+                          .Slave = job.Slave,
+                          .Defs = job.Defs,
+                          .Timeout = job.Timeout};
+    const bool fileCommand = TKx720FileCli::IsCommand(parser.positionalArguments().value(0));
+    if (fileCommand ? !TKx720FileCli::Parse(parser.positionalArguments(), fileJob, error)
+        : node ? !TKx720NodeCmd::ParseArguments(parser.positionalArguments().mid(1), nodeOptions,
+                                                error)
+               : !ParseCommand(parser.positionalArguments(), job, error))
         return Usage(err, error);
     job.Csv = parser.isSet("csv");
     job.RawOnly = parser.isSet("raw");
@@ -269,7 +296,10 @@ int main(int argc, char** argv) {
 
     std::unique_ptr<TKx720NodeCmd> nodeCmd;
     std::unique_ptr<TKx720Cli> cli;
-    if (node)
+    std::unique_ptr<TKx720FileCli> fileCli;
+    if (fileCommand)
+        fileCli = std::make_unique<TKx720FileCli>(fileJob, out, err);
+    else if (node)
         nodeCmd = std::make_unique<TKx720NodeCmd>(job, nodeOptions, out, err);
     else
         cli = std::make_unique<TKx720Cli>(job, out, err);
@@ -277,9 +307,15 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, OnSignal);
     QTimer interruption;
     QObject::connect(&interruption, &QTimer::timeout, [&] {
-        if (const int signal = gSignal.exchange(0))
-            node ? nodeCmd->Interrupt(128 + signal) : cli->Interrupt(128 + signal);
+        if (const int signal = gSignal.exchange(0)) {
+            if (fileCli)
+                fileCli->Interrupt(128 + signal);
+            else
+                node ? nodeCmd->Interrupt(128 + signal) : cli->Interrupt(128 + signal);
+        }
     });
     interruption.start(20);
+    if (fileCli)
+        return fileCli->Run();
     return node ? nodeCmd->Run() : cli->Run();
 }

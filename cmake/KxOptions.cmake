@@ -58,3 +58,12 @@ function(kx_add_bench name)
   target_link_libraries(${name} PRIVATE ${ARG_LINKS} benchmark::benchmark kx_options)
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
 endfunction()
+
+# Fuzzing instruments every library for coverage; the targets themselves link
+# libFuzzer (tests/fuzz).
+if(KX_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "KX_FUZZ needs clang (-DCMAKE_CXX_COMPILER=clang++-14)")
+  endif()
+  target_compile_options(kx_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -295,16 +296,137 @@ bool TnvCanvas::Decreasing(QPoint from, QPoint to) {
     return std::abs(dx) >= std::abs(dy) ? dx < 0 : dy < 0;
 }
 
+bool TnvCanvas::Dense(const QPoint* points, int count) {
+    std::int64_t left = points[0].x();
+    std::int64_t right = left;
+    for (int i = 1; i < count; ++i) {
+        left = std::min<std::int64_t>(left, points[i].x());
+        right = std::max<std::int64_t>(right, points[i].x());
+    }
+    return count > right - left + 1;
+}
+
+bool TnvCanvas::ClipSegment(QPointF& a, QPointF& b, const QRectF& box) {
+    // Liang and Barsky: the part of a to b inside box, or false for none.
+    const double dx = b.x() - a.x();
+    const double dy = b.y() - a.y();
+    double enter = 0.0;
+    double leave = 1.0;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {a.x() - box.left(), box.right() - a.x(), a.y() - box.top(),
+                         box.bottom() - a.y()};
+    for (int k = 0; k < 4; ++k) {
+        if (p[k] == 0.0) {
+            if (q[k] < 0.0)
+                return false;
+            continue;
+        }
+        const double t = q[k] / p[k];
+        if (p[k] < 0.0)
+            enter = std::max(enter, t);
+        else
+            leave = std::min(leave, t);
+        if (enter > leave)
+            return false;
+    }
+    b = QPointF(a.x() + leave * dx, a.y() + leave * dy);
+    a = QPointF(a.x() + enter * dx, a.y() + enter * dy);
+    return true;
+}
+
+bool TnvCanvas::DrawDensePolyline(const QPoint* points, int count) {
+    // More points than pixel columns: a scope trace of thousands of samples
+    // zigzags within each column. The painter strokes such a line at tens of
+    // milliseconds; written here, pixel by pixel, it costs what its pixels
+    // cost. A wide pen sets a square of its width at every pixel; a dash
+    // pattern runs on along the whole line, as the painter's does.
+    const TnvPenMode mode = FPen.GetMode();
+    if (FPen.GetStyle() == TnvPenStyle::InsideFrame ||
+        (mode != TnvPenMode::Copy && mode != TnvPenMode::Black && mode != TnvPenMode::White) ||
+        FImage.format() != QImage::Format_RGB32 || !FImage.isDetached() || !Dense(points, count))
+        return false;
+    QRect clip = FImage.rect();
+    if (FClip)
+        clip &=
+            QRect(FClip->Left, FClip->Top, FClip->Right - FClip->Left, FClip->Bottom - FClip->Top);
+    if (clip.isEmpty())
+        return true;
+    const QRgb color = QtPen(FPen).color().rgb();
+    const int width = std::max(FPen.GetWidth(), 1);
+    uchar* const bits = FImage.bits();
+    const qsizetype stride = FImage.bytesPerLine();
+    const QList<qreal> pattern = DashPattern(FPen.GetStyle());
+    qsizetype run = 0;
+    int left = pattern.isEmpty() ? -1 : static_cast<int>(pattern[0]);
+    const auto plot = [&](int x, int y) {
+        if (!pattern.isEmpty()) {
+            if (left == 0) {
+                run = (run + 1) % pattern.size();
+                left = static_cast<int>(pattern[run]);
+            }
+            --left;
+            if (run % 2 != 0)
+                return;
+        }
+        const int right = std::min(x + width - 1, clip.right());
+        const int bottom = std::min(y + width - 1, clip.bottom());
+        for (int py = std::max(y, clip.top()); py <= bottom; ++py) {
+            QRgb* row = reinterpret_cast<QRgb*>(bits + py * stride);
+            for (int px = std::max(x, clip.left()); px <= right; ++px)
+                row[px] = color;
+        }
+    };
+    // Bresenham from each point to the next, each segment first cut to the
+    // clip, so that the walk is bounded by the screen, not by a wild sample.
+    const QRectF box(clip.left() - width + 1, clip.top() - width + 1, clip.width() + width - 1,
+                     clip.height() + width - 1);
+    for (int i = 0; i + 1 < count; ++i) {
+        QPointF a = points[i];
+        QPointF b = points[i + 1];
+        if (!ClipSegment(a, b, box))
+            continue;
+        QPoint from(static_cast<int>(std::lround(a.x())), static_cast<int>(std::lround(a.y())));
+        const QPoint to(static_cast<int>(std::lround(b.x())), static_cast<int>(std::lround(b.y())));
+        const int dx = std::abs(to.x() - from.x());
+        const int dy = -std::abs(to.y() - from.y());
+        const int sx = from.x() < to.x() ? 1 : -1;
+        const int sy = from.y() < to.y() ? 1 : -1;
+        int error = dx + dy;
+        while (from != to) { // the end is the next segment's first pixel
+            plot(from.x(), from.y());
+            const int twice = 2 * error;
+            if (twice >= dy) {
+                error += dy;
+                from.rx() += sx;
+            }
+            if (twice <= dx) {
+                error += dx;
+                from.ry() += sy;
+            }
+        }
+    }
+    const QPoint end = points[count - 1];
+    if (box.contains(end))
+        plot(end.x(), end.y());
+    return true;
+}
+
 void TnvCanvas::Polyline(const QPoint* points, int count) {
     if (count <= 0)
         return;
     FPos = points[count - 1];
-    if (!PenDraws() || count < 2)
+    if (!PenDraws() || count < 2 || DrawDensePolyline(points, count))
         return;
     PrepareShape();
     QPainter& painter = *FPainter;
     if (FPen.GetWidth() > 1) {
-        painter.drawPolyline(points, count);
+        // The painter fills a wide polyline as one outline, whose cost grows
+        // much faster than its length when the line zigzags (a scope trace).
+        // Short pieces that share their end points draw the same pixels: the
+        // round cap where two pieces meet is the round join.
+        constexpr int kPiece = 32;
+        for (int first = 0; first + 1 < count; first += kPiece - 1)
+            painter.drawPolyline(points + first, std::min(kPiece, count - first));
         return;
     }
     // One polyline keeps the dash pattern running; the joints where the

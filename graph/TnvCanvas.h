@@ -8,6 +8,8 @@
 #include <QImage>
 #include <QPainter>
 #include <QPoint>
+#include <QPointF>
+#include <QRectF>
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -76,6 +78,12 @@ private:
     bool DrawStraightLine(QPoint from, QPoint to);
     // Whether the line runs toward smaller values along its major axis.
     static bool Decreasing(QPoint from, QPoint to);
+    // Whether a polyline has more points than pixel columns it spans.
+    static bool Dense(const QPoint* points, int count);
+    // A dense polyline written straight into the image; false when the pen
+    // or image needs the painter, or the line is not dense.
+    bool DrawDensePolyline(const QPoint* points, int count);
+    static bool ClipSegment(QPointF& a, QPointF& b, const QRectF& box);
 
     static constexpr int64_t kMaxShape = 1 << 20; // pixels across a shape the painter takes
 

@@ -26,6 +26,11 @@ std::optional<uint8_t> TnvSimFaults::ExceptionFor(uint16_t first, uint32_t count
     return std::nullopt;
 }
 
+bool TnvSimFaults::IsStuck(uint16_t first, uint32_t count) const {
+    const auto it = FSettings.Stuck.lower_bound(first);
+    return it != FSettings.Stuck.end() && *it < first + count;
+}
+
 std::chrono::microseconds TnvSimFaults::ReplyDelay(size_t requestPduBytes,
                                                    size_t replyPduBytes) const {
     std::chrono::microseconds delay = FSettings.Delay;

@@ -73,7 +73,8 @@ TnvSimOptions TnvSimOptions::Parse(const QStringList& arguments) {
         static const QStringList kWithValue{
             "--tcp",       "--serial",     "--pty",        "--slave",   "--defs",    "--size",
             "--eeprom",    "--seed",       "--ident",      "--silence", "--delay",   "--bad-crc",
-            "--exception", "--drop-after", "--line-speed", "--log",     "--programs"};
+            "--exception", "--drop-after", "--line-speed", "--log",     "--programs",
+            "--stuck"};
         if (!kWithValue.contains(option))
             throw TnvError(QStringLiteral("unknown option %1 (see --help)").arg(option));
         if (!hasValue) {
@@ -117,6 +118,9 @@ TnvSimOptions TnvSimOptions::Parse(const QStringList& arguments) {
             options.Faults.BadCrc = ParseProbability(option, value);
         else if (option == "--exception")
             options.Faults.Exceptions.insert(ParseException(value));
+        else if (option == "--stuck")
+            options.Faults.Stuck.insert(
+                static_cast<uint16_t>(ParseUnsigned(option, value, 0xFFFF)));
         else if (option == "--drop-after") {
             options.Faults.DropAfter =
                 static_cast<uint32_t>(ParseUnsigned(option, value, UINT32_MAX));
@@ -189,6 +193,9 @@ Fault injection (for tests; random choices follow --seed):
   --exception ADDR:CODE  answer every request that addresses register ADDR
                          with exception CODE, without executing it (may be
                          given several times)
+  --stuck ADDR           acknowledge every write that addresses register ADDR
+                         without executing it, so the register keeps its
+                         word (may be given several times)
   --drop-after N         close a TCP connection after its N-th request
   --line-speed BAUD      delay every reply by the time request and reply take
                          on a wire at BAUD (11 bits a character and the two

@@ -24,6 +24,8 @@ namespace {
 
 constexpr int kSerialBaud = 19200;
 constexpr uint8_t kGatewayNoResponse = 0x0B;
+constexpr uint8_t kWriteSingleRegister = 0x06;
+constexpr uint8_t kWriteMultipleRegisters = 0x10;
 constexpr size_t kMbapLength = 7; // transaction, protocol, length, unit id
 constexpr int kModelTickMs = 100;
 constexpr size_t kMaxUnsent = 1 << 16; // bytes of replies a TCP client has left unread
@@ -247,7 +249,10 @@ void TnvSimServer::FrameTcp(TEndpoint& endpoint) {
             Log(QStringLiteral("%1: MBAP length %2 out of range, connection closed")
                     .arg(endpoint.Name)
                     .arg(length));
-            Close(endpoint);
+            // The requests framed before the bad header still get their
+            // replies; the connection closes once they are sent.
+            endpoint.Closing = true;
+            endpoint.In.clear();
             return;
         }
         if (endpoint.In.size() < 6 + length)
@@ -317,6 +322,18 @@ void TnvSimServer::LogRequest(const TEndpoint& endpoint, uint8_t unit,
     FRequestLog->Write(entry);
 }
 
+namespace {
+
+// The reply of a write that succeeded: function 6 echoes its request,
+// function 16 its first five bytes.
+std::vector<uint8_t> Acknowledge(const std::vector<uint8_t>& pdu) {
+    if (pdu[0] == kWriteMultipleRegisters && pdu.size() > 5)
+        return {pdu.begin(), pdu.begin() + 5};
+    return pdu;
+}
+
+} // namespace
+
 std::optional<std::vector<uint8_t>> TnvSimServer::Answer(bool tcp, uint8_t unit,
                                                          const std::vector<uint8_t>& pdu) {
     const uint8_t address = FSlave.Address();
@@ -326,8 +343,14 @@ std::optional<std::vector<uint8_t>> TnvSimServer::Answer(bool tcp, uint8_t unit,
         return std::nullopt; // another slave's request
     const auto range = FSlave.AddressedRange(pdu);
     const auto forced = range ? FFaults.ExceptionFor(range->first, range->second) : std::nullopt;
-    std::vector<uint8_t> reply =
-        forced ? TnvSimSlave::Exception(pdu[0], *forced) : FSlave.Execute(pdu);
+    const bool write = pdu[0] == kWriteSingleRegister || pdu[0] == kWriteMultipleRegisters;
+    std::vector<uint8_t> reply;
+    if (forced)
+        reply = TnvSimSlave::Exception(pdu[0], *forced);
+    else if (write && range && FFaults.IsStuck(range->first, range->second))
+        reply = Acknowledge(pdu); // as if written, but the words stay
+    else
+        reply = FSlave.Execute(pdu);
     if (!tcp && unit == 0)
         return std::nullopt; // a broadcast is executed, never answered
     return reply;

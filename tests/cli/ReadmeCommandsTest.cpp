@@ -33,8 +33,10 @@ QStringList ReadmeCommands(const QString& prefix) {
     return commands;
 }
 
+// The words of a command, without its optional parts ("[--pdf FILE]").
 QStringList Words(const QString& command) {
-    return command.split(' ', Qt::SkipEmptyParts);
+    static const QRegularExpression optional(R"(\[[^\]]*\])");
+    return QString(command).remove(optional).split(' ', Qt::SkipEmptyParts);
 }
 
 // Replaces the value after option, when present.
@@ -44,11 +46,15 @@ void Rewrite(QStringList& words, const QString& option, const QString& value) {
         words[at + 1] = value;
 }
 
-const QStringList kDriveCommands{"list", "read", "write", "set", "watch", "ident"};
+const QStringList kDriveCommands{"list",  "read",   "write",  "set",   "watch",
+                                 "ident", "export", "import", "print", "compare"};
 const QStringList kCommandsOfOtherPeers{"node", "bridge"};
 
 TEST(Readme, EveryKx720CommandRunsAgainstTheSimulator) {
+    // The files the commands write (drive.720) go to a folder of the test's own.
     QTemporaryDir dir;
+    ASSERT_TRUE(QFile::copy(kxtest::SourcePath("data/VF_Parameters_v207.ini"),
+                            dir.filePath("VF_Parameters_v207.ini")));
     kxtest::TConfigHome home;
     const QString pty = dir.filePath("com1");
     kxtest::TSubprocess sim(
@@ -78,7 +84,7 @@ TEST(Readme, EveryKx720CommandRunsAgainstTheSimulator) {
         if (words.contains("--com"))
             home.Map(words.value(words.indexOf("--com") + 1).toInt(), pty);
         QProcess process;
-        process.setWorkingDirectory(kxtest::SourcePath("data"));
+        process.setWorkingDirectory(dir.path());
         process.start(KX_CLI_BINARY, words);
         ASSERT_TRUE(process.waitForFinished(30000)) << command.toStdString();
         EXPECT_EQ(process.exitCode(), 0) << command.toStdString() << "\n"

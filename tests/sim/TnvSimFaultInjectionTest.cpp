@@ -96,6 +96,25 @@ TEST(SimFaultTest, ForcedExceptionAnswersOnlyItsRegister) {
               (TBytes{0x02, 0x03, 0x02, 0x01, 0xF4}));
 }
 
+TEST(SimFaultTest, StuckRegisterAcknowledgesWritesButKeepsItsWord) {
+    SimProcess sim({"--tcp", "127.0.0.1:0", "--stuck", "0x0F"});
+    ASSERT_TRUE(sim.Ready());
+    RawTcpClient client(sim.TcpPort());
+    const TBytes readSetpoint{0x03, 0x00, 0x0F, 0x00, 0x01};
+    const auto before = client.Transact(2, readSetpoint);
+    ASSERT_TRUE(before && before->size() == 5u);
+    EXPECT_EQ(client.Transact(2, {0x10, 0x00, 0x0F, 0x00, 0x01, 0x02, 0x01, 0x23}),
+              (TBytes{0x02, 0x10, 0x00, 0x0F, 0x00, 0x01}));
+    EXPECT_EQ(client.Transact(2, {0x06, 0x00, 0x0F, 0x01, 0x23}),
+              (TBytes{0x02, 0x06, 0x00, 0x0F, 0x01, 0x23}));
+    EXPECT_EQ(client.Transact(2, readSetpoint), before);
+    // Its neighbour takes writes as ever.
+    EXPECT_EQ(client.Transact(2, {0x06, 0x00, 0x10, 0x00, 0x2A}),
+              (TBytes{0x02, 0x06, 0x00, 0x10, 0x00, 0x2A}));
+    EXPECT_EQ(client.Transact(2, {0x03, 0x00, 0x10, 0x00, 0x01}),
+              (TBytes{0x02, 0x03, 0x02, 0x00, 0x2A}));
+}
+
 TEST(SimFaultTest, DropAfterClosesTheConnection) {
     SimProcess sim({"--tcp", "127.0.0.1:0", "--drop-after", "2"});
     ASSERT_TRUE(sim.Ready());

@@ -84,6 +84,22 @@ TEST(SimTcpTest, ExceptionRepliesSetBit7OfTheFunction) {
     EXPECT_EQ(client.Transact(9, {0x03, 0x00, 0x00, 0x00, 0x01}), (TBytes{0x09, 0x83, 0x0B}));
 }
 
+TEST(SimTcpTest, ABadHeaderAfterARequestStillLetsItsReplyOutBeforeClosing) {
+    SimProcess sim({"--tcp", "127.0.0.1:0"});
+    ASSERT_TRUE(sim.Ready());
+    RawTcpClient client(sim.TcpPort());
+    TBytes bytes = RawTcpClient::Mbap(7, 2, {0x03, 0x00, 0x00, 0x00, 0x01});
+    const TBytes badLength{0xFF, 0x01, 0x00, 0x00, 0x00, 0x00, 0x02};
+    bytes.insert(bytes.end(), badLength.begin(), badLength.end());
+    client.SendRaw(bytes); // one write: both arrive in one read
+    bool closed = false;
+    TBytes reply = client.ReadRaw(1000ms, &closed);
+    if (!closed)
+        client.ReadRaw(1000ms, &closed);
+    EXPECT_EQ(reply, (TBytes{0x00, 0x07, 0x00, 0x00, 0x00, 0x05, 0x02, 0x03, 0x02, 0x00, 0x02}));
+    EXPECT_TRUE(closed);
+}
+
 TEST(SimTcpTest, ServesSeveralClientsAtOnce) {
     SimProcess sim({"--tcp", "127.0.0.1:0"});
     ASSERT_TRUE(sim.Ready());

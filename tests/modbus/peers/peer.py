@@ -21,6 +21,14 @@ Modes:
 Function 8 sub-function 0 echoes the request; line checks do not count for
 --late-at.
 --exception-at ADDR answers reads of that register with exception 02.
+--exception-code N  the code the exception mode answers with (default 2).
+--once        the mode hits only request number --late-at; the others are
+              answered normally (so a test sees the link come back).
+More modes, for the fault matrix:
+  wrongslave answers as another slave (address + 1)
+  wrongtid   answers TCP with another transaction id
+  long       answers function 3 with two bytes more than asked for
+  junk       sends three junk bytes before the reply
 Every request (slave, function, data; no CRC/MBAP) is appended as hex to --log.
 TCP replies carry the request's transaction id. Prints "READY <port>" when
 listening.
@@ -49,6 +57,7 @@ class Slave:
     def __init__(self, args):
         self.args = args
         self.count = 0
+        self.current = args.mode  # the mode of the reply being sent
         self.regs = {}
         self.ident = bytes.fromhex(args.ident) if args.ident else None
 
@@ -60,14 +69,22 @@ class Slave:
             with open(self.args.log, "a") as f:
                 f.write(pdu.hex() + "\n")
 
+    def mode(self):
+        """The mode of the request being answered."""
+        if self.args.once and self.count != self.args.late_at:
+            return "normal"
+        return self.args.mode
+
     def answer(self, pdu):
         """The reply PDU (slave first) to a request, or None for silence."""
         self.log(pdu)
-        if pdu[1] == 0x08 and not self.args.no_echo and self.args.mode != "silent":
+        if pdu[1] == 0x08 and not self.args.no_echo and \
+                (self.args.mode != "silent" or self.args.once):
             time.sleep(self.args.every_ms / 1000.0)
+            self.current = "normal" if self.args.once else self.args.mode
             return pdu
         self.count += 1
-        mode = self.args.mode
+        mode = self.current = self.mode()
         if mode == "silent":
             return None
         if self.args.every_ms:
@@ -79,12 +96,14 @@ class Slave:
                 struct.unpack(">H", pdu[2:4])[0] == self.args.exception_at:
             return bytes([slave, fc | 0x80, 0x02])
         if mode == "exception":
-            return bytes([slave, fc | 0x80, 0x02])
+            return bytes([slave, fc | 0x80, self.args.exception_code])
+        if mode == "wrongslave":
+            slave = (slave + 1) & 0xFF
         if fc == 0x03:
             addr, qty = struct.unpack(">HH", pdu[2:6])
             if mode == "short":
                 return bytes([slave, 3, 0])
-            size = self.args.size or 2 * qty
+            size = self.args.size or 2 * qty + (2 if mode == "long" else 0)
             data = b"".join(struct.pack(">H", self.value(addr + i)) for i in range(size // 2))
             return bytes([slave, 3, len(data)]) + data
         if fc == 0x10:
@@ -123,7 +142,10 @@ def serve_tcp(slave, args):
                 pdu, buf = buf[6:6 + length], buf[6 + length:]
                 reply = slave.answer(pdu)
                 if reply is not None:
-                    conn.sendall(struct.pack(">HHH", tid, 0, len(reply)) + reply)
+                    if slave.current == "wrongtid":
+                        tid = (tid + 1) & 0xFFFF
+                    junk = b"\xff\x00\x55" if slave.current == "junk" else b""
+                    conn.sendall(junk + struct.pack(">HHH", tid, 0, len(reply)) + reply)
         conn.close()
 
 
@@ -164,9 +186,10 @@ def serve_rtu(slave, args):
             if reply is None:
                 continue
             crc = crc16(reply)
-            if args.mode == "badcrc":
+            if slave.current == "badcrc":
                 crc ^= 0x5A5A
-            os.write(fd, reply + struct.pack("<H", crc))
+            junk = b"\xff\x00\x55" if slave.current == "junk" else b""
+            os.write(fd, junk + reply + struct.pack("<H", crc))
             termios.tcdrain(fd)
 
 
@@ -184,6 +207,8 @@ def main():
     p.add_argument("--stale")
     p.add_argument("--no-echo", action="store_true")
     p.add_argument("--exception-at", type=lambda t: int(t, 0))
+    p.add_argument("--exception-code", type=lambda t: int(t, 0), default=2)
+    p.add_argument("--once", action="store_true")
     args = p.parse_args()
     slave = Slave(args)
     try:

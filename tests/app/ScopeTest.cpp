@@ -1,0 +1,316 @@
+// The scope window: the rolling traces and their limit lines, the layout a
+// click changes, what it reads while shown, and what it records and saves,
+// down to a capture of a real trip of the simulated drive.
+
+#include "NvDateTime.h"
+#include "PlotTestSupport.h"
+#include "TFormScope.h"
+#include "TFormVFChart.h"
+#include "TGraphView.h"
+#include "TMainForm.h"
+#include "TPARModule.h"
+#include "TSimProcess.h"
+#include "TTCPForm.h"
+#include "TTerminal.h"
+#include "TnvDiagram.h"
+#include "TnvGraph.h"
+#include "TnvMarker.h"
+#include "TnvParDef.h"
+#include "TnvParValue.h"
+#include "TnvScala.h"
+#include "TnvTraccia.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <algorithm>
+
+namespace {
+
+constexpr int kLinkMs = 8000;
+
+class ScopeTest : public PlotFixture {
+protected:
+    void SetUp() override {
+        PlotFixture::SetUp();
+        Start();
+        FormScope->resize(600, 480);
+        ShowExposed(FormScope);
+    }
+    static TnvGraph& Graph() { return FormScope->Graph(); }
+    static TnvDiagram* Diagram(const char* name) { return Graph().GetDiagram(QString(name)); }
+    static TnvTraccia* Trace(const char* diagram, int index) {
+        return Diagram(diagram)->GetTraccia(static_cast<std::int8_t>(index));
+    }
+    static QStringList Order() {
+        QStringList names;
+        for (const auto& d : Graph().GetDiagrams())
+            names << d->GetName();
+        return names;
+    }
+    // n receptions of the four samples, frequency w, w + 1, ...
+    static void Cycles(int n, std::uint16_t first = 0) {
+        for (int i = 0; i < n; ++i) {
+            Receive(1000, 560);
+            Receive(1001, 40);
+            Receive(1002, static_cast<std::uint16_t>(first + i));
+            Receive(1003, 300);
+        }
+    }
+    static QStringList SaveCsv() {
+        QTemporaryDir dir;
+        const QString name = dir.filePath(QStringLiteral("scope"));
+        TFormScope::AskSaveFileName = [name](QWidget*, const QString&, const QString&) {
+            return name;
+        };
+        FormScope->tbSaveCsv->click();
+        QFile file(name + QStringLiteral(".csv"));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
+};
+
+TEST_F(ScopeTest, TracesRollOverTheirSampleCountWhileTheRecordKeepsAll) {
+    Cycles(151);
+    FormScope->nvGraph->Repaint();
+    for (const auto& [diagram, trace] : {std::pair("Frequency", 0), std::pair("Frequency", 1),
+                                         std::pair("Current", 0), std::pair("DcBus", 0)})
+        EXPECT_EQ(Trace(diagram, trace)->GetCount(), 150) << diagram << trace;
+    // The first sample (frequency word 0) is gone, the second is first.
+    EXPECT_DOUBLE_EQ(Trace("Frequency", 0)->GetPoints().front().Y,
+                     Value(1002)->GetParDef().FormatNorm * 1);
+    EXPECT_EQ(FormScope->Record().RowCount(), 151u);
+    // More samples kept: the traces show what was recorded.
+    FormScope->seSamples->setValue(1000);
+    FormScope->nvGraph->Repaint();
+    EXPECT_EQ(Trace("Frequency", 0)->GetCount(), 151);
+}
+
+TEST_F(ScopeTest, LimitLinesFollowTheDriveAndThePlateData) {
+    EXPECT_EQ(TFormScope::BrakeLine(300.0), 400.0);
+    EXPECT_EQ(TFormScope::BrakeLine(300.1), 670.0);
+    const struct {
+        std::uint16_t DriveVoltage;
+        double Brake;
+    } cases[] = {{240, 400}, {300, 400}, {301, 670}, {460, 670}};
+    for (const auto& c : cases) {
+        Receive(20, c.DriveVoltage);
+        Cycles(1);
+        TnvDiagram* bus = Diagram("DcBus");
+        EXPECT_EQ(bus->GetMarker("Brake")->GetPoint().Y, c.Brake) << c.DriveVoltage;
+        EXPECT_NEAR(bus->GetScalaY()->GetMax(), c.Brake * 1.1, 1e-9);
+    }
+    Receive(4, 400);
+    Cycles(1);
+    EXPECT_NEAR(Diagram("DcBus")->GetMarker("Under")->GetPoint().Y, 400 * 1.4142 * 0.75, 1e-9);
+    EXPECT_NEAR(Diagram("DcBus")->GetScalaY()->GetMin(), 400 * 1.4142 * 0.75 * 0.9, 1e-9);
+    Receive(20, 460);
+    Receive(49, 0x0010);
+    Receive(6, 200);
+    Cycles(1);
+    EXPECT_EQ(Diagram("Current")->GetMarker("IMax")->GetPoint().Y, Value(6)->GetValueDouble(0));
+    EXPECT_NEAR(Diagram("Current")->GetScalaY()->GetMax(), Value(6)->GetValueDouble(0) * 1.1, 1e-9);
+}
+
+TEST_F(ScopeTest, AClickBringsASmallDiagramIntoTheLargePlace) {
+    FormScope->nvGraph->Repaint();
+    const int w = FormScope->nvGraph->width();
+    const int h = FormScope->nvGraph->height();
+    ASSERT_EQ(Order(), (QStringList{"Frequency", "Current", "Voltage", "DcBus"}));
+    // The title band of "Current", the middle one above.
+    Click(FormScope->nvGraph, {w / 2, 8});
+    EXPECT_EQ(Order(), (QStringList{"Frequency", "Voltage", "DcBus", "Current"}));
+    EXPECT_EQ(Diagram("Current")->GetDrawArea(), (TnvRect{0, 100, w, h}));
+    EXPECT_EQ(Diagram("DcBus")->GetDrawArea(), (TnvRect{0, 0, w / 3, 100}));
+    // On the border between two diagrams: neither holds the point.
+    Click(FormScope->nvGraph, {w / 3, 50});
+    EXPECT_EQ(Order(), (QStringList{"Frequency", "Voltage", "DcBus", "Current"}));
+    EXPECT_EQ(Graph().GetSelDiagram(), nullptr);
+}
+
+TEST_F(ScopeTest, AShownScopeRestsUntilSomethingChanges) {
+    // The graph reports one pixel less than it was given: a window that sets
+    // the size on every paint would repaint without end.
+    int repaints = 0;
+    FormScope->nvGraph->OnBeforeRepaint = [&repaints](TGraphView*) {
+        ++repaints;
+    };
+    QTest::qWait(300);
+    EXPECT_EQ(repaints, 0);
+    FormScope->resize(640, 500);
+    ASSERT_TRUE(WaitFor([&] { return repaints >= 1; }, 5000));
+    QTest::qWait(300);
+    EXPECT_EQ(repaints, 1);
+    Cycles(3);
+    ASSERT_TRUE(WaitFor([&] { return repaints >= 2; }, 5000));
+    QTest::qWait(300);
+    EXPECT_EQ(repaints, 2) << "one repaint for a burst of receptions";
+}
+
+TEST_F(ScopeTest, TheAnalogReferenceIsReadWhileItSetsTheFrequency) {
+    const struct {
+        std::uint16_t ControlMode;
+        bool Polled;
+    } cases[] = {{0x0000, true}, {0x0002, false}};
+    for (const auto& c : cases) {
+        FormScope->hide();
+        Receive(18, c.ControlMode);
+        FormScope->show();
+        EXPECT_EQ(Value(21)->GetCyclic(), c.Polled) << c.ControlMode;
+        Receive(21, 5);
+        EXPECT_EQ(Value(21)->GetCyclic(), c.Polled) << c.ControlMode << " after a reading";
+        for (std::uint32_t index : {1000, 1001, 1002, 1003})
+            EXPECT_TRUE(Value(index)->GetCyclic()) << index;
+    }
+    FormScope->hide();
+    for (std::uint32_t index : {21, 1000, 1001, 1002, 1003})
+        EXPECT_FALSE(Value(index)->GetCyclic()) << index;
+    Receive(21, 5);
+    EXPECT_FALSE(Value(21)->GetCyclic());
+}
+
+TEST_F(ScopeTest, PauseFreezesThePictureAndTheCsvHoldsEverySample) {
+    Cycles(10);
+    FormScope->nvGraph->Repaint();
+    FormScope->tbPause->click();
+    EXPECT_EQ(FormScope->tbPause->text(), "Run");
+    EXPECT_EQ(FormScope->tbPause->accessibleName(), "Run");
+    Cycles(5, 10);
+    FormScope->nvGraph->Repaint();
+    EXPECT_EQ(Trace("Frequency", 0)->GetCount(), 10) << "frozen";
+    FormScope->tbPause->click();
+    FormScope->nvGraph->Repaint();
+    EXPECT_EQ(Trace("Frequency", 0)->GetCount(), 15) << "caught up";
+
+    const QStringList lines = SaveCsv();
+    ASSERT_EQ(lines.size(), 16);
+    EXPECT_EQ(lines[0], "time,frequency_hz,setpoint_hz,current_a,voltage_v,dc_bus_v");
+    const double norm = Value(1002)->GetParDef().FormatNorm;
+    for (int i = 1; i < lines.size(); ++i) {
+        const QStringList fields = lines[i].split(',');
+        ASSERT_EQ(fields.size(), 6) << lines[i].toStdString();
+        const QDateTime time = QDateTime::fromString(fields[0], Qt::ISODateWithMs);
+        EXPECT_TRUE(time.isValid()) << fields[0].toStdString();
+        EXPECT_TRUE(fields[0].contains('.')) << "milliseconds";
+        EXPECT_NEAR(fields[1].toDouble(), (i - 1) * norm, 1e-9);
+        EXPECT_DOUBLE_EQ(fields[5].toDouble(), Value(1000)->GetValueDouble(0));
+    }
+}
+
+TEST_F(ScopeTest, EveryToolHasItsCaptionAsAccessibleName) {
+    for (QToolButton* b : {FormScope->tbPause, FormScope->tbSaveCsv, FormScope->tbSavePng})
+        EXPECT_EQ(b->accessibleName(), b->text());
+    EXPECT_EQ(FormScope->cbCapture->accessibleName(), "Capture on fault");
+    EXPECT_EQ(FormScope->seSamples->accessibleName(), "Samples");
+    EXPECT_FALSE(FormScope->cbCapture->isChecked());
+}
+
+class ScopeSimTest : public PlotFixture {};
+
+TEST_F(ScopeSimTest, AnOverCurrentTripIsCapturedWithTwentySamplesAfterIt) {
+    TSimProcess sim(false);
+    ASSERT_TRUE(sim.IsReady());
+    Start();
+    TCPForm->ePort->setText(QString::number(sim.TcpPort()));
+    MainForm->mnTCPIP->trigger();
+    MainForm->acOpenConnection->trigger();
+    ASSERT_TRUE(WaitFor([] { return MainForm->acCloseConnection->isVisible(); }, kLinkMs));
+    FormScope->cbCapture->setChecked(true);
+    FormScope->show();
+    const auto address = [](std::uint32_t index) {
+        return Value(index)->GetParDef().RegAddr;
+    };
+    // Full voltage from 0 Hz: the magnetising current overloads the drive.
+    for (const auto& [index, word] : {std::pair<std::uint32_t, std::uint16_t>{10, 230},
+                                      {9, 230},
+                                      {8, 230},
+                                      {7, 1},
+                                      {29, 10000},
+                                      {27, 1}})
+        ASSERT_TRUE(sim.Write(address(index), word)) << index;
+    const auto captured = [] {
+        for (const QString& line : MainForm->LogLines())
+            if (line.startsWith(QStringLiteral("Scope capture after a trip: ")))
+                return line;
+        return QString();
+    };
+    ASSERT_TRUE(WaitFor([&] { return !captured().isEmpty(); }, 20000))
+        << sim.Log().toStdString() << MainForm->LogLines().join('\n').toStdString();
+    EXPECT_NE(Value(2)->GetValueUShort(0), 0);
+    EXPECT_TRUE(FormScope->IsPaused());
+
+    const QDir dir(TFormScope::CaptureDir());
+    const QStringList csvs = dir.entryList({QStringLiteral("*.csv")});
+    const QStringList pngs = dir.entryList({QStringLiteral("*.png")});
+    ASSERT_EQ(csvs.size(), 1);
+    ASSERT_EQ(pngs.size(), 1);
+    EXPECT_TRUE(captured().contains(csvs[0]) && captured().contains(pngs[0]));
+    EXPECT_TRUE(csvs[0].contains(QStringLiteral("-slave2")));
+    EXPECT_FALSE(QImage(dir.filePath(pngs[0])).isNull());
+
+    QFile file(dir.filePath(csvs[0]));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 1 + 21);
+    QList<double> frequency;
+    for (int i = 1; i < lines.size(); ++i) {
+        const QStringList fields = lines[i].split(',');
+        ASSERT_EQ(fields.size(), 6);
+        bool ok = false;
+        frequency << fields[1].toDouble(&ok);
+        ASSERT_TRUE(ok) << lines[i].toStdString();
+    }
+    // Running before the trip, stopped at once after it, to the last sample.
+    EXPECT_GT(*std::max_element(frequency.begin(), frequency.end() - 20), 0.0);
+    for (auto it = frequency.end() - 19; it != frequency.end(); ++it)
+        EXPECT_EQ(*it, 0.0);
+    for (const QString& name : csvs + pngs)
+        QFile::remove(dir.filePath(name));
+}
+
+// Pictures for a person to look at: run on an X display with KX_SCREENSHOT_DIR set.
+TEST_F(ScopeSimTest, Screenshots) {
+    const QString folder = qEnvironmentVariable("KX_SCREENSHOT_DIR");
+    if (folder.isEmpty() || qEnvironmentVariable("QT_QPA_PLATFORM") == "offscreen")
+        GTEST_SKIP() << "set KX_SCREENSHOT_DIR and run on an X display";
+    TSimProcess sim(false);
+    ASSERT_TRUE(sim.IsReady());
+    Start();
+    TCPForm->ePort->setText(QString::number(sim.TcpPort()));
+    MainForm->mnTCPIP->trigger();
+    MainForm->acOpenConnection->trigger();
+    ASSERT_TRUE(WaitFor([] { return MainForm->acCloseConnection->isVisible(); }, kLinkMs));
+    ASSERT_TRUE(sim.Write(Value(29)->GetParDef().RegAddr, 10000));
+    ASSERT_TRUE(sim.Write(Value(27)->GetParDef().RegAddr, 1));
+    // The keep-alive, and a setpoint that changes so the traces move.
+    QTimer drive;
+    int tick = 0;
+    QObject::connect(&drive, &QTimer::timeout, [&] {
+        sim.Write(Value(29)->GetParDef().RegAddr, 10000);
+        if (++tick % 3 == 0)
+            sim.Write(Value(15)->GetParDef().RegAddr, tick % 2 ? 300 : 800);
+    });
+    drive.start(1000);
+    const std::pair<QWidget*, const char*> shots[] = {{FormVFChart, "vf-chart"},
+                                                      {FormScope, "scope"}};
+    for (const auto& [window, name] : shots) {
+        window->move(0, 0);
+        window->show();
+        QTest::qWait(6000);
+        QProcess::execute(QStringLiteral("/usr/bin/import"),
+                          {QStringLiteral("-window"), QStringLiteral("root"),
+                           folder + QLatin1Char('/') + QLatin1String(name) + ".png"});
+        window->hide();
+    }
+}
+
+} // namespace

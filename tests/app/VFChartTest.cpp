@@ -1,0 +1,236 @@
+// The V/F characteristic dialog: dragging the chart's markers with the mouse,
+// the chart following the values, and what its buttons write to the drive.
+
+#include "PlotTestSupport.h"
+#include "TFormVFChart.h"
+#include "TGraphView.h"
+#include "TMainForm.h"
+#include "TPARModule.h"
+#include "TSimProcess.h"
+#include "TSpeedButton.h"
+#include "TTCPForm.h"
+#include "TTerminal.h"
+#include "TValueGrid.h"
+#include "TnvDiagram.h"
+#include "TnvGraph.h"
+#include "TnvMarker.h"
+#include "TnvParDef.h"
+#include "TnvParValue.h"
+#include "TnvScala.h"
+#include "TnvTraccia.h"
+
+#include <QAction>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+
+namespace {
+
+constexpr int kLinkMs = 8000;
+
+class VFChartTest : public PlotFixture {
+protected:
+    void SetUp() override {
+        PlotFixture::SetUp();
+        Start();
+        ReceiveCurve();
+        FormVFChart->resize(480, 600);
+        ShowExposed(FormVFChart);
+        View()->Repaint();
+    }
+    // A 400 V drive whose curve is 10 V, (20 Hz, 100 V), (60 Hz, 230 V),
+    // between 10 and 120 Hz.
+    static void ReceiveCurve() {
+        Receive(20, 460);
+        Receive(4, 400);
+        const std::pair<std::uint32_t, std::uint16_t> curve[] = {
+            {10, 230}, {9, 100}, {8, 10}, {12, 600}, {11, 200}, {14, 1200}, {13, 100}};
+        for (const auto& [index, word] : curve)
+            Receive(index, word);
+    }
+    static TGraphView* View() { return FormVFChart->Image; }
+    static TnvDiagram* Chart() { return FormVFChart->Graph().GetDiagram(std::int8_t{0}); }
+    static TnvMarker* Marker(const char* name) { return FormVFChart->Marker(name); }
+};
+
+TEST_F(VFChartTest, DraggedMarkersStopAtTheirLimits) {
+    struct TCase {
+        const char* Marker;
+        int Label; // 1: by its frequency, 2: by its voltage
+        double To; // Hz or V
+        std::uint32_t Index;
+        int Settled; // -1: the value under the pixel, rounded
+    };
+    const TCase cases[] = {
+        {"Boost", 1, 200.0, 11, 600}, // beyond the chart: stops at the base corner
+        {"Fmax", 1, 5.0, 14, 101},    // below the minimum: minimum + 0.1 Hz
+        {"Fmin", 1, 35.0, 13, -1},    // free below the maximum
+        {"Boost", 2, 150.0, 9, -1},   // free between start and base voltage
+        {"Base", 2, 600.0, 10, 460},  // the drive's maximum voltage
+        // Below zero: 0, not a word that wraps to 65487 and settles at the
+        // boost voltage.
+        {"Start", 2, -50.0, 8, 0},
+    };
+    for (const TCase& c : cases) {
+        ReceiveCurve();
+        View()->Repaint();
+        TnvMarker* m = Marker(c.Marker);
+        const bool byFrequency = c.Label == 1;
+        const QPoint to =
+            byFrequency ? At(Chart(), c.To, m->GetPoint().Y) : At(Chart(), m->GetPoint().X, c.To);
+        Tnv2DPoint under;
+        Chart()->CoordAtPos(under, to);
+        const int settled = c.Settled >= 0 ? c.Settled
+                            : byFrequency  ? TFormVFChart::DragWord(under.X, 10)
+                                           : TFormVFChart::DragWord(under.Y, 1);
+        Drag(View(), Label(m, c.Label), to);
+        EXPECT_EQ(Word(c.Index), settled) << c.Marker << " to " << c.To;
+        const double shown = byFrequency ? m->GetPoint().X * 10 : m->GetPoint().Y;
+        EXPECT_NEAR(shown, settled, 1e-6) << c.Marker << ": on the accepted value";
+        EXPECT_EQ(FormVFChart->Graph().GetSelDiagram(), nullptr) << "released";
+    }
+    // Grid and chart agree.
+    EXPECT_EQ(FormVFChart->sgVFChart->GetCellText(1, 1), Value(8)->GetValueNumText(0));
+}
+
+TEST_F(VFChartTest, AMoveAfterTheReleaseDragsNothing) {
+    TnvMarker* boost = Marker("Boost");
+    Drag(View(), Label(boost, 2), At(Chart(), boost->GetPoint().X, 120));
+    ASSERT_EQ(Word(9), 120);
+    QTest::mouseMove(View(), At(Chart(), boost->GetPoint().X, 180));
+    EXPECT_EQ(Word(9), 120);
+    // A press outside every marker's label selects no marker.
+    Drag(View(), At(Chart(), 90, 300), At(Chart(), 100, 200));
+    EXPECT_EQ(Word(9), 120);
+    EXPECT_EQ(Word(14), 1200);
+}
+
+TEST_F(VFChartTest, DoubleClickRedrawsTheMarkersFromTheValues) {
+    TnvMarker* fmax = Marker("Fmax");
+    fmax->SetPoint(33.3, fmax->GetPoint().Y); // a position no value accepted
+    View()->Repaint();
+    QTest::mouseDClick(View(), Qt::LeftButton, {}, At(Chart(), 90, 300));
+    EXPECT_DOUBLE_EQ(fmax->GetPoint().X, 120.0);
+}
+
+TEST_F(VFChartTest, TheFrequencyAxisAndTheCurveFollowTheDriveSize) {
+    const struct {
+        std::uint16_t Size;
+        double AxisEnd;
+        double CurveEnd;
+    } cases[] = {{0x0000, 128.0 / 0.98, 128.0}, {0x0100, 400.0 / 0.98, 400.0}};
+    for (const auto& c : cases) {
+        Receive(49, c.Size);
+        Receive(10, 230); // the curve is drawn again from the values
+        EXPECT_NEAR(Chart()->GetScalaX()->GetMax(), c.AxisEnd, 1e-9) << c.Size;
+        const auto& curve = Chart()->GetTraccia(std::int8_t{0})->GetPoints();
+        ASSERT_EQ(curve.size(), 4u);
+        EXPECT_DOUBLE_EQ(curve.back().X, c.CurveEnd);
+        EXPECT_DOUBLE_EQ(curve.back().Y, 230);
+    }
+    EXPECT_NEAR(Chart()->GetScalaY()->GetMax(), 1.1 * 400, 1e-9) << "the main voltage";
+}
+
+TEST_F(VFChartTest, RowButtonsWriteTheirRowAndRefuseARunningDrive) {
+    // Without a link every write is refused with a line naming the
+    // parameter: the lines tell what a button asked to write.
+    const auto button = [](int tag) -> TSpeedButton* {
+        for (TSpeedButton* b : FormVFChart->findChildren<TSpeedButton*>())
+            if (b->Tag == tag)
+                return b;
+        return nullptr;
+    };
+    const auto line = [](std::uint32_t index) {
+        return QStringLiteral("Not connected: %1 not sent.").arg(Value(index)->GetParDef().Name);
+    };
+    const std::uint32_t stored9 = Value(9)->GetParDef().RegProg;
+    const std::uint32_t stored11 = Value(11)->GetParDef().RegProg;
+    const struct {
+        std::uint16_t Status;
+        int Tag;
+        QList<std::uint32_t> Written;
+    } cases[] = {
+        {0, 13, {8}},                        // Send, "Start volt.": its voltage only
+        {0, 23, {9, 11}},                    // Send, "Boost corner": both cells
+        {0, 24, {9, 11, stored9, stored11}}, // Save: the stored copies too
+        {1, 23, {}},                         // the drive runs: nothing
+    };
+    for (const auto& c : cases) {
+        Stop();
+        Start();
+        Receive(3, c.Status);
+        const auto boxes = Answerer->Texts.size();
+        const qsizetype before = Lines().size();
+        ASSERT_NE(button(c.Tag), nullptr) << c.Tag;
+        button(c.Tag)->click();
+        QStringList expected;
+        for (std::uint32_t index : c.Written)
+            expected << line(index);
+        QStringList asked = Lines().mid(before).filter(QStringLiteral("Not connected: "));
+        asked.sort();
+        expected.sort();
+        EXPECT_EQ(asked, expected) << c.Tag;
+        EXPECT_EQ(Answerer->Texts.size() - boxes, c.Status ? 1 : 0) << c.Tag;
+        EXPECT_FALSE(Value(9)->GetCyclic()) << "no read-back";
+    }
+}
+
+TEST(VFChartDragWord, RoundsHalfUpAndStaysWithinAWord) {
+    const struct {
+        double X;
+        double Units;
+        std::uint16_t Word;
+    } cases[] = {{50.04, 10, 500}, {50.05, 10, 501}, {0.0, 10, 0},
+                 {-0.04, 10, 0},   {-3.0, 10, 0},    {229.5, 1, 230},
+                 {229.49, 1, 229}, {1e9, 1, 65535},  {6553.45, 10, 65535}};
+    for (const auto& c : cases)
+        EXPECT_EQ(TFormVFChart::DragWord(c.X, c.Units), c.Word) << c.X;
+}
+
+// Against the simulator, with its request log.
+class VFChartSimTest : public PlotFixture {};
+
+TEST_F(VFChartSimTest, SendInTheMinimumFrequencyRowWritesOnlyThatParameter) {
+    QTemporaryDir dir;
+    const QString log = dir.filePath(QStringLiteral("requests.log"));
+    TSimProcess sim(false, {QStringLiteral("--log"), log});
+    ASSERT_TRUE(sim.IsReady());
+    Start();
+    TCPForm->ePort->setText(QString::number(sim.TcpPort()));
+    MainForm->mnTCPIP->trigger();
+    MainForm->acOpenConnection->trigger();
+    ASSERT_TRUE(WaitFor([] { return MainForm->acCloseConnection->isVisible(); }, kLinkMs));
+    FormVFChart->show();
+    for (std::uint32_t index = 8; index <= 14; ++index)
+        ASSERT_TRUE(WaitFor([index] { return !Value(index)->GetCyclic(); }, kLinkMs)) << index;
+    const std::uint16_t minimum = Word(13) == 150 ? 160 : 150;
+    FormVFChart->sgVFChart->CommitText(2, 4, QString::number(minimum));
+    FormVFChart->sgVFChart->CommitText(1, 2, QString::number(Word(9) + 1)); // not sent
+    ASSERT_EQ(Word(13), minimum);
+    TSpeedButton* send = nullptr;
+    for (TSpeedButton* b : FormVFChart->findChildren<TSpeedButton*>())
+        if (b->Tag == 43)
+            send = b;
+    ASSERT_NE(send, nullptr);
+    const qint64 before = QFileInfo(log).size(); // the keep-alive writes too
+    send->click();
+    const std::uint16_t address = Value(13)->GetParDef().RegAddr;
+    ASSERT_TRUE(WaitFor([&] { return sim.Read(address) == minimum; }, kLinkMs));
+    QTest::qWait(300); // anything else the button started would be on the wire by now
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly) && file.seek(before));
+    QStringList writes;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split('\t');
+        const bool keepAlive =
+            fields.size() == 7 && fields[4].toInt() == Value(29)->GetParDef().RegAddr;
+        if (fields.size() == 7 && (fields[3] == "10" || fields[3] == "06") && !keepAlive)
+            writes << QString::fromLatin1(fields[4]);
+    }
+    EXPECT_EQ(writes, QStringList{QString::number(address)});
+}
+
+} // namespace

@@ -1,0 +1,161 @@
+// The configuration commands of kx720 (export, import, print, compare) as a
+// script runs them, against the drive simulator over Modbus TCP.
+
+#include "TestPeers.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#ifdef KX_SIM_BINARY
+namespace {
+
+struct TRun {
+    int ExitCode = -1;
+    QString Out;
+    QString Err;
+};
+
+class Kx720FileCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Sim.start(KX_SIM_BINARY, {"--tcp", "127.0.0.1:0", "--defs",
+                                  kxtest::SourcePath("data/VF_Parameters_v207.ini")});
+        ASSERT_TRUE(Sim.waitForStarted(5000));
+        ASSERT_TRUE(Sim.waitForReadyRead(5000));
+        const QString ready = QString::fromLocal8Bit(Sim.readLine()).trimmed();
+        ASSERT_TRUE(ready.startsWith("ready tcp ")) << ready.toStdString();
+        Link = ready.section(' ', 2);
+    }
+    void TearDown() override {
+        Sim.terminate();
+        Sim.waitForFinished(5000);
+    }
+    QString Path(const QString& name) const { return Dir.path() + "/" + name; }
+    QByteArray Read(const QString& name) const {
+        QFile file(Path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    void Write(const QString& name, const QByteArray& bytes) const {
+        QFile file(Path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+    // Runs kx720 on the simulator in the definitions' folder, with the
+    // backups under the test's folder.
+    TRun Kx720(const QStringList& arguments) const {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_DATA_HOME", Path("share"));
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(kxtest::SourcePath("data"));
+        process.start(KX_CLI_BINARY, QStringList{"--tcp", Link} + arguments);
+        process.waitForFinished(20000);
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromLocal8Bit(process.readAllStandardOutput()),
+                QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+    // The exported file with one line replaced.
+    QByteArray Exported(const QByteArray& key, const QByteArray& value) {
+        QByteArray text = Read("drive.720");
+        const qsizetype at = text.indexOf("\r\n" + key + "=");
+        const qsizetype end = text.indexOf("\r\n", at + 2);
+        return text.left(at + 2) + key + "=" + value + text.mid(end);
+    }
+
+    QTemporaryDir Dir;
+    QProcess Sim;
+    QString Link;
+};
+
+TEST_F(Kx720FileCli, CompareExitsAsDiffDoes) {
+    TRun run = Kx720({"export", Path("drive.720")});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_EQ(run.Out, "Export succeeded.\n");
+    Write("slower.720", Exported("16.0", "77"));
+    Write("broken.720", Exported("16.0", "fast"));
+    const struct {
+        const char* file;
+        int exitCode;
+        const char* out;
+        const char* err;
+    } rows[] = {
+        {"drive.720", 0, "", ""},
+        {"slower.720", 1, "16\tAccelTime\t50\t77\n", ""},
+        {"broken.720", 2, "",
+         "Error: load from file failed!\n  'fast' is not a valid integer value\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file);
+        run = Kx720({"compare", Path(row.file)});
+        EXPECT_EQ(run.ExitCode, row.exitCode);
+        EXPECT_EQ(run.Out, row.out);
+        EXPECT_EQ(run.Err, row.err);
+    }
+    run = Kx720({"compare", Path("missing.720")});
+    EXPECT_EQ(run.ExitCode, 2);
+    EXPECT_TRUE(run.Err.startsWith("Error: load from file failed!\n")) << run.Err.toStdString();
+}
+
+TEST_F(Kx720FileCli, ImportOfAnotherDriveSizeNeedsToBeToldTo) {
+    ASSERT_EQ(Kx720({"export", Path("drive.720")}).ExitCode, 0);
+    QByteArray other = Exported("512.0", "256").replace("Version=2.07", "Version=2.05");
+    const qsizetype accel = other.indexOf("\r\n16.0=");
+    other.replace(accel, 11, "\r\n16.0=33\r\n");
+    Write("other.720", other);
+
+    TRun run = Kx720({"import", Path("other.720")});
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_TRUE(run.Err.contains("Warning: source file creator version is not 2.07\n"
+                                 "  Please, check the configuration for data mismatch after "
+                                 "upload.\n"))
+        << run.Err.toStdString();
+    EXPECT_TRUE(run.Err.contains("Warning: Source drive size different from Destination drive "
+                                 "size.\nWarning: drive size difference. Stop by user.\n"));
+    EXPECT_EQ(Kx720({"compare", Path("drive.720")}).ExitCode, 0) << "nothing written";
+
+    run = Kx720({"import", "--ignore-size", Path("other.720")});
+    EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_EQ(run.Out, "Import succeeded.\n");
+    const QString backup =
+        run.Err.section("Backup of the drive configuration: ", 1).section('\n', 0, 0);
+    EXPECT_TRUE(backup.startsWith(Path("share/kx720/backups/kx720-"))) << run.Err.toStdString();
+    EXPECT_TRUE(QRegularExpression(R"(-\d{8}-\d{6}-slave2(-\d+)?\.720$)").match(backup).hasMatch())
+        << backup.toStdString();
+    QFile saved(backup);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), Read("drive.720"));
+    run = Kx720({"compare", Path("other.720")});
+    EXPECT_EQ(run.ExitCode, 1) << "only the size is left";
+    EXPECT_EQ(run.Out, "49\tDriveSize\t0\t256\n");
+}
+
+TEST_F(Kx720FileCli, PrintWritesTheReportAsTextOrPdf) {
+    TRun run = Kx720({"print"});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    const QStringList lines = run.Out.split('\n');
+    ASSERT_GE(lines.size(), 8);
+    EXPECT_EQ(lines[0], "KX720 Configuration Terminal v2.07");
+    EXPECT_EQ(lines[2], "\tModbus slave: 2");
+    EXPECT_EQ(lines[3], "\tDrive size: 400V 8A(12A) 128Hz");
+    EXPECT_TRUE(lines.contains("  EEPROM: Acceleration time (s) = 005.0 "));
+    EXPECT_EQ(lines[lines.size() - 2], "__");
+
+    run = Kx720({"print", "--pdf", Path("report.pdf")});
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    QProcess text;
+    text.start("pdftotext", {"-layout", Path("report.pdf"), "-"});
+    ASSERT_TRUE(text.waitForFinished(10000));
+    // Long lines may wrap on the page: compare the words.
+    const QString pdf = QString::fromUtf8(text.readAllStandardOutput()).simplified();
+    for (const QString& line : lines) {
+        if (line.trimmed().isEmpty() || line.contains("Report date"))
+            continue;
+        EXPECT_TRUE(pdf.contains(line.simplified())) << line.toStdString();
+    }
+}
+
+} // namespace
+#endif

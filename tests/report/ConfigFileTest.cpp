@@ -1,0 +1,268 @@
+// The configuration file's texts, lines and keys, the printed report's lines
+// and the comparison, on values filled by hand (no link).
+
+#include "NvConfigFile.h"
+#include "NvDateTime.h"
+#include "TnvError.h"
+#include "TnvParDefSet.h"
+#include "TnvParValue.h"
+#include "TnvParValueSet.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+using TBytes = std::vector<std::uint8_t>;
+
+// One definition a line: index, address, type, unsigned, length, RegProg,
+// name, description and format.
+const char* const kDefinitions = R"ini([Categories]
+All=1/10,18,19,27,49
+Short=49,1/2
+
+[Par-1]
+RegAddr=1
+RegProg=1
+Name=Speed
+Descr=Speed
+Type=3
+FormatNorm=0.1
+FormatString=000.0
+[Par-2]
+RegAddr=2
+RegProg=32
+Name=Offset
+Descr=Offset
+Type=3
+Unsigned=0
+[Par-3]
+RegAddr=3
+RegProg=3
+Name=Flags
+Descr=Flags
+Type=1
+FormatString=On/Off
+[Par-4]
+RegAddr=4
+Name=Trim
+Type=2
+Unsigned=0
+[Par-5]
+RegAddr=5
+Name=Gain
+Type=2
+[Par-6]
+RegAddr=6
+Name=Position
+Type=4
+Unsigned=0
+[Par-7]
+RegAddr=8
+Name=Hours
+Type=4
+[Par-8]
+RegAddr=16
+Name=Made
+Type=5
+[Par-9]
+RegAddr=32
+Name=Clock
+Type=6
+[Par-10]
+RegAddr=48
+Name=Label
+Type=7
+Length=4
+[Par-18]
+RegAddr=18
+RegProg=45
+Name=CtrlMode
+Descr=Control mode
+Type=1
+[Par-19]
+RegAddr=19
+RegProg=46
+Name=PwmFreq
+Descr=PWM frequency
+Type=3
+[Par-27]
+RegAddr=27
+RegProg=47
+Name=SwInputs
+Descr=Software inputs
+Type=1
+[Par-49]
+RegAddr=512
+Name=Size
+Descr=Drive size
+Type=3
+)ini";
+
+class ConfigFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QFile file(Dir.path() + "/defs.ini");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(kDefinitions);
+        file.close();
+        ASSERT_TRUE(Defs.LoadFromFile(Dir.path(), "defs.ini"));
+        ASSERT_TRUE(Set.AddParBindsCategory(&Defs, "All"));
+    }
+    TnvParValue& Value(std::uint32_t index) {
+        TnvParValue* value = Set.FindValue(index);
+        EXPECT_NE(value, nullptr) << index;
+        return *value;
+    }
+    // Puts bytes into element 0 on, as a read reply would.
+    void Load(std::uint32_t index, const TBytes& bytes) {
+        TBytes frame{2, 3, static_cast<std::uint8_t>(bytes.size())};
+        frame.insert(frame.end(), bytes.begin(), bytes.end());
+        frame.resize(3 + static_cast<size_t>(Value(index).GetSize()));
+        Value(index).LoadFromFrame(frame);
+    }
+    QString Path(const QString& name) const { return Dir.path() + "/" + name; }
+
+    QTemporaryDir Dir;
+    TnvParDefSet Defs;
+    TnvParValueSet Set;
+};
+
+TEST_F(ConfigFileTest, ElementTextsFollowTheTypeTableAndReadBack) {
+    const struct {
+        std::uint32_t index;
+        TBytes bytes;
+        const char* text;
+    } rows[] = {
+        {1, {0xFF, 0xFF}, "65535"},
+        {2, {0xFF, 0xFF}, "-1"},
+        {3, {0x12, 0x34}, "4660"},
+        {4, {0x00, 0xFF}, "-1"},
+        {5, {0x00, 0xFF}, "255"},
+        {6, {0xFF, 0xFF, 0xFF, 0xFE}, "-2"},
+        {7, {0xFF, 0xFF, 0xFF, 0xFF}, "4294967295"},
+        {8, {0, 12, 0, 3, 0, 31}, "12/03/2031"},
+        {9, {0, 30, 0, 20, 0, 10}, "30/12/1899 10:20:30"},
+        {10, {0, 'K', 0, 'X', 0, '7', 0, '2'}, "KX72"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.index);
+        Load(row.index, row.bytes);
+        const TBytes stored = Value(row.index).GetBuffer();
+        EXPECT_EQ(nv::ConfigElementText(Value(row.index), 0), row.text);
+        Load(row.index, TBytes(row.bytes.size(), 0x01));
+        nv::SetConfigElementText(Value(row.index), 0, row.text);
+        EXPECT_EQ(Value(row.index).GetBuffer(), stored);
+    }
+}
+
+TEST_F(ConfigFileTest, TextsThatDoNotFitAreRefusedWithTheirReason) {
+    const struct {
+        std::uint32_t index;
+        const char* text;
+        const char* message;
+    } rows[] = {
+        {1, "", "'' is not a valid integer value"},
+        {1, "12a", "'12a' is not a valid integer value"},
+        {1, "70000", "'70000' is out of range for Speed"},
+        {1, "-1", "'-1' is out of range for Speed"},
+        {2, "32768", "'32768' is out of range for Offset"},
+        {4, "128", "'128' is out of range for Trim"},
+        {7, "4294967296", "'4294967296' is out of range for Hours"},
+        {8, "31/02/2031", "'31/02/2031' is not a valid date and time"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        try {
+            nv::SetConfigElementText(Value(row.index), 0, row.text);
+            ADD_FAILURE() << "accepted";
+        } catch (const TnvConvertError& e) {
+            EXPECT_EQ(e.Message().toStdString(), row.message);
+        }
+    }
+}
+
+TEST_F(ConfigFileTest, FileIsWrittenWithCrLfInListOrder) {
+    TnvParValueSet set;
+    ASSERT_TRUE(set.AddParBindsCategory(&Defs, "Short"));
+    set.FindValue(1)->SetValueUShort(0, 1500);
+    set.FindValue(2)->SetValueShort(0, -3);
+    set.FindValue(49)->SetValueUShort(0, 0x0111);
+    QString error;
+    ASSERT_TRUE(nv::SaveConfigFile(set, Path("a.720"), error)) << error.toStdString();
+    QFile file(Path("a.720"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(),
+              QByteArray("[Header]\r\n"
+                         "Owner=KX720_VevIde\r\n"
+                         "Version=2.07\r\n"
+                         "Company=Velmora Drive Systems\r\n"
+                         "Address=Service Department, 12 Drive Street, Example City\r\n"
+                         "Web=www.velmora-drives.example\r\n"
+                         "\r\n"
+                         "[KX720_Cfg]\r\n"
+                         "1.0=1500\r\n"
+                         "2.0=-3\r\n"
+                         "512.0=273\r\n"));
+}
+
+TEST_F(ConfigFileTest, AFailedSaveLeavesTheOldFileWhole) {
+    QFile old(Path("old.720"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("previous configuration\r\n");
+    old.close();
+    // A date register holding no date: its text cannot be made.
+    Load(8, TBytes(18, 0));
+    QString error;
+    EXPECT_FALSE(nv::SaveConfigFile(Set, Path("old.720"), error));
+    EXPECT_EQ(error, "Invalid argument to date encode");
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("previous configuration\r\n"));
+    EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files).size(), 2) << "no temporary left behind";
+}
+
+TEST_F(ConfigFileTest, KeysIgnoreCaseAndTheFirstLineOfANameWins) {
+    nv::TnvConfigKeys keys;
+    keys.SetLines(
+        {"[header]", "VERSION=2.05", "version=2.07", "1.0=12", "1.0=13", "no value", "2.0==5"});
+    EXPECT_EQ(keys.Value("Version"), "2.05");
+    EXPECT_EQ(keys.Value("1.0"), "12");
+    EXPECT_EQ(keys.Value("2.0"), "=5");
+    EXPECT_TRUE(keys.Value("3.0").isNull());
+}
+
+TEST_F(ConfigFileTest, ReportLinesWordTheValues) {
+    Value(1).SetValueUShort(0, 125);
+    Value(18).SetValueUShort(0, 0b0100101);
+    Value(19).SetValueUShort(0, 2);
+    Value(27).SetValueUShort(0, 0b101);
+    Value(49).SetValueUShort(0, 0x0110);
+    Value(3).SetValueUShort(0, 0x0081);
+    const QStringList lines =
+        nv::ConfigReportLines(Set, 7, nv::EncodeDate(2026, 12, 7) + nv::EncodeTime(1, 2, 3, 0));
+    ASSERT_GE(lines.size(), 6);
+    EXPECT_EQ(
+        lines.mid(0, 5),
+        (QStringList{"KX720 Configuration Terminal v2.07", "\tReport date: 07/12/2026 01:02:03",
+                     "\tModbus slave: 7", "\tDrive size: 400V 16A(25A) 400Hz", ""}));
+    EXPECT_TRUE(lines.contains("  RAM: Speed = 012.5 "));
+    EXPECT_TRUE(lines.contains("  RAM: Flags = On,Off,Off,Off,Off,Off,Off,On "));
+    EXPECT_TRUE(lines.contains("  EEPROM: Control mode = Ramp| Speed by analog| Command by ModBus| "
+                               "Forward/Reverse| Enable level| Reset edge| Th.Enabled "));
+    EXPECT_TRUE(lines.contains("  EEPROM: PWM frequency = 12KHz "));
+    EXPECT_TRUE(lines.contains("  EEPROM: Software inputs = In1: On| In2: Off| In3: On|  "));
+    EXPECT_FALSE(lines.filter("Drive size =").size()) << "the size has its own line";
+    EXPECT_EQ(lines.last(), "__");
+}
+
+TEST_F(ConfigFileTest, ReportShowsUnknownSizeClassesAndAMissingSize) {
+    EXPECT_EQ(nv::DriveSizeText(0x0222), "???V ???A ???Hz");
+    EXPECT_EQ(nv::DriveSizeText(0x0001), "230V 8A(12A) 128Hz");
+    TnvParValueSet set;
+    ASSERT_TRUE(set.AddParBindsFromIdxList(&Defs, "1"));
+    EXPECT_EQ(nv::ConfigReportLines(set, 2, 0).at(3), "\tDrive size: data error");
+}
+
+} // namespace

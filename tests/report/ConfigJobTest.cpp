@@ -1,0 +1,298 @@
+// The configuration jobs over Modbus TCP against the drive simulator and
+// against pymodbus: the bytes of the exported file, what an import writes,
+// what it refuses, and what it reports when the drive does not keep a value.
+
+#include "SimProcess.h"
+#include "TestPeers.h"
+#include "TnvConfigJob.h"
+#include "TnvMBThread.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kJobMs = 20000;
+constexpr std::uint8_t kSlave = 2;
+// Made signed in the test's copy of the definitions, so that a register of
+// FFFF shows the two texts apart (8 stays unsigned).
+constexpr std::uint32_t kSignedIndex = 7;
+constexpr std::uint16_t kAccelTimeRegister = 0x10;
+
+QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// The category "ExportFile" (4/19,31/47,49) in the file's order, elements
+// from the last to the first: index and register address.
+std::vector<std::pair<std::uint32_t, std::uint16_t>> ExportOrder() {
+    std::vector<std::pair<std::uint32_t, std::uint16_t>> order{{49, 0x0200}};
+    for (std::uint32_t i = 31; i <= 46; ++i)
+        order.emplace_back(i, static_cast<std::uint16_t>(0x0104 + (i - 31)));
+    order.emplace_back(47, 0x011B);
+    for (std::uint32_t i = 4; i <= 19; ++i)
+        order.emplace_back(i, static_cast<std::uint16_t>(i));
+    return order;
+}
+
+class ConfigJobTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        qputenv("XDG_DATA_HOME", Path("share").toLocal8Bit());
+        // The shipped definitions, with one parameter signed.
+        QByteArray defs =
+            ReadFile(kxtest::SourcePath("data/VF_Parameters_v207.ini")).replace("\r\n", "\n");
+        const qsizetype section = defs.indexOf("[Par-7]\n");
+        ASSERT_GE(section, 0);
+        const qsizetype flag = defs.indexOf("Unsigned=1", section);
+        ASSERT_GT(flag, section);
+        defs.replace(flag, 10, "Unsigned=0");
+        WriteFile(Path("VF_Parameters_v207.ini"), defs);
+        ASSERT_EQ(Job.Load(Dir.path(), "VF_Parameters_v207.ini"), QString());
+        Job.OnLog = [this](TnvConfigJob*, const QString& line) {
+            Log << line;
+        };
+        Job.OnDone = [this](TnvConfigJob*, TnvConfigJob::TMode mode) {
+            Done = mode;
+        };
+        Job.OnFail = [this](TnvConfigJob*, const QString& message) {
+            Failure = message;
+        };
+    }
+    void TearDown() override {
+        Job.Stop();
+        Thread.reset();
+    }
+
+    QString Path(const QString& name) const { return Dir.path() + "/" + name; }
+
+    void StartSim(const QStringList& extra = {}) {
+        Sim = std::make_unique<SimProcess>(
+            QStringList{"--tcp", "127.0.0.1:0", "--defs", Path("VF_Parameters_v207.ini")} + extra);
+        ASSERT_TRUE(Sim->Ready());
+        Connect(Sim->TcpPort());
+    }
+    void Connect(int port) {
+        Client = std::make_unique<RawTcpClient>(static_cast<std::uint16_t>(port));
+        Thread = std::make_unique<TnvMBThread>();
+        TnvMBSetup& s = Thread->Settings;
+        s.Name = "TCP";
+        s.ConnType = TnvMBSetup::kTcpIp;
+        s.HostName = "127.0.0.1";
+        s.TCPIPPort = port;
+        s.Timeout = 1000;
+        s.Enabled = true;
+        ASSERT_TRUE(Thread->Start());
+        ASSERT_TRUE(Pump([this] { return Thread->IsConnected(); }, 5000));
+    }
+    static bool Pump(const std::function<bool()>& done, int ms) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done()) {
+            if (clock.elapsed() > ms)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            QThread::msleep(2);
+        }
+        return true;
+    }
+    // Waits for the job's one event.
+    void RunToEnd() {
+        ASSERT_TRUE(Pump([this] { return Done != 0 || !Failure.isEmpty(); }, kJobMs));
+        EXPECT_FALSE(Job.IsRunning());
+    }
+    void Reset() {
+        Done = 0;
+        Failure.clear();
+        Log.clear();
+    }
+
+    std::uint16_t Register(std::uint16_t address) {
+        const auto reply =
+            Client->Transact(kSlave, {0x03, static_cast<std::uint8_t>(address >> 8),
+                                      static_cast<std::uint8_t>(address & 0xFF), 0x00, 0x01});
+        EXPECT_TRUE(reply && reply->size() == 5) << address;
+        return reply && reply->size() == 5
+                   ? static_cast<std::uint16_t>((*reply)[3] << 8 | (*reply)[4])
+                   : 0;
+    }
+    void SetRegister(std::uint16_t address, std::uint16_t word) {
+        const auto reply = Client->Transact(kSlave, {0x06, static_cast<std::uint8_t>(address >> 8),
+                                                     static_cast<std::uint8_t>(address & 0xFF),
+                                                     static_cast<std::uint8_t>(word >> 8),
+                                                     static_cast<std::uint8_t>(word & 0xFF)});
+        ASSERT_TRUE(reply && reply->size() == 6) << address;
+    }
+    // The file an export must write, from the registers as they are now.
+    QByteArray
+    ExpectedFile(const QString& version = "2.07",
+                 const std::function<std::uint16_t(std::uint32_t, std::uint16_t)>& word = {}) {
+        QByteArray text = "[Header]\r\nOwner=KX720_VevIde\r\nVersion=" + version.toLatin1() +
+                          "\r\n"
+                          "Company=Velmora Drive Systems\r\n"
+                          "Address=Service Department, 12 Drive Street, Example City\r\n"
+                          "Web=www.velmora-drives.example\r\n\r\n[KX720_Cfg]\r\n";
+        for (const auto& [index, address] : ExportOrder()) {
+            const std::uint16_t w = word ? word(index, address) : Register(address);
+            const QString shown = index == kSignedIndex
+                                      ? QString::number(static_cast<std::int16_t>(w))
+                                      : QString::number(w);
+            text += QStringLiteral("%1.0=%2\r\n").arg(address).arg(shown).toLatin1();
+        }
+        return text;
+    }
+    QStringList Backups() const {
+        return QDir(TnvConfigJob::BackupFolder()).entryList(QDir::Files);
+    }
+
+    QTemporaryDir Dir;
+    std::unique_ptr<SimProcess> Sim;
+    std::unique_ptr<kxtest::TPeer> Peer;
+    std::unique_ptr<RawTcpClient> Client;
+    std::unique_ptr<TnvMBThread> Thread;
+    TnvConfigJob Job;
+    QStringList Log;
+    int Done = 0;
+    QString Failure;
+};
+
+TEST_F(ConfigJobTest, ExportFromTheSimulatorIsByteExact) {
+    StartSim();
+    SetRegister(kSignedIndex, 0xFFFF);
+    SetRegister(8, 0xFFFF);
+    ASSERT_TRUE(Job.StartExport(Thread.get(), kSlave, Path("drive.720")));
+    RunToEnd();
+    ASSERT_EQ(Done, TnvConfigJob::jmExport) << Failure.toStdString();
+    const QByteArray file = ReadFile(Path("drive.720"));
+    EXPECT_TRUE(file.contains("\r\n7.0=-1\r\n"));
+    EXPECT_TRUE(file.contains("\r\n8.0=65535\r\n"));
+    EXPECT_EQ(file, ExpectedFile());
+}
+
+TEST_F(ConfigJobTest, ExportFromPymodbusIsByteExact) {
+    Peer = kxtest::TPeer::PymodbusTcp();
+    ASSERT_TRUE(Peer->Ready());
+    Connect(Peer->Port());
+    SetRegister(kSignedIndex, 0xFFFF);
+    SetRegister(8, 0xFFFF);
+    ASSERT_TRUE(Job.StartExport(Thread.get(), kSlave, Path("peer.720")));
+    RunToEnd();
+    ASSERT_EQ(Done, TnvConfigJob::jmExport) << Failure.toStdString();
+    // pymodbus's registers hold 1000 + their address.
+    EXPECT_EQ(ReadFile(Path("peer.720")),
+              ExpectedFile("2.07", [](std::uint32_t index, std::uint16_t address) {
+                  return index == kSignedIndex || index == 8
+                             ? std::uint16_t{0xFFFF}
+                             : static_cast<std::uint16_t>(1000 + address);
+              }));
+}
+
+TEST_F(ConfigJobTest, SizeQuestionDecidesWhetherAnOlderFileIsWritten) {
+    StartSim();
+    const QByteArray before = ExpectedFile();
+    // Every value one up, the size code another class, and an older version.
+    const QByteArray changed =
+        ExpectedFile("2.05", [this](std::uint32_t index, std::uint16_t address) {
+            return static_cast<std::uint16_t>(Register(address) + (index == 49 ? 0x100 : 1));
+        });
+    WriteFile(Path("changed.720"), changed);
+    const struct {
+        bool stop;
+        int done;
+        const char* failure;
+    } answers[] = {{true, 0, "Warning: drive size difference. Stop by user."},
+                   {false, TnvConfigJob::jmImport, ""}};
+    for (const auto& answer : answers) {
+        SCOPED_TRACE(answer.stop);
+        Reset();
+        int asked = 0;
+        Job.OnSizeDiffers = [&](TnvConfigJob*, std::uint16_t file, std::uint16_t drive) {
+            ++asked;
+            EXPECT_EQ(file, drive + 0x100);
+            return answer.stop;
+        };
+        Job.LoadFile(Path("changed.720"));
+        EXPECT_EQ(Log, (QStringList{
+                           "Warning: source file creator version is not 2.07",
+                           "  Please, check the configuration for data mismatch after upload."}));
+        ASSERT_TRUE(Job.StartImport(Thread.get(), kSlave));
+        RunToEnd();
+        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(Done, answer.done);
+        EXPECT_EQ(Failure, answer.failure);
+        EXPECT_TRUE(
+            Log.contains("Warning: Source drive size different from Destination drive size."));
+        EXPECT_TRUE(Log.contains("Backup of the drive configuration: " + Job.GetBackupFile()));
+        EXPECT_EQ(ReadFile(Job.GetBackupFile()), before) << "the backup holds the drive as it was";
+        if (answer.stop) {
+            EXPECT_EQ(ExpectedFile(), before) << "nothing written";
+        }
+    }
+    // Every value but the size now holds the file's word.
+    EXPECT_EQ(ExpectedFile("2.05",
+                           [&](std::uint32_t index, std::uint16_t address) {
+                               return static_cast<std::uint16_t>(Register(address) +
+                                                                 (index == 49 ? 0x100 : 0));
+                           }),
+              changed);
+    EXPECT_EQ(Backups().size(), 2);
+}
+
+TEST_F(ConfigJobTest, AValueTheDriveDoesNotKeepFailsTheImport) {
+    StartSim({"--stuck", QString::number(kAccelTimeRegister)});
+    const std::uint16_t accel = Register(kAccelTimeRegister);
+    WriteFile(Path("faster.720"), ExpectedFile("2.07", [&](std::uint32_t, std::uint16_t address) {
+                  const std::uint16_t word = Register(address);
+                  return address == kAccelTimeRegister ? static_cast<std::uint16_t>(word + 5)
+                                                       : word;
+              }));
+    Job.LoadFile(Path("faster.720"));
+    ASSERT_TRUE(Job.StartImport(Thread.get(), kSlave));
+    RunToEnd();
+    EXPECT_EQ(Done, 0);
+    EXPECT_EQ(Failure, "Error: import not verified, 1 of 33 values differ from the file.");
+    EXPECT_TRUE(Log.contains(QStringLiteral("Verify error: Acceleration time (s) (16): written %1, "
+                                            "read back %2")
+                                 .arg(accel + 5)
+                                 .arg(accel)))
+        << Log.join('\n').toStdString();
+}
+
+TEST_F(ConfigJobTest, ImportDoesNotStartWithoutABackup) {
+    StartSim();
+    const QByteArray before = ExpectedFile();
+    WriteFile(Path("share"), "a file where the backup folder should go");
+    WriteFile(Path("other.720"), ExpectedFile("2.07", [&](std::uint32_t, std::uint16_t address) {
+                  return static_cast<std::uint16_t>(Register(address) + 1);
+              }));
+    Job.LoadFile(Path("other.720"));
+    ASSERT_TRUE(Job.StartImport(Thread.get(), kSlave));
+    RunToEnd();
+    EXPECT_EQ(Failure, "Error: backup of the drive configuration failed; nothing imported.");
+    EXPECT_EQ(ExpectedFile(), before);
+}
+
+TEST_F(ConfigJobTest, ADroppedLinkLeavesTheOldFileWhole) {
+    StartSim({"--drop-after", "10"});
+    WriteFile(Path("old.720"), "the configuration of last week\r\n");
+    ASSERT_TRUE(Job.StartExport(Thread.get(), kSlave, Path("old.720")));
+    RunToEnd();
+    EXPECT_EQ(Done, 0);
+    EXPECT_TRUE(Failure.startsWith("Error on ModBus data exchange: ")) << Failure.toStdString();
+    EXPECT_EQ(ReadFile(Path("old.720")), "the configuration of last week\r\n");
+    EXPECT_EQ(QDir(Dir.path()).entryList({"old.720*"}, QDir::Files).size(), 1);
+}
+
+} // namespace
