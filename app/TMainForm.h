@@ -22,6 +22,7 @@ class TLampBox;
 class TLinkStatusBar;
 class TLiveField;
 class TProgForm;
+class TReportAction;
 class TSpeedButton;
 class TUpDown;
 class TValueGrid;
@@ -118,6 +119,8 @@ public:
     QAction* acExport;
     QAction* acPrint;
     QAction* acCompare;
+    // "Report...": the commissioning report of the connected drive.
+    TReportAction* ReportAction;
 
     // Tool bar and port menu.
     QToolBar* tbarMain;

@@ -5,6 +5,7 @@
 #include "NvGuard.h"
 #include "TLampBox.h"
 #include "TLiveField.h"
+#include "TReportAction.h"
 #include "TSpeedButton.h"
 #include "TValueGrid.h"
 
@@ -89,6 +90,7 @@ void TMainForm::CreateActions() {
                           "Compare the drive configuration with a file");
     for (QAction* action : {acImport, acExport, acPrint, acCompare})
         action->setEnabled(false);
+    ReportAction = new TReportAction(this);
 }
 
 void TMainForm::CreatePortMenu() {
@@ -137,6 +139,9 @@ void TMainForm::CreateToolBar() {
     tbarMain->addAction(acImport);
     tbarMain->addAction(acPrint);
     tbarMain->addAction(acCompare);
+    tbarMain->addAction(ReportAction->Action());
+    tbarMain->widgetForAction(ReportAction->Action())
+        ->setAccessibleName(ReportAction->Action()->text());
     tbarMain->addSeparator();
     tbarMain->addAction(acAbout);
     tbarMain->addSeparator();

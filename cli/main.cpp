@@ -4,6 +4,7 @@
 #include "TKx720Cli.h"
 #include "TKx720FileCli.h"
 #include "TKx720NodeCmd.h"
+#include "TKx720ReportCli.h"
 #include "TnvError.h"
 
 #include <QCommandLineParser>
@@ -52,6 +53,10 @@ Commands:
   compare FILE.720       lists each element where the drive and FILE differ:
                          index, name, the drive's text, the file's text; exit
                          0 when equal, 1 when they differ, 2 on trouble
+  report TEMPLATE        reads the drive once and fills the HTML report
+                         template with its values; to standard output, or to
+                         the file of -o OUT.html; --db FILE is the SQLite
+                         database of its TABLE tags
   node                   supervises a machine node and prints every change of
                          its state, code and text ("163 ok", "108 alarm",
                          "171 no link", ...), until --count changes or Ctrl-C;
@@ -208,10 +213,43 @@ bool ParseCommand(const QStringList& args, TKx720Job& job, QString& error) {
     return true;
 }
 
+// Runs "report" with the signal handling of the other commands.
+int RunReport(const QCommandLineParser& parser, const TKx720Job& job, QTextStream& out,
+              QTextStream& err) {
+    TKx720ReportJob report{.Template = {},
+                           .Database = parser.value("db"),
+                           .Output = parser.value("output"),
+                           .Host = job.Host,
+                           .Port = job.Port,
+                           .ComPort = job.ComPort,
+                           .Slave = job.Slave,
+                           .Defs = job.Defs,
+                           .Timeout = job.Timeout};
+    QString error;
+    if (!TKx720ReportCli::Parse(parser.positionalArguments(), report, error))
+        return Usage(err, error);
+    TKx720ReportCli cli(report, out, err);
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    QTimer interruption;
+    QObject::connect(&interruption, &QTimer::timeout, [&cli] {
+        if (const int signal = gSignal.exchange(0))
+            cli.Interrupt(128 + signal);
+    });
+    interruption.start(20);
+    return cli.Run();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::unique_ptr<QCoreApplication> app = TKx720FileCli::CreateApplication(argc, argv);
+    // Only a report needs a GUI application; the file commands choose their own.
+    const bool report = std::any_of(argv + 1, argv + argc, [](const char* arg) {
+        return TKx720ReportCli::IsCommand(QString::fromLocal8Bit(arg));
+    });
+    const std::unique_ptr<QCoreApplication> app =
+        report ? TKx720ReportCli::CreateApplication(argc, argv)
+               : TKx720FileCli::CreateApplication(argc, argv);
     QCoreApplication::setApplicationName("kx720");
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -238,10 +276,12 @@ int main(int argc, char** argv) {
          "[HOST:]PORT"},
         {"ignore-size", "import: import although the file is for another drive size."},
         {"pdf", "print: write the report as a PDF to FILE.", "FILE"},
+        {"db", "report: the SQLite database of the template's TABLE tags.", "FILE"},
+        {{"o", "output"}, "report: write the report to FILE instead of standard output.", "FILE"},
     });
     parser.addPositionalArgument("command",
                                  "list, read, write, set, watch, ident, node, bridge, export, "
-                                 "import, print or compare, and its arguments.",
+                                 "import, print, compare or report, and its arguments.",
                                  "COMMAND [ARGS...]");
     if (!parser.parse(QCoreApplication::arguments()))
         return Usage(err, parser.errorText());
@@ -263,6 +303,8 @@ int main(int argc, char** argv) {
     }
     if (!ParseLink(parser, job, error) || !ParseNumbers(parser, job, error))
         return Usage(err, error);
+    if (TKx720ReportCli::IsCommand(parser.positionalArguments().value(0)))
+        return RunReport(parser, job, out, err);
     if (parser.positionalArguments().value(0) == "bridge") {
         TKx720Bridge bridge(job, out, err);
         if (parser.positionalArguments().size() > 1)

@@ -19,3 +19,10 @@ class TnvConvertError : public TnvError {
 public:
     using TnvError::TnvError;
 };
+
+// A file that cannot be opened: 'Cannot open file "<name>". <reason>', the
+// reason as the system gives it.
+class TnvFileError : public TnvError {
+public:
+    TnvFileError(const QString& fileName, const QString& reason);
+};
