@@ -3,6 +3,7 @@
 #include "NvConvert.h"
 #include "NvExchangeError.h"
 #include "TMainForm.h"
+#include "TModbusSrv.h"
 #include "TPARModule.h"
 #include "TTCPForm.h"
 #include "TTerminal.h"
@@ -124,6 +125,10 @@ void TCOMModule::ThreadConnect(TnvMBThread* sender) {
                           .arg(settings.TCPIPPort));
     else
         MainForm->Log(QStringLiteral("ModBus open on COM%1").arg(ComPort));
+    MainForm->ShowLinked(
+        settings.ConnType != TnvMBSetup::kSerial
+            ? QStringLiteral("TCP/IP %1:%2").arg(settings.HostName).arg(settings.TCPIPPort)
+            : QStringLiteral("COM%1 (%2)").arg(ComPort).arg(TModbusSrv::DeviceOfPort(ComPort)));
 }
 
 void TCOMModule::ThreadDisconnect(TnvMBThread*) {

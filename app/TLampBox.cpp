@@ -17,7 +17,8 @@ void TLampBox::paintEvent(QPaintEvent*) {
     const QRectF lamp(1, (height() - d) / 2.0, d, d);
     const QColor off = palette().color(QPalette::Window).darker(125);
     painter.setPen(QPen(palette().color(QPalette::Mid), 1));
-    painter.setBrush(isChecked() ? FColor : off);
+    // A lit lamp of a closed link is greyed with its group, not left looking live.
+    painter.setBrush(!isChecked() ? off : isEnabled() ? FColor : FColor.lighter(170));
     painter.drawEllipse(lamp);
     painter.setPen(
         palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));

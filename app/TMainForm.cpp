@@ -11,6 +11,7 @@
 #include "TFormVFChart.h"
 #include "TKxApplication.h"
 #include "TLampBox.h"
+#include "TLinkStatusBar.h"
 #include "TPARModule.h"
 #include "TProgForm.h"
 #include "TSpeedButton.h"
@@ -62,6 +63,7 @@ TMainForm::TMainForm() {
     TimerLink = new QTimer(this);
     TimerLink->setObjectName(QStringLiteral("TimerLink"));
     TimerLink->setInterval(kKeepAliveMs);
+    CreateLinkStatus();
     ConnectHandlers();
     NameForAccessibility();
     resize(1020, 800);
@@ -182,7 +184,31 @@ void TMainForm::ShowCommandSources(bool modbusSetpoint, bool softwareCommands) {
     UpdateKeepAliveTimer();
 }
 
+void TMainForm::CreateLinkStatus() {
+    LinkStatus = new TLinkStatusBar(this);
+    LinkStatus->SlaveAddress = [] {
+        return PARModule ? PARModule->nvParValueSet.GetSlaveAddress() : 0;
+    };
+    LinkStatus->LastReply = [] {
+        return PARModule ? PARModule->NewestReply() : 0.0;
+    };
+    setStatusBar(LinkStatus);
+}
+
+void TMainForm::ShowLinked(const QString& target) {
+    LinkStatus->ShowConnected(target);
+    SetLiveStateEnabled(true);
+}
+
+// Values left from a closed link are greyed, so that none looks live.
+void TMainForm::SetLiveStateEnabled(bool enabled) {
+    for (QWidget* group : {gbModalita, gbCurFault, gbStatus, gbWorkState, gbHWInput})
+        group->setEnabled(enabled);
+}
+
 void TMainForm::ShowUnlinked() {
+    LinkStatus->ShowDisconnected();
+    SetLiveStateEnabled(false);
     cbKeepAlive->setChecked(false);
     // Until the drive says otherwise, its commands come from the hardware
     // and its setpoint is analog.

@@ -19,6 +19,7 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class TLampBox;
+class TLinkStatusBar;
 class TLiveField;
 class TProgForm;
 class TReportAction;
@@ -62,6 +63,9 @@ public:
     // mode word is read: keep-alive unticked and stopped, hardware inputs
     // shown, software inputs and setpoint hidden.
     void ShowUnlinked();
+    // The link is up to target: the status bar says so and the live state
+    // is no longer greyed.
+    void ShowLinked(const QString& target);
     // Caption and accessible name of a box together.
     static void SetCaption(QAbstractButton* box, const QString& caption);
 
@@ -127,6 +131,7 @@ public:
     QAction* mnTCPIP;
 
     QPlainTextEdit* Memo;
+    TLinkStatusBar* LinkStatus;
 
     // Live state.
     QGroupBox* gbModalita;
@@ -171,6 +176,8 @@ private:
     void CreateActions();
     void CreateToolBar();
     void CreatePortMenu();
+    void CreateLinkStatus();
+    void SetLiveStateEnabled(bool enabled);
     QWidget* CreateLowerPanel();
     QWidget* CreateModeAndFaults();
     QWidget* CreateWorkState();

@@ -204,8 +204,10 @@ QWidget* TMainForm::CreateWorkState() {
     stFreq =
         new TLiveField(QStringLiteral("stFreq"), QStringLiteral("Frequency"),
                        QStringLiteral("000.0Hz"), QStringLiteral("Actual frequency"), gbWorkState);
-    stPhCurrent->setStyleSheet(QStringLiteral("color: red"));
-    stFreq->setStyleSheet(QStringLiteral("color: blue"));
+    // Greyed like the other fields while no link is open.
+    stPhCurrent->setStyleSheet(
+        QStringLiteral("QLabel { color: red } QLabel:disabled { color: gray }"));
+    stFreq->setStyleSheet(QStringLiteral("QLabel { color: blue } QLabel:disabled { color: gray }"));
     QFont larger = stFreq->font();
     larger.setPointSizeF(larger.pointSizeF() * 1.5);
     larger.setBold(true);

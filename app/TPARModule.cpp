@@ -13,6 +13,8 @@
 #include "TnvParValue.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -54,6 +56,7 @@ void TPARModule::DataModuleCreate() {
     // A bad definitions file fails the categories it touches, as a missing
     // one does, and the terminal starts with the others.
     QString fileError;
+    bool anyFailed = false;
     try {
         nvParDefSet.LoadFromFile(QDir::currentPath(), QString::fromLatin1(kDefinitionsFile));
     } catch (const std::exception& e) {
@@ -74,8 +77,23 @@ void TPARModule::DataModuleCreate() {
             std::swap(error, fileError); // the file's own reason, once
         if (!error.isEmpty())
             MainForm->Log(error);
+        anyFailed = true;
     }
+    // Started from another folder, the engineer needs to know where the file
+    // was looked for.
+    const QString path = QDir::current().absoluteFilePath(QString::fromLatin1(kDefinitionsFile));
+    if (anyFailed && !QFileInfo::exists(path))
+        MainForm->Log(QStringLiteral("Definitions file not found: %1 (the terminal reads it from "
+                                     "its working directory)")
+                          .arg(path));
     FDispatcher->CreateValues();
+}
+
+nv::TDateTime TPARModule::NewestReply() const {
+    nv::TDateTime newest = 0.0;
+    for (const auto& value : nvParValueSet.GetValues())
+        newest = std::max(newest, value->GetTimeStamp());
+    return newest;
 }
 
 void TPARModule::nvParDefSetErrParDef(TnvParDefSet*, std::uint32_t index) {

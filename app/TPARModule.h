@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NvDateTime.h"
 #include "TnvParDefSet.h"
 #include "TnvParValueSet.h"
 
@@ -36,6 +37,9 @@ public:
 
     TnvParDefSet nvParDefSet;
     TnvParValueSet nvParValueSet;
+    // The newest stamp of the values: the time of the last reply the drive
+    // gave them (or of their creation, before any).
+    nv::TDateTime NewestReply() const;
 
     // Loads the definitions of the working directory and creates and equips
     // the values.

@@ -3,6 +3,7 @@
 #include "NvExchangeError.h"
 #include "NvFormat.h"
 #include "NvIndexList.h"
+#include "TKx720Catalog.h"
 #include "TKx720Stats.h"
 #include "TModbusSrv.h"
 #include "TnvError.h"
@@ -16,6 +17,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTimer>
 #include <algorithm>
 #include <exception>
@@ -59,7 +61,11 @@ TKx720Cli::~TKx720Cli() {
 }
 
 int TKx720Cli::Run() {
-    if (!LoadDefinitions() || !RefuseLocalParameters())
+    if (!LoadDefinitions())
+        return FExitCode;
+    if (FJob.Command == TKx720Job::TCommand::List)
+        return RunList();
+    if (!RefuseLocalParameters() || !ConvertDisplayValues())
         return FExitCode;
     StartThread();
     if (FFinished)
@@ -99,7 +105,7 @@ bool TKx720Cli::LoadDefinitions() {
                 return false;
             }
         }
-        return BindIndices();
+        return ResolveJob() && BindIndices();
     } catch (const std::exception& e) {
         Fail("Error loading parameters definitions.", QString::fromUtf8(e.what()));
         return false;
@@ -125,6 +131,69 @@ bool TKx720Cli::BindIndices() {
     }
     FDefs->OnErrParDef = nullptr;
     return true;
+}
+
+bool TKx720Cli::ResolveJob() {
+    using TCommand = TKx720Job::TCommand;
+    if (FJob.Command != TCommand::Read && FJob.Command != TCommand::Watch)
+        return true;
+    QString error;
+    if (!TKx720Catalog(*FDefs).Resolve(FJob.Specs, FJob.Indices, error)) {
+        Fail(error);
+        return false;
+    }
+    if (FJob.Indices.empty()) {
+        Fail("No parameter to " + QString(FJob.Command == TCommand::Read ? "read" : "watch"));
+        return false;
+    }
+    FJob.Words.assign(FJob.Indices.size(), {});
+    return true;
+}
+
+bool TKx720Cli::ConvertDisplayValues() {
+    if (FJob.Command != TKx720Job::TCommand::Set)
+        return true;
+    // Every pair is checked before the first goes out: a refused one must not
+    // leave the drive half set.
+    for (size_t i = 0; i < FJob.Indices.size(); ++i) {
+        const TnvParDef& def = *FDefs->GetParDefinition(FJob.Indices[i]);
+        const QString subject = QStringLiteral("%1 %2").arg(def.ParIndex).arg(def.Name);
+        if (def.Readonly) {
+            Fail(subject + ": read-only, nothing sent");
+            return false;
+        }
+        uint16_t word = 0;
+        QString error;
+        if (def.Length != 1 ||
+            !TKx720Catalog::DisplayToWord(def, FJob.Texts.value(int(i)), word, error)) {
+            Fail(subject + ": " + (error.isEmpty() ? "has several elements (use write)" : error) +
+                 ", nothing sent");
+            return false;
+        }
+        FJob.Words[i] = {word};
+    }
+    return true;
+}
+
+int TKx720Cli::RunList() {
+    TKx720Catalog catalog(*FDefs);
+    QString category;
+    if (!FJob.Specs.isEmpty()) {
+        for (const QString& name : FDefs->GetCategoryNames()) {
+            if (name.compare(FJob.Specs.first(), Qt::CaseInsensitive) == 0)
+                category = name;
+        }
+        if (category.isEmpty()) {
+            Fail(QStringLiteral("No category '%1' in %2 (%3)")
+                     .arg(FJob.Specs.first(), FJob.Defs, FDefs->GetCategoryNames().join(", ")));
+            return FExitCode;
+        }
+    }
+    std::vector<uint32_t> indices = catalog.Indices(category);
+    std::sort(indices.begin(), indices.end());
+    for (const QString& line : catalog.ListLines(indices, FJob.Csv))
+        FOut << line << Qt::endl;
+    return 0;
 }
 
 bool TKx720Cli::RefuseLocalParameters() {
@@ -186,7 +255,13 @@ void TKx720Cli::StartThread() {
         BeginJob();
     };
     FThread->OnError = [this](TnvMBThread* thread, int32_t code) {
-        Fail("Connection Error: " + nv::ExchangeErrorText(code), thread->LastErrorDetail());
+        QString detail = thread->LastErrorDetail();
+        // The same hints as the terminal's log, for the same causes.
+        if (detail.contains("Permission denied", Qt::CaseInsensitive))
+            detail += " (the user must be in the group dialout to use serial ports)";
+        else if (detail.contains("No such file", Qt::CaseInsensitive))
+            detail += " (no such device: see ports.ini in the kx720 config folder)";
+        Fail("Connection Error: " + nv::ExchangeErrorText(code), detail);
     };
     if (!FThread->Start())
         Fail("Connection Error: " + nv::ExchangeErrorText(TnvMBThread::kLinkRefused),
@@ -214,12 +289,15 @@ void TKx720Cli::BeginJob() {
         value->OnWritten = [this](TnvParValue* v) {
             OnWritten(v);
         };
-        value->OnError = [this](TnvParValue*, int code) {
-            Fail(ExchangeFailure(code), FThread->LastErrorDetail());
+        value->OnError = [this](TnvParValue* v, int code) {
+            const QString detail = FThread->LastErrorDetail();
+            const QString failure = ValueFailure(v, code);
+            // An exception reply is said in full on the first line already.
+            Fail(failure, failure.contains("the drive refused") ? QString() : detail);
         };
         FPending[value] = FJob.Command == TCommand::Watch ? FJob.Count : 1;
         try {
-            if (FJob.Command == TCommand::Write) {
+            if (FJob.Command == TCommand::Write || FJob.Command == TCommand::Set) {
                 for (size_t e = 0; e < FJob.Words[i].size(); ++e)
                     value->SetValueUShort(static_cast<uint8_t>(e), FJob.Words[i][e]);
                 value->SetWriteRequest(true);
@@ -232,9 +310,64 @@ void TKx720Cli::BeginJob() {
         }
     }
     FThread->AddValueSet(FSet.get());
+    if (FJob.KeepAlive)
+        StartKeepAlive();
+}
+
+void TKx720Cli::StartKeepAlive() {
+    FKeepAliveSet = std::make_unique<TnvParValueSet>();
+    FKeepAliveSet->SetSlaveAddress(FJob.Slave);
+    const TnvParDef* def = FDefs->GetParDefinition(TKx720Job::kKeepAliveIndex);
+    if (!def || !FKeepAliveSet->AddParBind(def)) {
+        Fail(QStringLiteral("Error, parameter not found: %1").arg(TKx720Job::kKeepAliveIndex));
+        return;
+    }
+    TnvParValue* value = FKeepAliveSet->FindValue(TKx720Job::kKeepAliveIndex);
+    value->OnError = [this](TnvParValue* v, int code) {
+        Fail(ValueFailure(v, code), FThread->LastErrorDetail());
+    };
+    const auto write = [value] {
+        value->SetValueUShort(0, TKx720Job::kKeepAliveWord);
+        value->SetWriteRequest(true);
+    };
+    write();
+    FThread->AddValueSet(FKeepAliveSet.get());
+    FKeepAliveTimer = std::make_unique<QTimer>();
+    FKeepAliveTimer->setInterval(TKx720Job::kKeepAlivePeriodMs);
+    QObject::connect(FKeepAliveTimer.get(), &QTimer::timeout, write);
+    FKeepAliveTimer->start();
+}
+
+QString TKx720Cli::ValueFailure(TnvParValue* value, int32_t code) const {
+    const TnvParDef& def = value->GetParDef();
+    const QString subject = QStringLiteral("%1 %2: ").arg(def.ParIndex).arg(def.Name);
+    static const QRegularExpression exception(R"(^exception (\d+)$)");
+    const auto match = exception.match(FThread->LastErrorDetail().trimmed());
+    if (match.hasMatch()) {
+        const bool writing = FJob.Command == TKx720Job::TCommand::Write ||
+                             FJob.Command == TKx720Job::TCommand::Set ||
+                             def.ParIndex == TKx720Job::kKeepAliveIndex;
+        const int number = match.captured(1).toInt();
+        return subject + QStringLiteral("the drive refused the %1: exception %2, %3")
+                             .arg(writing ? "write" : "read")
+                             .arg(number, 2, 10, QChar('0'))
+                             .arg(nv::ModbusExceptionText(number));
+    }
+    constexpr int32_t kWriteFailure = static_cast<int32_t>(0x80040208);
+    constexpr int32_t kReadFailure = static_cast<int32_t>(0x80040209);
+    if (!FJob.Host.isEmpty() && (code == kWriteFailure || code == kReadFailure))
+        return subject + QStringLiteral("Error on ModBus data exchange: the TCP link to %1:%2 "
+                                        "was dropped")
+                             .arg(FJob.Host)
+                             .arg(FJob.Port);
+    return subject + ExchangeFailure(code);
 }
 
 QString TKx720Cli::ValueLine(TnvParValue* value) const {
+    const TnvParDef& shown = value->GetParDef();
+    const QString head = QStringLiteral("%1\t%2\t").arg(shown.ParIndex).arg(shown.Name);
+    if (FJob.RawOnly)
+        return head + RawWords(*value);
     const TnvParDef& def = value->GetParDef();
     QString text;
     if (def.Type == kString) {
@@ -247,14 +380,17 @@ QString TKx720Cli::ValueLine(TnvParValue* value) const {
     } else {
         text = value->GetValueNumText(0);
     }
-    return QStringLiteral("%1\t%2\t%3\t%4").arg(def.ParIndex).arg(def.Name, text, RawWords(*value));
+    if (FJob.TextOnly)
+        return head + text;
+    return head + text + '\t' + RawWords(*value);
 }
 
 void TKx720Cli::OnRead(TnvParValue* value) {
     if (FFinished)
         return;
     if (FJob.Command == TKx720Job::TCommand::Watch)
-        FOut << nv::FormatDateTime("dd/mm/yyyy hh:nn:ss.zzz", value->GetTimeStamp()) << '\t';
+        FOut << nv::FormatDateTime(R"(yyyy"-"mm"-"dd"T"hh:nn:ss.zzz)", value->GetTimeStamp())
+             << '\t';
     FOut << ValueLine(value) << Qt::endl;
     ++FReceptions;
     int& left = FPending[value];
@@ -312,7 +448,7 @@ void TKx720Cli::OnIdent() {
 void TKx720Cli::Interrupt(int exitCode) {
     if (FFinished)
         return;
-    static const char* const kVerbs[] = {"read", "write", "watch", "ident"};
+    static const char* const kVerbs[] = {"read", "write", "watch", "ident", "list", "set"};
     QStringList indices;
     for (uint32_t index : FJob.Indices)
         indices << QString::number(index);
@@ -329,7 +465,27 @@ void TKx720Cli::Fail(const QString& line, const QString& detail) {
     FErr << line << Qt::endl;
     if (!detail.isEmpty())
         FErr << "  " << detail << Qt::endl;
+    ReportUnwritten();
     Finish(1);
+}
+
+void TKx720Cli::ReportUnwritten() {
+    using TCommand = TKx720Job::TCommand;
+    if (FJob.Command != TCommand::Write && FJob.Command != TCommand::Set)
+        return;
+    // Walk the pairs in command-line order, so the report reads as typed.
+    for (size_t i = 0; i < FJob.Indices.size(); ++i) {
+        TnvParValue* value = FSet->FindValue(FJob.Indices[i]);
+        const auto pending = FPending.find(value);
+        if (value && pending != FPending.end() && pending->second == 0)
+            continue;
+        QStringList words;
+        for (uint16_t word : FJob.Words[i])
+            words << QString::number(word);
+        FErr << "Not written: " << FJob.Indices[i] << '='
+             << (FJob.Command == TCommand::Set ? FJob.Texts.value(int(i)) : words.join(','))
+             << Qt::endl;
+    }
 }
 
 void TKx720Cli::Finish(int code) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 class TKx720Stats;
+class QTimer;
 class TnvMBDeviceInfo;
 class TnvMBThread;
 class TnvParDefSet;
@@ -17,7 +18,7 @@ class TnvParValueSet;
 
 // What the command line asked for.
 struct TKx720Job {
-    enum class TCommand { Read, Write, Watch, Ident };
+    enum class TCommand { Read, Write, Watch, Ident, List, Set };
     TCommand Command = TCommand::Read;
     QString Host;    // --tcp host
     int Port = 0;    // --tcp port
@@ -27,9 +28,18 @@ struct TKx720Job {
     int Count = 0; // watch: receptions per index, 0 for no end
     int Timeout = 1000;
     static constexpr int kMinTimeout = 10;
-    bool Stats = false; // print the requests' latencies and outcomes at the end
+    bool Stats = false;     // print the requests' latencies and outcomes at the end
+    bool Csv = false;       // list: CSV instead of tab-separated columns
+    bool RawOnly = false;   // read, watch: only the raw word(s)
+    bool TextOnly = false;  // read, watch: only the display text
+    bool KeepAlive = false; // write the keep-alive word while the job runs
+    QStringList Specs;      // read, watch: indices, ranges, categories; list: category
     std::vector<uint32_t> Indices;
     std::vector<std::vector<uint16_t>> Words; // write: the words of each index
+    QStringList Texts;                        // set: the display value of each index
+    static constexpr uint32_t kKeepAliveIndex = 29;
+    static constexpr uint16_t kKeepAliveWord = 10000;
+    static constexpr int kKeepAlivePeriodMs = 2500;
 };
 
 // Runs one job of the kx720 command line on a value set, an exchange thread
@@ -54,6 +64,16 @@ private:
     // missing, not a definitions file, unreadable or malformed.
     bool LoadDefinitions();
     bool BindIndices();
+    // Turns the specs of read and watch into indices, and the display values
+    // of set into words; false, after the failure is printed, for what the
+    // definitions refuse.
+    bool ResolveJob();
+    bool ConvertDisplayValues();
+    int RunList();
+    void StartKeepAlive();
+    // The parameter, in front of each exchange failure of its own.
+    QString ValueFailure(TnvParValue* value, int32_t code) const;
+    void ReportUnwritten();
     // False, with the message, when a job index names a parameter that lives
     // only in the terminal and never goes on the wire.
     bool RefuseLocalParameters();
@@ -76,7 +96,9 @@ private:
     std::unique_ptr<TnvParValueSet> FSet;
     std::unique_ptr<TnvMBThread> FThread;
     std::unique_ptr<TnvMBDeviceInfo> FIdent;
-    std::shared_ptr<TKx720Stats> FStats;  // shared with the transport on the worker
+    std::shared_ptr<TKx720Stats> FStats; // shared with the transport on the worker
+    std::unique_ptr<TnvParValueSet> FKeepAliveSet;
+    std::unique_ptr<QTimer> FKeepAliveTimer;
     std::map<TnvParValue*, int> FPending; // value -> receptions or writes still awaited
     int FReceptions = 0;
     bool FFinished = false;

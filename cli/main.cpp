@@ -26,15 +26,25 @@ const char* const kDescription =
     R"txt(Talks to a KX720 drive over Modbus RTU or Modbus TCP, as the terminal does.
 
 Commands:
-  read INDEX...          reads each parameter once and prints its index, name,
-                         display text and raw register word(s)
+  list [CATEGORY]        prints, without a link, every parameter of the
+                         definitions file (or of one category): index, name,
+                         description, unit, scale, read-only and the index of
+                         its stored (EEPROM) copy; --csv for CSV
+  read PARAMS...         reads each parameter once and prints its index, name,
+                         display text and raw register word(s); PARAMS are
+                         indices (4), ranges (4-19), categories (Ram) or all
   write INDEX=WORD...    writes raw 16-bit words (decimal, 0x or $ hex; several
                          elements as INDEX=W1,W2) and prints the terminal's log
                          line of each completed write ("... uploaded (RAM)" or
-                         "... saved (EEPROM)")
-  watch INDEX...         reads the parameters every cycle (100 ms) and prints
-                         every reception with its time stamp, until --count
-                         receptions of each or Ctrl-C (exit status 130)
+                         "... saved (EEPROM)"); after a failure it names each
+                         pair it did not write
+  set INDEX=VALUE...     as write, with values in the drive's units (15=30.0
+                         is 30.0 Hz), converted with the definition's scale;
+                         refuses read-only parameters and values the register
+                         cannot hold before sending anything
+  watch PARAMS...        reads the parameters every cycle (100 ms) and prints
+                         every reception with its ISO 8601 time stamp, until
+                         --count receptions of each or Ctrl-C (exit status 130)
   ident                  prints the drive's hardware and firmware versions
   export FILE.720        reads the drive's configuration and writes it to FILE
   import FILE.720        backs the drive's configuration up to
@@ -108,6 +118,8 @@ int Usage(QTextStream& err, const QString& text) {
 }
 
 bool ParseLink(const QCommandLineParser& parser, TKx720Job& job, QString& error) {
+    if (parser.positionalArguments().value(0) == "list")
+        return true; // the definitions alone answer
     if (parser.isSet("tcp") == parser.isSet("com")) {
         error = "give exactly one of --tcp HOST:PORT and --com N";
         return false;
@@ -165,37 +177,52 @@ bool ParseIndex(const QString& text, uint32_t& index) {
 
 bool ParseCommand(const QStringList& args, TKx720Job& job, QString& error) {
     using TCommand = TKx720Job::TCommand;
+    static const std::pair<const char*, TCommand> kVerbs[] = {
+        {"read", TCommand::Read},   {"write", TCommand::Write}, {"watch", TCommand::Watch},
+        {"ident", TCommand::Ident}, {"list", TCommand::List},   {"set", TCommand::Set}};
     const QString verb = args.value(0);
-    if (verb == "read")
-        job.Command = TCommand::Read;
-    else if (verb == "write")
-        job.Command = TCommand::Write;
-    else if (verb == "watch")
-        job.Command = TCommand::Watch;
-    else if (verb == "ident")
-        job.Command = TCommand::Ident;
-    else {
+    const auto known = std::find_if(std::begin(kVerbs), std::end(kVerbs),
+                                    [&](const auto& entry) { return verb == entry.first; });
+    if (known == std::end(kVerbs)) {
         error = verb.isEmpty() ? "no command given" : "unknown command '" + verb + "'";
         return false;
     }
-    if ((job.Command == TCommand::Ident) != (args.size() == 1)) {
+    job.Command = known->second;
+    const QStringList rest = args.mid(1);
+    switch (job.Command) {
+    case TCommand::Ident:
+        error = rest.isEmpty() ? QString() : "ident takes no arguments";
+        return rest.isEmpty();
+    case TCommand::List:
+        job.Specs = rest;
+        error = rest.size() <= 1 ? QString() : "list takes at most one category";
+        return rest.size() <= 1;
+    case TCommand::Read:
+    case TCommand::Watch:
+        job.Specs = rest;
+        error = rest.isEmpty() ? verb + " wants indices, ranges or categories" : QString();
+        return !rest.isEmpty();
+    case TCommand::Write:
+    case TCommand::Set:
+        break;
+    }
+    if (rest.isEmpty()) {
         error =
-            job.Command == TCommand::Ident ? "ident takes no arguments" : verb + " wants indices";
+            verb + " wants INDEX=" + (job.Command == TCommand::Set ? "VALUE" : "WORD") + " pairs";
         return false;
     }
-    for (const QString& arg : args.mid(1)) {
+    for (const QString& arg : rest) {
         uint32_t index = 0;
         std::vector<uint16_t> words;
-        const QString indexText = job.Command == TCommand::Write ? arg.section('=', 0, 0) : arg;
-        bool ok = ParseIndex(indexText, index);
+        bool ok = arg.contains('=') && ParseIndex(arg.section('=', 0, 0), index);
         if (job.Command == TCommand::Write) {
-            const QStringList parts = arg.section('=', 1).split(',');
-            ok = ok && arg.contains('=');
-            for (const QString& part : parts) {
+            for (const QString& part : arg.section('=', 1).split(',')) {
                 int word = 0;
                 ok = ok && nv::TryStrToInt(part, word) && word >= 0 && word <= 0xFFFF;
                 words.push_back(static_cast<uint16_t>(word));
             }
+        } else {
+            job.Texts << arg.section('=', 1);
         }
         if (!ok) {
             error = "bad argument '" + arg + "'";
@@ -269,6 +296,11 @@ int main(int argc, char** argv) {
         {"bauds", "scan: the baud rates to try (default 19200).", "B1,B2,..."},
         {"parity", "scan: the parities to try, of E, N, O (default E).", "P1,P2,..."},
         {"save", "set-slave: also write the address's stored copy (EEPROM)."},
+        {"keep-alive", "Write 10000 to the keep-alive word (29) every 2.5 s while the "
+                       "command runs, as the terminal's \"Comm. Keep Alive\" does."},
+        {"raw", "read, watch: print only the raw register word(s)."},
+        {"text", "read, watch: print only the display text."},
+        {"csv", "list: print CSV."},
         {"ini", "node: the INI file holding the node's settings.", "FILE"},
         {"node", "node: the section of the node's settings in the --ini file.", "NAME"},
         {"listen", "bridge: serve Modbus TCP on [HOST:]PORT (default 127.0.0.1:502).",
@@ -279,8 +311,9 @@ int main(int argc, char** argv) {
         {{"o", "output"}, "report: write the report to FILE instead of standard output.", "FILE"},
     });
     parser.addPositionalArgument("command",
-                                 "read, write, watch, ident, ports, scan, set-slave, node, bridge, "
-                                 "export, import, print, compare or report, and its arguments.",
+                                 "list, read, write, set, watch, ident, ports, scan, set-slave, "
+                                 "node, bridge, export, import, print, compare or report, and its "
+                                 "arguments.",
                                  "COMMAND [ARGS...]");
     if (!parser.parse(QCoreApplication::arguments()))
         return Usage(err, parser.errorText());
@@ -375,6 +408,12 @@ int main(int argc, char** argv) {
                                                 error)
                : !ParseCommand(parser.positionalArguments(), job, error))
         return Usage(err, error);
+    job.Csv = parser.isSet("csv");
+    job.RawOnly = parser.isSet("raw");
+    job.TextOnly = parser.isSet("text");
+    job.KeepAlive = parser.isSet("keep-alive");
+    if (job.RawOnly && job.TextOnly)
+        return Usage(err, "give at most one of --raw and --text");
 
     std::unique_ptr<TKx720NodeCmd> nodeCmd;
     std::unique_ptr<TKx720Cli> cli;

@@ -29,4 +29,29 @@ QString ExchangeErrorText(int32_t code) {
     }
 }
 
+QString ModbusExceptionText(int code) {
+    switch (code) {
+    case 1:
+        return QStringLiteral("illegal function");
+    case 2:
+        return QStringLiteral("illegal data address");
+    case 3:
+        return QStringLiteral("illegal data value");
+    case 4:
+        return QStringLiteral("slave device failure");
+    case 5:
+        return QStringLiteral("acknowledge");
+    case 6:
+        return QStringLiteral("slave device busy");
+    case 8:
+        return QStringLiteral("memory parity error");
+    case 10:
+        return QStringLiteral("gateway path unavailable");
+    case 11:
+        return QStringLiteral("gateway target device failed to respond");
+    default:
+        return QStringLiteral("unknown exception");
+    }
+}
+
 } // namespace nv

@@ -11,4 +11,8 @@ namespace nv {
 // ModBus data exchange: "). Any thread.
 QString ExchangeErrorText(int32_t code);
 
+// The meaning of a Modbus exception code ("illegal data address" for 2), or
+// "unknown exception" for a code the protocol does not define. Any thread.
+QString ModbusExceptionText(int code);
+
 } // namespace nv

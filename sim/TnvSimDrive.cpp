@@ -151,7 +151,7 @@ void TnvSimDrive::LoadFactoryDefaults(uint8_t slaveAddress) {
     set(pSwInputs, 0);
     set(pHwInputs, 0);
     set(pAnalogRef, 0.5);
-    set(pKeepAlive, 0);
+    set(pKeepAlive, kDefaultKeepAliveMs);
 }
 
 void TnvSimDrive::PowerUp() {
@@ -302,7 +302,9 @@ void TnvSimDrive::CheckRunningFaults(double dt) {
                                             .arg(FCurrent, 0, 'f', 1)
                                             .arg(FStore.Physical(pMaxCurrent), 0, 'f', 1)
                                             .arg(FStore.Physical(pMaxTime)));
-    if ((FStore.Word(pControl) & kCommandsModbus) && FNow - FKeepAliveAt > kKeepAliveTimeout)
+    const std::chrono::milliseconds keepAlive{FStore.Word(pKeepAlive)};
+    if ((FStore.Word(pControl) & kCommandsModbus) && keepAlive.count() > 0 &&
+        FNow - FKeepAliveAt > keepAlive)
         RaiseFault(fCommLost, QStringLiteral("no keep-alive for %1 ms")
                                   .arg(std::chrono::duration_cast<std::chrono::milliseconds>(
                                            FNow - FKeepAliveAt)

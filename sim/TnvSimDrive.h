@@ -28,10 +28,12 @@ class TnvSimRegisterStore;
 // above the maximum current (6) for longer than the maximum time (7);
 // invalid parameters (8) on a start with inconsistent settings; communication
 // lost (12) when commands come from Modbus and the keep-alive word (29) has
-// not been written for KeepAliveTimeout while running.
+// not been written again within the time it holds, in ms, while running
+// (0 switches the watch off).
 class TnvSimDrive : public TnvSimModel {
 public:
-    static constexpr std::chrono::milliseconds kKeepAliveTimeout{5000};
+    // The keep-alive time-out the drive starts with, before any write of 29.
+    static constexpr uint16_t kDefaultKeepAliveMs = 5000;
     static constexpr std::chrono::microseconds kMaxStep{5000};
 
     // The drive model works on store; sizeCode is the drive-size code (index 49).

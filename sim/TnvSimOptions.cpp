@@ -244,8 +244,9 @@ TCP unit ids 0 and 255 count as the drive's address and other ids get
 exception 0B.
 
 The drive stops with "Communication Lost" (fault bit 12) when its commands
-come from Modbus and the keep-alive word (29) has not been written for 5 s
-while it runs.
+come from Modbus and the keep-alive word (29) has not been written again
+within the time it holds, in ms, while it runs; each write reloads the watch
+with the written time, 0 switches it off, and the drive starts with 5000.
 
 Each link prints one line when it serves, e.g. "ready tcp 127.0.0.1:1502"
 or "ready pty LINK /dev/pts/N". SIGINT and SIGTERM end the simulator.

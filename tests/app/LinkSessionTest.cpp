@@ -8,6 +8,7 @@
 #include "TFormCtrlMode.h"
 #include "TFormModBus.h"
 #include "TFormPlateData.h"
+#include "TLinkStatusBar.h"
 #include "TMainForm.h"
 #include "TPARModule.h"
 #include "TSimProcess.h"
@@ -24,6 +25,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QSlider>
@@ -95,7 +97,15 @@ protected:
         QApplication::processEvents();
         MainForm->centralWidget()->layout()->activate();
     }
+    static QString StatusField(const char* name) {
+        const auto* field = MainForm->LinkStatus->findChild<QLabel*>(name);
+        return field && field->isVisibleTo(MainForm->LinkStatus) ? field->text() : QString();
+    }
     static void ExpectStartupLayout() {
+        EXPECT_EQ(StatusField("stLinkState"), "Disconnected");
+        EXPECT_TRUE(StatusField("stLinkTarget").isEmpty());
+        EXPECT_FALSE(MainForm->gbWorkState->isEnabled()) << "values of no link look live";
+        EXPECT_FALSE(MainForm->gbModalita->isEnabled());
         EXPECT_FALSE(MainForm->gbHWInput->isHidden());
         EXPECT_TRUE(MainForm->gbSWInput->isHidden());
         EXPECT_TRUE(MainForm->cbKeepAlive->isHidden());
@@ -246,6 +256,29 @@ TEST_F(LinkSessionTest, NothingIsWrittenThatWasNotSentOnThisLink) {
     OpenAndSettle(sim.TcpPort());
     EXPECT_GT(sim.Requests().size(), beforeReopen) << "the new link reads";
     EXPECT_EQ(TerminalWrites(sim, beforeReopen), "") << "after a failed write and Close";
+}
+
+TEST_F(LinkSessionTest, StatusBarShowsTheLinkAndItsLastReply) {
+    TSimProcess sim(false);
+    ASSERT_TRUE(sim.IsReady());
+    Start();
+    MainForm->show();
+    ExpectStartupLayout();
+    OpenAndSettle(sim.TcpPort());
+    MainForm->LinkStatus->Refresh();
+    EXPECT_EQ(StatusField("stLinkState"), "Connected");
+    EXPECT_EQ(StatusField("stLinkTarget"),
+              QStringLiteral("TCP/IP 127.0.0.1:%1").arg(sim.TcpPort()));
+    EXPECT_EQ(StatusField("stLinkSlave"), "Slave address 2");
+    EXPECT_TRUE(StatusField("stLinkReply").startsWith("Last reply "))
+        << StatusField("stLinkReply").toStdString();
+    EXPECT_TRUE(MainForm->gbWorkState->isEnabled());
+    const QString lastReply = StatusField("stLinkReply");
+    CloseAndWait();
+    ExpectStartupLayout();
+    // The last reply stays, so that the engineer sees when the drive last spoke.
+    EXPECT_TRUE(StatusField("stLinkReply").startsWith("Last reply "));
+    Stop();
 }
 
 TEST_F(LinkSessionTest, EveryEndOfALinkLeavesTheSameCleanState) {

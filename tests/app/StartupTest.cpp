@@ -100,4 +100,17 @@ INSTANTIATE_TEST_SUITE_P(
                                0}),
     [](const ::testing::TestParamInfo<TBadFile>& row) { return std::string(row.param.Name); });
 
+// Started from the wrong folder: the failures first, then where the file
+// was looked for, once.
+TEST_F(TerminalFixture, MissingDefinitionsFileIsNamedOnceAfterTheFailures) {
+    QTemporaryDir elsewhere;
+    StartIn(elsewhere.path());
+    const QString named = "Definitions file not found: " + elsewhere.path() + "/" +
+                          TPARModule::kDefinitionsFile +
+                          " (the terminal reads it from its working directory)";
+    const QStringList lines = Lines();
+    EXPECT_EQ(lines.count(named), 1);
+    EXPECT_GT(lines.indexOf(named), lines.lastIndexOf("Error loading parameters definitions."));
+}
+
 } // namespace

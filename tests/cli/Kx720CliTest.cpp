@@ -78,7 +78,7 @@ TEST(Kx720Cli, WatchStampsEveryReception) {
     const QStringList lines = run.Out.split('\n', Qt::SkipEmptyParts);
     EXPECT_EQ(lines.size(), 6);
     for (const QString& line : lines)
-        EXPECT_TRUE(QRegularExpression(R"(^\d\d/\d\d/\d{4} \d\d:\d\d:\d\d\.\d{3}\t2[23]\t)")
+        EXPECT_TRUE(QRegularExpression(R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}\t2[23]\t)")
                         .match(line)
                         .hasMatch())
             << line.toStdString();
@@ -96,7 +96,8 @@ TEST(Kx720Cli, SilentDriveIsATimeout) {
     const TRun run = Kx720({"--tcp", TcpLink(*peer), "--timeout", "50", "read", "4"});
     EXPECT_EQ(run.ExitCode, 1);
     // The transport's own words follow, as in the terminal's log.
-    EXPECT_EQ(run.Err, "Error on ModBus data exchange: timeout, no response!\n  no reply\n");
+    EXPECT_EQ(run.Err,
+              "4 MainVoltage: Error on ModBus data exchange: timeout, no response!\n  no reply\n");
     EXPECT_TRUE(run.Out.isEmpty());
 }
 
@@ -214,8 +215,10 @@ TEST(Kx720Cli, CommandLineMistakesExitWithTwo) {
 TEST(Kx720Cli, HelpDocumentsEveryCommandAndOption) {
     const TRun run = Kx720({"--help"});
     EXPECT_EQ(run.ExitCode, 0);
-    for (const char* word : {"read INDEX", "write INDEX=WORD", "watch INDEX", "ident", "--tcp",
-                             "--com", "--slave", "--defs", "--count", "ports.ini"})
+    for (const char* word :
+         {"list [CATEGORY]", "read PARAMS", "write INDEX=WORD", "set INDEX=VALUE", "watch PARAMS",
+          "ident", "--keep-alive", "--raw", "--text", "--tcp", "--com", "--slave", "--defs",
+          "--count", "ports.ini"})
         EXPECT_TRUE(run.Out.contains(word)) << word;
 }
 

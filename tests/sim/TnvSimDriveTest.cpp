@@ -195,6 +195,44 @@ TEST_F(DriveTest, KeepAliveWritesKeepTheDriveRunning) {
     EXPECT_EQ(store->Word(2), 0);
 }
 
+// The watch takes the time last written to 29, reloaded by every write.
+TEST_F(DriveTest, KeepAliveTimeOutIsTheWrittenTime) {
+    struct Case {
+        uint16_t TimeoutMs;
+        std::chrono::milliseconds StillRunningAt;
+        std::chrono::milliseconds TrippedBy; // 0: never trips
+    };
+    const Case cases[] = {
+        {10000, 9900ms, 10200ms},
+        {1000, 900ms, 1200ms},
+        {0, 30000ms, 0ms},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.TimeoutMs);
+        PowerUp(0x0000);
+        Write(29, c.TimeoutMs);
+        Write(27, kForward);
+        Wait(c.StillRunningAt);
+        EXPECT_TRUE(Running());
+        if (c.TrippedBy.count() == 0)
+            continue;
+        Wait(c.TrippedBy - c.StillRunningAt);
+        EXPECT_FALSE(Running());
+        EXPECT_EQ(store->Word(2), kCommLost);
+    }
+}
+
+TEST_F(DriveTest, KeepAliveWriteReloadsTheWatchWithTheNewTime) {
+    Write(29, 0);
+    Write(27, kForward);
+    Wait(8000ms);
+    Write(29, 2000); // the watch starts now, with the new time
+    Wait(1900ms);
+    EXPECT_TRUE(Running());
+    Wait(300ms);
+    EXPECT_EQ(store->Word(2), kCommLost);
+}
+
 TEST_F(DriveTest, HardwareCommandsNeedNoKeepAlive) {
     Write(18, kRampStop | kSetpointModbus);
     Write(1, kForward);
@@ -251,7 +289,7 @@ TEST_F(DriveTest, OverCurrentTripsAfterTheMaximumTime) {
     Write(8, 300);
     Write(9, 300);
     Write(15, 50);
-    Write(29, 1);
+    Write(29, 10000);
     Write(27, kForward);
     Wait(1900ms);
     EXPECT_TRUE(Running());
@@ -266,7 +304,7 @@ TEST_F(DriveTest, FastDecelerationRaisesOverVoltage) {
     Write(27, kForward);
     for (int i = 0; i < 4; ++i) {
         Wait(1000ms);
-        Write(29, 1);
+        Write(29, 10000);
     }
     Write(17, 1); // 0.1 s for 100 Hz
     Write(27, 0);
@@ -278,7 +316,7 @@ TEST_F(DriveTest, SlowDecelerationKeepsTheBusBelowTheBrakeLevel) {
     PowerUp(0x0001);
     Write(27, kForward);
     Wait(4000ms);
-    Write(29, 1);
+    Write(29, 10000);
     Write(27, 0);
     Wait(4000ms);
     EXPECT_EQ(store->Word(2), 0);

@@ -1,0 +1,74 @@
+#include "TLinkStatusBar.h"
+
+#include "NvFormat.h"
+
+#include <QLabel>
+#include <QTimer>
+
+namespace {
+
+// Often enough for the last reply to look live, rare enough to cost nothing.
+constexpr int kRefreshMs = 500;
+
+} // namespace
+
+TLinkStatusBar::TLinkStatusBar(QWidget* parent)
+    : QStatusBar(parent)
+    , FState(AddField("stLinkState", "Connection"))
+    , FTarget(AddField("stLinkTarget", "Connected to"))
+    , FSlave(AddField("stLinkSlave", "Slave address"))
+    , FReply(AddField("stLinkReply", "Last reply"))
+    , FTimer(new QTimer(this)) {
+    setObjectName("sbLink");
+    setSizeGripEnabled(false);
+    FTimer->setInterval(kRefreshMs);
+    connect(FTimer, &QTimer::timeout, this, &TLinkStatusBar::Refresh);
+    // The slave address may change while no link is open, too.
+    FTimer->start();
+    ShowDisconnected();
+}
+
+QLabel* TLinkStatusBar::AddField(const QString& name, const QString& caption) {
+    auto* field = new QLabel(this);
+    field->setObjectName(name);
+    field->setAccessibleName(caption);
+    // Permanent, so that the actions' status tips never hide the link state.
+    addPermanentWidget(field);
+    return field;
+}
+
+void TLinkStatusBar::ShowConnected(const QString& target) {
+    FConnected = true;
+    FTargetText = target;
+    FOpenedAt = nv::Now();
+    FLastSeen = 0.0;
+    Refresh();
+}
+
+void TLinkStatusBar::ShowDisconnected() {
+    FConnected = false;
+    Refresh();
+}
+
+void TLinkStatusBar::Refresh() {
+    FState->setText(FConnected ? "Connected" : "Disconnected");
+    FState->setStyleSheet(FConnected ? "color: darkgreen; font-weight: bold;"
+                                     : "color: darkred; font-weight: bold;");
+    FTarget->setText(FConnected ? FTargetText : QString());
+    FTarget->setVisible(FConnected);
+    const int slave = SlaveAddress ? SlaveAddress() : 0;
+    FSlave->setText(QStringLiteral("Slave address %1").arg(slave));
+    FSlave->setVisible(slave > 0);
+    // Stamps older than the link are no replies of it: values are stamped
+    // when they are created too.
+    if (FConnected && LastReply) {
+        const nv::TDateTime reply = LastReply();
+        if (reply >= FOpenedAt)
+            FLastSeen = reply;
+    }
+    if (FLastSeen > 0.0)
+        FReply->setText("Last reply " + nv::FormatDateTime("hh:nn:ss", FLastSeen));
+    else
+        FReply->setText(FConnected ? QStringLiteral("No reply yet") : QString());
+    FReply->setVisible(!FReply->text().isEmpty());
+}
