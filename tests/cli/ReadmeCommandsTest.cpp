@@ -46,11 +46,12 @@ void Rewrite(QStringList& words, const QString& option, const QString& value) {
         words[at + 1] = value;
 }
 
-const QStringList kDriveCommands{"list",  "read",   "write",  "set",   "watch",
-                                 "ident", "export", "import", "print", "compare"};
+const QStringList kDriveCommands{"list",   "read",   "write", "set",     "watch", "ident",
+                                 "export", "import", "print", "compare", "ports"};
 // node needs a machine node, bridge serves until stopped, report reads the
-// build tree's templates: each has its own tests.
-const QStringList kCommandsOfOtherPeers{"node", "bridge", "report"};
+// build tree's templates, scan walks every address at several speeds and
+// set-slave moves the drive away: each has its own tests.
+const QStringList kCommandsOfOtherPeers{"node", "bridge", "report", "scan", "set-slave"};
 
 TEST(Readme, EveryKx720CommandRunsAgainstTheSimulator) {
     // The files the commands write (drive.720) go to a folder of the test's own.
