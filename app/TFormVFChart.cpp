@@ -129,11 +129,11 @@ void TFormVFChart::CreateGrid() {
     for (int col = 0; col < 5; ++col)
         SetFixedCell(sgVFChart, col, 0, QString::fromLatin1(top[col]));
     for (int row = 1; row < kRows; ++row) {
-        const TRowSpec& spec = kGridRows[row - 1];
-        const QString caption = QString::fromLatin1(spec.Caption);
+        const TRowSpec& rowSpec = kGridRows[row - 1];
+        const QString caption = QString::fromLatin1(rowSpec.Caption);
         SetFixedCell(sgVFChart, 0, row, caption);
         for (int col = 1; col <= 2; ++col) {
-            const std::int32_t index = col == 1 ? spec.Voltage : spec.Frequency;
+            const std::int32_t index = col == 1 ? rowSpec.Voltage : rowSpec.Frequency;
             if (index >= 0)
                 BindCell(static_cast<std::uint32_t>(index), col, row,
                          caption + (col == 1 ? QStringLiteral(" voltage up/down")
@@ -203,17 +203,17 @@ void TFormVFChart::BuildChart() {
     curve->GetLineBrush().SetColor(kNavy);
     curve->SetTrkType(1);
 
-    for (const TMarkerSpec& spec : kMarkers) {
-        TnvMarker* m = d->CreateMarker(QString::fromLatin1(spec.Name));
-        m->SetText(QString::fromLatin1(spec.Text));
-        m->GetLinePen().Assign(TnvPen(spec.Color, TnvPenMode::Copy, spec.Style, 1));
-        m->GetLineBrush().SetColor(spec.Color);
-        m->SetPoint(spec.X, 0);
-        m->SetOrType(spec.OrType);
-        m->SetMrkType(static_cast<std::uint8_t>(spec.MrkType));
+    for (const TMarkerSpec& rowSpec : kMarkers) {
+        TnvMarker* m = d->CreateMarker(QString::fromLatin1(rowSpec.Name));
+        m->SetText(QString::fromLatin1(rowSpec.Text));
+        m->GetLinePen().Assign(TnvPen(rowSpec.Color, TnvPenMode::Copy, rowSpec.Style, 1));
+        m->GetLineBrush().SetColor(rowSpec.Color);
+        m->SetPoint(rowSpec.X, 0);
+        m->SetOrType(rowSpec.OrType);
+        m->SetMrkType(static_cast<std::uint8_t>(rowSpec.MrkType));
         m->SetDotted(0);
-        m->UserData1 = spec.Frequency;
-        m->UserData2 = spec.Voltage;
+        m->UserData1 = rowSpec.Frequency;
+        m->UserData2 = rowSpec.Voltage;
     }
 }
 
@@ -244,10 +244,10 @@ void TFormVFChart::SetDefaultValues() {
 
 void TFormVFChart::ShowValue(std::uint32_t index) {
     for (int row = 1; row < kRows; ++row) {
-        const TRowSpec& spec = kGridRows[row - 1];
-        const int col = spec.Voltage == static_cast<std::int32_t>(index)     ? 1
-                        : spec.Frequency == static_cast<std::int32_t>(index) ? 2
-                                                                             : 0;
+        const TRowSpec& rowSpec = kGridRows[row - 1];
+        const int col = rowSpec.Voltage == static_cast<std::int32_t>(index)     ? 1
+                        : rowSpec.Frequency == static_cast<std::int32_t>(index) ? 2
+                                                                                : 0;
         if (col == 0)
             continue;
         if (TnvParValue* value = FindValue(index))

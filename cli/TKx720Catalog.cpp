@@ -71,15 +71,15 @@ bool TKx720Catalog::Resolve(const QStringList& specs, std::vector<uint32_t>& ind
     // parameters are left out, where a single index asks for exactly that one.
     const std::vector<uint32_t> listed = Indices({});
     const std::set<uint32_t> onWire(listed.begin(), listed.end());
-    for (const QString& spec : specs) {
-        if (const auto match = range.match(spec); match.hasMatch()) {
+    for (const QString& target : specs) {
+        if (const auto match = range.match(target); match.hasMatch()) {
             bool okFirst = false;
             bool okLast = false;
             const uint32_t first = match.captured(1).toUInt(&okFirst);
             const uint32_t last = match.capturedLength(2) ? match.captured(2).toUInt(&okLast)
                                                           : (okLast = true, first);
             if (!okFirst || !okLast || last < first) {
-                error = "bad index range '" + spec + "'";
+                error = "bad index range '" + target + "'";
                 return false;
             }
             if (first == last) {
@@ -90,16 +90,16 @@ bool TKx720Catalog::Resolve(const QStringList& specs, std::vector<uint32_t>& ind
             const auto end = onWire.upper_bound(last);
             std::for_each(begin, end, add);
             if (begin == end) {
-                error = "no parameter of the definitions lies in " + spec;
+                error = "no parameter of the definitions lies in " + target;
                 return false;
             }
             continue;
         }
         const QString category =
-            spec.compare("all", Qt::CaseInsensitive) == 0 ? QString() : CategoryName(spec);
-        if (category.isEmpty() && spec.compare("all", Qt::CaseInsensitive) != 0) {
+            target.compare("all", Qt::CaseInsensitive) == 0 ? QString() : CategoryName(target);
+        if (category.isEmpty() && target.compare("all", Qt::CaseInsensitive) != 0) {
             error = QStringLiteral("'%1' is neither an index, a range nor a category (%2)")
-                        .arg(spec, FDefs.GetCategoryNames().join(", "));
+                        .arg(target, FDefs.GetCategoryNames().join(", "));
             return false;
         }
         for (uint32_t index : Indices(category))
