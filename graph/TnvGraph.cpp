@@ -138,7 +138,7 @@ void TnvGraph::SetTop(int top) {
 void TnvGraph::SetWidth(int width) {
     if (width == GetWidth())
         return;
-    FDrawArea.Right = FDrawArea.Left + width - 1;
+    FDrawArea.Right = Saturate(static_cast<int64_t>(FDrawArea.Left) + width - 1);
     ResizeBitmap(width, FBitmap.height());
     DoOnResize();
     RefreshQuery();
@@ -147,7 +147,7 @@ void TnvGraph::SetWidth(int width) {
 void TnvGraph::SetHeight(int height) {
     if (height == GetHeight())
         return;
-    FDrawArea.Bottom = FDrawArea.Top + height - 1;
+    FDrawArea.Bottom = Saturate(static_cast<int64_t>(FDrawArea.Top) + height - 1);
     ResizeBitmap(FBitmap.width(), height);
     DoOnResize();
     RefreshQuery();

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
 #include "NvGraphTypes.h"
 #include "TnvCanvas.h"
 
@@ -73,8 +77,10 @@ public:
     void SetLeft(int left);
     void SetTop(int top);
     // Right - Left and Bottom - Top: one less than the value last set.
-    int GetWidth() const { return FDrawArea.Right - FDrawArea.Left; }
-    int GetHeight() const { return FDrawArea.Bottom - FDrawArea.Top; }
+    // A setup text may place the area anywhere in the int range, so the span
+    // is taken in 64 bits and saturated.
+    int GetWidth() const { return Span(FDrawArea.Left, FDrawArea.Right); }
+    int GetHeight() const { return Span(FDrawArea.Top, FDrawArea.Bottom); }
     void SetWidth(int width);
     void SetHeight(int height);
 
@@ -105,6 +111,12 @@ public:
     void DoOnResize();
 
 private:
+    static int Span(int from, int to) { return Saturate(static_cast<int64_t>(to) - from); }
+    static int Saturate(int64_t value) {
+        return static_cast<int>(std::clamp<int64_t>(value, std::numeric_limits<int>::min(),
+                                                    std::numeric_limits<int>::max()));
+    }
+
     friend class TnvDiagram;
     // A diagram being destroyed leaves the list (without being destroyed again).
     void ForgetDiagram(TnvDiagram* diagram);
