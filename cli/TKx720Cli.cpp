@@ -223,24 +223,28 @@ QString TKx720Cli::ExchangeFailure(int32_t code) const {
     return "Error on ModBus data exchange: " + nv::ExchangeErrorText(code);
 }
 
-void TKx720Cli::StartThread() {
-    FThread = std::make_unique<TnvMBThread>();
-    TnvMBSetup& s = FThread->Settings;
+void ApplyLink(int comPort, const QString& host, int port, int timeout, TnvMBSetup& s) {
     // The terminal's own link: COMn at 19200 baud, even parity, or TCP/IP.
-    const int comPort = FJob.ComPort > 0 ? FJob.ComPort : 1;
+    if (comPort <= 0)
+        comPort = 1;
     s.Name = QStringLiteral("COM%1").arg(comPort);
     s.BaudRate = 19200;
     s.Parity = 2;
     s.FlowCtrl = 8;
     s.StopBits = 50;
     s.PortNumber = comPort;
-    s.Timeout = FJob.Timeout;
+    s.Timeout = timeout;
     s.Enabled = true;
-    if (!FJob.Host.isEmpty()) {
-        s.HostName = FJob.Host;
-        s.TCPIPPort = FJob.Port;
+    if (!host.isEmpty()) {
+        s.HostName = host;
+        s.TCPIPPort = port;
         s.ConnType = TnvMBSetup::kTcpIp;
     }
+}
+
+void TKx720Cli::StartThread() {
+    FThread = std::make_unique<TnvMBThread>();
+    ApplyLink(FJob.ComPort, FJob.Host, FJob.Port, FJob.Timeout, FThread->Settings);
     if (FJob.Stats) {
         FStats = std::make_shared<TKx720Stats>();
         FThread->SetServerFactory([stats = FStats] {
@@ -265,7 +269,7 @@ void TKx720Cli::StartThread() {
     };
     if (!FThread->Start())
         Fail("Connection Error: " + nv::ExchangeErrorText(TnvMBThread::kLinkRefused),
-             QStringLiteral("the settings of %1 are not valid").arg(s.Name));
+             QStringLiteral("the settings of %1 are not valid").arg(FThread->Settings.Name));
 }
 
 void TKx720Cli::BeginJob() {

@@ -42,6 +42,11 @@ struct TKx720Job {
     static constexpr int kKeepAlivePeriodMs = 2500;
 };
 
+class TnvMBSetup;
+
+// Sets the link the job names on s: the terminal's own serial settings, or TCP/IP.
+void ApplyLink(int comPort, const QString& host, int port, int timeout, TnvMBSetup& s);
+
 // Runs one job of the kx720 command line on a value set, an exchange thread
 // and the application's event loop, like the terminal does: the terminal's
 // texts, on standard output for results and standard error for failures.

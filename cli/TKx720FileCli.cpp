@@ -4,6 +4,7 @@
 #include "NvDateTime.h"
 #include "NvExchangeError.h"
 #include "NvReportPaint.h"
+#include "TKx720Cli.h"
 #include "TnvError.h"
 #include "TnvMBThread.h"
 
@@ -164,22 +165,7 @@ bool TKx720FileCli::Prepare() {
 
 void TKx720FileCli::StartThread() {
     FThread = std::make_unique<TnvMBThread>();
-    TnvMBSetup& s = FThread->Settings;
-    // The terminal's own link: COMn at 19200 baud, even parity, or TCP/IP.
-    const int comPort = FJob.ComPort > 0 ? FJob.ComPort : 1;
-    s.Name = QStringLiteral("COM%1").arg(comPort);
-    s.BaudRate = 19200;
-    s.Parity = 2;
-    s.FlowCtrl = 8;
-    s.StopBits = 50;
-    s.PortNumber = comPort;
-    s.Timeout = FJob.Timeout;
-    s.Enabled = true;
-    if (!FJob.Host.isEmpty()) {
-        s.HostName = FJob.Host;
-        s.TCPIPPort = FJob.Port;
-        s.ConnType = TnvMBSetup::kTcpIp;
-    }
+    ApplyLink(FJob.ComPort, FJob.Host, FJob.Port, FJob.Timeout, FThread->Settings);
     FThread->OnConnect = [this](TnvMBThread*) {
         // Not from inside the thread's event, which the job's first
         // subscription would otherwise wait on.
@@ -190,7 +176,7 @@ void TKx720FileCli::StartThread() {
     };
     if (!FThread->Start())
         Fail("Connection Error: " + nv::ExchangeErrorText(TnvMBThread::kLinkRefused),
-             QStringLiteral("the settings of %1 are not valid").arg(s.Name));
+             QStringLiteral("the settings of %1 are not valid").arg(FThread->Settings.Name));
 }
 
 void TKx720FileCli::StartJob() {
