@@ -2,6 +2,7 @@
 // against pymodbus: the bytes of the exported file, what an import writes,
 // what it refuses, and what it reports when the drive does not keep a value.
 
+#include "NvParIndex.h"
 #include "SimProcess.h"
 #include "TestPeers.h"
 #include "TnvConfigJob.h"
@@ -21,7 +22,7 @@ constexpr int kJobMs = 20000;
 constexpr std::uint8_t kSlave = 2;
 // Made signed in the test's copy of the definitions, so that a register of
 // FFFF shows the two texts apart (8 stays unsigned).
-constexpr std::uint32_t kSignedIndex = 7;
+constexpr std::uint32_t kSignedIndex = nv::par::kMaxCurrentTime;
 constexpr std::uint16_t kAccelTimeRegister = 0x10;
 
 QByteArray ReadFile(const QString& path) {
