@@ -88,7 +88,8 @@ TEST(SimTcpTest, ExchangesAnswerAsTheOptionsSay) {
         {"ExceptionOnlyAtItsRegisters", "--exception 0x14:4 --exception 15:6", "exception 04", 0,
          2000,
          "02 03 00 14 00 01 > 02 83 04; 02 03 00 13 00 03 > 02 83 04; 02 06 00 0F 00 01 > 02 86 06;"
-         "02 03 00 0F 00 01 > 02 83 06; 02 03 00 15 00 01 > 02 03 02 01 F4"},
+         "02 03 00 0F 00 01 > 02 83 06; 02 03 00 15 00 01 > 02 03 02 01 F4;"
+         "02 03 00 13 00 01 > 02 03 02 00 00"},
         {"StuckRegisterAcknowledgesWritesButKeepsItsWord", "--stuck 0x0F", "reply", 0, 2000,
          "02 10 00 0F 00 01 02 01 23 > 02 10 00 0F 00 01; 02 06 00 0F 01 23 > 02 06 00 0F 01 23;"
          "02 03 00 0F 00 01 > 02 03 02 01 F4; 02 06 00 10 00 2A > 02 06 00 10 00 2A;"
