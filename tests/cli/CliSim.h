@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TestPeers.h"
+#include "TestSupport.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

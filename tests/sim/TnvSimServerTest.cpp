@@ -1,8 +1,8 @@
 // kx720-sim as a process: its TCP and RTU links against our raw clients and
 // clients we did not write, its fault injection, its request log and its
 // command line.
-#include "SimProcess.h"
 #include "SimTestData.h"
+#include "TestSupport.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
@@ -15,6 +15,7 @@
 #include <set>
 
 using namespace std::chrono_literals;
+using namespace kxtest;
 
 namespace {
 
@@ -103,8 +104,8 @@ TEST(SimTcpTest, ExchangesAnswerAsTheOptionsSay) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Name);
         QTemporaryDir dir;
-        SimProcess sim(QStringList{"--tcp", "127.0.0.1:0", "--log", dir.filePath("log")} +
-                       QString(row.Options).split(' ', Qt::SkipEmptyParts));
+        TSimProcess sim(QStringList{"--tcp", "127.0.0.1:0", "--log", dir.filePath("log")} +
+                        QString(row.Options).split(' ', Qt::SkipEmptyParts));
         ASSERT_TRUE(sim.Ready());
         RawTcpClient client(sim.TcpPort());
         QElapsedTimer clock;
@@ -130,7 +131,7 @@ TEST(SimTcpTest, ExchangesAnswerAsTheOptionsSay) {
 
 // Which of 24 pipelined requests get an answer.
 std::set<int> AnsweredWith(const QString& seed) {
-    SimProcess sim({"--tcp", "127.0.0.1:0", "--silence", "0.5", "--seed", seed});
+    TSimProcess sim({"--tcp", "127.0.0.1:0", "--silence", "0.5", "--seed", seed});
     RawTcpClient client(sim.TcpPort());
     for (uint16_t t = 0; t < 24; ++t)
         client.SendRaw(RawTcpClient::Mbap(t, 2, kReadMaxVoltage));
@@ -151,7 +152,7 @@ TEST(SimTcpTest, SilenceFollowsTheSeed) {
 
 // A delayed reply, or half a request, holds up no other client.
 TEST(SimTcpTest, ClientsAreServedSideBySide) {
-    SimProcess sim({"--tcp", "127.0.0.1:0", "--delay", "400"});
+    TSimProcess sim({"--tcp", "127.0.0.1:0", "--delay", "400"});
     ASSERT_TRUE(sim.Ready());
     RawTcpClient first(sim.TcpPort()), second(sim.TcpPort()), half(sim.TcpPort());
     const TBytes request = RawTcpClient::Mbap(7, 2, {0x03, 0x00, 0x00, 0x00, 0x01});
@@ -169,7 +170,7 @@ TEST(SimTcpTest, ClientsAreServedSideBySide) {
 }
 
 TEST(SimTcpTest, ABadHeaderOrTheRequestLimitClosesOnlyThatConnection) {
-    SimProcess sim({"--tcp", "127.0.0.1:0", "--drop-after", "2"});
+    TSimProcess sim({"--tcp", "127.0.0.1:0", "--drop-after", "2"});
     ASSERT_TRUE(sim.Ready());
     RawTcpClient client(sim.TcpPort());
     TBytes bytes = RawTcpClient::Mbap(7, 2, {0x03, 0x00, 0x00, 0x00, 0x01});
@@ -193,7 +194,7 @@ TEST(SimTcpTest, ABadHeaderOrTheRequestLimitClosesOnlyThatConnection) {
 }
 
 TEST(SimTcpTest, MbpollReadsAndIsRefused) {
-    SimProcess sim({"--tcp", "127.0.0.1:0"});
+    TSimProcess sim({"--tcp", "127.0.0.1:0"});
     ASSERT_TRUE(sim.Ready());
     const QStringList mbpoll{
         "-m", "tcp", "-p", QString::number(sim.TcpPort()), "-a", "2", "-0", "-1", "-o", "2", "-r"};
@@ -209,7 +210,7 @@ TEST(SimPtyTest, RawFramesAreExactAndTheLogNamesEveryOutcome) {
     QTemporaryDir dir;
     const QString link = dir.filePath("kx720");
     const QString log = dir.filePath("requests.log");
-    SimProcess sim({"--tcp", "127.0.0.1:0", "--pty", link, "--log", log}, 2);
+    TSimProcess sim({"--tcp", "127.0.0.1:0", "--pty", link, "--log", log}, 2);
     ASSERT_TRUE(sim.Ready());
     RawTcpClient tcp(sim.TcpPort());
     tcp.SendRaw({0x00, 0x01, 0x00, 0x07, 0x00, 0x06, 0x02, 0x03, 0x00, 0x14, 0x00, 0x01});
@@ -228,7 +229,7 @@ TEST(SimPtyTest, RawFramesAreExactAndTheLogNamesEveryOutcome) {
         const TBytes reply = H(QString(exchange).section('>', 1));
         EXPECT_EQ(
             rtu.Transact(H(QString(exchange).section('>', 0, 0)), reply.empty() ? 200ms : 1000ms),
-            reply.empty() ? TBytes{} : RawRtuClient::WithCrc(reply))
+            reply.empty() ? TBytes{} : WithCrc(reply))
             << exchange;
     }
 
@@ -247,13 +248,13 @@ TEST(SimPtyTest, RawFramesAreExactAndTheLogNamesEveryOutcome) {
 TEST(SimPtyTest, BadCrcCorruptsTheRepliesAndTheLogSaysSo) {
     QTemporaryDir dir;
     const QString link = dir.filePath("kx720");
-    SimProcess sim({"--pty", link, "--bad-crc", "1", "--log", dir.filePath("log")});
+    TSimProcess sim({"--pty", link, "--bad-crc", "1", "--log", dir.filePath("log")});
     ASSERT_TRUE(sim.Ready());
     RawRtuClient client(link);
     const TBytes reply = client.Transact({0x02, 0x03, 0x00, 0x14, 0x00, 0x01});
     ASSERT_EQ(reply.size(), 7u);
     EXPECT_EQ(TBytes(reply.begin(), reply.begin() + 5), kMaxVoltageReply);
-    EXPECT_FALSE(RawRtuClient::CrcValid(reply));
+    EXPECT_FALSE(CrcValid(reply));
     EXPECT_EQ(LogLines(dir.filePath("log"), 1),
               QStringList{"pty:" + link + "\t2\t03\t20\t1\treply bad-crc"});
 }
@@ -262,7 +263,7 @@ TEST(SimPtyTest, BadCrcCorruptsTheRepliesAndTheLogSaysSo) {
 TEST(SimPtyTest, PymodbusReadsAndWrites) {
     QTemporaryDir dir;
     const QString link = dir.filePath("kx720");
-    SimProcess sim({"--pty", link});
+    TSimProcess sim({"--pty", link});
     ASSERT_TRUE(sim.Ready());
     const QString script = QStringLiteral(R"(
 import sys
@@ -288,7 +289,7 @@ TEST(SimProcessTest, SigintRemovesTheLinkAndStoredCopiesSurviveARestart) {
     const QString link = dir.filePath("kx720");
     const QString eeprom = dir.filePath("eeprom.ini");
     {
-        SimProcess sim({"--pty", link, "--tcp", "127.0.0.1:0", "--eeprom", eeprom}, 2);
+        TSimProcess sim({"--pty", link, "--tcp", "127.0.0.1:0", "--eeprom", eeprom}, 2);
         ASSERT_TRUE(sim.Ready());
         EXPECT_TRUE(QFileInfo(link).isSymLink());
         RawTcpClient client(sim.TcpPort());
@@ -297,7 +298,7 @@ TEST(SimProcessTest, SigintRemovesTheLinkAndStoredCopiesSurviveARestart) {
         EXPECT_EQ(sim.Stop(SIGINT), 0);
         EXPECT_FALSE(QFileInfo(link).exists() || QFileInfo(link).isSymLink());
     }
-    SimProcess sim({"--tcp", "127.0.0.1:0", "--eeprom", eeprom});
+    TSimProcess sim({"--tcp", "127.0.0.1:0", "--eeprom", eeprom});
     ASSERT_TRUE(sim.Ready());
     RawTcpClient client(sim.TcpPort());
     EXPECT_EQ(client.Transact(2, {0x03, 0x01, 0x0F, 0x00, 0x01}),
@@ -327,7 +328,7 @@ TEST(SimProcessTest, WhatItCannotServeEndsItWithAWord) {
     for (const auto& row : rows) {
         int code = 0;
         const QString out = RunProgram(
-            SimProcess::Binary(), QStringList{"--defs", DefinitionsFile()} + row.Arguments, &code);
+            TSimProcess::Binary(), QStringList{"--defs", DefinitionsFile()} + row.Arguments, &code);
         EXPECT_EQ(code, row.ExitCode) << row.Arguments.join(' ').toStdString();
         EXPECT_TRUE(out.contains(row.Says)) << out.toStdString();
     }
