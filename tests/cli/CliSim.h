@@ -16,8 +16,8 @@ struct CliRun {
     qint64 Ms = 0;
 };
 
-// Runs kx720 in folder (the source's data folder by default), with the
-// backups under the environment's XDG_DATA_HOME.
+// Runs program to its end in folder (the source's data folder by default),
+// where kx720 finds its definitions.
 inline CliRun RunProgram(const QString& program, const QStringList& arguments,
                          const QString& folder = {}) {
     QProcess process;
