@@ -176,35 +176,24 @@ TEST_P(ReadOnTheWire, TheReplyNeverReplacesANewerEdit) {
     EXPECT_EQ(value.GetValueUShort(0), 0x5678);
 }
 
+using V = TnvParValue&;
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, ReadOnTheWire,
     ::testing::Values(
-        TDuringRead{"Nothing", [](TnvParValue&) {}, 0x1234, true},
-        TDuringRead{"Edit", [](TnvParValue& v) { v.SetValueUShort(0, 0xBEEF); }, 0xBEEF, false},
-        TDuringRead{"EditAndSend",
-                    [](TnvParValue& v) {
-                        v.SetValueUShort(0, 0xBEEF);
-                        v.SetWriteRequest(true);
-                    },
+        TDuringRead{"Nothing", [](V) {}, 0x1234, true},
+        TDuringRead{"Edit", [](V v) { v.SetValueUShort(0, 0xBEEF); }, 0xBEEF, false},
+        TDuringRead{"EditAndSend", [](V v) { v.SetValueUShort(0, 0xBEEF); v.SetWriteRequest(true); },
                     0xBEEF, false},
-        TDuringRead{"EditToTheSameWord", [](TnvParValue& v) { v.SetValueUShort(0, 100); }, 100,
-                    false},
-        TDuringRead{"SendWhatIsShown", [](TnvParValue& v) { v.SetWriteRequest(true); }, 100, false},
-        TDuringRead{"SendWithdrawn",
-                    [](TnvParValue& v) {
-                        v.SetWriteRequest(true);
-                        v.SetWriteRequest(false);
-                    },
+        TDuringRead{"EditToTheSameWord", [](V v) { v.SetValueUShort(0, 100); }, 100, false},
+        TDuringRead{"SendWhatIsShown", [](V v) { v.SetWriteRequest(true); }, 100, false},
+        TDuringRead{"SendWithdrawn", [](V v) { v.SetWriteRequest(true); v.SetWriteRequest(false); },
                     0x1234, true},
-        TDuringRead{"RefusedEdit",
-                    [](TnvParValue& v) {
-                        v.OnCheckValue = [](TnvParValue*, double, bool& accept) {
-                            accept = false;
-                        };
-                        v.SetValueUShort(0, 0xBEEF);
-                        v.OnCheckValue = nullptr;
-                    },
-                    0x1234, true}),
+        TDuringRead{"RefusedEdit", [](V v) {
+            v.OnCheckValue = [](TnvParValue*, double, bool& accept) { accept = false; };
+            v.SetValueUShort(0, 0xBEEF);
+            v.OnCheckValue = nullptr; }, 0x1234, true}),
     [](const ::testing::TestParamInfo<TDuringRead>& row) { return std::string(row.param.Name); });
+// clang-format on
 
 } // namespace
