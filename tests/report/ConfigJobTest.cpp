@@ -132,10 +132,8 @@ protected:
     }
     // The file an export must write, from the registers as they are now.
     QByteArray
-    ExpectedFile(const QString& version = "2.07",
-                 const std::function<std::uint16_t(std::uint32_t, std::uint16_t)>& word = {}) {
-        QByteArray text = "[Header]\r\nOwner=KX720_VevIde\r\nVersion=" + version.toLatin1() +
-                          "\r\n"
+    ExpectedFile(const std::function<std::uint16_t(std::uint32_t, std::uint16_t)>& word = {}) {
+        QByteArray text = "[Header]\r\nOwner=KX720_VevIde\r\nVersion=2.07\r\n"
                           "Company=Velmora Drive Systems\r\n"
                           "Address=Service Department, 12 Drive Street, Example City\r\n"
                           "Web=www.velmora-drives.example\r\n\r\n[KX720_Cfg]\r\n";
@@ -171,18 +169,17 @@ TEST_F(ConfigJobTest, ExportFromPymodbusIsByteExact) {
     ASSERT_TRUE(Job.StartExport(Thread.get(), kSlave, Path("peer.720")));
     RunToEnd();
     ASSERT_EQ(Done, TnvConfigJob::jmExport) << Failure.toStdString();
-    EXPECT_EQ(ReadFile(Path("peer.720")),
-              ExpectedFile("2.07", [](std::uint32_t index, std::uint16_t address) {
-                  return index == kSignedIndex || index == 8
-                             ? std::uint16_t{0xFFFF}
-                             : static_cast<std::uint16_t>(1000 + address);
-              }));
+    EXPECT_EQ(
+        ReadFile(Path("peer.720")), ExpectedFile([](std::uint32_t index, std::uint16_t address) {
+            return index == kSignedIndex || index == 8 ? std::uint16_t{0xFFFF}
+                                                       : static_cast<std::uint16_t>(1000 + address);
+        }));
 }
 
 TEST_F(ConfigJobTest, AValueTheDriveDoesNotKeepFailsTheImport) {
     StartSim({"--stuck", QString::number(kAccelTimeRegister)});
     const std::uint16_t accel = Register(kAccelTimeRegister);
-    WriteFile(Path("faster.720"), ExpectedFile("2.07", [&](std::uint32_t, std::uint16_t address) {
+    WriteFile(Path("faster.720"), ExpectedFile([&](std::uint32_t, std::uint16_t address) {
                   const std::uint16_t word = Register(address);
                   return address == kAccelTimeRegister ? static_cast<std::uint16_t>(word + 5)
                                                        : word;
@@ -203,7 +200,7 @@ TEST_F(ConfigJobTest, ImportDoesNotStartWithoutABackup) {
     StartSim();
     const QByteArray before = ExpectedFile();
     WriteFile(Path("share"), "a file where the backup folder should go");
-    WriteFile(Path("other.720"), ExpectedFile("2.07", [&](std::uint32_t, std::uint16_t address) {
+    WriteFile(Path("other.720"), ExpectedFile([&](std::uint32_t, std::uint16_t address) {
                   return static_cast<std::uint16_t>(Register(address) + 1);
               }));
     Job.LoadFile(Path("other.720"));

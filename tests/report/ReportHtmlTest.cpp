@@ -24,27 +24,8 @@ class ReportHtml : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(FDir.isValid());
-        Write("defs.ini", R"([Categories]
-Test=4,7,18
-[Par-4]
-RegAddr=4
-Name=MainVoltage
-Descr=Main voltage (V)
-Type=3
-FormatString=000
-[Par-7]
-RegAddr=7
-Name=Tag
-Descr=Tag <text>
-Type=7
-Length=4
-[Par-18]
-RegAddr=18
-Name=CtrlMode
-Descr=Control mode
-Type=1
-FormatString=Set/Clear
-)");
+        Write("defs.ini", "[Categories]\nTest=4,7,18\n[Par-4]\nType=3\nFormatString=000\n"
+                          "[Par-7]\nType=7\nLength=4\n[Par-18]\nType=1\nFormatString=Set/Clear\n");
         ASSERT_TRUE(FDefs.LoadFromFile(Path("defs.ini")));
         ASSERT_TRUE(FSet.AddParBindsCategory(&FDefs, "Test"));
         FSet.FindValue(4)->SetValueUShort(0, 230);
