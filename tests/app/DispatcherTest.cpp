@@ -19,9 +19,11 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -205,17 +207,29 @@ TEST_F(DispatcherTest, SoftwareInputClickSendsTheWord) {
     EXPECT_TRUE(Value(29)->GetWriteRequest());
 }
 
+// The setpoint's Save needs the setpoint from Modbus, the software inputs'
+// Save the commands from Modbus; the other bit alone is not enough.
 TEST_F(DispatcherTest, SaveButtonsWriteTheStoredCopyOnlyFromModbus) {
-    Receive(18, 0);
-    const std::uint32_t stored = Value(15)->GetParDef().RegProg;
-    Value(stored)->SetWriteRequest(false);
-    MainForm->sbtnSaveRefClick();
-    EXPECT_FALSE(Value(stored)->GetWriteRequest());
-    Receive(18, 0x0002);
-    Set(15, 700);
-    MainForm->sbtnSaveRefClick();
-    EXPECT_TRUE(Value(stored)->GetWriteRequest());
-    EXPECT_EQ(Word(stored), 700);
+    const struct {
+        std::function<void()> Click;
+        std::uint16_t FromModbus; // the control word's bit
+        std::uint32_t Index;
+        std::uint16_t Word;
+    } cases[] = {{[] { MainForm->sbtnSaveRefClick(); }, 0x0002, 15, 700},
+                 {[] { MainForm->btnSave->click(); }, 0x0004, 27, 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Index);
+        const std::uint32_t stored = Value(c.Index)->GetParDef().RegProg;
+        Receive(18, 0x0006 & ~c.FromModbus);
+        Value(stored)->SetWriteRequest(false);
+        c.Click();
+        EXPECT_FALSE(Value(stored)->GetWriteRequest());
+        Receive(18, c.FromModbus);
+        Set(c.Index, c.Word);
+        c.Click();
+        EXPECT_TRUE(Value(stored)->GetWriteRequest());
+        EXPECT_EQ(Word(stored), c.Word);
+    }
 }
 
 TEST_F(DispatcherTest, SlaveAddressChain) {
