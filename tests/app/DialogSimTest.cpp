@@ -38,7 +38,7 @@ class DialogSimTest : public TerminalFixture {
 protected:
     static std::uint16_t Address(std::uint32_t index) { return Value(index)->GetParDef().RegAddr; }
     // Starts the terminal linked to sim and waits for the first reads.
-    void ConnectAndSettle(TSimProcess& sim) {
+    void ConnectAndSettle(kxtest::TSimProcess& sim) {
         Connect(sim);
         ASSERT_TRUE(
             WaitFor([] { return !Value(49)->GetCyclic() && !Value(18)->GetCyclic(); }, kLinkMs));
@@ -81,7 +81,7 @@ private:
 } // namespace
 
 TEST_F(DialogSimTest, SaveToRemoteWalksTheChainAndTheTerminalFollows) {
-    TSimProcess sim(false);
+    kxtest::TSimProcess sim(false);
     ConnectAndSettle(sim);
     ShowAndRead(FormModBus, {0, 30});
     ASSERT_EQ(FormModBus->sgAddress->GetCellText(1, 1), "2");
@@ -113,8 +113,8 @@ TEST_F(DialogSimTest, SaveToRemoteWalksTheChainAndTheTerminalFollows) {
 }
 
 TEST_F(DialogSimTest, AboutBoxIdentifiesTheDrive) {
-    TSimProcess sim(false, {QStringLiteral("--size"), QStringLiteral("0x0110"),
-                            QStringLiteral("--ident"), QStringLiteral("720A:207")});
+    kxtest::TSimProcess sim(false, {QStringLiteral("--size"), QStringLiteral("0x0110"),
+                                    QStringLiteral("--ident"), QStringLiteral("720A:207")});
     ConnectAndSettle(sim);
     int fills = 0;
     const QMetaObject::Connection counting =
@@ -135,7 +135,7 @@ TEST_F(DialogSimTest, AboutBoxIdentifiesTheDrive) {
 }
 
 TEST_F(DialogSimTest, AboutBoxReportsASilentDrive) {
-    TSimProcess sim(false, {QStringLiteral("--silence"), QStringLiteral("1")});
+    kxtest::TSimProcess sim(false, {QStringLiteral("--silence"), QStringLiteral("1")});
     Connect(sim);
     AboutForm->show();
     EXPECT_TRUE(WaitFor(
@@ -145,7 +145,7 @@ TEST_F(DialogSimTest, AboutBoxReportsASilentDrive) {
 }
 
 TEST_F(DialogSimTest, EndingTheProgramWhileTheRequestWaitsIsSafe) {
-    TSimProcess sim(false, {QStringLiteral("--delay"), QStringLiteral("400")});
+    kxtest::TSimProcess sim(false, {QStringLiteral("--delay"), QStringLiteral("400")});
     Connect(sim);
     AboutForm->show();
     // The request is queued or on the wire: the link must not outlive it.

@@ -35,13 +35,13 @@ constexpr std::uint16_t kAccelTimeRegister = 0x10;
 class ProgFormTest : public TerminalFixture {
 protected:
     // Links the terminal to sim; the configuration window closes itself.
-    void ConnectForJobs(TSimProcess& sim) {
+    void ConnectForJobs(kxtest::TSimProcess& sim) {
         Connect(sim);
         Answerer->Leave = ProgForm;
         Answerer->Reply = QMessageBox::No;
         ASSERT_TRUE(WaitFor([] { return MainForm->acExport->isEnabled(); }, kJobMs));
     }
-    void ConnectAndExport(TSimProcess& sim, const QString& name) {
+    void ConnectAndExport(kxtest::TSimProcess& sim, const QString& name) {
         ConnectForJobs(sim);
         ProgForm->SaveDialog->selectFile(Path(name));
         Run(MainForm->acExport, "Export succeeded.");
@@ -65,7 +65,7 @@ protected:
 };
 
 TEST_F(ProgFormTest, ExportPrintAndCompareThroughTheWindow) {
-    TSimProcess sim(false);
+    kxtest::TSimProcess sim(false);
     ConnectAndExport(sim, "drive.720");
     QFile file(Path("drive.720"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -91,7 +91,7 @@ TEST_F(ProgFormTest, ExportPrintAndCompareThroughTheWindow) {
 }
 
 TEST_F(ProgFormTest, CancelledDialogsFailAndHandTheLinkBack) {
-    TSimProcess sim(false);
+    kxtest::TSimProcess sim(false);
     ConnectForJobs(sim);
     Answerer->AcceptDialogs = false; // cancels the file dialogs
     Run(MainForm->acExport, "Export to file cancelled.");
@@ -130,7 +130,7 @@ TEST_F(ProgFormTest, AStoppedOrBrokenImportWritesNothing) {
          "'' is not a valid integer value",
          0},
     };
-    TSimProcess sim(false);
+    kxtest::TSimProcess sim(false);
     ConnectAndExport(sim, "drive.720");
     QFile file(Path("drive.720"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));

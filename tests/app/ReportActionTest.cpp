@@ -19,7 +19,7 @@ namespace {
 
 class ReportActionTest : public TerminalFixture {
 protected:
-    void ConnectReporting(TSimProcess& sim) {
+    void ConnectReporting(kxtest::TSimProcess& sim) {
         Connect(sim);
         Report()->Folder = qEnvironmentVariable("KX_BINARY_DIR") + "/data/reports";
         Report()->AskFileName = [this](const QString&) {
@@ -43,7 +43,7 @@ protected:
 };
 
 TEST_F(ReportActionTest, WritesTheReportAndOpensItInTheBrowser) {
-    TSimProcess sim(false);
+    kxtest::TSimProcess sim(false);
     ConnectReporting(sim);
     QWidget* button = MainForm->tbarMain->widgetForAction(Report()->Action());
     ASSERT_NE(button, nullptr);
@@ -69,7 +69,7 @@ TEST_F(ReportActionTest, WritesTheReportAndOpensItInTheBrowser) {
 // A slow drive, and the operator closes the link while the report reads it:
 // nothing is written, and the next report on a new link works.
 TEST_F(ReportActionTest, LinkClosedWhileReadingWritesNothing) {
-    TSimProcess sim(false, {"--delay", "40"});
+    kxtest::TSimProcess sim(false, {"--delay", "40"});
     ConnectReporting(sim);
     Asked = FDir.filePath("cut.html");
     Report()->Action()->trigger();

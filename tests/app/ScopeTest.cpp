@@ -213,7 +213,7 @@ TEST_F(ScopeTest, EveryToolHasItsCaptionAsAccessibleName) {
 class ScopeSimTest : public PlotFixture {};
 
 TEST_F(ScopeSimTest, AnOverCurrentTripIsCapturedWithTwentySamplesAfterIt) {
-    TSimProcess sim(false);
+    kxtest::TSimProcess sim(false);
     Connect(sim);
     FormScope->cbCapture->setChecked(true);
     FormScope->show();
@@ -235,7 +235,7 @@ TEST_F(ScopeSimTest, AnOverCurrentTripIsCapturedWithTwentySamplesAfterIt) {
         return QString();
     };
     ASSERT_TRUE(WaitFor([&] { return !captured().isEmpty(); }, 20000))
-        << sim.Log().toStdString() << MainForm->LogLines().join('\n').toStdString();
+        << sim.StandardError().toStdString() << MainForm->LogLines().join('\n').toStdString();
     EXPECT_NE(Value(2)->GetValueUShort(0), 0);
     EXPECT_TRUE(FormScope->IsPaused());
 

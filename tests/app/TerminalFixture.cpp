@@ -7,6 +7,7 @@
 #include "TTCPForm.h"
 #include "TTerminal.h"
 #include "TValueGrid.h"
+#include "TestPaths.h"
 #include "TnvParValue.h"
 
 #include <QApplication>
@@ -49,8 +50,7 @@ TModalAnswerer::TModalAnswerer() {
 TModalAnswerer::~TModalAnswerer() = default;
 
 QString TerminalFixture::SourceDir() {
-    const QByteArray dir = qgetenv("KX_SOURCE_DIR");
-    return dir.isEmpty() ? QStringLiteral(KX_DEFAULT_SOURCE_DIR) : QString::fromLocal8Bit(dir);
+    return kxtest::SourcePath({}).chopped(1);
 }
 
 void TerminalFixture::SetUp() {
@@ -120,8 +120,8 @@ bool TerminalFixture::Linked() {
     return MainForm->acCloseConnection->isVisible();
 }
 
-void TerminalFixture::Connect(const TSimProcess& sim) {
-    ASSERT_TRUE(sim.IsReady());
+void TerminalFixture::Connect(const kxtest::TSimProcess& sim) {
+    ASSERT_TRUE(sim.Ready());
     Start();
     OpenTcp(sim.TcpPort());
     ASSERT_TRUE(WaitFor(Linked, kLinkMs));

@@ -9,11 +9,13 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-class TSimProcess;
 class TSpeedButton;
 class TTerminal;
 class TValueGrid;
 class TnvParValue;
+namespace kxtest {
+class TSimProcess;
+}
 
 // Waits up to ms, serving events, for pred to hold.
 bool WaitFor(const std::function<bool()>& pred, int ms);
@@ -72,7 +74,7 @@ protected:
     static void OpenTcp(int port);
     static bool Linked();
     // Starts the terminal and links it to the ready simulator.
-    void Connect(const TSimProcess& sim);
+    void Connect(const kxtest::TSimProcess& sim);
     // Memo lines that contain part.
     int LinesWith(const QString& part) const;
 
