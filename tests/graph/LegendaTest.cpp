@@ -23,43 +23,36 @@ protected:
         legend->SetLeft(30);
         legend->SetTop(5);
     }
-    void AddTraces(std::initializer_list<const char*> names) {
+    // Adds the traces and paints; a negative count leaves the columns alone.
+    void Paint(std::initializer_list<const char*> names, int columns = -1) {
         for (const char* name : names)
             diagram->CreateTraccia(name);
+        if (columns >= 0)
+            legend->SetColCount(columns);
+        graph.Repaint();
     }
     TnvGraph graph;
     TnvDiagram* diagram = nullptr;
     TnvLegenda* legend = nullptr;
 };
 
-TEST_F(LegendaTest, NeverDrawnHitsNothing) {
-    AddTraces({"A"});
-    EXPECT_EQ(legend->GetCellWidth(), 0);
+TEST_F(LegendaTest, NeverDrawnOrEmptyItHitsNothingAndWritesOneRow) {
+    diagram->CreateTraccia("A");
     EXPECT_EQ(legend->TraceAtPos({41, 26}), nullptr);
-}
-
-TEST_F(LegendaTest, EmptyDiagramWritesEmpty) {
-    QImage image(320, 240, QImage::Format_RGB32);
-    TnvCanvas canvas(image);
-    EXPECT_TRUE(legend->Draw(&canvas));
+    diagram->RemoveElement(diagram->GetTraccia("A"));
+    graph.Repaint();
     EXPECT_EQ(legend->GetRowCount(), 1);
 }
 
 TEST_F(LegendaTest, ThreeTracesInTwoColumnsShowOneRow) {
-    AddTraces({"Alpha", "Be", "Gamma_long"});
-    legend->SetColCount(2);
-    graph.Repaint();
+    Paint({"Alpha", "Be", "Gamma_long"}, 2);
     const QFontMetrics m = test::Metrics();
-    const int widest = m.horizontalAdvance("Gamma_long");
     const TnvRect e = legend->GetDrawArea();
     EXPECT_EQ(legend->GetRowCount(), 1);
-    EXPECT_EQ(e.Left, 40);
-    EXPECT_EQ(e.Top, 25);
-    EXPECT_EQ(e.Right, (widest * 10 / 9) * 2 + 40);
-    EXPECT_EQ(e.Bottom, m.height() * 4 / 3 + 25);
+    EXPECT_EQ(e, (TnvRect{40, 25, (m.horizontalAdvance("Gamma_long") * 10 / 9) * 2 + 40,
+                          m.height() * 4 / 3 + 25}));
     EXPECT_EQ(legend->GetCellWidth(), (e.Right - e.Left) / 2);
     EXPECT_EQ(legend->GetCellHeight(), e.Bottom - e.Top);
-
     const int cw = legend->GetCellWidth();
     EXPECT_EQ(legend->TraceAtPos({42, 27}), diagram->GetTraccia("Alpha"));
     EXPECT_EQ(legend->TraceAtPos({41 + cw + 1, 27}), diagram->GetTraccia("Be"));
@@ -67,23 +60,20 @@ TEST_F(LegendaTest, ThreeTracesInTwoColumnsShowOneRow) {
     EXPECT_EQ(legend->TraceAtPos({42, 27 + legend->GetCellHeight()}), nullptr); // no second row
 }
 
-TEST_F(LegendaTest, ColCountShrinksToTheTracesAndStays) {
-    AddTraces({"A", "B"});
-    legend->SetColCount(5);
-    graph.Repaint();
+// Rows are the traces divided by the columns, the remainder left out.
+TEST_F(LegendaTest, ColumnsShrinkToTheTracesAndStay) {
+    Paint({"A", "B"}, 5);
     EXPECT_EQ(legend->GetColCount(), 2);
-    AddTraces({"C", "D", "E"});
-    graph.Repaint();
-    EXPECT_EQ(legend->GetColCount(), 2);
+    Paint({"C", "D", "E"});
     EXPECT_EQ(legend->GetRowCount(), 2);
+    Paint({}, 0);
+    EXPECT_EQ(legend->GetColCount(), 1);
+    EXPECT_EQ(legend->GetRowCount(), 5);
 }
 
 TEST_F(LegendaTest, ClickingACellSelectsItsTrace) {
-    AddTraces({"A", "B"});
-    legend->SetColCount(2);
-    graph.Repaint();
-    const int cw = legend->GetCellWidth();
-    graph.SelectAtPos({42 + cw, 28});
+    Paint({"A", "B"}, 2);
+    graph.SelectAtPos({42 + legend->GetCellWidth(), 28});
     EXPECT_EQ(graph.GetSelDiagram(), diagram);
     EXPECT_EQ(diagram->GetSelTraccia(), diagram->GetTraccia("B"));
     EXPECT_TRUE(diagram->GetTraccia("B")->GetSelected());
@@ -91,14 +81,6 @@ TEST_F(LegendaTest, ClickingACellSelectsItsTrace) {
     graph.SelectAtPos({42, 28});
     EXPECT_FALSE(diagram->GetTraccia("B")->GetSelected());
     EXPECT_EQ(diagram->GetSelTraccia(), diagram->GetTraccia("A"));
-}
-
-TEST_F(LegendaTest, ZeroColumnsCountAsOne) {
-    AddTraces({"A", "B"});
-    legend->SetColCount(0);
-    graph.Repaint();
-    EXPECT_EQ(legend->GetColCount(), 1);
-    EXPECT_EQ(legend->GetRowCount(), 2);
 }
 
 } // namespace

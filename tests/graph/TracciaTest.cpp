@@ -3,6 +3,7 @@
 #include "TnvScala.h"
 #include "TnvTraccia.h"
 
+#include <array>
 #include <gtest/gtest.h>
 
 namespace {
@@ -13,34 +14,30 @@ protected:
         diagram = graph.CreateNewDiagram("D");
         trace = diagram->CreateTraccia("T");
     }
+    // XMin, XMax, YMin, YMax.
+    std::array<double, 4> Ranges() const {
+        return {trace->GetXMin(), trace->GetXMax(), trace->GetYMin(), trace->GetYMax()};
+    }
     TnvGraph graph;
     TnvDiagram* diagram = nullptr;
     TnvTraccia* trace = nullptr;
 };
 
-TEST_F(TracciaTest, RangesFollowAppendedPoints) {
+TEST_F(TracciaTest, RangesFollowAddedAndRemovedPointsAndSurviveClear) {
     trace->AddPoint(false, 5, 7);
-    EXPECT_DOUBLE_EQ(trace->GetXMin(), 5);
-    EXPECT_DOUBLE_EQ(trace->GetXMax(), 5);
-    EXPECT_DOUBLE_EQ(trace->GetYMin(), 7);
-    EXPECT_DOUBLE_EQ(trace->GetYMax(), 7);
-    trace->AddPoint(false, 2, 9);
-    EXPECT_DOUBLE_EQ(trace->GetXMin(), 2);
-    EXPECT_DOUBLE_EQ(trace->GetXMax(), 5);
-    EXPECT_DOUBLE_EQ(trace->GetYMax(), 9);
-    EXPECT_DOUBLE_EQ(trace->GetYMin(), 7);
-}
-
-TEST_F(TracciaTest, RemoveFirstRescansTheRanges) {
-    trace->AddPoint(false, 0, 100);
-    trace->AddPoint(false, 1, 5);
-    trace->AddPoint(false, 2, 6);
-    trace->RemoveFirst(1);
-    EXPECT_EQ(trace->GetCount(), 2);
-    EXPECT_DOUBLE_EQ(trace->GetXMin(), 1);
-    EXPECT_DOUBLE_EQ(trace->GetYMax(), 6);
-    trace->RemoveFirst(2); // not more points than n: nothing happens
-    EXPECT_EQ(trace->GetCount(), 2);
+    EXPECT_EQ(Ranges(), (std::array<double, 4>{5, 5, 7, 7}));
+    trace->AddPoint(false, 2, 100);
+    trace->AddPoint(false, 3, 6);
+    EXPECT_EQ(Ranges(), (std::array<double, 4>{2, 5, 6, 100}));
+    trace->RemoveFirst(2);
+    EXPECT_EQ(trace->GetCount(), 1);
+    EXPECT_EQ(Ranges(), (std::array<double, 4>{3, 3, 6, 6}));
+    trace->RemoveFirst(1); // not more points than n: nothing happens
+    EXPECT_EQ(trace->GetCount(), 1);
+    trace->Clear();
+    EXPECT_EQ(Ranges(), (std::array<double, 4>{3, 3, 6, 6})) << "kept until the next point";
+    trace->AddPoint(false, -4, 9);
+    EXPECT_EQ(Ranges(), (std::array<double, 4>{-4, -4, 9, 9}));
 }
 
 TEST_F(TracciaTest, ShiftKeepsAWindowAndASinglePointGrows) {
@@ -52,18 +49,6 @@ TEST_F(TracciaTest, ShiftKeepsAWindowAndASinglePointGrows) {
     EXPECT_EQ(trace->GetCount(), 150);
     EXPECT_DOUBLE_EQ(trace->GetPoints().front().X, 2);
     EXPECT_DOUBLE_EQ(trace->GetXMin(), 2);
-}
-
-TEST_F(TracciaTest, ClearKeepsRangesUntilTheNextPoint) {
-    trace->AddPoint(false, -50, -50);
-    trace->AddPoint(false, 50, 50);
-    trace->Clear();
-    EXPECT_EQ(trace->GetCount(), 0);
-    EXPECT_DOUBLE_EQ(trace->GetXMin(), -50);
-    trace->AddPoint(false, 3, 4);
-    EXPECT_DOUBLE_EQ(trace->GetXMin(), 3);
-    EXPECT_DOUBLE_EQ(trace->GetXMax(), 3);
-    EXPECT_DOUBLE_EQ(trace->GetYMin(), 4);
 }
 
 TEST_F(TracciaTest, CursorLivesWhileSelected) {

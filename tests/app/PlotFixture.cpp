@@ -1,4 +1,4 @@
-#include "PlotTestSupport.h"
+#include "PlotFixture.h"
 
 #include "TGraphView.h"
 #include "TnvDiagram.h"
