@@ -90,33 +90,32 @@ TEST_F(ParValueSetTest, MessagesAreHandledInPostingOrder) {
     EXPECT_EQ(Value(1)->GetStatus(), TnvParValue::stSent);
 }
 
-TEST_F(ParValueSetTest, TheStateEventFiresOncePerChange) {
-    for (int k = 0; k < 3; ++k)
-        Set.WndProc(TnvParValueSet::kMsgReadDone, W(Value(1)), 0);
-    Set.WndProc(TnvParValueSet::kMsgUpdateState, usOk, 0);
-    Set.WndProc(TnvParValueSet::kMsgExchangeFailed, W(Value(1)), 7);
-    Set.WndProc(TnvParValueSet::kMsgExchangeFailed, W(Value(1)), 7);
-    Set.WndProc(TnvParValueSet::kMsgUpdateState, usWaiting, 0);
-    Set.WndProc(TnvParValueSet::kMsgUpdateState, 200, 0);
-    EXPECT_EQ(Log.filter("state"), QStringList({"state 2", "state 3", "state 1"}));
-    EXPECT_EQ(Set.GetUpdateState(), usWaiting);
-}
-
-// A value of another set, or none, is never touched; the result still counts.
-TEST_F(ParValueSetTest, AMessageWithoutOneOfItsValuesStillSetsTheState) {
+// The state event fires once per change; a value of another set, or none, is
+// never touched, yet the result still counts.
+TEST_F(ParValueSetTest, TheStateEventFiresOncePerChangeWithOrWithoutAValue) {
     TnvParValueSet other;
     ASSERT_TRUE(other.AddParBindsFromIdxList(&Defs, "1"));
+    TnvParValue* const stranger = other.FindValue(1);
     bool strangerTouched = false;
-    other.FindValue(1)->OnReceive = [&](TnvParValue*, bool) {
+    stranger->OnReceive = [&](TnvParValue*, bool) {
         strangerTouched = true;
     };
-
-    Set.WndProc(TnvParValueSet::kMsgReadDone, 0, 1);
-    Set.WndProc(TnvParValueSet::kMsgExchangeFailed, W(other.FindValue(1)), 1);
-    Set.WndProc(TnvParValueSet::kMsgReadDone, W(other.FindValue(1)), 1);
-    Set.WndProc(9999, W(Value(1)), 1);
+    const std::pair<unsigned, std::uintptr_t> messages[] = {
+        {TnvParValueSet::kMsgReadDone, 0},
+        {TnvParValueSet::kMsgReadDone, W(Value(1))},
+        {TnvParValueSet::kMsgUpdateState, usOk},
+        {TnvParValueSet::kMsgExchangeFailed, W(stranger)},
+        {TnvParValueSet::kMsgExchangeFailed, W(Value(1))},
+        {TnvParValueSet::kMsgUpdateState, usWaiting},
+        {TnvParValueSet::kMsgUpdateState, 200},
+        {TnvParValueSet::kMsgReadDone, W(stranger)},
+        {9999, W(Value(1))},
+    };
+    for (const auto& [message, value] : messages)
+        Set.WndProc(message, value, 7);
     EXPECT_FALSE(strangerTouched);
-    EXPECT_EQ(Log, QStringList({"state 2", "state 3", "state 2"}));
+    EXPECT_EQ(Log,
+              QStringList({"state 2", "rx 1 1", "state 3", "error 1 7", "state 1", "state 2"}));
 }
 
 TEST_F(ParValueSetTest, AnExceptionInAnEventIsReportedAndTheRestIsHandled) {

@@ -8,12 +8,13 @@
 #include "TnvMBThread.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace kxtest;
 
@@ -100,15 +101,9 @@ protected:
         ASSERT_TRUE(Pump([this] { return Thread->IsConnected(); }, 5000));
     }
     static bool Pump(const std::function<bool()>& done, int ms) {
-        QElapsedTimer clock;
-        clock.start();
-        while (!done()) {
-            if (clock.elapsed() > ms)
-                return false;
+        for (QDeadlineTimer deadline(ms); !done() && !deadline.hasExpired(); QThread::msleep(2))
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            QThread::msleep(2);
-        }
-        return true;
+        return done();
     }
     // Waits for the job's one event.
     void RunToEnd() {
@@ -116,21 +111,17 @@ protected:
         EXPECT_FALSE(Job.IsRunning());
     }
 
-    std::uint16_t Register(std::uint16_t address) {
-        const auto reply =
-            Client->Transact(kSlave, {0x03, static_cast<std::uint8_t>(address >> 8),
-                                      static_cast<std::uint8_t>(address & 0xFF), 0x00, 0x01});
-        EXPECT_TRUE(reply && reply->size() == 5) << address;
+    // Reads one register (function 3), or writes it (function 6) when set is given.
+    std::uint16_t Register(std::uint16_t address, std::optional<std::uint16_t> set = {}) {
+        TBytes pdu{static_cast<std::uint8_t>(set ? 0x06 : 0x03)};
+        for (const std::uint16_t word : {address, set.value_or(1)})
+            pdu.insert(pdu.end(), {static_cast<std::uint8_t>(word >> 8),
+                                   static_cast<std::uint8_t>(word & 0xFF)});
+        const auto reply = Client->Transact(kSlave, pdu);
+        EXPECT_TRUE(reply && reply->size() == (set ? 6u : 5u)) << address;
         return reply && reply->size() == 5
                    ? static_cast<std::uint16_t>((*reply)[3] << 8 | (*reply)[4])
                    : 0;
-    }
-    void SetRegister(std::uint16_t address, std::uint16_t word) {
-        const auto reply = Client->Transact(kSlave, {0x06, static_cast<std::uint8_t>(address >> 8),
-                                                     static_cast<std::uint8_t>(address & 0xFF),
-                                                     static_cast<std::uint8_t>(word >> 8),
-                                                     static_cast<std::uint8_t>(word & 0xFF)});
-        ASSERT_TRUE(reply && reply->size() == 6) << address;
     }
     // The file an export must write, from the registers as they are now.
     QByteArray
@@ -166,8 +157,8 @@ TEST_F(ConfigJobTest, ExportFromPymodbusIsByteExact) {
     Peer = kxtest::TPeer::PymodbusTcp();
     ASSERT_TRUE(Peer->Ready());
     Connect(Peer->Port());
-    SetRegister(kSignedIndex, 0xFFFF);
-    SetRegister(8, 0xFFFF);
+    Register(kSignedIndex, 0xFFFF);
+    Register(8, 0xFFFF);
     ASSERT_TRUE(Job.StartExport(Thread.get(), kSlave, Path("peer.720")));
     RunToEnd();
     ASSERT_EQ(Done, TnvConfigJob::jmExport) << Failure.toStdString();
