@@ -1,6 +1,7 @@
 #include "NvDateTime.h"
 #include "TnvError.h"
 
+#include <array>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
@@ -57,23 +58,21 @@ TEST(DecodeTime, RoundTripsMilliseconds) {
     }
 }
 
-TEST(DecodeDateTime, ReadsDaysBefore1899BackwardsWithAPositiveTime) {
-    int year = 0, month = 0, day = 0, hour = 0, min = 0, sec = 0, msec = 0;
-    nv::DecodeDate(-1.25, year, month, day);
-    nv::DecodeTime(-1.25, hour, min, sec, msec);
-    EXPECT_EQ(std::tie(year, month, day), std::make_tuple(1899, 12, 29));
-    EXPECT_EQ(std::tie(hour, min, sec, msec), std::make_tuple(6, 0, 0, 0));
+// Days before 1899 count backwards with a positive time; a time that rounds
+// to 24 hours moves to the next day.
+TEST(DecodeDateTime, SplitsAValueIntoDateAndTime) {
+    const std::pair<double, std::array<int, 7>> rows[] = {
+        {-1.25, {1899, 12, 29, 6, 0, 0, 0}},
+        {1.0 - 1e-10, {1899, 12, 31, 0, 0, 0, 0}},
+    };
+    for (const auto& [value, expected] : rows) {
+        std::array<int, 7> got{};
+        nv::DecodeDate(value, got[0], got[1], got[2]);
+        nv::DecodeTime(value, got[3], got[4], got[5], got[6]);
+        EXPECT_EQ(got, expected) << value;
+    }
     EXPECT_EQ(nv::ComposeDateTime(nv::EncodeDate(1899, 12, 29), nv::EncodeTime(6, 0, 0, 0)), -1.25);
     EXPECT_EQ(nv::ComposeDateTime(nv::EncodeDate(1899, 12, 31), nv::EncodeTime(6, 0, 0, 0)), 1.25);
-}
-
-TEST(DecodeDateTime, MovesATimeThatRoundsTo24HoursToTheNextDay) {
-    const nv::TDateTime value = 1.0 - 1e-10; // 31/12/1899 23:59:59.99999
-    int year = 0, month = 0, day = 0, hour = 0, min = 0, sec = 0, msec = 0;
-    nv::DecodeDate(value, year, month, day);
-    nv::DecodeTime(value, hour, min, sec, msec);
-    EXPECT_EQ(std::tie(year, month, day), std::make_tuple(1899, 12, 31));
-    EXPECT_EQ(std::tie(hour, min, sec, msec), std::make_tuple(0, 0, 0, 0));
 }
 
 TEST(DecodeDateTime, GivesZerosForValuesThatAreNoDate) {

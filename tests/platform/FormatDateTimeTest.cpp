@@ -10,35 +10,27 @@ nv::TDateTime Sample() {
     return nv::EncodeDate(2031, 3, 5) + nv::EncodeTime(14, 7, 9, 45);
 }
 
-struct TDateTimeCase {
-    const char* Pattern;
-    const char* Expected;
-};
-
-class FormatDateTimeCodes : public ::testing::TestWithParam<TDateTimeCase> {};
-
-TEST_P(FormatDateTimeCodes, WritesTheCode) {
-    EXPECT_EQ(nv::FormatDateTime(QString::fromUtf8(GetParam().Pattern), Sample()).toStdString(),
-              GetParam().Expected)
-        << GetParam().Pattern;
+TEST(FormatDateTime, WritesEachCode) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"d dd ddd dddd", "5 05 Wed Wednesday"},
+        {"ddddd|dddddd", "05/03/2031|05 March 2031"},
+        {"m mm mmm mmmm yy", "3 03 Mar March 31"},
+        {"YYYY-MM-DD", "2031-03-05"},
+        {"h n nn s z zzz", "14 7 07 9 45 045"},
+        {"t|tt", "14:07|14:07:09"},
+        {"hh:mm", "14:07"},    // "m" after "h" is minutes
+        {"h 'x' m", "14 x 7"}, // also across text
+        {"h:nn am/pm", "2:07 pm"},
+        {"hh:nn AM/PM", "02:07 PM"},
+        {"h a/p|h ampm", "2 p|2 PM"},
+        {"c", "05/03/2031 14:07:09"},
+        {"'d is' d \"at\" hh", "d is 5 at 14"},
+        {"[x] 'open", "[x] open"},
+    };
+    for (const auto& [pattern, expected] : rows)
+        EXPECT_EQ(nv::FormatDateTime(QString::fromUtf8(pattern), Sample()).toStdString(), expected)
+            << pattern;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Codes, FormatDateTimeCodes,
-    ::testing::Values(TDateTimeCase{"d dd ddd dddd", "5 05 Wed Wednesday"},
-                      TDateTimeCase{"ddddd|dddddd", "05/03/2031|05 March 2031"},
-                      TDateTimeCase{"m mm mmm mmmm yy", "3 03 Mar March 31"},
-                      TDateTimeCase{"YYYY-MM-DD", "2031-03-05"},
-                      TDateTimeCase{"h n nn s z zzz", "14 7 07 9 45 045"},
-                      TDateTimeCase{"t|tt", "14:07|14:07:09"},
-                      TDateTimeCase{"hh:mm", "14:07"},    // "m" after "h" is minutes
-                      TDateTimeCase{"h 'x' m", "14 x 7"}, // also across text
-                      TDateTimeCase{"h:nn am/pm", "2:07 pm"},
-                      TDateTimeCase{"hh:nn AM/PM", "02:07 PM"},
-                      TDateTimeCase{"h a/p|h ampm", "2 p|2 PM"},
-                      TDateTimeCase{"c", "05/03/2031 14:07:09"},
-                      TDateTimeCase{"'d is' d \"at\" hh", "d is 5 at 14"},
-                      TDateTimeCase{"[x] 'open", "[x] open"}));
 
 TEST(FormatDateTime, FollowsTheProcessWideSeparatorsAndDateOrder) {
     const nv::TFormatSettings saved = nv::FormatSettings();

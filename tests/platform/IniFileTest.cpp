@@ -10,22 +10,10 @@
 
 namespace {
 
-const char* const kSample = "; drive parameters\n"
-                            "[Par-1]\n"
-                            "RegAddr = 0x0100\n"
-                            "RegQtty=$2\n"
-                            "Name=  Motor voltage  \n"
-                            "# a comment line: Type=9\n"
-                            "; Readonly=0\n"
-                            "Type=3\n"
-                            "Type=4\n"
-                            "FormatString=000.0;-000.0\n"
-                            "\n"
-                            "[Empty]\n"
-                            "[CommentsOnly]\n"
-                            "; Key=1\n"
-                            "[par-1]\n"
-                            "Descr=second header of the same section\n";
+const char* const kSample =
+    "; drive parameters\n[Par-1]\nRegAddr = 0x0100\nRegQtty=$2\nName=  Motor voltage  \n"
+    "# a comment line: Type=9\n; Readonly=0\nType=3\nType=4\nFormatString=000.0;-000.0\n\n"
+    "[Empty]\n[CommentsOnly]\n; Key=1\n[par-1]\nDescr=second header of the same section\n";
 
 QByteArray ReadBytes(const QString& path) {
     QFile file(path);
