@@ -122,34 +122,32 @@ TEST(Kx720Cli, BadDefinitionsFileIsALoadingError) {
 }
 
 TEST(Kx720Cli, CommandLineMistakesExitWithTwo) {
-    const struct {
-        QStringList Args;
-        const char* Says;
-    } rows[] = {
-        {{"read", "4"}, "Try 'kx720 --help'."},
-        {{"--com", "9", "read", "4"}, "Try 'kx720 --help'."},
-        {{"--com", "1", "write", "4"}, "Try 'kx720 --help'."},
-        {{"--com", "1", "fly"}, "Try 'kx720 --help'."},
-        {{"--com", "1", "ident", "3"}, "Try 'kx720 --help'."},
-        {{"--com", "1", "--slave", "258", "read", "4"}, "Try 'kx720 --help'."},
-        {{"--com", "1", "--slave", "0", "read", "4"}, "Try 'kx720 --help'."},
-        {{"--com", "1", "--timeout", "9", "read", "4"}, "Try 'kx720 --help'."},
-        {{"--com", "1", "read", "4", "--text", "--raw"}, "Try 'kx720 --help'."},
-        {{"list", "Ram", "Flash"}, "Try 'kx720 --help'."},
-        {{"--com", "3", "scan", "--slaves", "0-4"}, "Try 'kx720 --help'."},
-        {{"--com", "3", "scan", "--slaves", "9-4"}, "Try 'kx720 --help'."},
-        {{"--com", "3", "scan", "--bauds", "19201"}, "Try 'kx720 --help'."},
-        {{"--com", "3", "scan", "--parity", "M"}, "Try 'kx720 --help'."},
-        {{"--tcp", "127.0.0.1:1", "scan"}, "scan looks on a serial line: give --com N"},
-        {{"--com", "4", "bridge", "--listen", "host:port"}, "--listen wants [HOST:]PORT"},
-        {{"--com", "4", "bridge", "--listen", "70000"}, "--listen wants [HOST:]PORT"},
-        {{"--com", "4", "bridge", "extra"}, "bridge takes no arguments"},
-        {{"--tcp", "127.0.0.1:1", "report"}, "report wants one template file"},
+    const QString usage = "Try 'kx720 --help'.";
+    const std::pair<const char*, QString> rows[] = {
+        {"read 4", usage},
+        {"--com 9 read 4", usage},
+        {"--com 1 write 4", usage},
+        {"--com 1 fly", usage},
+        {"--com 1 ident 3", usage},
+        {"--com 1 --slave 258 read 4", usage},
+        {"--com 1 --slave 0 read 4", usage},
+        {"--com 1 --timeout 9 read 4", usage},
+        {"--com 1 read 4 --text --raw", usage},
+        {"list Ram Flash", usage},
+        {"--com 3 scan --slaves 0-4", usage},
+        {"--com 3 scan --slaves 9-4", usage},
+        {"--com 3 scan --bauds 19201", usage},
+        {"--com 3 scan --parity M", usage},
+        {"--tcp 127.0.0.1:1 scan", "scan looks on a serial line: give --com N"},
+        {"--com 4 bridge --listen host:port", "--listen wants [HOST:]PORT"},
+        {"--com 4 bridge --listen 70000", "--listen wants [HOST:]PORT"},
+        {"--com 4 bridge extra", "bridge takes no arguments"},
+        {"--tcp 127.0.0.1:1 report", "report wants one template file"},
     };
-    for (const auto& row : rows) {
-        const CliRun run = Kx720(row.Args);
-        EXPECT_EQ(run.ExitCode, 2) << row.Args.join(' ').toStdString();
-        EXPECT_TRUE(run.Err.contains(row.Says)) << run.Err.toStdString();
+    for (const auto& [args, says] : rows) {
+        const CliRun run = Kx720(QString(args).split(' '));
+        EXPECT_EQ(run.ExitCode, 2) << args;
+        EXPECT_TRUE(run.Err.contains(says)) << run.Err.toStdString();
         EXPECT_TRUE(run.Out.isEmpty());
     }
 }
