@@ -253,12 +253,12 @@ struct TThreadRig {
         s.Timeout = 1000;
         if (port != 0) {
             s.Name = "TCP";
-            s.ConnType = 2;
+            s.ConnType = TnvMBSetup::kTcpIp;
             s.TCPIPPort = port;
             s.HostName = "127.0.0.1";
         } else {
             s.Name = "COM1";
-            s.ConnType = 1;
+            s.ConnType = TnvMBSetup::kSerial;
             s.PortNumber = kComPort;
             s.BaudRate = 19200;
             s.Parity = 2;
