@@ -4,6 +4,7 @@
 #include "TestPeers.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -29,6 +30,7 @@ protected:
 
     // Starts our slave with options (or pymodbus's server) and connects Srv.
     void Start(QStringList options, int timeout = 150, bool pymodbus = false) {
+        QFile::remove(Log); // a test may start several peers in turn
         options << "--log" << Log;
         const bool tcp = GetParam() == TKind::Tcp;
         if (!tcp) {
