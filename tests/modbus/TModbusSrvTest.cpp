@@ -1,4 +1,4 @@
-#include "LinkFixture.h"
+#include "TLinkFixture.h"
 
 #include <QElapsedTimer>
 
@@ -34,8 +34,6 @@ TEST_P(TModbusSrvLink, LateReplyNeverAnswersALaterRequest) {
     constexpr int kTimeout = 100;
     for (const double late : {1.5, 2.5, 3.0, 10.0}) {
         SCOPED_TRACE(late);
-        Peer.reset();
-        Pty.reset();
         const int delay = static_cast<int>(late * kTimeout);
         Start({"--mode", "late", "--late-at", "2", "--delay-ms", QString::number(delay)}, kTimeout);
         int answeredInARow = 0;
@@ -94,12 +92,8 @@ TEST_P(TModbusSrvRtuOnly, Rs485ModeAndMarkParityOnAPtyFailClearly) {
 TEST_P(TModbusSrvRtuOnly, ReplyLeftInTheLineNeverAnswersTheFirstRequest) {
     for (const bool echo : {true, false}) {
         SCOPED_TRACE(echo);
-        Peer.reset();
-        Pty.reset();
-        QStringList options{"--stale", "010302dead"};
-        if (!echo)
-            options << "--no-echo";
-        Start(options);
+        Start(echo ? QStringList{"--stale", "010302dead"}
+                   : QStringList{"--stale", "010302dead", "--no-echo"});
         std::vector<uint8_t> reply;
         EXPECT_EQ(Tx(ReadQuery(0x10), reply), 0);
         EXPECT_EQ(Hex(reply), "01 03 02 10 10");

@@ -1,6 +1,6 @@
 #include "TnvMBBridge.h"
-#include "MbapClient.h"
 #include "TCTCPIPServer.h"
+#include "TMbapClient.h"
 #include "TestPeers.h"
 
 #include <QStringList>

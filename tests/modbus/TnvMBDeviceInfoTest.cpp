@@ -1,5 +1,5 @@
 #include "TnvMBDeviceInfo.h"
-#include "LinkFixture.h"
+#include "TLinkFixture.h"
 
 using kxtest::TKind;
 
@@ -61,9 +61,6 @@ TEST_P(TnvMBDeviceInfoLink, OtherLengthsCompleteWithoutValid) {
         EXPECT_EQ(info.Exchange(Srv), 0) << ident;
         EXPECT_FALSE(info.Valid);
         EXPECT_EQ(info.HwModel, 99); // the previous contents stay
-        Srv.CloseConnection();
-        Peer.reset();
-        Pty.reset();
     }
 }
 

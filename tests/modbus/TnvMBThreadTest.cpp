@@ -1,4 +1,4 @@
-#include "ThreadFixture.h"
+#include "TThreadFixture.h"
 #include "TnvMBDeviceInfo.h"
 
 using kxtest::Pump;
@@ -148,8 +148,6 @@ TEST_P(TnvMBThreadLink, StoppingCutsTheExchangeOnTheWireShort) {
     constexpr int kTimeout = 400;
     for (const bool destroy : {false, true}) {
         SCOPED_TRACE(destroy ? "destruction" : "RemoveValueSet");
-        Peer.reset();
-        Pty.reset();
         StartPeer({"--mode", "silent"}, kTimeout, 2);
         Run({1});
         ASSERT_TRUE(PumpUntil([&] { return !kxtest::LoggedRequests(Log, true).isEmpty(); }));
@@ -171,8 +169,6 @@ TEST_P(TnvMBThreadLink, StoppingCutsTheExchangeOnTheWireShort) {
 TEST_P(TnvMBThreadLink, UserRequestsAreServedOnceOnTheGuiThread) {
     for (const bool answered : {true, false}) {
         SCOPED_TRACE(answered ? "answered" : "silence");
-        Peer.reset();
-        Pty.reset();
         StartPeer(answered ? QStringList{"--ident", "000002d0410000cf0000"}
                            : QStringList{"--mode", "silent"},
                   100, 2);

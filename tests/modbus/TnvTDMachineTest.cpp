@@ -1,4 +1,4 @@
-#include "NodeFixture.h"
+#include "TNodeFixture.h"
 #include "TnvIniFile.h"
 #include "TnvMBDeviceInfo.h"
 #include "TnvRegistry.h"
