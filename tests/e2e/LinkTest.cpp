@@ -52,7 +52,7 @@ protected:
         QTest::qWait(3 * TnvMBThread::kCycleMs);
     }
     // Waits until the drive's register at index holds word.
-    bool DriveHolds(TSimProcess& sim, std::uint32_t index, std::uint16_t word) {
+    bool DriveHolds(kxtest::TSimProcess& sim, std::uint32_t index, std::uint16_t word) {
         return WaitFor([&] { return sim.Read(Address(index)) == word; }, kLinkMs);
     }
 };
@@ -60,8 +60,8 @@ protected:
 } // namespace
 
 TEST_F(LinkTest, TcpLinkShowsTheLiveDrive) {
-    TSimProcess sim(false, {QStringLiteral("--size"), QStringLiteral("0x0110")});
-    ASSERT_TRUE(sim.IsReady());
+    kxtest::TSimProcess sim(false, {QStringLiteral("--size"), QStringLiteral("0x0110")});
+    ASSERT_TRUE(sim.Ready());
     Start();
     SelectTcp(sim.TcpPort());
     ASSERT_EQ(MainForm->tbSelectPort->text(), "TCP/IP");
@@ -96,8 +96,8 @@ TEST_F(LinkTest, TcpLinkShowsTheLiveDrive) {
 }
 
 TEST_F(LinkTest, SetpointIsClampedAndTheDriveReceivesTheAcceptedWord) {
-    TSimProcess sim(false);
-    ASSERT_TRUE(sim.IsReady());
+    kxtest::TSimProcess sim(false);
+    ASSERT_TRUE(sim.Ready());
     Start();
     SelectTcp(sim.TcpPort());
     OpenAndWait();
@@ -131,8 +131,8 @@ TEST_F(LinkTest, SetpointIsClampedAndTheDriveReceivesTheAcceptedWord) {
 }
 
 TEST_F(LinkTest, SoftwareInputClickWritesAndTheReadBackSetsTheBox) {
-    TSimProcess sim(false);
-    ASSERT_TRUE(sim.IsReady());
+    kxtest::TSimProcess sim(false);
+    ASSERT_TRUE(sim.Ready());
     Start();
     SelectTcp(sim.TcpPort());
     OpenAndWait();
@@ -151,8 +151,8 @@ TEST_F(LinkTest, SoftwareInputClickWritesAndTheReadBackSetsTheBox) {
 }
 
 TEST_F(LinkTest, KeepAliveWritesEveryTwoAndAHalfSeconds) {
-    TSimProcess sim(false);
-    ASSERT_TRUE(sim.IsReady());
+    kxtest::TSimProcess sim(false);
+    ASSERT_TRUE(sim.Ready());
     Start();
     SelectTcp(sim.TcpPort());
     OpenAndWait();
@@ -175,8 +175,8 @@ TEST_F(LinkTest, KeepAliveWritesEveryTwoAndAHalfSeconds) {
 }
 
 TEST_F(LinkTest, ReopeningClosesFirstAndMakesTheSetpointControlsOnce) {
-    TSimProcess sim(false);
-    ASSERT_TRUE(sim.IsReady());
+    kxtest::TSimProcess sim(false);
+    ASSERT_TRUE(sim.Ready());
     Start();
     SelectTcp(sim.TcpPort());
     OpenAndWait();
@@ -193,8 +193,8 @@ TEST_F(LinkTest, ReopeningClosesFirstAndMakesTheSetpointControlsOnce) {
 }
 
 TEST_F(LinkTest, RunningDriveDisablesTheFileActions) {
-    TSimProcess sim(false);
-    ASSERT_TRUE(sim.IsReady());
+    kxtest::TSimProcess sim(false);
+    ASSERT_TRUE(sim.Ready());
     Start();
     SelectTcp(sim.TcpPort());
     OpenAndWait();
@@ -239,8 +239,8 @@ TEST_F(LinkTest, ClosingNeverHangs) {
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Stage);
-        TSimProcess sim(c.Port == -1, c.SimOptions);
-        ASSERT_TRUE(sim.IsReady());
+        kxtest::TSimProcess sim(c.Port == -1, c.SimOptions);
+        ASSERT_TRUE(sim.Ready());
         if (c.Port == -2)
             QFile::remove(sim.PtyLink());
         if (c.Port < 0)

@@ -1,7 +1,7 @@
 #include "TnvMBBridge.h"
 #include "TCTCPIPServer.h"
 #include "TMbapClient.h"
-#include "TestPeers.h"
+#include "TestSupport.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
