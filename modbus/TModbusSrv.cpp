@@ -133,12 +133,12 @@ QString TModbusSrv::DeviceOfPort(int portNumber) {
 }
 
 bool TModbusSrv::OpenConnection(const QString& name, int16_t connType) {
-    if (connType != 1 && connType != 2) {
+    if (connType != lkSerial && connType != lkTcpIp) {
         FErrorText = QStringLiteral("unknown link kind %1").arg(connType);
         return false;
     }
     FName = name;
-    FConnType = connType;
+    FKind = static_cast<TLinkKind>(connType);
     return true;
 }
 
@@ -147,7 +147,7 @@ bool TModbusSrv::Connect() {
     CloseConnection();
     FErrorText.clear();
     FLine = TLine::Unknown;
-    const bool ok = FConnType == 2 ? ConnectTcp() : FConnType == 1 && ConnectRtu();
+    const bool ok = FKind == lkTcpIp ? ConnectTcp() : FKind == lkSerial && ConnectRtu();
     if (ok) {
         modbus_set_response_timeout(FContext, static_cast<uint32_t>(FTimeout / 1000),
                                     static_cast<uint32_t>(FTimeout % 1000) * 1000);
@@ -303,7 +303,7 @@ int32_t TModbusSrv::TxRxFrame(const std::vector<uint8_t>& query, int queryLength
     if (queryLength < 2 || static_cast<size_t>(queryLength) > query.size() || queryLength > 253)
         return Fail(kInvalidReply, QStringLiteral("malformed request"));
     const std::vector<uint8_t> frame(query.begin(), query.begin() + queryLength);
-    return FConnType == 2 ? TxRxTcp(frame, response) : TxRxRtu(frame, response);
+    return FKind == lkTcpIp ? TxRxTcp(frame, response) : TxRxRtu(frame, response);
 }
 
 bool TModbusSrv::LineNeedsCheck(const std::vector<uint8_t>& query) const {
@@ -414,7 +414,13 @@ int32_t TModbusSrv::ReceiveRtu(uint8_t slave, uint8_t function, std::vector<uint
     if (!CrcValid(frame, size))
         return Fail(size < 4 ? kInvalidReply : kCrcError, QStringLiteral("bad CRC"));
     response.assign(frame.begin(), frame.begin() + static_cast<long>(size) - 2);
-    if (response[0] != slave || (response[1] & 0x7F) != function)
+    if (response[0] != slave)
+        return Fail(kInvalidReply, QStringLiteral("reply to another request"));
+    return CheckReply(function, response);
+}
+
+int32_t TModbusSrv::CheckReply(uint8_t function, const std::vector<uint8_t>& response) {
+    if ((response[1] & 0x7F) != function)
         return Fail(kInvalidReply, QStringLiteral("reply to another request"));
     if (response[1] & 0x80)
         return Fail(kInvalidReply,
@@ -437,16 +443,7 @@ int32_t TModbusSrv::TxRxTcp(const std::vector<uint8_t>& query, std::vector<uint8
     if (!WriteAll(frame.data(), frame.size()))
         return Fail(kWriteError, QStringLiteral("write error: %1").arg(ErrnoText()));
     const int32_t status = ReceiveTcp(transaction, response);
-    if (status != kOk)
-        return status;
-    if ((response[1] & 0x7F) != query[1])
-        return Fail(kInvalidReply, QStringLiteral("reply to another request"));
-    if (response[1] & 0x80)
-        return Fail(kInvalidReply,
-                    QStringLiteral("exception %1").arg(response.size() > 2 ? response[2] : 0));
-    if (Malformed(response))
-        return Fail(kInvalidReply, QStringLiteral("malformed reply"));
-    return kOk;
+    return status != kOk ? status : CheckReply(query[1], response);
 }
 
 int32_t TModbusSrv::ReceiveTcp(uint16_t transaction, std::vector<uint8_t>& response) {
@@ -487,7 +484,7 @@ int32_t TModbusSrv::ReceiveTcp(uint16_t transaction, std::vector<uint8_t>& respo
 
 bool TModbusSrv::DiscardInput(std::chrono::milliseconds waitFor, std::chrono::milliseconds quiet) {
     bool arrived = false;
-    if (FConnType == 1) {
+    if (FKind == lkSerial) {
         int waiting = 0;
         arrived = ioctl(Fd(), FIONREAD, &waiting) == 0 && waiting > 0;
         modbus_flush(FContext);
@@ -510,8 +507,8 @@ bool TModbusSrv::WriteAll(const uint8_t* data, size_t size) {
     const auto deadline = TClock::now() + std::chrono::milliseconds(std::max(FTimeout, 100));
     size_t done = 0;
     while (done < size) {
-        const ssize_t n = FConnType == 2 ? send(Fd(), data + done, size - done, MSG_NOSIGNAL)
-                                         : write(Fd(), data + done, size - done);
+        const ssize_t n = FKind == lkTcpIp ? send(Fd(), data + done, size - done, MSG_NOSIGNAL)
+                                           : write(Fd(), data + done, size - done);
         if (n >= 0) {
             done += static_cast<size_t>(n);
             continue;
@@ -544,10 +541,10 @@ int TModbusSrv::ReadSome(uint8_t* out, size_t size, TClock::time_point deadline,
     }
     for (;;) {
         const ssize_t n =
-            FConnType == 2 ? recv(Fd(), out, size, MSG_DONTWAIT) : read(Fd(), out, size);
+            FKind == lkTcpIp ? recv(Fd(), out, size, MSG_DONTWAIT) : read(Fd(), out, size);
         if (n > 0)
             return static_cast<int>(n);
-        const bool empty = n < 0 ? (errno == EAGAIN || errno == EWOULDBLOCK) : FConnType == 1;
+        const bool empty = n < 0 ? (errno == EAGAIN || errno == EWOULDBLOCK) : FKind == lkSerial;
         if (n < 0 && errno == EINTR)
             continue;
         if (!empty || (ready && n == 0)) {

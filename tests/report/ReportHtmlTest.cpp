@@ -1,15 +1,36 @@
+// The HTML template engine against hand-worked templates, a SQLite file and
+// randomized templates.
+#include "TnvError.h"
+#include "TnvParDefSet.h"
+#include "TnvParValue.h"
+#include "TnvParValueSet.h"
 #include "TnvReportHtml.h"
-#include "ReportTestSupport.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTemporaryDir>
+#include <array>
+#include <gtest/gtest.h>
+#include <random>
 
 namespace {
 
-class ReportHtml : public TReportFixture {
+// A folder of template files and a value set of a few parameters:
+// 4 a voltage (230), 18 a bit field with flag 3 set ("Set/Clear"),
+// 7 a four-character string holding markup.
+class ReportHtml : public ::testing::Test {
 protected:
     void SetUp() override {
-        TReportFixture::SetUp();
+        ASSERT_TRUE(FDir.isValid());
+        Write("defs.ini", "[Categories]\nTest=4,7,18\n[Par-4]\nType=3\nFormatString=000\n"
+                          "[Par-7]\nType=7\nLength=4\n[Par-18]\nType=1\nFormatString=Set/Clear\n");
+        ASSERT_TRUE(FDefs.LoadFromFile(Path("defs.ini")));
+        ASSERT_TRUE(FSet.AddParBindsCategory(&FDefs, "Test"));
+        FSet.FindValue(4)->SetValueUShort(0, 230);
+        FSet.FindValue(18)->SetValueBit(0, 3, true);
+        FSet.FindValue(7)->SetValueString("<&\">");
         FReport.SetValueSet(&FSet);
         FReport.OnCondition = [](TnvReportHtml*, const QString& tag) {
             return tag == "1";
@@ -29,11 +50,33 @@ protected:
         };
     }
 
+    QString Path(const QString& name) const { return FDir.filePath(name); }
+
+    void Write(const QString& name, const QByteArray& text) const {
+        QFile file(Path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text);
+    }
+
+    // The text of the TnvError that body raises, "" if none.
+    template <typename Body>
+    static QString ErrorOf(Body body) {
+        try {
+            body();
+        } catch (const TnvError& e) {
+            return e.Message();
+        }
+        return {};
+    }
+
     QString Compile(const QByteArray& text) {
         Write("t.html", text);
         return FReport.CompileModel(Path("t.html"));
     }
 
+    QTemporaryDir FDir;
+    TnvParDefSet FDefs;
+    TnvParValueSet FSet;
     TnvReportHtml FReport;
 };
 
@@ -190,6 +233,47 @@ TEST_F(ReportTable, ReportsDatabaseFailuresAndNeverWrites) {
                     Compile("<#TABLE TAB=Sfaults>");
                 }).startsWith("TABLE: cannot open database"));
     EXPECT_FALSE(QFile::exists(Path("gone.db")));
+}
+
+// Randomized templates against the parser: no crash, no read outside a buffer
+// (the sanitizer builds watch), only the component's own errors, bounded time.
+const std::array<const char*, 34> kFragments = {
+    "<#",          "PAR",   "BLOCK",   "SWITCH",     "TABLE",   " ",       "\t",
+    ">",           "\"",    "=",       "GET=",       "IF=",     "THEN=",   "ELSE=",
+    "CASE=",       "GET2=", ":",       "!",          "V18:0:3", "V4:-1:7", "V7",
+    "I1",          "S<b>",  "Fr.html", "Fself.html", "D4:300",  "M",       "X",
+    "99999999999", "-1",    "<",       "\xc3\xa9",   "FILTER=", "\n"};
+
+QByteArray RandomTemplate(std::mt19937& random) {
+    std::uniform_int_distribution<int> length(0, 40);
+    std::uniform_int_distribution<std::size_t> pick(0, kFragments.size() - 1);
+    QByteArray text;
+    for (int n = length(random); n > 0; --n)
+        text += kFragments[pick(random)];
+    return text;
+}
+
+TEST_F(ReportHtml, RandomTemplatesEndInTextOrTheComponentsErrors) {
+    std::mt19937 random(20261207);
+    Write("self.html", "<#PAR GET=Fself.html>");
+    QElapsedTimer clock;
+    clock.start();
+    int runs = 0;
+    // Bounded in time for a loaded machine and the sanitizers.
+    for (; runs < 2000 && clock.elapsed() < 8000; ++runs) {
+        if (runs % 10 == 0)
+            Write("r.html", RandomTemplate(random));
+        const QByteArray text = RandomTemplate(random);
+        Write("t.html", text);
+        try {
+            const QString result = FReport.CompileModel(Path("t.html"));
+            if (!text.contains("<#")) {
+                ASSERT_EQ(result, QString::fromUtf8(text));
+            }
+        } catch (const TnvError&) {
+        }
+    }
+    EXPECT_GE(runs, 20);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
-#include "TnvSynchronizer.h"
 #include "NvErrorReport.h"
 #include "TnvError.h"
+#include "TnvSynchronizer.h"
 
 #include <QCoreApplication>
 #include <atomic>

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-// The parameter indices the terminal gives a meaning to. The definitions file
-// says where each lives on the drive; the terminal knows them only by index.
+// The parameter indices the programs give a meaning to. The definitions file
+// says where each lives on the drive; the code knows them only by index.
 namespace nv::par {
 
 inline constexpr std::uint32_t kSlave = 0; // working copy
@@ -35,9 +35,13 @@ inline constexpr std::uint32_t kMotorVoltage = 25;
 inline constexpr std::uint32_t kPreviousFaults = 26;
 inline constexpr std::uint32_t kSoftwareInputs = 27;
 inline constexpr std::uint32_t kKeepAlive = 29;
+// Stored (EEPROM) copies: 0 -> 30, 4..19 -> 31..46, 27 -> 47. A definition
+// names its copy in RegProg; these are the ones the code itself asks for.
+inline constexpr std::uint32_t kFirstStored = 30;
 inline constexpr std::uint32_t kStoredSlave = 30;
-inline constexpr std::uint32_t kFirstStored = 30; // stored (EEPROM) copies from here
-inline constexpr std::uint32_t kSizeCode = 49;
+inline constexpr std::uint32_t kStoredAccelTime = 43;
+inline constexpr std::uint32_t kStoredDecelTime = 44;
+inline constexpr std::uint32_t kSizeCode = 49; // voltage, current and frequency class
 inline constexpr std::uint32_t kScopeDcBus = 1000;
 inline constexpr std::uint32_t kScopeCurrent = 1001;
 inline constexpr std::uint32_t kScopeFrequency = 1002;
