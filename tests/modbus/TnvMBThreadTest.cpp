@@ -1,4 +1,4 @@
-#include "ThreadFixture.h"
+#include "TThreadFixture.h"
 #include "TnvMBDeviceInfo.h"
 
 #include <chrono>
@@ -121,17 +121,6 @@ TEST_P(TnvMBThreadLink, SilentPeerCostsRetriesPlusOneExchangesForTheFirstValueOn
     EXPECT_EQ(Set.GetUpdateState(), usError);
 }
 
-TEST_P(TnvMBThreadLink, SetIsLeftAtItsFirstFailure) {
-    StartPeer({"--exception-at", "0x11"});
-    Run({1, 2, 3});
-    ASSERT_TRUE(PumpUntil([&] { return Events.Failed.size() >= 2; }));
-    Thread.reset();
-    EXPECT_EQ(Events.Failed.front(), std::make_pair(2u, int(TModbusSrv::kInvalidReply)));
-    for (const auto& [index, word] : Events.Received)
-        EXPECT_EQ(index, 1u);
-    EXPECT_FALSE(kxtest::LoggedRequests(Log).contains("01 03 00 12 00 01"));
-}
-
 TEST_P(TnvMBThreadLink, ShortReplyIsInvalidNotReadPastItsEnd) {
     StartPeer({"--mode", "short"});
     Run({1});
@@ -140,14 +129,25 @@ TEST_P(TnvMBThreadLink, ShortReplyIsInvalidNotReadPastItsEnd) {
     EXPECT_EQ(Value(1)->GetStatus(), TnvParValue::stCleared);
 }
 
-TEST_P(TnvMBThreadLink, LateReplyNeverShiftsLaterReads) {
-    StartPeer({"--mode", "late", "--late-at", "3", "--delay-ms", "130"}, 90);
-    Run({1, 2, 3, 4});
-    ASSERT_TRUE(PumpUntil([&] { return Events.Received.size() >= 16; }, 5000));
+// An operator's edit made while the read of the same value is on the wire
+// is written, and the late read reply does not overwrite it.
+class TnvMBThreadTcp : public TnvMBThreadLink {};
+INSTANTIATE_TEST_SUITE_P(Tcp, TnvMBThreadTcp, ::testing::Values(TKind::Tcp), kxtest::KindName);
+
+TEST_P(TnvMBThreadTcp, AnEditMadeWhileItsReadIsOnTheWireIsWrittenAndKept) {
+    StartPeer({"--every-ms", "300"}, 1000); // register 0x10 holds 0x1010
+    Run({1});
+    // The peer logs a request when it arrives, before it waits.
+    ASSERT_TRUE(PumpUntil([&] { return !kxtest::LoggedRequests(Log).isEmpty(); }));
+    ASSERT_EQ(Value(1)->GetStatus(), TnvParValue::stCleared) << "the reply came before the edit";
+    Value(1)->SetValueUShort(0, 0xBEEF);
+    Value(1)->SetWriteRequest(true);
+    ASSERT_TRUE(PumpUntil([&] { return Events.Written.size() == 1; }, 5000));
     Thread.reset();
-    for (const auto& [index, word] : Events.Received)
-        EXPECT_EQ(word, 0x1000 + 0x0F + index) << "value " << index;
-    EXPECT_EQ(Events.Failed.size(), 1u);
+    const QStringList sent = kxtest::LoggedRequests(Log);
+    ASSERT_GE(sent.size(), 2);
+    EXPECT_EQ(sent.mid(0, 2), (QStringList{"01 03 00 10 00 01", "01 10 00 10 00 01 02 be ef"}));
+    EXPECT_EQ(Value(1)->GetValueUShort(0), 0xBEEF);
 }
 
 TEST_P(TnvMBThreadLink, FailedWriteIsRepeatedUntilItSucceeds) {
@@ -174,17 +174,6 @@ TEST_P(TnvMBThreadLink, AddingTwiceKeepsOneSubscription) {
     EXPECT_EQ(kxtest::LoggedRequests(Log).size(), before);
     // One read per cycle: a doubled subscription would read twice per cycle.
     EXPECT_EQ(static_cast<qsizetype>(received), before);
-}
-
-TEST_P(TnvMBThreadLink, RemovingASetWaitsForOneExchangeAtMost) {
-    StartPeer({"--every-ms", "60"}, 500);
-    Run({1, 2, 3, 4});
-    ASSERT_TRUE(PumpUntil([&] { return !Events.Received.empty(); }));
-    QElapsedTimer clock;
-    clock.start();
-    Thread->RemoveValueSet(&Set); // a whole pass would take 4 x 60 ms
-    EXPECT_LT(clock.elapsed(), 150);
-    EXPECT_EQ(Set.GetUpdateState(), usIdle);
 }
 
 // A job subscribing its set right after a pass does not wait out the rest of
@@ -229,8 +218,6 @@ TEST_P(TnvMBThreadLink, StoppingCutsTheExchangeOnTheWireShort) {
     constexpr int kTimeout = 400;
     for (const bool destroy : {false, true}) {
         SCOPED_TRACE(destroy ? "destruction" : "RemoveValueSet");
-        Peer.reset();
-        Pty.reset();
         StartPeer({"--mode", "silent"}, kTimeout, 2);
         Run({1});
         ASSERT_TRUE(PumpUntil([&] { return !kxtest::LoggedRequests(Log, true).isEmpty(); }));
@@ -248,68 +235,33 @@ TEST_P(TnvMBThreadLink, StoppingCutsTheExchangeOnTheWireShort) {
     }
 }
 
-TEST_P(TnvMBThreadLink, DeviceInfoCompletesOnTheGuiThread) {
-    StartPeer({"--ident", "000002d0410000cf0000"});
-    TnvMBDeviceInfo info(1);
-    int responses = 0;
-    info.OnResponse = [&](TnvMBDeviceInfo*) {
-        ++responses;
-    };
-    ASSERT_TRUE(Thread->Start());
-    Thread->AddUserFunc(&info);
-    Thread->AddUserFunc(&info); // already queued: still one request
-    ASSERT_TRUE(PumpUntil([&] { return responses == 1; }));
-    EXPECT_TRUE(info.Valid);
-    EXPECT_EQ(info.HardwareVersionText(), "KX720-A");
-    EXPECT_EQ(info.FirmwareVersionText(), "2.07");
-    Pump(250);
-    EXPECT_EQ(responses, 1);
-    EXPECT_EQ(kxtest::LoggedRequests(Log).count("01 41"), 1);
-}
-
-TEST_P(TnvMBThreadLink, DeviceInfoTimeoutRaisesOnError) {
-    StartPeer({"--mode", "silent"}, 50, 2);
-    TnvMBDeviceInfo info(1);
-    int errors = 0;
-    info.OnError = [&](TnvMBDeviceInfo*) {
-        ++errors;
-    };
-    ASSERT_TRUE(Thread->Start());
-    Thread->AddUserFunc(&info);
-    ASSERT_TRUE(PumpUntil([&] { return errors == 1; }));
-    EXPECT_EQ(info.LastError, TModbusSrv::kTimeout);
-    EXPECT_FALSE(info.Valid);
-    EXPECT_EQ(kxtest::LoggedRequests(Log, true).size(), 1); // user functions are not retried
-}
-
-class TnvMBThreadRtu : public TnvMBThreadLink {};
-INSTANTIATE_TEST_SUITE_P(Serial, TnvMBThreadRtu, ::testing::Values(TKind::Rtu), kxtest::KindName);
-
-TEST_P(TnvMBThreadRtu, CorruptedCrcIsReportedAsCrcError) {
-    StartPeer({"--mode", "badcrc"});
-    Run({1});
-    ASSERT_TRUE(PumpUntil([&] { return !Events.Failed.empty(); }));
-    EXPECT_EQ(Events.Failed.front(), std::make_pair(1u, int(TModbusSrv::kCrcError)));
-}
-
-TEST_P(TnvMBThreadLink, ReadsAndWritesAnIndependentServerThroughTheValueSet) {
-    StartPeer({}, 500, 0, true);
-    Run();
-    Value(2)->SetCyclic(true); // register 0x11
-    ASSERT_TRUE(PumpUntil([&] { return !Events.Received.empty(); }));
-    EXPECT_EQ(Events.Received.front(), std::make_pair(2u, uint16_t{1000 + 0x11}));
-    Value(2)->SetCyclic(false);
-    Value(2)->SetValueUShort(0, 4321);
-    Value(2)->SetWriteRequest(true);
-    ASSERT_TRUE(PumpUntil([&] { return !Events.Written.empty(); }));
-    // A read that left before the cyclic flag went down may have been
-    // reported meanwhile; only one reported after the write comes after it.
-    const size_t before = Events.Received.size();
-    Value(2)->SetValueUShort(0, 0);
-    Value(2)->SetCyclic(true);
-    ASSERT_TRUE(PumpUntil([&] { return Events.Received.size() > before; }));
-    EXPECT_EQ(Events.Received.back(), std::make_pair(2u, uint16_t{4321}));
-    EXPECT_TRUE(Events.Failed.empty());
+// A user request is queued once, never retried, and ends on the GUI thread.
+TEST_P(TnvMBThreadLink, UserRequestsAreServedOnceOnTheGuiThread) {
+    for (const bool answered : {true, false}) {
+        SCOPED_TRACE(answered ? "answered" : "silence");
+        StartPeer(answered ? QStringList{"--ident", "000002d0410000cf0000"}
+                           : QStringList{"--mode", "silent"},
+                  100, 2);
+        TnvMBDeviceInfo info(1);
+        int ends = 0; // responses count 1, errors 100
+        info.OnResponse = [&](TnvMBDeviceInfo*) {
+            ends += 1;
+        };
+        info.OnError = [&](TnvMBDeviceInfo*) {
+            ends += 100;
+        };
+        ASSERT_TRUE(Thread->Start());
+        Thread->AddUserFunc(&info);
+        Thread->AddUserFunc(&info); // already queued: still one request
+        ASSERT_TRUE(PumpUntil([&] { return ends != 0; }));
+        Pump(250);
+        Thread.reset();
+        EXPECT_EQ(ends, answered ? 1 : 100);
+        EXPECT_EQ(info.Valid, answered);
+        EXPECT_EQ(info.LastError, answered ? 0 : TModbusSrv::kTimeout);
+        const QStringList sent = kxtest::LoggedRequests(Log, true);
+        EXPECT_EQ(answered ? sent.count("01 41") : sent.size(), 1) << sent.join(", ").toStdString();
+    }
 }
 
 // The link's life: opening, failing to open, and being destroyed at awkward
