@@ -26,13 +26,11 @@ void WriteBytes(const QString& path, const QByteArray& bytes) {
     ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
-// Integers read as StrToInt reads them, else the default; booleans are integers.
+// Integers read as StrToInt reads them (its own test has the forms), else the
+// default; booleans are integers.
 TEST(IniFile, ReadsIntegersAndBooleansOrTheirDefaults) {
     const std::tuple<const char*, int, int> rows[] = {
-        {"0x0100", 256, 1}, {"$FFFF", 65535, 1}, {"-12", -12, 1},          {"  7  ", 7, 1},
-        {"0x0", 0, 0},      {"12abc", -99, -99}, {"", -99, -99},           {"0x", -99, -99},
-        {"1.5", -99, -99},  {"1 2", -99, -99},   {"2147483648", -99, -99},
-    };
+        {"$FFFF", 65535, 1}, {"  7  ", 7, 1}, {"0x0", 0, 0}, {"12abc", -99, -99}, {"", -99, -99}};
     for (const auto& [value, integer, boolean] : rows) {
         const auto ini = TnvIniFile::FromText(QStringLiteral("[S]\nK=%1\n").arg(value));
         EXPECT_EQ(ini.ReadInteger("S", "K", -99), integer) << value;
