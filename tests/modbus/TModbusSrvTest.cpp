@@ -53,14 +53,6 @@ TEST_P(TModbusSrvLink, ExceptionReplyFailsAtOnce) {
     EXPECT_EQ(Hex(reply), "01 83 02");
 }
 
-TEST_P(TModbusSrvLink, ShortReadReplyIsPassedOnWhole) {
-    // Structurally sound; the exchange thread refuses it as too short.
-    Start({"--mode", "short"});
-    std::vector<uint8_t> reply;
-    EXPECT_EQ(Tx(ReadQuery(1), reply), 0);
-    EXPECT_EQ(Hex(reply), "01 03 00");
-}
-
 // The second request is answered N time-outs late; every request reads
 // another register, so a reply taken for a later request shows as a wrong
 // word. Time-outs are allowed, wrong words are not, and the link recovers.

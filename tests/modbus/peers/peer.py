@@ -29,6 +29,8 @@ More modes, for the fault matrix:
   wrongtid   answers TCP with another transaction id
   long       answers function 3 with two bytes more than asked for
   junk       sends three junk bytes before the reply
+  drop       closes the TCP connection instead of answering (and accepts
+             the next one)
 Every request (slave, function, data; no CRC/MBAP) is appended as hex to --log.
 TCP replies carry the request's transaction id. Prints "READY <port>" when
 listening.
@@ -130,7 +132,8 @@ def serve_tcp(slave, args):
     while True:
         conn, _ = srv.accept()
         buf = b""
-        while True:
+        dropped = False
+        while not dropped:
             chunk = conn.recv(512)
             if not chunk:
                 break
@@ -141,6 +144,9 @@ def serve_tcp(slave, args):
                     break
                 pdu, buf = buf[6:6 + length], buf[6 + length:]
                 reply = slave.answer(pdu)
+                if slave.current == "drop":
+                    dropped = True
+                    break
                 if reply is not None:
                     if slave.current == "wrongtid":
                         tid = (tid + 1) & 0xFFFF
