@@ -1,0 +1,169 @@
+// The bridge's Modbus TCP server, serving a client's bytes through a real link
+// to an in-process simulator on loopback. Every whole frame for a unit gets
+// exactly one reply with its transaction and unit id; a broadcast gets none;
+// a header that is not Modbus ends that client's connection, and the server
+// goes on serving the next one.
+#include "FuzzInput.h"
+#include "TCTCPIPServer.h"
+#include "TModbusSrv.h"
+#include "TnvSimDefinitions.h"
+#include "TnvSimDrive.h"
+#include "TnvSimEeprom.h"
+#include "TnvSimFaults.h"
+#include "TnvSimRegisterStore.h"
+#include "TnvSimServer.h"
+#include "TnvSimSlave.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct TBench {
+    QTemporaryDir Dir{QDir(QStringLiteral("/dev/shm")).exists()
+                          ? QStringLiteral("/dev/shm/kx720-fuzz-XXXXXX")
+                          : QDir::tempPath() + "/kx720-fuzz-XXXXXX"};
+    TnvSimRegisterStore Store{
+        TnvSimDefinitions::Load(KX_FUZZ_SOURCE_DIR "/data/VF_Parameters_v207.ini")};
+    TnvSimEeprom Eeprom{Dir.filePath(QStringLiteral("eeprom.ini"))};
+    TnvSimDrive Drive{Store, 0, 1};
+    TnvSimSlave Slave{Store, Drive, Eeprom, TnvSimIdentity{}};
+    TnvSimFaults Faults{{}, 1};
+    TnvSimServer Simulator{Slave, Drive, Faults};
+    std::thread Serving;
+    TModbusSrv Link;
+    std::unique_ptr<TCTCPIPServer> Bridge;
+
+    TBench() {
+        Drive.LoadFactoryDefaults(1);
+        Drive.PowerUp();
+        const QString ready = Simulator.ListenTcp(QStringLiteral("127.0.0.1"), 0);
+        Serving = std::thread([this] { Simulator.Run(); });
+        Link.OpenConnection(QStringLiteral("TCP"), 2);
+        Link.put_HostName(QStringLiteral("127.0.0.1"));
+        Link.put_TCPIPPort(ready.section(QLatin1Char(':'), -1).toInt());
+        Link.put_Timeout(200);
+        kxfuzz::Require(Link.Connect(), "the link opens");
+        Bridge = Link.CreateTCPServer();
+        Bridge->put_ListenAddress(QStringLiteral("127.0.0.1"));
+        Bridge->put_Port(0);
+        kxfuzz::Require(Bridge->StartServer(), "the bridge serves");
+    }
+};
+
+TBench* Bench = nullptr;
+
+int Connect(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        kxfuzz::Broken("the bridge accepts a connection");
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return fd;
+}
+
+struct TFrame {
+    uint16_t Transaction;
+    uint8_t Unit;
+};
+
+// The frames the bridge must answer, and whether a bad header ends the input.
+struct TExpected {
+    std::vector<TFrame> Answered;
+    bool HangUp = false;
+};
+
+TExpected Frame(const uint8_t* data, size_t size) {
+    TExpected expected;
+    size_t at = 0;
+    while (size - at >= 6) {
+        const size_t protocol = size_t{data[at + 2]} << 8 | data[at + 3];
+        const size_t length = size_t{data[at + 4]} << 8 | data[at + 5];
+        if (protocol != 0 || length < 2 || length > 254) {
+            expected.HangUp = true;
+            break;
+        }
+        if (size - at < 6 + length)
+            break;
+        if (data[at + 6] != 0)
+            expected.Answered.push_back(
+                {static_cast<uint16_t>(data[at] << 8 | data[at + 1]), data[at + 6]});
+        at += 6 + length;
+    }
+    return expected;
+}
+
+// Reads n bytes; false when the bridge hung up first. Half a minute without
+// either is a fault.
+bool ReadExactly(int fd, uint8_t* out, size_t n) {
+    size_t got = 0;
+    while (got < n) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 30000) != 1)
+            kxfuzz::Broken("the bridge answers within 30 s");
+        const ssize_t r = ::read(fd, out + got, n - got);
+        if (r <= 0)
+            return false;
+        got += static_cast<size_t>(r);
+    }
+    return true;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    new QCoreApplication(*argc, *argv); // lives as long as the process
+    Bench = new TBench;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    TExpected expected = Frame(data, size);
+    const int fd = Connect(Bench->Bridge->GetListenPort());
+    for (size_t sent = 0; sent < size;) {
+        const ssize_t n = ::send(fd, data + sent, size - sent, MSG_NOSIGNAL);
+        if (n <= 0)
+            break; // a bad header may close the connection while we write
+        sent += static_cast<size_t>(n);
+    }
+    // Busy replies overtake queued ones: replies are matched, not ordered.
+    size_t replies = 0;
+    for (;;) {
+        if (!expected.HangUp && replies == expected.Answered.size())
+            break;
+        uint8_t header[7];
+        if (!ReadExactly(fd, header, sizeof header)) {
+            kxfuzz::Require(expected.HangUp, "every frame for a unit is answered");
+            break;
+        }
+        const size_t length = size_t{header[4]} << 8 | header[5];
+        kxfuzz::Require(header[2] == 0 && header[3] == 0 && length >= 2 && length <= 254,
+                        "a reply has a sound MBAP header");
+        std::vector<uint8_t> pdu(length - 1);
+        kxfuzz::Require(ReadExactly(fd, pdu.data(), pdu.size()), "a reply comes whole");
+        const uint16_t transaction = static_cast<uint16_t>(header[0] << 8 | header[1]);
+        const auto match = std::find_if(
+            expected.Answered.begin(), expected.Answered.end(), [&](const TFrame& frame) {
+                return frame.Transaction == transaction && frame.Unit == header[6];
+            });
+        kxfuzz::Require(match != expected.Answered.end(), "a reply answers a request");
+        match->Unit = 0; // answered once only
+        ++replies;
+    }
+    ::close(fd);
+    return 0;
+}
