@@ -107,20 +107,8 @@ TExpected Frame(const uint8_t* data, size_t size) {
     return expected;
 }
 
-// Reads n bytes; false when the bridge hung up first. Half a minute without
-// either is a fault.
 bool ReadExactly(int fd, uint8_t* out, size_t n) {
-    size_t got = 0;
-    while (got < n) {
-        pollfd p{fd, POLLIN, 0};
-        if (::poll(&p, 1, 30000) != 1)
-            kxfuzz::Broken("the bridge answers within 30 s");
-        const ssize_t r = ::read(fd, out + got, n - got);
-        if (r <= 0)
-            return false;
-        got += static_cast<size_t>(r);
-    }
-    return true;
+    return kxfuzz::ReadExactly(fd, out, n, "the bridge answers within 30 s");
 }
 
 } // namespace
@@ -136,6 +124,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int fd = Connect(Bench->Bridge->GetListenPort());
     for (size_t sent = 0; sent < size;) {
         const ssize_t n = ::send(fd, data + sent, size - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue; // libFuzzer's timer signal
         if (n <= 0)
             break; // a bad header may close the connection while we write
         sent += static_cast<size_t>(n);
