@@ -26,13 +26,19 @@ function(kx_add_library name)
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
 endfunction()
 
-# kx_add_test(name SOURCES... LINKS...): a GoogleTest binary registered with
-# CTest. Discovery runs just before the tests, in the tests' environment, so a
-# test main that needs a display or a simulator is never run at build time.
+# kx_add_test(name MAIN core|gui|app SOURCES... LINKS... PROPERTIES...): a
+# GoogleTest binary registered with CTest, with the test main of its kind
+# (tests/support) and the test support library. Discovery runs just before
+# the tests, in the tests' environment, so a test main that needs a display or
+# a simulator is never run at build time.
 function(kx_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS;PROPERTIES" ${ARGN})
+  cmake_parse_arguments(ARG "" "MAIN" "SOURCES;LINKS;PROPERTIES" ${ARGN})
+  if(NOT ARG_MAIN MATCHES "^(core|gui|app)$")
+    message(FATAL_ERROR "kx_add_test(${name}): MAIN core, gui or app")
+  endif()
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LINKS} GTest::gtest GTest::gmock kx_options)
+  target_link_libraries(${name} PRIVATE kx_test_main_${ARG_MAIN} kx_test_support ${ARG_LINKS}
+    GTest::gtest GTest::gmock kx_options)
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST

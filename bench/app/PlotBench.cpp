@@ -30,7 +30,7 @@
 
 namespace {
 
-void OpenTcp(TSimProcess& sim) {
+void OpenTcp(kxtest::TSimProcess& sim) {
     TCPForm->ePort->setText(QString::number(sim.TcpPort()));
     MainForm->mnTCPIP->setChecked(true);
     MainForm->acOpenConnection->trigger();
@@ -42,8 +42,8 @@ void OpenTcp(TSimProcess& sim) {
 // 19 values read at every pass over TCP.
 void GuiStallWithScopeShown(benchmark::State& state) {
     for (auto _ : state) {
-        TSimProcess sim(false);
-        if (!sim.IsReady()) {
+        kxtest::TSimProcess sim(false);
+        if (!sim.Ready()) {
             state.SkipWithError("no simulator");
             return;
         }

@@ -72,8 +72,8 @@ BENCHMARK(ProcessStartToMainWindowShown)
 void GuiStallWhilePolling(benchmark::State& state) {
     const bool serial = state.range(0) == 1;
     for (auto _ : state) {
-        TSimProcess sim(serial);
-        if (!sim.IsReady()) {
+        kxtest::TSimProcess sim(serial);
+        if (!sim.Ready()) {
             state.SkipWithError("no simulator");
             return;
         }

@@ -4,8 +4,8 @@
 // the time the frames take on such a wire) and once at the pty's own speed,
 // where the difference is the server's own cost per request.
 
-#include "MbapClient.h"
 #include "TCTCPIPServer.h"
+#include "TMbapClient.h"
 #include "TModbusSrv.h"
 
 #include <QDir>

@@ -44,7 +44,7 @@ bool PumpUntil(const std::function<bool()>& done, int ms) {
 
 // A simulator on a pty at 19200 baud, an RTU link to it and a job.
 struct TBench {
-    TSimProcess Sim{true, {QStringLiteral("--line-speed"), QStringLiteral("19200")}};
+    kxtest::TSimProcess Sim{true, {QStringLiteral("--line-speed"), QStringLiteral("19200")}};
     std::unique_ptr<TnvMBThread> Thread;
     TnvConfigJob Job;
     QTemporaryDir Dir;
@@ -55,7 +55,7 @@ struct TBench {
     QElapsedTimer Clock;
 
     bool Open() {
-        if (!Sim.IsReady() ||
+        if (!Sim.Ready() ||
             !Job.Load(TerminalFixture::SourceDir() + "/data", "VF_Parameters_v207.ini").isEmpty())
             return false;
         Sim.MapComPort(1);

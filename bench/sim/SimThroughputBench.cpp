@@ -1,15 +1,17 @@
 // Requests served per second by kx720-sim over TCP loopback with one client,
 // each request waiting for its reply before the next.
 
-#include "SimProcess.h"
+#include "TestSupport.h"
 
 #include <QCoreApplication>
 #include <benchmark/benchmark.h>
 
+using namespace kxtest;
+
 namespace {
 
 void Exchange(benchmark::State& state, const TBytes& pdu) {
-    SimProcess sim({"--tcp", "127.0.0.1:0"});
+    TSimProcess sim({"--tcp", "127.0.0.1:0"});
     if (!sim.Ready()) {
         state.SkipWithError("kx720-sim did not start");
         return;

@@ -53,8 +53,8 @@ protected:
     }
     // Starts the terminal, links it to the simulator over TCP and waits for
     // the first reads to settle.
-    void Connect(TSimProcess& sim) {
-        ASSERT_TRUE(sim.IsReady());
+    void Connect(kxtest::TSimProcess& sim) {
+        ASSERT_TRUE(sim.Ready());
         Start();
         OpenTcp(sim.TcpPort());
         ASSERT_TRUE(
@@ -66,7 +66,7 @@ protected:
         for (std::uint32_t index : indices)
             ASSERT_TRUE(WaitFor([index] { return !Value(index)->GetCyclic(); }, kLinkMs)) << index;
     }
-    bool DriveHolds(TSimProcess& sim, std::uint32_t index, std::uint16_t word) {
+    bool DriveHolds(kxtest::TSimProcess& sim, std::uint32_t index, std::uint16_t word) {
         return WaitFor([&] { return sim.Read(Address(index)) == word; }, kLinkMs);
     }
     bool LogEndsWith(const QString& tail) const {
@@ -119,7 +119,7 @@ private:
 } // namespace
 
 TEST_F(DialogSimTest, SaveOnNominalCurrentWritesTheWorkingAndTheStoredCopy) {
-    TSimProcess sim(false, {QStringLiteral("--size"), QStringLiteral("0x0010")});
+    kxtest::TSimProcess sim(false, {QStringLiteral("--size"), QStringLiteral("0x0010")});
     Connect(sim);
     ShowAndRead(FormPlateData, {4, 5, 6, 7, 19, 20, 49});
     FormPlateData->sgPlateData->CommitText(1, 2, QStringLiteral("123"));
@@ -143,13 +143,14 @@ TEST_F(DialogSimTest, SaveOnNominalCurrentWritesTheWorkingAndTheStoredCopy) {
 }
 
 TEST_F(DialogSimTest, SendAllWhileTheDriveRunsWarnsOnceAndWritesNothing) {
-    TSimProcess sim(false, {QStringLiteral("--size"), QStringLiteral("0x0010")});
+    kxtest::TSimProcess sim(false, {QStringLiteral("--size"), QStringLiteral("0x0010")});
     Connect(sim);
     ShowAndRead(FormPlateData, {4, 5, 6, 7});
     // The software input "forward" starts the drive (commands from Modbus).
     ASSERT_TRUE(sim.Write(Address(29), 10000));
     ASSERT_TRUE(sim.Write(Address(27), 1));
-    ASSERT_TRUE(WaitFor([] { return (Word(3) & 1) != 0; }, kLinkMs)) << sim.Log().toStdString();
+    ASSERT_TRUE(WaitFor([] { return (Word(3) & 1) != 0; }, kLinkMs))
+        << sim.StandardError().toStdString();
     const std::uint16_t onDrive = *sim.Read(Address(7));
     FormPlateData->sgPlateData->CommitText(1, 4, QString::number(onDrive == 3 ? 4 : 3));
     const int linesBefore = static_cast<int>(Lines().size());
@@ -164,7 +165,7 @@ TEST_F(DialogSimTest, SendAllWhileTheDriveRunsWarnsOnceAndWritesNothing) {
 }
 
 TEST_F(DialogSimTest, TwelveKilohertzGoesToBothCopiesAndDeratesTheCurrent) {
-    TSimProcess sim(false, {QStringLiteral("--size"), QStringLiteral("0x0010")});
+    kxtest::TSimProcess sim(false, {QStringLiteral("--size"), QStringLiteral("0x0010")});
     Connect(sim);
     ShowAndRead(FormPlateData, {19, 20, 49});
     ASSERT_EQ(Word(19), 0);
@@ -178,7 +179,7 @@ TEST_F(DialogSimTest, TwelveKilohertzGoesToBothCopiesAndDeratesTheCurrent) {
 }
 
 TEST_F(DialogSimTest, SoftwareCommandSourceShowsTheSoftwareInputsOnceConfirmed) {
-    TSimProcess sim(false);
+    kxtest::TSimProcess sim(false);
     Connect(sim);
     MainForm->show();
     ASSERT_TRUE(sim.Write(Address(18), 0x0003)); // commands from the hardware inputs
@@ -195,7 +196,7 @@ TEST_F(DialogSimTest, SoftwareCommandSourceShowsTheSoftwareInputsOnceConfirmed) 
 }
 
 TEST_F(DialogSimTest, SaveToRemoteWalksTheChainAndTheTerminalFollows) {
-    TSimProcess sim(false);
+    kxtest::TSimProcess sim(false);
     Connect(sim);
     ShowAndRead(FormModBus, {0, 30});
     ASSERT_EQ(FormModBus->sgAddress->GetCellText(1, 1), "2");
@@ -227,8 +228,8 @@ TEST_F(DialogSimTest, SaveToRemoteWalksTheChainAndTheTerminalFollows) {
 }
 
 TEST_F(DialogSimTest, AboutBoxIdentifiesTheDrive) {
-    TSimProcess sim(false, {QStringLiteral("--size"), QStringLiteral("0x0110"),
-                            QStringLiteral("--ident"), QStringLiteral("720A:207")});
+    kxtest::TSimProcess sim(false, {QStringLiteral("--size"), QStringLiteral("0x0110"),
+                                    QStringLiteral("--ident"), QStringLiteral("720A:207")});
     Connect(sim);
     int fills = 0;
     const QMetaObject::Connection counting =
@@ -249,8 +250,8 @@ TEST_F(DialogSimTest, AboutBoxIdentifiesTheDrive) {
 }
 
 TEST_F(DialogSimTest, AboutBoxReportsASilentDrive) {
-    TSimProcess sim(false, {QStringLiteral("--silence"), QStringLiteral("1")});
-    ASSERT_TRUE(sim.IsReady());
+    kxtest::TSimProcess sim(false, {QStringLiteral("--silence"), QStringLiteral("1")});
+    ASSERT_TRUE(sim.Ready());
     Start();
     OpenTcp(sim.TcpPort());
     AboutForm->show();
@@ -266,7 +267,7 @@ TEST_F(DialogSimTest, Screenshots) {
     const QString folder = qEnvironmentVariable("KX_SCREENSHOT_DIR");
     if (folder.isEmpty() || qEnvironmentVariable("QT_QPA_PLATFORM") == "offscreen")
         GTEST_SKIP() << "set KX_SCREENSHOT_DIR and run on an X display";
-    TSimProcess sim(false, {QStringLiteral("--size"), QStringLiteral("0x0110")});
+    kxtest::TSimProcess sim(false, {QStringLiteral("--size"), QStringLiteral("0x0110")});
     Connect(sim);
     const std::pair<QWidget*, const char*> shots[] = {
         {FormPlateData, "plate-data"}, {FormCtrlMode, "ctrl-mode"}, {FormModBus, "modbus"},
@@ -283,8 +284,8 @@ TEST_F(DialogSimTest, Screenshots) {
 }
 
 TEST_F(DialogSimTest, EndingTheProgramWhileTheRequestWaitsIsSafe) {
-    TSimProcess sim(false, {QStringLiteral("--delay"), QStringLiteral("400")});
-    ASSERT_TRUE(sim.IsReady());
+    kxtest::TSimProcess sim(false, {QStringLiteral("--delay"), QStringLiteral("400")});
+    ASSERT_TRUE(sim.Ready());
     Start();
     OpenTcp(sim.TcpPort());
     AboutForm->show();

@@ -77,11 +77,11 @@ protected:
         ASSERT_TRUE(WaitFor([] { return !Linked(); }, kLinkMs));
     }
     // The terminal's writes among the simulator's requests from position on.
-    static std::string TerminalWrites(const TSimProcess& sim, qsizetype from) {
+    static std::string TerminalWrites(const kxtest::TSimProcess& sim, qsizetype from) {
         QStringList writes;
         const auto requests = sim.Requests();
         for (qsizetype i = from; i < requests.size(); ++i) {
-            const TSimProcess::TRequest& r = requests[i];
+            const kxtest::TSimProcess::TRequest& r = requests[i];
             if (r.Link != sim.ClientLink() && (r.Function == 6 || r.Function == 16))
                 writes << QStringLiteral("%1 %2 at %3").arg(r.Link).arg(r.Function).arg(r.Address);
         }
@@ -219,8 +219,9 @@ TEST_F(LinkSessionTest, NothingIsWrittenThatWasNotSentOnThisLink) {
     // The ramp's register answers every request with an exception: its
     // write fails at every pass until the link is closed.
     const std::uint16_t accel = 0x0010;
-    TSimProcess sim(false, {QStringLiteral("--exception"), QStringLiteral("%1:2").arg(accel)});
-    ASSERT_TRUE(sim.IsReady());
+    kxtest::TSimProcess sim(false,
+                            {QStringLiteral("--exception"), QStringLiteral("%1:2").arg(accel)});
+    ASSERT_TRUE(sim.Ready());
     Start();
     MainForm->show();
     ASSERT_EQ(Value(16)->GetParDef().RegAddr, accel);
@@ -259,8 +260,8 @@ TEST_F(LinkSessionTest, NothingIsWrittenThatWasNotSentOnThisLink) {
 }
 
 TEST_F(LinkSessionTest, StatusBarShowsTheLinkAndItsLastReply) {
-    TSimProcess sim(false);
-    ASSERT_TRUE(sim.IsReady());
+    kxtest::TSimProcess sim(false);
+    ASSERT_TRUE(sim.Ready());
     Start();
     MainForm->show();
     ExpectStartupLayout();
@@ -282,8 +283,8 @@ TEST_F(LinkSessionTest, StatusBarShowsTheLinkAndItsLastReply) {
 }
 
 TEST_F(LinkSessionTest, EveryEndOfALinkLeavesTheSameCleanState) {
-    TSimProcess sim(false, {QStringLiteral("--exception"), QStringLiteral("16:2")});
-    ASSERT_TRUE(sim.IsReady());
+    kxtest::TSimProcess sim(false, {QStringLiteral("--exception"), QStringLiteral("16:2")});
+    ASSERT_TRUE(sim.Ready());
     const int deadPort = RefusingPort();
     struct TEnding {
         const char* What;

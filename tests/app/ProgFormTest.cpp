@@ -75,8 +75,8 @@ protected:
         TerminalFixture::TearDown();
         Jobs.reset();
     }
-    void Connect(TSimProcess& sim) {
-        ASSERT_TRUE(sim.IsReady());
+    void Connect(kxtest::TSimProcess& sim) {
+        ASSERT_TRUE(sim.Ready());
         Start();
         TCPForm->ePort->setText(QString::number(sim.TcpPort()));
         MainForm->mnTCPIP->trigger();
@@ -103,7 +103,7 @@ protected:
 };
 
 TEST_F(ProgFormTest, ExportPrintAndCompareThroughTheWindow) {
-    TSimProcess sim(false);
+    kxtest::TSimProcess sim(false);
     Connect(sim);
     ProgForm->SaveDialog->selectFile(Path("drive.720"));
     Run(MainForm->acExport, "Export succeeded.");
@@ -131,7 +131,7 @@ TEST_F(ProgFormTest, ExportPrintAndCompareThroughTheWindow) {
 }
 
 TEST_F(ProgFormTest, CancelledDialogsFailAndHandTheLinkBack) {
-    TSimProcess sim(false);
+    kxtest::TSimProcess sim(false);
     Connect(sim);
     Jobs->CancelFiles = true;
     Run(MainForm->acExport, "Export to file cancelled.");
@@ -147,7 +147,7 @@ TEST_F(ProgFormTest, CancelledDialogsFailAndHandTheLinkBack) {
 }
 
 TEST_F(ProgFormTest, YesToTheSizeQuestionWritesNothing) {
-    TSimProcess sim(false);
+    kxtest::TSimProcess sim(false);
     Connect(sim);
     ProgForm->SaveDialog->selectFile(Path("drive.720"));
     Run(MainForm->acExport, "Export succeeded.");
@@ -172,7 +172,7 @@ TEST_F(ProgFormTest, YesToTheSizeQuestionWritesNothing) {
 }
 
 TEST_F(ProgFormTest, AFileWithAMissingKeyWritesNothing) {
-    TSimProcess sim(false);
+    kxtest::TSimProcess sim(false);
     Connect(sim);
     ProgForm->SaveDialog->selectFile(Path("drive.720"));
     Run(MainForm->acExport, "Export succeeded.");

@@ -21,8 +21,8 @@ constexpr int kLinkMs = 8000;
 
 class ReportActionTest : public TerminalFixture {
 protected:
-    void Connect(TSimProcess& sim) {
-        ASSERT_TRUE(sim.IsReady());
+    void Connect(kxtest::TSimProcess& sim) {
+        ASSERT_TRUE(sim.Ready());
         Start();
         Report()->Folder = qEnvironmentVariable("KX_BINARY_DIR") + "/data/reports";
         Report()->AskFileName = [this](const QString&) {
@@ -49,7 +49,7 @@ protected:
 };
 
 TEST_F(ReportActionTest, WritesTheReportAndOpensItInTheBrowser) {
-    TSimProcess sim(false);
+    kxtest::TSimProcess sim(false);
     Connect(sim);
     QWidget* button = MainForm->tbarMain->widgetForAction(Report()->Action());
     ASSERT_NE(button, nullptr);
@@ -76,7 +76,7 @@ TEST_F(ReportActionTest, WritesTheReportAndOpensItInTheBrowser) {
 // A slow drive, and the operator closes the link while the report reads it:
 // nothing is written, and the next report on a new link works.
 TEST_F(ReportActionTest, LinkClosedWhileReadingWritesNothing) {
-    TSimProcess sim(false, {"--delay", "40"});
+    kxtest::TSimProcess sim(false, {"--delay", "40"});
     Connect(sim);
     ASSERT_TRUE(WaitFor([] { return Report()->Action()->isEnabled(); }, kLinkMs));
     Asked = FDir.filePath("cut.html");

@@ -217,8 +217,8 @@ TEST_F(ScopeTest, EveryToolHasItsCaptionAsAccessibleName) {
 class ScopeSimTest : public PlotFixture {};
 
 TEST_F(ScopeSimTest, AnOverCurrentTripIsCapturedWithTwentySamplesAfterIt) {
-    TSimProcess sim(false);
-    ASSERT_TRUE(sim.IsReady());
+    kxtest::TSimProcess sim(false);
+    ASSERT_TRUE(sim.Ready());
     Start();
     TCPForm->ePort->setText(QString::number(sim.TcpPort()));
     MainForm->mnTCPIP->trigger();
@@ -244,7 +244,7 @@ TEST_F(ScopeSimTest, AnOverCurrentTripIsCapturedWithTwentySamplesAfterIt) {
         return QString();
     };
     ASSERT_TRUE(WaitFor([&] { return !captured().isEmpty(); }, 20000))
-        << sim.Log().toStdString() << MainForm->LogLines().join('\n').toStdString();
+        << sim.StandardError().toStdString() << MainForm->LogLines().join('\n').toStdString();
     EXPECT_NE(Value(2)->GetValueUShort(0), 0);
     EXPECT_TRUE(FormScope->IsPaused());
 
@@ -282,8 +282,8 @@ TEST_F(ScopeSimTest, Screenshots) {
     const QString folder = qEnvironmentVariable("KX_SCREENSHOT_DIR");
     if (folder.isEmpty() || qEnvironmentVariable("QT_QPA_PLATFORM") == "offscreen")
         GTEST_SKIP() << "set KX_SCREENSHOT_DIR and run on an X display";
-    TSimProcess sim(false);
-    ASSERT_TRUE(sim.IsReady());
+    kxtest::TSimProcess sim(false);
+    ASSERT_TRUE(sim.Ready());
     Start();
     TCPForm->ePort->setText(QString::number(sim.TcpPort()));
     MainForm->mnTCPIP->trigger();

@@ -3,6 +3,7 @@
 #include "TMainForm.h"
 #include "TPARModule.h"
 #include "TTerminal.h"
+#include "TestPaths.h"
 #include "TnvParValue.h"
 
 #include <QApplication>
@@ -42,8 +43,7 @@ TModalAnswerer::TModalAnswerer() {
 TModalAnswerer::~TModalAnswerer() = default;
 
 QString TerminalFixture::SourceDir() {
-    const QByteArray dir = qgetenv("KX_SOURCE_DIR");
-    return dir.isEmpty() ? QStringLiteral(KX_DEFAULT_SOURCE_DIR) : QString::fromLocal8Bit(dir);
+    return kxtest::SourcePath({}).chopped(1);
 }
 
 void TerminalFixture::SetUp() {

@@ -196,8 +196,8 @@ class VFChartSimTest : public PlotFixture {};
 TEST_F(VFChartSimTest, SendInTheMinimumFrequencyRowWritesOnlyThatParameter) {
     QTemporaryDir dir;
     const QString log = dir.filePath(QStringLiteral("requests.log"));
-    TSimProcess sim(false, {QStringLiteral("--log"), log});
-    ASSERT_TRUE(sim.IsReady());
+    kxtest::TSimProcess sim(false, {QStringLiteral("--log"), log});
+    ASSERT_TRUE(sim.Ready());
     Start();
     TCPForm->ePort->setText(QString::number(sim.TcpPort()));
     MainForm->mnTCPIP->trigger();

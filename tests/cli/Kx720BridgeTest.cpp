@@ -1,5 +1,5 @@
-#include "MbapClient.h"
-#include "TestPeers.h"
+#include "TMbapClient.h"
+#include "TestSupport.h"
 
 #include <QElapsedTimer>
 #include <QFile>

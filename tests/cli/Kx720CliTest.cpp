@@ -1,4 +1,4 @@
-#include "TestPeers.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>

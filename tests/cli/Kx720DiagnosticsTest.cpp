@@ -1,7 +1,7 @@
 // The link doctor's commands against the simulator on a pty: ports, scan,
 // set-slave, and the request statistics.
 
-#include "TestPeers.h"
+#include "TestSupport.h"
 
 #include <QElapsedTimer>
 #include <QFile>

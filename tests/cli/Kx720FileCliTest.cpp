@@ -1,7 +1,7 @@
 // The configuration commands of kx720 (export, import, print, compare) as a
 // script runs them, against the drive simulator over Modbus TCP.
 
-#include "TestPeers.h"
+#include "TestSupport.h"
 
 #include <QFile>
 #include <QProcess>

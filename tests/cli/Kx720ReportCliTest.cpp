@@ -1,5 +1,5 @@
 // kx720 report against the drive simulator, through the real binaries.
-#include "TestPeers.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>

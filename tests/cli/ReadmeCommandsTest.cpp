@@ -1,4 +1,4 @@
-#include "TestPeers.h"
+#include "TestSupport.h"
 
 #include <QFile>
 #include <QProcess>

@@ -55,7 +55,7 @@ protected:
         QTest::qWait(3 * TnvMBThread::kCycleMs);
     }
     // Waits until the drive's register at index holds word.
-    bool DriveHolds(TSimProcess& sim, std::uint32_t index, std::uint16_t word) {
+    bool DriveHolds(kxtest::TSimProcess& sim, std::uint32_t index, std::uint16_t word) {
         return WaitFor([&] { return sim.Read(Address(index)) == word; }, kLinkMs);
     }
 };
@@ -63,8 +63,8 @@ protected:
 } // namespace
 
 TEST_F(LinkTest, TcpLinkShowsTheLiveDrive) {
-    TSimProcess sim(false, {QStringLiteral("--size"), QStringLiteral("0x0110")});
-    ASSERT_TRUE(sim.IsReady());
+    kxtest::TSimProcess sim(false, {QStringLiteral("--size"), QStringLiteral("0x0110")});
+    ASSERT_TRUE(sim.Ready());
     Start();
     SelectTcp(sim.TcpPort());
     ASSERT_EQ(MainForm->tbSelectPort->text(), "TCP/IP");
@@ -106,8 +106,8 @@ TEST_F(LinkTest, TcpLinkShowsTheLiveDrive) {
 }
 
 TEST_F(LinkTest, PtyComPortLinkOpensAndReadsTheDrive) {
-    TSimProcess sim(true);
-    ASSERT_TRUE(sim.IsReady());
+    kxtest::TSimProcess sim(true);
+    ASSERT_TRUE(sim.Ready());
     sim.MapComPort(3);
     Start();
     MainForm->mnCOM[2]->trigger();
@@ -119,7 +119,7 @@ TEST_F(LinkTest, PtyComPortLinkOpensAndReadsTheDrive) {
 
 TEST_F(LinkTest, MissingSerialDeviceIsLoggedClearly) {
     Start();
-    TSimProcess sim(false); // only for a private ports.ini
+    kxtest::TSimProcess sim(false); // only for a private ports.ini
     QFile::remove(sim.PtyLink());
     sim.MapComPort(2);
     MainForm->mnCOM[1]->trigger();
@@ -130,8 +130,8 @@ TEST_F(LinkTest, MissingSerialDeviceIsLoggedClearly) {
 }
 
 TEST_F(LinkTest, SetpointIsClampedAndTheDriveReceivesTheAcceptedWord) {
-    TSimProcess sim(false);
-    ASSERT_TRUE(sim.IsReady());
+    kxtest::TSimProcess sim(false);
+    ASSERT_TRUE(sim.Ready());
     Start();
     SelectTcp(sim.TcpPort());
     OpenAndWait();
@@ -165,8 +165,8 @@ TEST_F(LinkTest, SetpointIsClampedAndTheDriveReceivesTheAcceptedWord) {
 }
 
 TEST_F(LinkTest, SoftwareInputClickWritesAndTheReadBackSetsTheBox) {
-    TSimProcess sim(false);
-    ASSERT_TRUE(sim.IsReady());
+    kxtest::TSimProcess sim(false);
+    ASSERT_TRUE(sim.Ready());
     Start();
     SelectTcp(sim.TcpPort());
     OpenAndWait();
@@ -185,8 +185,8 @@ TEST_F(LinkTest, SoftwareInputClickWritesAndTheReadBackSetsTheBox) {
 }
 
 TEST_F(LinkTest, KeepAliveWritesEveryTwoAndAHalfSeconds) {
-    TSimProcess sim(false);
-    ASSERT_TRUE(sim.IsReady());
+    kxtest::TSimProcess sim(false);
+    ASSERT_TRUE(sim.Ready());
     Start();
     SelectTcp(sim.TcpPort());
     OpenAndWait();
@@ -218,8 +218,8 @@ TEST_F(LinkTest, KeepAliveWritesEveryTwoAndAHalfSeconds) {
 }
 
 TEST_F(LinkTest, ReopeningClosesFirstAndMakesTheSetpointControlsOnce) {
-    TSimProcess sim(false);
-    ASSERT_TRUE(sim.IsReady());
+    kxtest::TSimProcess sim(false);
+    ASSERT_TRUE(sim.Ready());
     Start();
     SelectTcp(sim.TcpPort());
     OpenAndWait();
@@ -236,8 +236,8 @@ TEST_F(LinkTest, ReopeningClosesFirstAndMakesTheSetpointControlsOnce) {
 }
 
 TEST_F(LinkTest, RunningDriveDisablesTheFileActions) {
-    TSimProcess sim(false);
-    ASSERT_TRUE(sim.IsReady());
+    kxtest::TSimProcess sim(false);
+    ASSERT_TRUE(sim.Ready());
     Start();
     SelectTcp(sim.TcpPort());
     OpenAndWait();
@@ -266,8 +266,8 @@ TEST_F(LinkTest, EmptyPortTextIsReportedAndTheProgramGoesOn) {
 // ---------------------------------------------------------------- closing
 
 TEST_F(LinkTest, ClosingWhileConnectingNeverHangs) {
-    TSimProcess sim(false, {QStringLiteral("--delay"), QStringLiteral("800")});
-    ASSERT_TRUE(sim.IsReady());
+    kxtest::TSimProcess sim(false, {QStringLiteral("--delay"), QStringLiteral("800")});
+    ASSERT_TRUE(sim.Ready());
     Start();
     SelectTcp(sim.TcpPort());
     MainForm->acOpenConnection->trigger();
@@ -275,8 +275,8 @@ TEST_F(LinkTest, ClosingWhileConnectingNeverHangs) {
 }
 
 TEST_F(LinkTest, ClosingWhileConnectedNeverHangs) {
-    TSimProcess sim(true);
-    ASSERT_TRUE(sim.IsReady());
+    kxtest::TSimProcess sim(true);
+    ASSERT_TRUE(sim.Ready());
     sim.MapComPort(1);
     Start();
     OpenAndWait();
@@ -284,8 +284,8 @@ TEST_F(LinkTest, ClosingWhileConnectedNeverHangs) {
 }
 
 TEST_F(LinkTest, ClosingWhileFailingNeverHangs) {
-    TSimProcess sim(false, {QStringLiteral("--silence"), QStringLiteral("1")});
-    ASSERT_TRUE(sim.IsReady());
+    kxtest::TSimProcess sim(false, {QStringLiteral("--silence"), QStringLiteral("1")});
+    ASSERT_TRUE(sim.Ready());
     Start();
     SelectTcp(sim.TcpPort());
     OpenAndWait();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "TModbusSrv.h"
-#include "TestPeers.h"
+#include "TestSupport.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>

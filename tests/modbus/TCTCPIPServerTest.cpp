@@ -1,6 +1,6 @@
 #include "TCTCPIPServer.h"
 #include "LinkFixture.h"
-#include "MbapClient.h"
+#include "TMbapClient.h"
 
 #include <QElapsedTimer>
 #include <QStringList>

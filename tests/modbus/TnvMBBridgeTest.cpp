@@ -1,7 +1,7 @@
 #include "TnvMBBridge.h"
-#include "MbapClient.h"
 #include "TCTCPIPServer.h"
-#include "TestPeers.h"
+#include "TMbapClient.h"
+#include "TestSupport.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>

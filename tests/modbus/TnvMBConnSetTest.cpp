@@ -1,5 +1,5 @@
 #include "TnvMBConnSet.h"
-#include "TestPeers.h"
+#include "TestSupport.h"
 #include "TnvError.h"
 #include "TnvMBThread.h"
 #include "TnvRegistry.h"

@@ -1,5 +1,5 @@
 #include "TnvMBSetup.h"
-#include "TestPeers.h"
+#include "TestSupport.h"
 #include "TnvError.h"
 #include "TnvRegistry.h"
 

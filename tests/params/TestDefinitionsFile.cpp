@@ -1,4 +1,5 @@
 #include "ParamsTestSupport.h"
+#include "TestPaths.h"
 #include "TnvParDef.h"
 #include "TnvParDefSet.h"
 #include "TnvParValue.h"
@@ -25,14 +26,10 @@ std::vector<std::uint32_t> ApplicationIndices() {
 class DefinitionsFile : public ::testing::Test {
 protected:
     void SetUp() override {
-        QByteArray source = qgetenv("KX_SOURCE_DIR");
-        if (source.isEmpty())
-            source = KX_SOURCE_DIR_DEFAULT; // when run by hand or without the test environment
         Defs.OnErrParDef = [this](TnvParDefSet*, std::uint32_t index) {
             Errors.insert(index);
         };
-        ASSERT_TRUE(
-            Defs.LoadFromFile(QString::fromLocal8Bit(source) + "/data", "VF_Parameters_v207.ini"));
+        ASSERT_TRUE(Defs.LoadFromFile(kxtest::SourcePath("data"), "VF_Parameters_v207.ini"));
         for (const char* category : kCategories)
             EXPECT_TRUE(Defs.AddParDefCategory(category)) << category;
     }

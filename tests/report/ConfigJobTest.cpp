@@ -2,8 +2,7 @@
 // against pymodbus: the bytes of the exported file, what an import writes,
 // what it refuses, and what it reports when the drive does not keep a value.
 
-#include "SimProcess.h"
-#include "TestPeers.h"
+#include "TestSupport.h"
 #include "TnvConfigJob.h"
 #include "TnvMBThread.h"
 
@@ -14,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
+
+using namespace kxtest;
 
 namespace {
 
@@ -79,7 +80,7 @@ protected:
     QString Path(const QString& name) const { return Dir.path() + "/" + name; }
 
     void StartSim(const QStringList& extra = {}) {
-        Sim = std::make_unique<SimProcess>(
+        Sim = std::make_unique<TSimProcess>(
             QStringList{"--tcp", "127.0.0.1:0", "--defs", Path("VF_Parameters_v207.ini")} + extra);
         ASSERT_TRUE(Sim->Ready());
         Connect(Sim->TcpPort());
@@ -158,7 +159,7 @@ protected:
     }
 
     QTemporaryDir Dir;
-    std::unique_ptr<SimProcess> Sim;
+    std::unique_ptr<TSimProcess> Sim;
     std::unique_ptr<kxtest::TPeer> Peer;
     std::unique_ptr<RawTcpClient> Client;
     std::unique_ptr<TnvMBThread> Thread;

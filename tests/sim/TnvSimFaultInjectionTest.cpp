@@ -1,4 +1,4 @@
-#include "SimProcess.h"
+#include "TestSupport.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -6,6 +6,7 @@
 #include <set>
 
 using namespace std::chrono_literals;
+using namespace kxtest;
 
 namespace {
 
@@ -13,7 +14,7 @@ const TBytes kReadMaxVoltage{0x03, 0x00, 0x14, 0x00, 0x01};
 const TBytes kMaxVoltageReply{0x02, 0x03, 0x02, 0x01, 0xCC};
 
 TEST(SimFaultTest, SilenceOneLosesEveryRequest) {
-    SimProcess sim({"--tcp", "127.0.0.1:0", "--silence", "1"});
+    TSimProcess sim({"--tcp", "127.0.0.1:0", "--silence", "1"});
     ASSERT_TRUE(sim.Ready());
     RawTcpClient client(sim.TcpPort());
     EXPECT_FALSE(client.Transact(2, kReadMaxVoltage, 300ms));
@@ -22,7 +23,7 @@ TEST(SimFaultTest, SilenceOneLosesEveryRequest) {
 
 // Which of 24 pipelined requests get an answer.
 std::set<int> AnsweredWith(const QString& seed) {
-    SimProcess sim({"--tcp", "127.0.0.1:0", "--silence", "0.5", "--seed", seed});
+    TSimProcess sim({"--tcp", "127.0.0.1:0", "--silence", "0.5", "--seed", seed});
     if (!sim.Ready())
         return {};
     RawTcpClient client(sim.TcpPort());
@@ -48,7 +49,7 @@ TEST(SimFaultTest, SilenceFollowsTheSeed) {
 }
 
 TEST(SimFaultTest, DelayHoldsBackEveryReply) {
-    SimProcess sim({"--tcp", "127.0.0.1:0", "--delay", "300"});
+    TSimProcess sim({"--tcp", "127.0.0.1:0", "--delay", "300"});
     ASSERT_TRUE(sim.Ready());
     RawTcpClient client(sim.TcpPort());
     QElapsedTimer timer;
@@ -59,7 +60,7 @@ TEST(SimFaultTest, DelayHoldsBackEveryReply) {
 }
 
 TEST(SimFaultTest, DelayedClientDoesNotHoldUpAnother) {
-    SimProcess sim({"--tcp", "127.0.0.1:0", "--delay", "400"});
+    TSimProcess sim({"--tcp", "127.0.0.1:0", "--delay", "400"});
     ASSERT_TRUE(sim.Ready());
     RawTcpClient first(sim.TcpPort());
     RawTcpClient second(sim.TcpPort());
@@ -75,17 +76,17 @@ TEST(SimFaultTest, DelayedClientDoesNotHoldUpAnother) {
 TEST(SimFaultTest, BadCrcCorruptsRtuReplies) {
     QTemporaryDir dir;
     const QString link = dir.filePath("kx720");
-    SimProcess sim({"--pty", link, "--bad-crc", "1"});
+    TSimProcess sim({"--pty", link, "--bad-crc", "1"});
     ASSERT_TRUE(sim.Ready());
     RawRtuClient client(link);
     const TBytes reply = client.Transact({0x02, 0x03, 0x00, 0x14, 0x00, 0x01});
     ASSERT_EQ(reply.size(), 7u);
     EXPECT_EQ(TBytes(reply.begin(), reply.begin() + 5), kMaxVoltageReply);
-    EXPECT_FALSE(RawRtuClient::CrcValid(reply));
+    EXPECT_FALSE(CrcValid(reply));
 }
 
 TEST(SimFaultTest, ForcedExceptionAnswersOnlyItsRegister) {
-    SimProcess sim({"--tcp", "127.0.0.1:0", "--exception", "0x14:4", "--exception", "15:6"});
+    TSimProcess sim({"--tcp", "127.0.0.1:0", "--exception", "0x14:4", "--exception", "15:6"});
     ASSERT_TRUE(sim.Ready());
     RawTcpClient client(sim.TcpPort());
     EXPECT_EQ(client.Transact(2, kReadMaxVoltage), (TBytes{0x02, 0x83, 0x04}));
@@ -97,7 +98,7 @@ TEST(SimFaultTest, ForcedExceptionAnswersOnlyItsRegister) {
 }
 
 TEST(SimFaultTest, StuckRegisterAcknowledgesWritesButKeepsItsWord) {
-    SimProcess sim({"--tcp", "127.0.0.1:0", "--stuck", "0x0F"});
+    TSimProcess sim({"--tcp", "127.0.0.1:0", "--stuck", "0x0F"});
     ASSERT_TRUE(sim.Ready());
     RawTcpClient client(sim.TcpPort());
     const TBytes readSetpoint{0x03, 0x00, 0x0F, 0x00, 0x01};
@@ -116,7 +117,7 @@ TEST(SimFaultTest, StuckRegisterAcknowledgesWritesButKeepsItsWord) {
 }
 
 TEST(SimFaultTest, DropAfterClosesTheConnection) {
-    SimProcess sim({"--tcp", "127.0.0.1:0", "--drop-after", "2"});
+    TSimProcess sim({"--tcp", "127.0.0.1:0", "--drop-after", "2"});
     ASSERT_TRUE(sim.Ready());
     RawTcpClient client(sim.TcpPort());
     EXPECT_EQ(client.Transact(2, kReadMaxVoltage), kMaxVoltageReply);
@@ -129,7 +130,7 @@ TEST(SimFaultTest, DropAfterClosesTheConnection) {
 }
 
 TEST(SimFaultTest, LineSpeedDelaysByTheWireTime) {
-    SimProcess sim({"--tcp", "127.0.0.1:0", "--line-speed", "1200"});
+    TSimProcess sim({"--tcp", "127.0.0.1:0", "--line-speed", "1200"});
     ASSERT_TRUE(sim.Ready());
     RawTcpClient client(sim.TcpPort());
     QElapsedTimer timer;

@@ -1,5 +1,5 @@
-#include "SimProcess.h"
 #include "SimTestData.h"
+#include "TestSupport.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
+using namespace kxtest;
 
 namespace {
 
@@ -34,7 +35,7 @@ QString Mbpoll(uint16_t port, const QStringList& arguments) {
 // --------------------------------------------------------------- TCP
 
 TEST(SimTcpTest, MbpollReadsAndWritesRegisters) {
-    SimProcess sim({"--tcp", "127.0.0.1:0"});
+    TSimProcess sim({"--tcp", "127.0.0.1:0"});
     ASSERT_TRUE(sim.Ready());
     const QString read = Mbpoll(sim.TcpPort(), {"-r", "20", "-c", "2", "127.0.0.1"});
     EXPECT_TRUE(read.contains("[20]: \t460")) << read.toStdString();
@@ -50,7 +51,7 @@ TEST(SimTcpTest, MbpollReadsAndWritesRegisters) {
 }
 
 TEST(SimTcpTest, QuantityOneReadOfA4ByteParameterHasByteCount4) {
-    SimProcess sim({"--tcp", "127.0.0.1:0", "--defs", TestMapFile()});
+    TSimProcess sim({"--tcp", "127.0.0.1:0", "--defs", TestMapFile()});
     ASSERT_TRUE(sim.Ready());
     RawTcpClient client(sim.TcpPort());
     ASSERT_TRUE(client.Connected());
@@ -61,7 +62,7 @@ TEST(SimTcpTest, QuantityOneReadOfA4ByteParameterHasByteCount4) {
 }
 
 TEST(SimTcpTest, IdentificationReplyIs12Bytes) {
-    SimProcess sim({"--tcp", "127.0.0.1:0", "--ident", "720A:207"});
+    TSimProcess sim({"--tcp", "127.0.0.1:0", "--ident", "720A:207"});
     ASSERT_TRUE(sim.Ready());
     RawTcpClient client(sim.TcpPort());
     const auto reply = client.Transact(2, {0x41});
@@ -74,7 +75,7 @@ TEST(SimTcpTest, IdentificationReplyIs12Bytes) {
 }
 
 TEST(SimTcpTest, ExceptionRepliesSetBit7OfTheFunction) {
-    SimProcess sim({"--tcp", "127.0.0.1:0"});
+    TSimProcess sim({"--tcp", "127.0.0.1:0"});
     ASSERT_TRUE(sim.Ready());
     RawTcpClient client(sim.TcpPort());
     EXPECT_EQ(client.Transact(2, {0x03, 0x00, 0x1C, 0x00, 0x01}), (TBytes{0x02, 0x83, 0x02}));
@@ -85,7 +86,7 @@ TEST(SimTcpTest, ExceptionRepliesSetBit7OfTheFunction) {
 }
 
 TEST(SimTcpTest, ABadHeaderAfterARequestStillLetsItsReplyOutBeforeClosing) {
-    SimProcess sim({"--tcp", "127.0.0.1:0"});
+    TSimProcess sim({"--tcp", "127.0.0.1:0"});
     ASSERT_TRUE(sim.Ready());
     RawTcpClient client(sim.TcpPort());
     TBytes bytes = RawTcpClient::Mbap(7, 2, {0x03, 0x00, 0x00, 0x00, 0x01});
@@ -101,7 +102,7 @@ TEST(SimTcpTest, ABadHeaderAfterARequestStillLetsItsReplyOutBeforeClosing) {
 }
 
 TEST(SimTcpTest, ServesSeveralClientsAtOnce) {
-    SimProcess sim({"--tcp", "127.0.0.1:0"});
+    TSimProcess sim({"--tcp", "127.0.0.1:0"});
     ASSERT_TRUE(sim.Ready());
     RawTcpClient slow(sim.TcpPort());
     RawTcpClient fast(sim.TcpPort());
@@ -115,7 +116,7 @@ TEST(SimTcpTest, ServesSeveralClientsAtOnce) {
 }
 
 TEST(SimTcpTest, DriveRunsFromSoftwareInputsOverTheWire) {
-    SimProcess sim({"--tcp", "127.0.0.1:0"});
+    TSimProcess sim({"--tcp", "127.0.0.1:0"});
     ASSERT_TRUE(sim.Ready());
     RawTcpClient client(sim.TcpPort());
     client.Transact(2, {0x06, 0x00, 0x10, 0x00, 0x02}); // accel 0.2 s for 100 Hz
@@ -137,7 +138,7 @@ protected:
 };
 
 TEST_F(SimPtyTest, PymodbusReadsAndWritesOverThePty) {
-    SimProcess sim({"--pty", Link()});
+    TSimProcess sim({"--pty", Link()});
     ASSERT_TRUE(sim.Ready());
     const QString script = QStringLiteral(R"(
 import sys
@@ -161,7 +162,7 @@ c.close()
 }
 
 TEST_F(SimPtyTest, MbpollReadsOverThePtyAgainAndAgain) {
-    SimProcess sim({"--pty", Link()});
+    TSimProcess sim({"--pty", Link()});
     ASSERT_TRUE(sim.Ready());
     for (int i = 0; i < 2; ++i) {
         const QString read = RunProgram("mbpoll", {"-m", "rtu", "-b", "19200", "-P", "even", "-a",
@@ -171,39 +172,38 @@ TEST_F(SimPtyTest, MbpollReadsOverThePtyAgainAndAgain) {
 }
 
 TEST_F(SimPtyTest, RawFramesAreExactAndOtherSlavesGetNoAnswer) {
-    SimProcess sim({"--pty", Link()});
+    TSimProcess sim({"--pty", Link()});
     ASSERT_TRUE(sim.Ready());
     RawRtuClient client(Link());
     ASSERT_TRUE(client.Opened());
     const TBytes ident = client.Transact({0x02, 0x41});
     ASSERT_EQ(ident.size(), 14u); // 12 bytes and the CRC
-    EXPECT_TRUE(RawRtuClient::CrcValid(ident));
+    EXPECT_TRUE(CrcValid(ident));
     EXPECT_EQ(TBytes(ident.begin(), ident.begin() + 6),
               (TBytes{0x02, 0x41, 0x00, 0x00, 0x02, 0xD0}));
 
-    EXPECT_EQ(client.Transact({0x02, 0x03, 0x00, 0x1C, 0x00, 0x01}),
-              RawRtuClient::WithCrc({0x02, 0x83, 0x02}));
+    EXPECT_EQ(client.Transact({0x02, 0x03, 0x00, 0x1C, 0x00, 0x01}), WithCrc({0x02, 0x83, 0x02}));
     EXPECT_TRUE(client.Transact({0x05, 0x03, 0x00, 0x00, 0x00, 0x01}, 300ms).empty());
 
     // A broadcast write is executed without an answer.
     EXPECT_TRUE(client.Transact({0x00, 0x06, 0x00, 0x0F, 0x00, 0x7B}, 300ms).empty());
     EXPECT_EQ(client.Transact({0x02, 0x03, 0x00, 0x0F, 0x00, 0x01}),
-              RawRtuClient::WithCrc({0x02, 0x03, 0x02, 0x00, 0x7B}));
+              WithCrc({0x02, 0x03, 0x02, 0x00, 0x7B}));
 }
 
 TEST_F(SimPtyTest, NewSlaveAddressTakesEffectAfterTheReply) {
-    SimProcess sim({"--pty", Link()});
+    TSimProcess sim({"--pty", Link()});
     ASSERT_TRUE(sim.Ready());
     RawRtuClient client(Link());
     EXPECT_EQ(client.Transact({0x02, 0x06, 0x00, 0x00, 0x00, 0x05}),
-              RawRtuClient::WithCrc({0x02, 0x06, 0x00, 0x00, 0x00, 0x05}));
+              WithCrc({0x02, 0x06, 0x00, 0x00, 0x00, 0x05}));
     EXPECT_TRUE(client.Transact({0x02, 0x03, 0x00, 0x00, 0x00, 0x01}, 300ms).empty());
     EXPECT_EQ(client.Transact({0x05, 0x03, 0x00, 0x00, 0x00, 0x01}),
-              RawRtuClient::WithCrc({0x05, 0x03, 0x02, 0x00, 0x05}));
+              WithCrc({0x05, 0x03, 0x02, 0x00, 0x05}));
 }
 
 TEST_F(SimPtyTest, SigintRemovesTheLinkAndExitsCleanly) {
-    SimProcess sim({"--pty", Link(), "--tcp", "127.0.0.1:0"}, 2);
+    TSimProcess sim({"--pty", Link(), "--tcp", "127.0.0.1:0"}, 2);
     ASSERT_TRUE(sim.Ready());
     EXPECT_TRUE(QFileInfo(Link()).isSymLink());
     EXPECT_EQ(sim.Stop(SIGINT), 0);
@@ -214,7 +214,7 @@ TEST_F(SimPtyTest, RefusesToReplaceAFileThatIsNoLink) {
     QFile file(Link());
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
-    SimProcess sim({"--pty", Link()});
+    TSimProcess sim({"--pty", Link()});
     EXPECT_FALSE(sim.Ready());
     EXPECT_EQ(sim.Stop(), 1);
     EXPECT_TRUE(sim.StandardError().contains("no symbolic link"));
@@ -233,11 +233,11 @@ TEST(SimSerialTest, ServesASerialDeviceOfASocatPair) {
     for (int i = 0; i < 50 && !(QFileInfo::exists(a) && QFileInfo::exists(b)); ++i)
         QThread::msleep(20);
     {
-        SimProcess sim({"--serial", a});
+        TSimProcess sim({"--serial", a});
         ASSERT_TRUE(sim.Ready());
         RawRtuClient client(b);
         EXPECT_EQ(client.Transact({0x02, 0x03, 0x00, 0x14, 0x00, 0x01}),
-                  RawRtuClient::WithCrc({0x02, 0x03, 0x02, 0x01, 0xCC}));
+                  WithCrc({0x02, 0x03, 0x02, 0x01, 0xCC}));
     }
     pair.terminate();
     pair.waitForFinished(3000);
@@ -249,14 +249,14 @@ TEST(SimEepromTest, StoredCopiesSurviveARestart) {
     QTemporaryDir dir;
     const QString file = dir.filePath("eeprom.ini");
     {
-        SimProcess sim({"--tcp", "127.0.0.1:0", "--eeprom", file});
+        TSimProcess sim({"--tcp", "127.0.0.1:0", "--eeprom", file});
         ASSERT_TRUE(sim.Ready());
         RawTcpClient client(sim.TcpPort());
         EXPECT_EQ(client.Transact(2, {0x06, 0x01, 0x0F, 0x01, 0x4D}),
                   (TBytes{0x02, 0x06, 0x01, 0x0F, 0x01, 0x4D}));
         EXPECT_EQ(sim.Stop(), 0);
     }
-    SimProcess sim({"--tcp", "127.0.0.1:0", "--eeprom", file});
+    TSimProcess sim({"--tcp", "127.0.0.1:0", "--eeprom", file});
     ASSERT_TRUE(sim.Ready());
     RawTcpClient client(sim.TcpPort());
     EXPECT_EQ(client.Transact(2, {0x03, 0x01, 0x0F, 0x00, 0x01}),
@@ -268,14 +268,14 @@ TEST(SimEepromTest, StoredCopiesSurviveARestart) {
 
 TEST(SimCommandLineTest, HelpBadOptionsAndMissingDefinitions) {
     int code = 0;
-    const QString help = RunProgram(SimProcess::Binary(), {"--help"}, &code);
+    const QString help = RunProgram(TSimProcess::Binary(), {"--help"}, &code);
     EXPECT_EQ(code, 0);
     EXPECT_TRUE(help.contains("--line-speed"));
-    const QString bad = RunProgram(SimProcess::Binary(), {"--slave", "300"}, &code);
+    const QString bad = RunProgram(TSimProcess::Binary(), {"--slave", "300"}, &code);
     EXPECT_EQ(code, 2);
     EXPECT_TRUE(bad.contains("--slave")) << bad.toStdString();
     const QString missing =
-        RunProgram(SimProcess::Binary(), {"--defs", "/nonexistent.ini", "--tcp", "0"}, &code);
+        RunProgram(TSimProcess::Binary(), {"--defs", "/nonexistent.ini", "--tcp", "0"}, &code);
     EXPECT_EQ(code, 1);
     EXPECT_TRUE(missing.contains("/nonexistent.ini")) << missing.toStdString();
 }

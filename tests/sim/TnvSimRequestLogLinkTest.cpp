@@ -1,4 +1,4 @@
-#include "SimProcess.h"
+#include "TestSupport.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 using namespace std::chrono_literals;
+using namespace kxtest;
 
 namespace {
 
@@ -38,7 +39,7 @@ TEST(SimRequestLogTest, NamesEveryRequestAndItsOutcomeWhileRunning) {
     QTemporaryDir dir;
     const QString link = dir.filePath("kx720");
     const QString log = dir.filePath("requests.log");
-    SimProcess sim({"--tcp", "127.0.0.1:0", "--pty", link, "--log", log, "--bad-crc", "1"}, 2);
+    TSimProcess sim({"--tcp", "127.0.0.1:0", "--pty", link, "--log", log, "--bad-crc", "1"}, 2);
     ASSERT_TRUE(sim.Ready());
 
     RawTcpClient tcp(sim.TcpPort());
@@ -75,7 +76,7 @@ TEST(SimRequestLogTest, NamesEveryRequestAndItsOutcomeWhileRunning) {
 TEST(SimRequestLogTest, LostRequestsAreLoggedAsSilence) {
     QTemporaryDir dir;
     const QString log = dir.filePath("requests.log");
-    SimProcess sim({"--tcp", "127.0.0.1:0", "--log", log, "--silence", "1"});
+    TSimProcess sim({"--tcp", "127.0.0.1:0", "--log", log, "--silence", "1"});
     ASSERT_TRUE(sim.Ready());
     RawTcpClient tcp(sim.TcpPort());
     EXPECT_FALSE(tcp.Transact(2, {0x06, 0x00, 0x0F, 0x00, 0x01}, 200ms));
@@ -83,7 +84,7 @@ TEST(SimRequestLogTest, LostRequestsAreLoggedAsSilence) {
 }
 
 TEST(SimRequestLogTest, AnUnwritableLogIsRefused) {
-    SimProcess sim({"--tcp", "127.0.0.1:0", "--log", "/nonexistent/dir/requests.log"});
+    TSimProcess sim({"--tcp", "127.0.0.1:0", "--log", "/nonexistent/dir/requests.log"});
     EXPECT_FALSE(sim.Ready());
     EXPECT_EQ(sim.Stop(), 1);
     EXPECT_TRUE(sim.StandardError().contains("--log /nonexistent/dir/requests.log"))

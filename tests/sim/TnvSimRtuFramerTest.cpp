@@ -1,19 +1,15 @@
 #include "TnvSimRtuFramer.h"
+#include "Crc16.h"
+#include "RawTcpClient.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 using namespace std::chrono_literals;
-using TBytes = std::vector<uint8_t>;
+using kxtest::TBytes;
+using kxtest::WithCrc;
 using TTime = TnvSimRtuFramer::TTime;
-
-TBytes WithCrc(TBytes frame) {
-    const uint16_t crc = TnvSimRtuFramer::Crc16(frame.data(), frame.size());
-    frame.push_back(static_cast<uint8_t>(crc & 0xFF));
-    frame.push_back(static_cast<uint8_t>(crc >> 8));
-    return frame;
-}
 
 class RtuFramerTest : public ::testing::Test {
 protected:

@@ -1,23 +1,16 @@
-#include "SimProcess.h"
-
-#include "SimTestData.h"
-#include "TnvSimRtuFramer.h"
+#include "RawTcpClient.h"
 
 #include <QElapsedTimer>
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/socket.h>
-#include <termios.h>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
 
-namespace {
+namespace kxtest {
 
-// Reads what comes within timeout, stopping at a quiet gap once something came.
 TBytes ReadUntilQuiet(int fd, std::chrono::milliseconds timeout, std::chrono::milliseconds quiet,
                       bool* closed) {
     TBytes bytes;
@@ -40,60 +33,6 @@ TBytes ReadUntilQuiet(int fd, std::chrono::milliseconds timeout, std::chrono::mi
         }
         bytes.insert(bytes.end(), buffer, buffer + n);
     }
-}
-
-} // namespace
-
-QString SimProcess::Binary() {
-    return QStringLiteral(KX_SIM_BINARY);
-}
-
-SimProcess::SimProcess(QStringList arguments, int links) {
-    if (!arguments.contains("--defs"))
-        arguments << "--defs" << DefinitionsFile();
-    FProcess.start(Binary(), arguments);
-    if (!FProcess.waitForStarted(5000))
-        return;
-    QElapsedTimer timer;
-    timer.start();
-    while (FReadyLines.size() < links && timer.elapsed() < 5000) {
-        if (!FProcess.canReadLine() && !FProcess.waitForReadyRead(100)) {
-            if (FProcess.state() == QProcess::NotRunning)
-                return;
-            continue;
-        }
-        while (FProcess.canReadLine())
-            if (const QString line = QString::fromLocal8Bit(FProcess.readLine()).trimmed();
-                line.startsWith("ready "))
-                FReadyLines << line;
-    }
-    FReady = FReadyLines.size() == links;
-}
-
-SimProcess::~SimProcess() {
-    Stop();
-}
-
-uint16_t SimProcess::TcpPort() const {
-    for (const QString& line : FReadyLines)
-        if (line.startsWith("ready tcp "))
-            return static_cast<uint16_t>(line.section(':', -1).toUInt());
-    return 0;
-}
-
-int SimProcess::Stop(int signal) {
-    if (FProcess.state() == QProcess::NotRunning)
-        return FProcess.exitStatus() == QProcess::NormalExit ? FProcess.exitCode() : -1;
-    ::kill(static_cast<pid_t>(FProcess.processId()), signal);
-    if (FProcess.waitForFinished(3000))
-        return FProcess.exitStatus() == QProcess::NormalExit ? FProcess.exitCode() : -1;
-    FProcess.kill();
-    FProcess.waitForFinished(3000);
-    return -1;
-}
-
-QString SimProcess::StandardError() {
-    return QString::fromLocal8Bit(FProcess.readAllStandardError());
 }
 
 RawTcpClient::RawTcpClient(uint16_t port) {
@@ -168,35 +107,4 @@ std::optional<TBytes> RawTcpClient::Transact(uint8_t unit, const TBytes& pdu,
     return adu;
 }
 
-RawRtuClient::RawRtuClient(const QString& device) {
-    FFd = ::open(device.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    termios tio{};
-    if (FFd >= 0 && ::tcgetattr(FFd, &tio) == 0) {
-        ::cfmakeraw(&tio);
-        ::cfsetspeed(&tio, B19200);
-        ::tcsetattr(FFd, TCSANOW, &tio);
-    }
-}
-
-RawRtuClient::~RawRtuClient() {
-    if (FFd >= 0)
-        ::close(FFd);
-}
-
-TBytes RawRtuClient::WithCrc(TBytes frame) {
-    const uint16_t crc = TnvSimRtuFramer::Crc16(frame.data(), frame.size());
-    frame.push_back(static_cast<uint8_t>(crc & 0xFF));
-    frame.push_back(static_cast<uint8_t>(crc >> 8));
-    return frame;
-}
-
-bool RawRtuClient::CrcValid(const TBytes& frame) {
-    return frame.size() >= 4 && WithCrc(TBytes(frame.begin(), frame.end() - 2)) == frame;
-}
-
-TBytes RawRtuClient::Transact(const TBytes& adu, std::chrono::milliseconds timeout) {
-    ::tcflush(FFd, TCIFLUSH);
-    const TBytes frame = WithCrc(adu);
-    [[maybe_unused]] const ssize_t n = ::write(FFd, frame.data(), frame.size());
-    return ReadUntilQuiet(FFd, timeout, 50ms, nullptr);
-}
+} // namespace kxtest

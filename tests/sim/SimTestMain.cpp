@@ -1,9 +1,0 @@
-#include <QCoreApplication>
-#include <gtest/gtest.h>
-
-// The integration tests run processes through QProcess, which wants an application object.
-int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

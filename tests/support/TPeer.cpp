@@ -1,0 +1,73 @@
+#include "TPeer.h"
+
+#include "TestPaths.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace kxtest {
+
+namespace {
+
+std::unique_ptr<TPeer> Python(const QString& script, const QStringList& arguments) {
+    return std::make_unique<TPeer>(
+        "/usr/bin/python3", QStringList{SourcePath("tests/modbus/peers/" + script)} + arguments);
+}
+
+// pymodbus prints READY before it listens; wait until it accepts.
+void WaitUntilListening(int port) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 10000) {
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        const bool listening =
+            ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        close(fd);
+        if (listening)
+            return;
+        QThread::msleep(50);
+    }
+}
+
+} // namespace
+
+TPeer::TPeer(const QString& program, const QStringList& arguments)
+    : FProcess(program, arguments) {
+    const QString line = FProcess.ReadLine(10000).trimmed();
+    if (line.startsWith("READY")) {
+        FPort = line.section(' ', 1, 1).toInt();
+        FReady = true;
+    }
+}
+
+std::unique_ptr<TPeer> TPeer::TcpSlave(const QStringList& options) {
+    return Python("peer.py", QStringList{"tcp", "0"} + options);
+}
+
+std::unique_ptr<TPeer> TPeer::RtuSlave(const QString& device, const QStringList& options) {
+    return Python("peer.py", QStringList{"rtu", device} + options);
+}
+
+std::unique_ptr<TPeer> TPeer::PymodbusTcp() {
+    const int port = FreeTcpPort();
+    auto peer = Python("pymodbus_server.py", {"tcp", QString::number(port)});
+    WaitUntilListening(port);
+    peer->FPort = port;
+    return peer;
+}
+
+std::unique_ptr<TPeer> TPeer::PymodbusRtu(const QString& device) {
+    auto peer = Python("pymodbus_server.py", {"rtu", device});
+    QThread::msleep(700); // the serial server opens its port after READY
+    return peer;
+}
+
+} // namespace kxtest
