@@ -36,6 +36,8 @@
 #include <cstdio>
 #include <malloc.h>
 
+using kxtest::TSimProcess;
+
 namespace {
 
 struct TOptions {
@@ -187,7 +189,7 @@ int Run(const TOptions& options) {
                              QStringLiteral("--bad-crc"),    QStringLiteral("0.01"),
                              QStringLiteral("--drop-after"), QString::number(options.DropAfter)};
     TSimProcess sim(true, faults);
-    if (!sim.IsReady()) {
+    if (!sim.Ready()) {
         std::fprintf(stderr, "kxapp_soak: the simulator did not start\n");
         return 2;
     }
