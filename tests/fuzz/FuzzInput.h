@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDir>
 #include <QString>
 #include <cerrno>
 #include <chrono>
@@ -15,6 +16,14 @@
 // code under test, and failing loudly when a property breaks (a crash is
 // what the fuzzer reports).
 namespace kxfuzz {
+
+// A folder of the run in memory where the machine has it: the targets write a
+// file per input, and a simulator syncs its EEPROM file, which on a busy
+// disk takes seconds.
+inline QString MemoryFolder() {
+    return QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm/kx720-fuzz-XXXXXX")
+                                                     : QDir::tempPath() + "/kx720-fuzz-XXXXXX";
+}
 
 inline QString Text(const uint8_t* data, size_t size) {
     return QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));

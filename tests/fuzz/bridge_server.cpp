@@ -3,55 +3,25 @@
 // exactly one reply with its transaction and unit id; a broadcast gets none;
 // a header that is not Modbus ends that client's connection, and the server
 // goes on serving the next one.
-#include "FuzzInput.h"
 #include "TCTCPIPServer.h"
+#include "TFuzzSimulator.h"
 #include "TModbusSrv.h"
-#include "TnvSimDefinitions.h"
-#include "TnvSimDrive.h"
-#include "TnvSimEeprom.h"
-#include "TnvSimFaults.h"
-#include "TnvSimRegisterStore.h"
-#include "TnvSimServer.h"
-#include "TnvSimSlave.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QTemporaryDir>
 #include <algorithm>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
 struct TBench {
-    QTemporaryDir Dir{QDir(QStringLiteral("/dev/shm")).exists()
-                          ? QStringLiteral("/dev/shm/kx720-fuzz-XXXXXX")
-                          : QDir::tempPath() + "/kx720-fuzz-XXXXXX"};
-    TnvSimRegisterStore Store{
-        TnvSimDefinitions::Load(KX_FUZZ_SOURCE_DIR "/data/VF_Parameters_v207.ini")};
-    TnvSimEeprom Eeprom{Dir.filePath(QStringLiteral("eeprom.ini"))};
-    TnvSimDrive Drive{Store, 0, 1};
-    TnvSimSlave Slave{Store, Drive, Eeprom, TnvSimIdentity{}};
-    TnvSimFaults Faults{{}, 1};
-    TnvSimServer Simulator{Slave, Drive, Faults};
-    std::thread Serving;
+    kxfuzz::TFuzzSimulator Simulator;
     TModbusSrv Link;
     std::unique_ptr<TCTCPIPServer> Bridge;
 
     TBench() {
-        Drive.LoadFactoryDefaults(1);
-        Drive.PowerUp();
-        const QString ready = Simulator.ListenTcp(QStringLiteral("127.0.0.1"), 0);
-        Serving = std::thread([this] { Simulator.Run(); });
         Link.OpenConnection(QStringLiteral("TCP"), 2);
         Link.put_HostName(QStringLiteral("127.0.0.1"));
-        Link.put_TCPIPPort(ready.section(QLatin1Char(':'), -1).toInt());
+        Link.put_TCPIPPort(Simulator.Port);
         Link.put_Timeout(200);
         kxfuzz::Require(Link.Connect(), "the link opens");
         Bridge = Link.CreateTCPServer();
@@ -62,19 +32,6 @@ struct TBench {
 };
 
 TBench* Bench = nullptr;
-
-int Connect(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-        kxfuzz::Broken("the bridge accepts a connection");
-    const int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    return fd;
-}
 
 struct TFrame {
     uint16_t Transaction;
@@ -121,15 +78,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TExpected expected = Frame(data, size);
-    const int fd = Connect(Bench->Bridge->GetListenPort());
-    for (size_t sent = 0; sent < size;) {
-        const ssize_t n = ::send(fd, data + sent, size - sent, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue; // libFuzzer's timer signal
-        if (n <= 0)
-            break; // a bad header may close the connection while we write
-        sent += static_cast<size_t>(n);
-    }
+    const int fd = kxfuzz::ConnectLoopback(static_cast<uint16_t>(Bench->Bridge->GetListenPort()));
+    kxfuzz::SendAll(fd, data, size);
     // Busy replies overtake queued ones: replies are matched, not ordered.
     size_t replies = 0;
     for (;;) {

@@ -14,9 +14,7 @@
 namespace {
 
 struct TState {
-    QTemporaryDir Dir{QDir(QStringLiteral("/dev/shm")).exists()
-                          ? QStringLiteral("/dev/shm/kx720-fuzz-XXXXXX")
-                          : QDir::tempPath() + "/kx720-fuzz-XXXXXX"};
+    QTemporaryDir Dir{kxfuzz::MemoryFolder()};
     TnvConfigJob Job;
     QString File = Dir.filePath(QStringLiteral("input.720"));
 };

@@ -16,9 +16,7 @@
 namespace {
 
 struct TState {
-    QTemporaryDir Dir{QDir(QStringLiteral("/dev/shm")).exists()
-                          ? QStringLiteral("/dev/shm/kx720-fuzz-XXXXXX")
-                          : QDir::tempPath() + "/kx720-fuzz-XXXXXX"};
+    QTemporaryDir Dir{kxfuzz::MemoryFolder()};
     TnvParDefSet Defs;
     TnvParValueSet Values;
     TnvReportHtml Report;
