@@ -47,8 +47,18 @@ inline int ConnectLoopback(uint16_t port) {
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
-        Broken("the server accepts a connection");
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        // Interrupted by libFuzzer's timer signal, the connection goes on.
+        if (errno != EINTR)
+            Broken("the server accepts a connection");
+        pollfd p{fd, POLLOUT, 0};
+        while (::poll(&p, 1, 30000) < 0 && errno == EINTR) {
+        }
+        int error = 0;
+        socklen_t size = sizeof error;
+        ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size);
+        Require((p.revents & POLLOUT) && error == 0, "the server accepts a connection");
+    }
     const int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     return fd;
