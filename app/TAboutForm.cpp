@@ -1,6 +1,8 @@
 #include "TAboutForm.h"
 
+#include "NvConfigFile.h"
 #include "NvGuard.h"
+#include "NvParIndex.h"
 #include "TCOMModule.h"
 #include "TPARModule.h"
 #include "TTerminal.h"
@@ -48,18 +50,6 @@ QSize TextSize(const QPlainTextEdit* memo, const QStringList& lines) {
         2 * (static_cast<int>(memo->document()->documentMargin()) + memo->frameWidth()) +
         memo->cursorWidth() + 2;
     return {width + margins, static_cast<int>(lines.size()) * metrics.lineSpacing() + margins};
-}
-
-QString ClassText(std::uint16_t sizeCode, int shift, const char* class0, const char* class1,
-                  const char* other) {
-    switch ((sizeCode >> shift) & 0xFU) {
-    case 0:
-        return QString::fromLatin1(class0);
-    case 1:
-        return QString::fromLatin1(class1);
-    default:
-        return QString::fromLatin1(other);
-    }
 }
 
 } // namespace
@@ -140,9 +130,7 @@ TAboutForm::~TAboutForm() {
 }
 
 QString TAboutForm::DriveSizeText(std::uint16_t sizeCode) {
-    return ClassText(sizeCode, 0, "400V ", "230V ", "???V ") +
-           ClassText(sizeCode, 4, "8A(12A) ", "16A(25A) ", "???A ") +
-           ClassText(sizeCode, 8, "128Hz", "400Hz", "???Hz");
+    return nv::DriveSizeText(sizeCode);
 }
 
 void TAboutForm::showEvent(QShowEvent* event) {
@@ -174,7 +162,7 @@ void TAboutForm::DeviceInfoResponse(TnvMBDeviceInfo* sender) {
     DeviceMemo->appendPlainText(QStringLiteral("Firmware version:\t") +
                                 sender->FirmwareVersionText());
     DeviceMemo->appendPlainText(QStringLiteral("Drive size:\t") +
-                                DriveSizeText(PARModule->Word(49)));
+                                DriveSizeText(PARModule->Word(nv::par::kSizeCode)));
 }
 
 void TAboutForm::DeviceInfoError(TnvMBDeviceInfo*) {

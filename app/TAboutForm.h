@@ -19,7 +19,7 @@ public:
     ~TAboutForm() override;
 
     // The size texts of a drive size code: voltage, current and frequency
-    // class in a row ("400V 16A(25A) 400Hz" for 0110h).
+    // class in a row ("400V 16A(25A) 400Hz" for 0110h), as nv::DriveSizeText.
     static QString DriveSizeText(std::uint16_t sizeCode);
 
     // Clears the drive's lines and queues the identification on the link, or

@@ -140,7 +140,7 @@ void TCOMModule::ThreadDisconnect(TnvMBThread*) {
 }
 
 void TCOMModule::ThreadError(TnvMBThread* sender, std::int32_t code) {
-    MainForm->Log(QStringLiteral("Connection Error: ") + ExchangeErrorText(code));
+    LogExchangeError(QStringLiteral("Connection Error: "), code);
     LogErrorDetail(sender);
     EndLinkSession();
 }
@@ -149,16 +149,17 @@ void TCOMModule::LogErrorDetail(const TnvMBThread* sender) {
     const QString detail = sender ? sender->LastErrorDetail() : QString();
     if (detail.isEmpty())
         return;
-    QString line = QStringLiteral("Connection Error: ") + detail;
-    if (detail.contains(QStringLiteral("Permission denied"), Qt::CaseInsensitive))
-        line += QStringLiteral(" (the user must be in the group dialout to use serial ports)");
-    else if (detail.contains(QStringLiteral("No such file"), Qt::CaseInsensitive))
-        line += QStringLiteral(" (no such device: see ports.ini in the kx720 config folder)");
-    MainForm->Log(line);
+    MainForm->Log(QStringLiteral("Connection Error: ") + detail + nv::LinkErrorHint(detail));
 }
 
 QString TCOMModule::ExchangeErrorText(std::int32_t code) {
-    if (code == TnvMBThread::kServerFailed && MainForm)
-        MainForm->acMBServer->setVisible(true);
     return nv::ExchangeErrorText(code);
+}
+
+void TCOMModule::LogExchangeError(const QString& prefix, std::int32_t code) {
+    if (!MainForm)
+        return;
+    if (code == TnvMBThread::kServerFailed)
+        MainForm->acMBServer->setVisible(true);
+    MainForm->Log(prefix + ExchangeErrorText(code));
 }

@@ -45,9 +45,11 @@ public:
     void ThreadDisconnect(TnvMBThread* sender);
     void ThreadError(TnvMBThread* sender, std::int32_t code);
 
-    // The operator's text of a status code; for -3 (no transport) the main
-    // window also offers the server registration.
+    // The operator's text of a status code.
     static QString ExchangeErrorText(std::int32_t code);
+    // Logs prefix and the code's text; for -3 (no transport) the main window
+    // also offers the server registration.
+    static void LogExchangeError(const QString& prefix, std::int32_t code);
 
 private:
     void ShowConnected(bool connected);

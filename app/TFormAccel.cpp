@@ -1,5 +1,6 @@
 #include "TFormAccel.h"
 
+#include "NvParIndex.h"
 #include "TPARModule.h"
 #include "TTerminal.h"
 #include "TValueGrid.h"
@@ -12,11 +13,7 @@
 
 namespace {
 
-constexpr std::uint32_t kAccelIndex = 16;
-constexpr std::uint32_t kDecelIndex = 17;
-// The stored copies Save All writes, whatever the definitions name.
-constexpr std::uint32_t kAccelStoredIndex = 43;
-constexpr std::uint32_t kDecelStoredIndex = 44;
+using namespace nv::par;
 
 } // namespace
 
@@ -30,20 +27,21 @@ TFormAccel::TFormAccel(QWidget* parent)
         SetFixedCell(sgAccel, col, 0, col == 1 ? QStringLiteral("Value") : QString());
     SetFixedCell(sgAccel, 0, 1, QStringLiteral("Accel. Time"));
     SetFixedCell(sgAccel, 0, 2, QStringLiteral("Decel. Time"));
-    BindParamRow(sgAccel, kAccelIndex, 1, true);
-    BindParamRow(sgAccel, kDecelIndex, 2, true);
+    BindParamRow(sgAccel, kAccelTime, 1, true);
+    BindParamRow(sgAccel, kDecelTime, 2, true);
     btnSendAll = AddBottomButton(QStringLiteral("Send All"), QStringLiteral("btnSendAll"),
                                  [this] { SendAllClick(); });
     btnSaveAll = AddBottomButton(QStringLiteral("Save All"), QStringLiteral("btnSaveAll"),
                                  [this] { SaveAllClick(); });
     NameForAccessibility();
     SetDefaultValues();
-    ShowRamp(kAccelIndex);
-    ShowRamp(kDecelIndex);
+    ShowRamp(kAccelTime);
+    ShowRamp(kDecelTime);
 }
 
 void TFormAccel::SetDefaultValues() {
-    constexpr std::array<std::pair<unsigned, unsigned short>, 2> kDefaults{{{16, 1}, {17, 1}}};
+    constexpr std::array<std::pair<unsigned, unsigned short>, 2> kDefaults{
+        {{kAccelTime, 1}, {kDecelTime, 1}}};
     for (const auto& [index, word] : kDefaults)
         if (TnvParValue* value = PARModule->nvParValueSet.FindValue(index))
             value->SetValueUShort(0, word);
@@ -51,30 +49,32 @@ void TFormAccel::SetDefaultValues() {
 
 void TFormAccel::ShowRamp(std::uint32_t index) {
     if (TnvParValue* value = PARModule->nvParValueSet.FindValue(index))
-        sgAccel->SetCellText(1, static_cast<int>(index - 15), value->GetValueNumText(0));
+        sgAccel->SetCellText(1, static_cast<int>(index - kAccelTime + 1),
+                             value->GetValueNumText(0));
 }
 
 void TFormAccel::btnUpdateClick() {
-    SetCyclic({kAccelIndex, kDecelIndex}, true);
+    SetCyclic({kAccelTime, kDecelTime}, true);
 }
 
 void TFormAccel::FormClose() {
-    SetCyclic({kAccelIndex, kDecelIndex}, false);
+    SetCyclic({kAccelTime, kDecelTime}, false);
 }
 
 void TFormAccel::SendAllClick() {
-    SendParam(kAccelIndex);
-    SendParam(kDecelIndex);
+    SendParam(kAccelTime);
+    SendParam(kDecelTime);
 }
 
 void TFormAccel::SaveAllClick() {
-    SendParam(kAccelIndex);
-    SendParam(kDecelIndex);
-    const std::pair<std::uint32_t, std::uint32_t> copies[] = {{kAccelIndex, kAccelStoredIndex},
-                                                              {kDecelIndex, kDecelStoredIndex}};
+    SendParam(kAccelTime);
+    SendParam(kDecelTime);
+    // The stored copies by their own index, whatever the definitions name.
+    const std::pair<std::uint32_t, std::uint32_t> copies[] = {{kAccelTime, kStoredAccelTime},
+                                                              {kDecelTime, kStoredDecelTime}};
     for (const auto& [index, storedIndex] : copies)
         if (TnvParValue* stored = PARModule->nvParValueSet.FindValue(storedIndex))
             stored->SetValueUShort(0, PARModule->Word(index));
-    SendParam(kAccelStoredIndex);
-    SendParam(kDecelStoredIndex);
+    SendParam(kStoredAccelTime);
+    SendParam(kStoredDecelTime);
 }

@@ -1,6 +1,7 @@
 #include "TFormCtrlMode.h"
 
 #include "NvGuard.h"
+#include "NvParIndex.h"
 #include "TPARModule.h"
 #include "TTerminal.h"
 #include "TnvParValue.h"
@@ -14,8 +15,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-constexpr std::uint32_t kCtrlModeIndex = 18;
 
 struct TFlagRow {
     const char* Name;
@@ -72,7 +71,7 @@ TFormCtrlMode::TFormCtrlMode(QWidget* parent)
     btnSaveCtrlMode = AddBottomButton(QStringLiteral("Save"), QStringLiteral("btnSaveCtrlMode"),
                                       [this] { btnSaveClick(); });
     NameForAccessibility();
-    ShowControlMode(PARModule->Word(kCtrlModeIndex));
+    ShowControlMode(PARModule->Word(nv::par::kControlMode));
 }
 
 void TFormCtrlMode::ShowControlMode(std::uint16_t word) {
@@ -81,19 +80,19 @@ void TFormCtrlMode::ShowControlMode(std::uint16_t word) {
 }
 
 void TFormCtrlMode::btnUpdateClick() {
-    SetCyclic({kCtrlModeIndex}, true);
+    SetCyclic({nv::par::kControlMode}, true);
 }
 
 void TFormCtrlMode::FormClose() {
-    SetCyclic({kCtrlModeIndex}, false);
+    SetCyclic({nv::par::kControlMode}, false);
 }
 
 void TFormCtrlMode::cbCtrlModeChange(QComboBox* sender) {
-    if (TnvParValue* mode = PARModule->nvParValueSet.FindValue(kCtrlModeIndex))
+    if (TnvParValue* mode = PARModule->nvParValueSet.FindValue(nv::par::kControlMode))
         mode->SetValueBit(0, static_cast<std::uint8_t>(sender->property("Tag").toInt()),
                           sender->currentIndex() != 0);
 }
 
 void TFormCtrlMode::btnSaveClick() {
-    SaveParam(kCtrlModeIndex);
+    SaveParam(nv::par::kControlMode);
 }

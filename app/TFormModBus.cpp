@@ -1,5 +1,6 @@
 #include "TFormModBus.h"
 
+#include "NvParIndex.h"
 #include "TPARModule.h"
 #include "TSpeedButton.h"
 #include "TTerminal.h"
@@ -11,12 +12,12 @@
 
 namespace {
 
-constexpr std::uint32_t kRemoteIndex = 0;
-constexpr std::uint32_t kStoredIndex = 30;
-constexpr std::uint32_t kLocalIndex = 10000;
+using nv::par::kLocalSlave;
+using nv::par::kSlave;
+using nv::par::kStoredSlave;
 
 int RowOf(std::uint32_t index) {
-    return index == kLocalIndex ? 0 : index == kRemoteIndex ? 1 : 2;
+    return index == kLocalSlave ? 0 : index == kSlave ? 1 : 2;
 }
 
 } // namespace
@@ -28,9 +29,9 @@ TFormModBus::TFormModBus(QWidget* parent)
     const char* const captions[] = {"Local", "Remote", "Remote EEPROM"};
     for (int row = 0; row < 3; ++row)
         SetFixedCell(sgAddress, 0, row, QString::fromLatin1(captions[row]));
-    BindParamRow(sgAddress, kLocalIndex, 0, false);
-    BindParamRow(sgAddress, kRemoteIndex, 1, false);
-    sbtnSaveRemote = PARModule->AttachCellButton(sgAddress, 1, static_cast<int>(kStoredIndex),
+    BindParamRow(sgAddress, kLocalSlave, 0, false);
+    BindParamRow(sgAddress, kSlave, 1, false);
+    sbtnSaveRemote = PARModule->AttachCellButton(sgAddress, 1, static_cast<int>(kStoredSlave),
                                                  QStringLiteral("Save to remote"), 2);
     if (sbtnSaveRemote) {
         sbtnSaveRemote->setObjectName(QStringLiteral("sbtnSaveRemote"));
@@ -40,7 +41,7 @@ TFormModBus::TFormModBus(QWidget* parent)
     }
     btnCancel->setDefault(true);
     NameForAccessibility();
-    for (std::uint32_t index : {kLocalIndex, kRemoteIndex, kStoredIndex})
+    for (std::uint32_t index : {kLocalSlave, kSlave, kStoredSlave})
         ShowAddress(index);
 }
 
@@ -50,10 +51,10 @@ void TFormModBus::ShowAddress(std::uint32_t index) {
 }
 
 void TFormModBus::btnUpdateClick() {
-    ShowAddress(kLocalIndex);
-    SetCyclic({kRemoteIndex, kStoredIndex}, true);
+    ShowAddress(kLocalSlave);
+    SetCyclic({kSlave, kStoredSlave}, true);
 }
 
 void TFormModBus::FormClose() {
-    SetCyclic({kRemoteIndex, kStoredIndex}, false);
+    SetCyclic({kSlave, kStoredSlave}, false);
 }

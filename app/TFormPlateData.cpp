@@ -1,6 +1,7 @@
 #include "TFormPlateData.h"
 
 #include "NvGuard.h"
+#include "NvParIndex.h"
 #include "TPARModule.h"
 #include "TTerminal.h"
 #include "TUpDown.h"
@@ -20,8 +21,7 @@
 
 namespace {
 
-constexpr std::uint32_t kFirstPlateIndex = 4;
-constexpr std::uint32_t kPwmIndex = 19;
+using namespace nv::par;
 
 } // namespace
 
@@ -36,7 +36,7 @@ TFormPlateData::TFormPlateData(QWidget* parent)
                                  [this] { btnSaveAllClick(); });
     NameForAccessibility();
     SetDefaultValues();
-    for (std::uint32_t index = kFirstPlateIndex; index < kFirstPlateIndex + 4; ++index)
+    for (std::uint32_t index = kMainVoltage; index <= kMaxCurrentTime; ++index)
         ShowPlateData(index);
     ShowPwm(PARModule->Word(kPwmIndex));
     ShowSizeInfo();
@@ -64,11 +64,10 @@ void TFormPlateData::CreatePlateData() {
                                     "Max time @Imax"};
     for (int row = 1; row <= 4; ++row) {
         SetFixedCell(sgPlateData, 0, row, QString::fromLatin1(captions[row - 1]));
-        BindParamRow(sgPlateData, kFirstPlateIndex + static_cast<std::uint32_t>(row) - 1, row,
-                     true);
+        BindParamRow(sgPlateData, kMainVoltage + static_cast<std::uint32_t>(row) - 1, row, true);
     }
     for (TUpDown* upDown : sgPlateData->OverlayParent()->findChildren<TUpDown*>())
-        if (upDown->Tag == static_cast<int>(kFirstPlateIndex))
+        if (upDown->Tag == static_cast<int>(kMainVoltage))
             upDown->setToolTip(
                 QStringLiteral("WARNING: MainVoltage must be higher then BaseVoltage."));
 }
@@ -96,7 +95,7 @@ void TFormPlateData::CreatePwm() {
 
 void TFormPlateData::SetDefaultValues() {
     constexpr std::array<std::pair<unsigned, unsigned short>, 4> kDefaults{
-        {{4, 230}, {5, 50}, {6, 100}, {7, 2}}};
+        {{kMainVoltage, 230}, {kNominalCurrent, 50}, {kMaxCurrent, 100}, {kMaxCurrentTime, 2}}};
     for (const auto& [index, word] : kDefaults)
         if (TnvParValue* value = PARModule->nvParValueSet.FindValue(index))
             value->SetValueUShort(0, word);
@@ -106,7 +105,8 @@ void TFormPlateData::SetDefaultValues() {
 
 void TFormPlateData::ShowPlateData(std::uint32_t index) {
     if (TnvParValue* value = PARModule->nvParValueSet.FindValue(index))
-        sgPlateData->SetCellText(1, static_cast<int>(index - 3), value->GetValueNumText(0));
+        sgPlateData->SetCellText(1, static_cast<int>(index - kMainVoltage + 1),
+                                 value->GetValueNumText(0));
 }
 
 void TFormPlateData::ShowPwm(std::uint16_t pwmIndex) {
@@ -131,11 +131,13 @@ void TFormPlateData::ShowSizeInfo() {
 // ---------------------------------------------------------------- handlers
 
 void TFormPlateData::btnUpdateClick() {
-    SetCyclic({4, 5, 6, 7, 19, 20, 49}, true);
+    SetCyclic({kMainVoltage, kNominalCurrent, kMaxCurrent, kMaxCurrentTime, kPwmIndex,
+               kDriveVoltage, kSizeCode},
+              true);
 }
 
 void TFormPlateData::FormClose() {
-    SetCyclic({4, 5, 6, 7, 19}, false);
+    SetCyclic({kMainVoltage, kNominalCurrent, kMaxCurrent, kMaxCurrentTime, kPwmIndex}, false);
 }
 
 void TFormPlateData::sbtnSendParamClick(TSpeedButton* sender) {
@@ -151,7 +153,7 @@ void TFormPlateData::sbtnSaveParamClick(TSpeedButton* sender) {
 void TFormPlateData::btnSendAllClick() {
     if (DriveRunning(this))
         return;
-    for (std::uint32_t index = kFirstPlateIndex; index < kFirstPlateIndex + 4; ++index) {
+    for (std::uint32_t index = kMainVoltage; index <= kMaxCurrentTime; ++index) {
         SendParam(index);
         SetCyclic({index}, true);
     }
@@ -160,7 +162,7 @@ void TFormPlateData::btnSendAllClick() {
 void TFormPlateData::btnSaveAllClick() {
     if (DriveRunning(this))
         return;
-    for (std::uint32_t index = kFirstPlateIndex; index < kFirstPlateIndex + 4; ++index)
+    for (std::uint32_t index = kMainVoltage; index <= kMaxCurrentTime; ++index)
         SaveParam(index);
 }
 

@@ -1,6 +1,7 @@
 #include "TFormVFChart.h"
 
 #include "NvParIndex.h"
+#include "NvVFGraph.h"
 #include "TGraphView.h"
 #include "TPARModule.h"
 #include "TSpeedButton.h"
@@ -30,15 +31,6 @@ namespace {
 
 using namespace nv::par;
 
-const QString kDiagram = QStringLiteral("V/F relation");
-
-constexpr TnvColor kNavy = 0x800000;
-constexpr TnvColor kSilver = 0xC0C0C0;
-constexpr TnvColor kGray = 0x808080;
-constexpr TnvColor kRed = 0x0000FF;
-constexpr TnvColor kFuchsia = 0xFF00FF;
-constexpr TnvColor kBlue = 0xFF0000;
-constexpr TnvColor kGreen = 0x008000;
 constexpr int kRows = 6;
 
 // The parameters of each grid row: voltage (column 1) and frequency (column 2).
@@ -53,26 +45,17 @@ constexpr TRowSpec kGridRows[] = {{"Start volt.", kStartVoltage, -1},
                                   {"Min freq.", -1, kMinFrequency},
                                   {"Max freq.", -1, kMaxFrequency}};
 
+// The parameters a drag of each marker edits (-1: none).
 struct TMarkerSpec {
     const char* Name;
-    const char* Text;
-    TnvColor Color;
-    TnvPenStyle Style;
-    double X;
-    unsigned OrType;
-    int MrkType;
-    std::int32_t Frequency; // the parameters a drag of the marker edits
+    std::int32_t Frequency;
     std::int32_t Voltage;
 };
-constexpr TMarkerSpec kMarkers[] = {
-    {"Fmax", "00.0", kRed, TnvPenStyle::Solid, 128.0, orVertical, 1, kMaxFrequency, -1},
-    {"Fmin", "00.0", kRed, TnvPenStyle::Solid, 0, orVertical, 2, kMinFrequency, -1},
-    {"Start", "000", kFuchsia, TnvPenStyle::Dot, 0, orHorizontal, 3, -1, kStartVoltage},
-    {"Boost", "00.#", kBlue, TnvPenStyle::Dot, 0, orVertical | orHorizontal, 3, kBoostFrequency,
-     kBoostVoltage},
-    {"Base", "00.#", kGreen, TnvPenStyle::Dot, 0, orVertical | orHorizontal, 3, kBaseFrequency,
-     kBaseVoltage},
-};
+constexpr TMarkerSpec kMarkers[] = {{"Fmax", kMaxFrequency, -1},
+                                    {"Fmin", kMinFrequency, -1},
+                                    {"Start", -1, kStartVoltage},
+                                    {"Boost", kBoostFrequency, kBoostVoltage},
+                                    {"Base", kBaseFrequency, kBaseVoltage}};
 
 TnvParValue* FindValue(std::int64_t index) {
     return index < 0 || !PARModule
@@ -168,53 +151,12 @@ void TFormVFChart::BindCell(std::uint32_t index, int col, int row, const QString
 }
 
 void TFormVFChart::BuildChart() {
-    TnvGraph& graph = Graph();
-    graph.SetAutoRefresh(false);
-    TnvDiagram* d = graph.CreateNewDiagram(kDiagram);
-    d->SetVisible(true);
-    d->SetAutoScalaX(false);
-    d->SetAutoScalaY(false);
-    d->SetTitleVisible(true);
-    d->GetTitleFont().SetSize(-12);
-    d->SetDgrBack(kNavy);
-    d->SetTrkBack(kSilver);
-    d->SetFollowOwnerArea(true);
-
-    d->CreateScala(QStringLiteral("Freq. [Hz]"), 2);
-    TnvScala* x = d->GetScalaX();
-    x->SetRange(0, 130);
-    x->SetDivStep(10);
-    x->SetText(QStringLiteral("00.0"));
-    x->SetIsDate(false);
-    x->SetIsTime(false);
-    x->GetGridPen().SetColor(kGray);
-
-    d->CreateScala(QStringLiteral("Voltage [V]"), 3);
-    TnvScala* y = d->GetScalaY();
-    y->SetRange(0, 500);
-    y->SetDivStep(100);
-    y->SetText(QStringLiteral("000"));
-    y->SetIsDate(false);
-    y->SetIsTime(false);
-    y->GetGridPen().SetColor(kGray);
-
-    TnvTraccia* curve = d->CreateTraccia(QStringLiteral("V/F chart"));
-    curve->GetLinePen().Assign(TnvPen(kNavy, TnvPenMode::Copy, TnvPenStyle::Solid, 2));
-    curve->GetLineBrush().SetColor(kNavy);
-    curve->SetTrkType(1);
-
-    for (const TMarkerSpec& rowSpec : kMarkers) {
-        TnvMarker* m = d->CreateMarker(QString::fromLatin1(rowSpec.Name));
-        m->SetText(QString::fromLatin1(rowSpec.Text));
-        m->GetLinePen().Assign(TnvPen(rowSpec.Color, TnvPenMode::Copy, rowSpec.Style, 1));
-        m->GetLineBrush().SetColor(rowSpec.Color);
-        m->SetPoint(rowSpec.X, 0);
-        m->SetOrType(rowSpec.OrType);
-        m->SetMrkType(static_cast<std::uint8_t>(rowSpec.MrkType));
-        m->SetDotted(0);
-        m->UserData1 = rowSpec.Frequency;
-        m->UserData2 = rowSpec.Voltage;
-    }
+    TnvDiagram* d = nv::BuildVFGraph(Graph());
+    for (const TMarkerSpec& spec : kMarkers)
+        if (TnvMarker* m = d->GetMarker(QString::fromLatin1(spec.Name))) {
+            m->UserData1 = spec.Frequency;
+            m->UserData2 = spec.Voltage;
+        }
 }
 
 TnvGraph& TFormVFChart::Graph() {
@@ -222,7 +164,7 @@ TnvGraph& TFormVFChart::Graph() {
 }
 
 TnvMarker* TFormVFChart::Marker(const QString& name) const {
-    TnvDiagram* d = Image->Graph().GetDiagram(kDiagram);
+    TnvDiagram* d = Image->Graph().GetDiagram(nv::kVFDiagram);
     return d ? d->GetMarker(name) : nullptr;
 }
 
@@ -282,7 +224,7 @@ void TFormVFChart::UpdateChart() {
 }
 
 void TFormVFChart::SetFrequencyRange(std::uint16_t maxFrequency) {
-    if (TnvDiagram* d = Graph().GetDiagram(kDiagram)) {
+    if (TnvDiagram* d = Graph().GetDiagram(nv::kVFDiagram)) {
         // A 2 % margin beyond the drive's maximum frequency.
         d->GetScalaX()->SetRange(0, maxFrequency * 0.1 / 0.98);
         Image->Repaint();

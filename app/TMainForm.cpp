@@ -1,6 +1,7 @@
 #include "TMainForm.h"
 
 #include "NvGuard.h"
+#include "NvParIndex.h"
 #include "TAboutForm.h"
 #include "TCOMModule.h"
 #include "TFormAccel.h"
@@ -39,6 +40,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <cstdio>
+
+using namespace nv::par;
 
 TMainForm::TMainForm() {
     setObjectName(QStringLiteral("MainForm"));
@@ -241,11 +244,14 @@ void TMainForm::acOpenConnectionExecute() {
     ShowUnlinked();
     COMModule->OpenLink();
     COMModule->MBThread->AddValueSet(&PARModule->nvParValueSet);
-    SetCyclic({0, 20, 4, 49, 19, 2, 26, 3, 18, 22, 23, 24, 25, 1, 27, 13, 14, 15, 10});
+    SetCyclic({kSlave, kDriveVoltage, kMainVoltage, kSizeCode, kPwmIndex, kFaults, kPreviousFaults,
+               kStatus, kControlMode, kDcBus, kPhaseCurrent, kOutputFrequency, kMotorVoltage,
+               kHardwareInputs, kSoftwareInputs, kMinFrequency, kMaxFrequency, kSetpoint,
+               kBaseVoltage});
     if (sgOmegaRef->GetCellValue(1, 0))
         return;
     // First opening: the setpoint's in-cell controls.
-    if (TUpDown* upDown = PARModule->AttachValueUpDown(sgOmegaRef, 15, true, 1, 0)) {
+    if (TUpDown* upDown = PARModule->AttachValueUpDown(sgOmegaRef, kSetpoint, true, 1, 0)) {
         upDown->OnChangingEx = [this](TUpDown* s, bool& allow, int value, int direction) {
             udChangingEx(s, allow, value, direction);
         };
@@ -376,24 +382,24 @@ void TMainForm::SaveToStoredCopy(std::uint32_t index) {
 }
 
 void TMainForm::sbtnSaveRefClick() {
-    if ((PARModule->Word(18) >> 1) & 1U) // setpoint from Modbus
-        SaveToStoredCopy(15);
+    if ((PARModule->Word(kControlMode) >> 1) & 1U) // setpoint from Modbus
+        SaveToStoredCopy(kSetpoint);
 }
 
 void TMainForm::tbOmegaRefChange(int position) {
-    if (TnvParValue* setpoint = PARModule->nvParValueSet.FindValue(15))
+    if (TnvParValue* setpoint = PARModule->nvParValueSet.FindValue(kSetpoint))
         setpoint->SetValueUShort(0, static_cast<std::uint16_t>(position));
 }
 
 void TMainForm::cbSWClick(QCheckBox* box) {
-    if (TnvParValue* inputs = PARModule->nvParValueSet.FindValue(27))
+    if (TnvParValue* inputs = PARModule->nvParValueSet.FindValue(kSoftwareInputs))
         inputs->SetValueBit(0, static_cast<std::uint8_t>(box->property("Tag").toInt()),
                             box->isChecked());
 }
 
 void TMainForm::btnSaveClick() {
-    if ((PARModule->Word(18) >> 2) & 1U) // commands from Modbus
-        SaveToStoredCopy(27);
+    if ((PARModule->Word(kControlMode) >> 2) & 1U) // commands from Modbus
+        SaveToStoredCopy(kSoftwareInputs);
 }
 
 void TMainForm::cbKeepAliveClick() {
@@ -402,7 +408,7 @@ void TMainForm::cbKeepAliveClick() {
 }
 
 void TMainForm::TimerLinkTimer() {
-    if (TnvParValue* keepAlive = PARModule->nvParValueSet.FindValue(29)) {
+    if (TnvParValue* keepAlive = PARModule->nvParValueSet.FindValue(kKeepAlive)) {
         keepAlive->SetValueUShort(0, kKeepAliveWord);
         keepAlive->SetWriteRequest(true);
     }
@@ -448,8 +454,8 @@ void TMainForm::acImportUpdate() {
     if (!COMModule || !PARModule)
         return;
     const TnvMBThread* thread = COMModule->MBThread.get();
-    const bool enabled =
-        thread && thread->IsConnected() && thread->LastError() == 0 && !(PARModule->Word(3) & 1U);
+    const bool enabled = thread && thread->IsConnected() && thread->LastError() == 0 &&
+                         !(PARModule->Word(kStatus) & 1U);
     for (QAction* action : {acImport, acExport, acPrint, acCompare})
         if (action->isEnabled() != enabled)
             action->setEnabled(enabled);
@@ -475,13 +481,14 @@ void TMainForm::ProgFormDone(TProgForm*, int mode) {
 }
 
 void TMainForm::RestoreCyclicReads() {
-    SetCyclic({4, 19, 3, 18, 1, 27, 13, 14, 15});
+    SetCyclic({kMainVoltage, kPwmIndex, kStatus, kControlMode, kHardwareInputs, kSoftwareInputs,
+               kMinFrequency, kMaxFrequency, kSetpoint});
     if (FormVFChart->isVisible())
-        SetCyclic({8, 9, 10, 11, 12});
+        SetCyclic({kStartVoltage, kBoostVoltage, kBaseVoltage, kBoostFrequency, kBaseFrequency});
     if (FormAccel->isVisible())
-        SetCyclic({16, 17});
+        SetCyclic({kAccelTime, kDecelTime});
     if (FormModBus->isVisible())
-        SetCyclic({0, 30});
+        SetCyclic({kSlave, kStoredSlave});
     if (FormPlateData->isVisible())
-        SetCyclic({5, 6, 7});
+        SetCyclic({kNominalCurrent, kMaxCurrent, kMaxCurrentTime});
 }

@@ -2,6 +2,7 @@
 
 #include "NvConvert.h"
 #include "NvDriveSize.h"
+#include "NvParIndex.h"
 #include "TCOMModule.h"
 #include "TMainForm.h"
 #include "TParDispatcher.h"
@@ -190,14 +191,15 @@ std::uint16_t TPARModule::Word(std::uint32_t index) {
 }
 
 double TPARModule::DriveNominalCurrent() {
-    return nv::DriveNominalCurrent(Word(49), Word(19));
+    return nv::DriveNominalCurrent(Word(nv::par::kSizeCode), Word(nv::par::kPwmIndex));
 }
 
 std::uint16_t TPARModule::DriveMaxFrequency() {
-    return nv::DriveMaxFrequency(Word(49));
+    return nv::DriveMaxFrequency(Word(nv::par::kSizeCode));
 }
 
 std::array<QStringList, 4> TPARModule::UpdateSizeInfo() {
-    TnvParValue* voltage = nvParValueSet.FindValue(20);
-    return nv::DriveSizeRows(Word(49), Word(19), voltage ? voltage->GetValueNumText(0) : QString());
+    TnvParValue* voltage = nvParValueSet.FindValue(nv::par::kDriveVoltage);
+    return nv::DriveSizeRows(Word(nv::par::kSizeCode), Word(nv::par::kPwmIndex),
+                             voltage ? voltage->GetValueNumText(0) : QString());
 }

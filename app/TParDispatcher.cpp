@@ -171,7 +171,7 @@ void TParDispatcher::WriteReport(TnvParValue* v) {
 }
 
 void TParDispatcher::ExchangeErrorReport(TnvParValue*, int code) {
-    Log(QStringLiteral("Error on ModBus data exchange: ") + TCOMModule::ExchangeErrorText(code));
+    TCOMModule::LogExchangeError(QStringLiteral("Error on ModBus data exchange: "), code);
 }
 
 // ---------------------------------------------------------------- slave address

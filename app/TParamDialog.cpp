@@ -1,6 +1,7 @@
 #include "TParamDialog.h"
 
 #include "NvGuard.h"
+#include "NvParIndex.h"
 #include "TPARModule.h"
 #include "TSpeedButton.h"
 #include "TTerminal.h"
@@ -63,7 +64,7 @@ TParamDialog::TParamDialog(QWidget* parent, const QString& name, const QString& 
 // ---------------------------------------------------------------- writing
 
 bool TParamDialog::DriveRunning(QWidget* parent) {
-    if (!PARModule || !(PARModule->Word(3) & 1U))
+    if (!PARModule || !(PARModule->Word(nv::par::kStatus) & 1U))
         return false;
     ShowWarning(parent, QStringLiteral("Disable the drive before to send or save this data."));
     return true;

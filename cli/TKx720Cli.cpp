@@ -3,6 +3,7 @@
 #include "NvExchangeError.h"
 #include "NvFormat.h"
 #include "NvIndexList.h"
+#include "NvParIndex.h"
 #include "TKx720Catalog.h"
 #include "TKx720Stats.h"
 #include "TModbusSrv.h"
@@ -27,7 +28,6 @@ namespace {
 
 constexpr uint8_t kBitField = 1;
 constexpr uint8_t kString = 7;
-constexpr uint32_t kFirstStoredIndex = 30;
 
 QString RawWords(const TnvParValue& value) {
     const std::vector<uint8_t> buffer = value.GetBuffer();
@@ -242,6 +242,17 @@ void ApplyLink(int comPort, const QString& host, int port, int timeout, TnvMBSet
     }
 }
 
+bool StartLink(TnvMBThread& thread, TLinkFail fail) {
+    thread.OnError = [fail](TnvMBThread* sender, int32_t code) {
+        fail("Connection Error: " + nv::ExchangeErrorText(code), sender->LastErrorDetail());
+    };
+    if (thread.Start())
+        return true;
+    fail("Connection Error: " + nv::ExchangeErrorText(TnvMBThread::kLinkRefused),
+         QStringLiteral("the settings of %1 are not valid").arg(thread.Settings.Name));
+    return false;
+}
+
 void TKx720Cli::StartThread() {
     FThread = std::make_unique<TnvMBThread>();
     ApplyLink(FJob.ComPort, FJob.Host, FJob.Port, FJob.Timeout, FThread->Settings);
@@ -258,18 +269,10 @@ void TKx720Cli::StartThread() {
     FThread->OnConnect = [this](TnvMBThread*) {
         BeginJob();
     };
-    FThread->OnError = [this](TnvMBThread* thread, int32_t code) {
-        QString detail = thread->LastErrorDetail();
-        // The same hints as the terminal's log, for the same causes.
-        if (detail.contains("Permission denied", Qt::CaseInsensitive))
-            detail += " (the user must be in the group dialout to use serial ports)";
-        else if (detail.contains("No such file", Qt::CaseInsensitive))
-            detail += " (no such device: see ports.ini in the kx720 config folder)";
-        Fail("Connection Error: " + nv::ExchangeErrorText(code), detail);
-    };
-    if (!FThread->Start())
-        Fail("Connection Error: " + nv::ExchangeErrorText(TnvMBThread::kLinkRefused),
-             QStringLiteral("the settings of %1 are not valid").arg(FThread->Settings.Name));
+    // The same hints as the terminal's log, for the same causes.
+    StartLink(*FThread, [this](const QString& message, const QString& detail) {
+        Fail(message, detail + nv::LinkErrorHint(detail));
+    });
 }
 
 void TKx720Cli::BeginJob() {
@@ -321,12 +324,12 @@ void TKx720Cli::BeginJob() {
 void TKx720Cli::StartKeepAlive() {
     FKeepAliveSet = std::make_unique<TnvParValueSet>();
     FKeepAliveSet->SetSlaveAddress(FJob.Slave);
-    const TnvParDef* def = FDefs->GetParDefinition(TKx720Job::kKeepAliveIndex);
+    const TnvParDef* def = FDefs->GetParDefinition(nv::par::kKeepAlive);
     if (!def || !FKeepAliveSet->AddParBind(def)) {
-        Fail(QStringLiteral("Error, parameter not found: %1").arg(TKx720Job::kKeepAliveIndex));
+        Fail(QStringLiteral("Error, parameter not found: %1").arg(nv::par::kKeepAlive));
         return;
     }
-    TnvParValue* value = FKeepAliveSet->FindValue(TKx720Job::kKeepAliveIndex);
+    TnvParValue* value = FKeepAliveSet->FindValue(nv::par::kKeepAlive);
     value->OnError = [this](TnvParValue* v, int code) {
         Fail(ValueFailure(v, code), FThread->LastErrorDetail());
     };
@@ -350,7 +353,7 @@ QString TKx720Cli::ValueFailure(TnvParValue* value, int32_t code) const {
     if (match.hasMatch()) {
         const bool writing = FJob.Command == TKx720Job::TCommand::Write ||
                              FJob.Command == TKx720Job::TCommand::Set ||
-                             def.ParIndex == TKx720Job::kKeepAliveIndex;
+                             def.ParIndex == nv::par::kKeepAlive;
         const int number = match.captured(1).toInt();
         return subject + QStringLiteral("the drive refused the %1: exception %2, %3")
                              .arg(writing ? "write" : "read")
@@ -422,7 +425,7 @@ QString TKx720Cli::WriteReport(TnvParValue* value) const {
     } else {
         line += " " + value->GetValueNumText(0);
     }
-    return line + (def.ParIndex >= kFirstStoredIndex ? " saved (EEPROM)" : " uploaded (RAM)");
+    return line + (def.ParIndex >= nv::par::kFirstStored ? " saved (EEPROM)" : " uploaded (RAM)");
 }
 
 void TKx720Cli::OnWritten(TnvParValue* value) {

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QTextStream>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -37,7 +38,6 @@ struct TKx720Job {
     std::vector<uint32_t> Indices;
     std::vector<std::vector<uint16_t>> Words; // write: the words of each index
     QStringList Texts;                        // set: the display value of each index
-    static constexpr uint32_t kKeepAliveIndex = 29;
     static constexpr uint16_t kKeepAliveWord = 10000;
     static constexpr int kKeepAlivePeriodMs = 2500;
 };
@@ -46,6 +46,13 @@ class TnvMBSetup;
 
 // Sets the link the job names on s: the terminal's own serial settings, or TCP/IP.
 void ApplyLink(int comPort, const QString& host, int port, int timeout, TnvMBSetup& s);
+
+// Starts thread on its settings (its OnConnect set before). A connection
+// error reaches fail as "Connection Error: " with the code's text and the
+// transport's detail: from the thread's OnError, or at once when the settings
+// are refused (then false).
+using TLinkFail = std::function<void(const QString& message, const QString& detail)>;
+bool StartLink(TnvMBThread& thread, TLinkFail fail);
 
 // Runs one job of the kx720 command line on a value set, an exchange thread
 // and the application's event loop, like the terminal does: the terminal's

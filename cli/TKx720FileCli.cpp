@@ -2,7 +2,6 @@
 
 #include "NvConfigFile.h"
 #include "NvDateTime.h"
-#include "NvExchangeError.h"
 #include "NvReportPaint.h"
 #include "TKx720Cli.h"
 #include "TnvError.h"
@@ -171,12 +170,8 @@ void TKx720FileCli::StartThread() {
         // subscription would otherwise wait on.
         QTimer::singleShot(0, QCoreApplication::instance(), [this] { StartJob(); });
     };
-    FThread->OnError = [this](TnvMBThread* thread, int32_t code) {
-        Fail("Connection Error: " + nv::ExchangeErrorText(code), thread->LastErrorDetail());
-    };
-    if (!FThread->Start())
-        Fail("Connection Error: " + nv::ExchangeErrorText(TnvMBThread::kLinkRefused),
-             QStringLiteral("the settings of %1 are not valid").arg(FThread->Settings.Name));
+    StartLink(*FThread,
+              [this](const QString& message, const QString& detail) { Fail(message, detail); });
 }
 
 void TKx720FileCli::StartJob() {

@@ -109,20 +109,9 @@ bool TKx720NodeCmd::Prepare() {
 
     FThread = std::make_unique<TnvMBThread>();
     TnvMBSetup& link = FThread->Settings;
-    const int comPort = FJob.ComPort > 0 ? FJob.ComPort : 1;
-    link.Name = FJob.Host.isEmpty() ? QStringLiteral("COM%1").arg(comPort) : QStringLiteral("TCP");
-    link.BaudRate = 19200;
-    link.Parity = 2;
-    link.FlowCtrl = 8;
-    link.StopBits = 50;
-    link.PortNumber = comPort;
-    link.Timeout = FJob.Timeout;
-    link.Enabled = true;
-    if (!FJob.Host.isEmpty()) {
-        link.HostName = FJob.Host;
-        link.TCPIPPort = FJob.Port;
-        link.ConnType = TnvMBSetup::kTcpIp;
-    }
+    ApplyLink(FJob.ComPort, FJob.Host, FJob.Port, FJob.Timeout, link);
+    if (!FJob.Host.isEmpty())
+        link.Name = QStringLiteral("TCP");
 
     TnvTDSetup setup;
     if (!FOptions.IniFile.isEmpty()) {
@@ -163,14 +152,10 @@ bool TKx720NodeCmd::Prepare() {
         HeadersDone(true);
     };
 
-    FThread->OnError = [this](TnvMBThread* thread, int32_t code) {
-        Fail("Connection Error: " + nv::ExchangeErrorText(code), thread->LastErrorDetail());
-    };
-    if (!FThread->Start()) {
-        Fail("Connection Error: " + nv::ExchangeErrorText(TnvMBThread::kLinkRefused),
-             QStringLiteral("the settings of %1 are not valid").arg(link.Name));
+    if (!StartLink(*FThread, [this](const QString& message, const QString& detail) {
+            Fail(message, detail);
+        }))
         return false;
-    }
     FNode->SetSubscribed(FThread.get());
     return !FFinished;
 }

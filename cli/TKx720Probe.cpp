@@ -15,7 +15,7 @@ bool TKx720Probe::Open(const TLine& line) {
     FServer = std::make_unique<TModbusSrv>();
     const bool serial = line.ComPort > 0;
     FServer->OpenConnection(serial ? QStringLiteral("COM%1").arg(line.ComPort) : line.Host,
-                            serial ? 1 : 2);
+                            serial ? TModbusSrv::lkSerial : TModbusSrv::lkTcpIp);
     FServer->put_Retries(0);
     FServer->put_BaudRate(line.Baud);
     FServer->put_PortNumber(static_cast<int16_t>(line.ComPort));

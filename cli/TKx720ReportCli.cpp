@@ -103,12 +103,8 @@ void TKx720ReportCli::StartThread() {
     FThread->OnConnect = [this](TnvMBThread* thread) {
         FReader->Start(*thread);
     };
-    FThread->OnError = [this](TnvMBThread* thread, int32_t code) {
-        Fail("Connection Error: " + nv::ExchangeErrorText(code), thread->LastErrorDetail());
-    };
-    if (!FThread->Start())
-        Fail("Connection Error: " + nv::ExchangeErrorText(TnvMBThread::kLinkRefused),
-             QStringLiteral("the settings of %1 are not valid").arg(FThread->Settings.Name));
+    StartLink(*FThread,
+              [this](const QString& message, const QString& detail) { Fail(message, detail); });
 }
 
 void TKx720ReportCli::Progress(int done, int total) {

@@ -1,6 +1,7 @@
 #include "TKx720Scan.h"
 
 #include "NvExchangeError.h"
+#include "NvParIndex.h"
 #include "TKx720Probe.h"
 #include "TModbusSrv.h"
 #include "TnvMBDeviceInfo.h"
@@ -97,7 +98,7 @@ uint16_t TKx720Scan::SlaveAddressRegister() const {
         return 0;
     TnvParDefSet defs;
     defs.LoadFromFile(QFileInfo(FJob.Defs).absoluteFilePath());
-    const TnvParDef* def = defs.GetParDefinition(0);
+    const TnvParDef* def = defs.GetParDefinition(nv::par::kSlave);
     return def ? static_cast<uint16_t>(def->RegAddr) : 0;
 }
 

@@ -1,18 +1,12 @@
 #include "TKx720SetSlave.h"
 
 #include "NvExchangeError.h"
+#include "NvParIndex.h"
 #include "TModbusSrv.h"
 #include "TnvParDef.h"
 #include "TnvParDefSet.h"
 
 #include <QFileInfo>
-
-namespace {
-
-constexpr uint32_t kSlaveAddress = 0;        // the live address
-constexpr uint32_t kSlaveAddressStored = 30; // its stored copy
-
-} // namespace
 
 TKx720SetSlave::TKx720SetSlave(TKx720SetSlaveJob job, QTextStream& out, QTextStream& err,
                                const std::atomic<int>& signal)
@@ -29,11 +23,11 @@ bool TKx720SetSlave::LoadRegisters(QString& error) {
     }
     TnvParDefSet defs;
     defs.LoadFromFile(QFileInfo(FJob.Defs).absoluteFilePath());
-    const TnvParDef* live = defs.GetParDefinition(kSlaveAddress);
-    const TnvParDef* stored = defs.GetParDefinition(kSlaveAddressStored);
+    const TnvParDef* live = defs.GetParDefinition(nv::par::kSlave);
+    const TnvParDef* stored = defs.GetParDefinition(nv::par::kStoredSlave);
     if (!live || !stored) {
         error = QStringLiteral("Error, parameter not found: %1")
-                    .arg(live ? kSlaveAddressStored : kSlaveAddress);
+                    .arg(live ? nv::par::kStoredSlave : nv::par::kSlave);
         return false;
     }
     FLiveRegister = static_cast<uint16_t>(live->RegAddr);

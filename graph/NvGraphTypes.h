@@ -12,6 +12,14 @@ using TnvColor = std::int32_t;
 
 inline constexpr TnvColor kClBlack = 0x000000;
 inline constexpr TnvColor kClWhite = 0xFFFFFF;
+inline constexpr TnvColor kClNavy = 0x800000;
+inline constexpr TnvColor kClSilver = 0xC0C0C0;
+inline constexpr TnvColor kClGray = 0x808080;
+inline constexpr TnvColor kClRed = 0x0000FF;
+inline constexpr TnvColor kClLime = 0x00FF00;
+inline constexpr TnvColor kClBlue = 0xFF0000;
+inline constexpr TnvColor kClGreen = 0x008000;
+inline constexpr TnvColor kClFuchsia = 0xFF00FF;
 inline constexpr TnvColor kClBtnFace = static_cast<TnvColor>(0x8000000F);
 
 // A world point of a chart.

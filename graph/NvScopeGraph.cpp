@@ -11,13 +11,6 @@
 
 namespace {
 
-constexpr TnvColor kSilver = 0xC0C0C0;
-constexpr TnvColor kGray = 0x808080;
-constexpr TnvColor kBlue = 0xFF0000;
-constexpr TnvColor kGreen = 0x008000;
-constexpr TnvColor kLime = 0x00FF00;
-constexpr TnvColor kRed = 0x0000FF;
-constexpr TnvColor kFuchsia = 0xFF00FF;
 constexpr double kSecond = 1.0 / 86400.0;
 constexpr int kSmallHeight = 100;
 
@@ -46,7 +39,7 @@ TnvDiagram* AddDiagram(TnvGraph& graph, const char* name, TnvColor back, const c
     d->GetTitleFont().SetSize(-12);
     d->SetTitleVisible(true);
     d->SetDgrBack(back);
-    d->SetTrkBack(kSilver);
+    d->SetTrkBack(kClSilver);
     d->SetFollowOwnerArea(false);
     d->CreateScala(unit, 3);
     TnvScala* y = d->GetScalaY();
@@ -55,7 +48,7 @@ TnvDiagram* AddDiagram(TnvGraph& graph, const char* name, TnvColor back, const c
     y->SetText(format);
     y->SetIsDate(false);
     y->SetIsTime(false);
-    y->GetGridPen().SetColor(kGray);
+    y->GetGridPen().SetColor(kClGray);
     return d;
 }
 
@@ -94,27 +87,27 @@ void BuildScopeGraph(TnvGraph& graph) {
     x->SetText("0.00");
     x->SetIsDate(false);
     x->SetIsTime(true);
-    x->GetGridPen().SetColor(kGray);
-    AddTrace(*f, {"Freq", kBlue, 2, TnvPenStyle::Solid, kBlue});
-    AddTrace(*f, {"Setpoint", kGreen, 1, TnvPenStyle::Dot, kSilver});
-    AddMarker(*f, {"Act", "000.0", kBlue, TnvPenStyle::Dot, 3});
-    AddMarker(*f, {"Ref", "000.0", kGreen, TnvPenStyle::Solid, 3});
+    x->GetGridPen().SetColor(kClGray);
+    AddTrace(*f, {"Freq", kClBlue, 2, TnvPenStyle::Solid, kClBlue});
+    AddTrace(*f, {"Setpoint", kClGreen, 1, TnvPenStyle::Dot, kClSilver});
+    AddMarker(*f, {"Act", "000.0", kClBlue, TnvPenStyle::Dot, 3});
+    AddMarker(*f, {"Ref", "000.0", kClGreen, TnvPenStyle::Solid, 3});
 
     TnvDiagram* c = AddDiagram(graph, "Current", 0xFDB386, "[A]", 20, 5, "00.0");
-    AddTrace(*c, {"Ampere", kLime, 2, TnvPenStyle::Solid, kSilver});
-    AddMarker(*c, {"INom", "00.0", kBlue, TnvPenStyle::Dash, 1});
-    AddMarker(*c, {"IMax", "00.0", kRed, TnvPenStyle::Dash, 1});
-    AddMarker(*c, {"Act", "00.0", kLime, TnvPenStyle::Dot, 3});
+    AddTrace(*c, {"Ampere", kClLime, 2, TnvPenStyle::Solid, kClSilver});
+    AddMarker(*c, {"INom", "00.0", kClBlue, TnvPenStyle::Dash, 1});
+    AddMarker(*c, {"IMax", "00.0", kClRed, TnvPenStyle::Dash, 1});
+    AddMarker(*c, {"Act", "00.0", kClLime, TnvPenStyle::Dot, 3});
 
     TnvDiagram* v = AddDiagram(graph, "Voltage", 0xFB7C31, "[V]", 700, 100, "000");
-    AddTrace(*v, {"Volt", kRed, 2, TnvPenStyle::Solid, kSilver});
-    AddMarker(*v, {"Act", "000", kRed, TnvPenStyle::Dot, 3});
+    AddTrace(*v, {"Volt", kClRed, 2, TnvPenStyle::Solid, kClSilver});
+    AddMarker(*v, {"Act", "000", kClRed, TnvPenStyle::Dot, 3});
 
     TnvDiagram* b = AddDiagram(graph, "DcBus", 0xD05104, "[V]", 700, 100, "000");
-    AddTrace(*b, {"Volt", kFuchsia, 2, TnvPenStyle::Solid, kSilver});
-    AddMarker(*b, {"Brake", "000", kRed, TnvPenStyle::Dash, 1});
-    AddMarker(*b, {"Under", "000", kRed, TnvPenStyle::Dash, 2});
-    AddMarker(*b, {"Act", "000", kFuchsia, TnvPenStyle::Dot, 3});
+    AddTrace(*b, {"Volt", kClFuchsia, 2, TnvPenStyle::Solid, kClSilver});
+    AddMarker(*b, {"Brake", "000", kClRed, TnvPenStyle::Dash, 1});
+    AddMarker(*b, {"Under", "000", kClRed, TnvPenStyle::Dash, 2});
+    AddMarker(*b, {"Act", "000", kClFuchsia, TnvPenStyle::Dot, 3});
 
     for (TnvDiagram* shared : {c, v, b})
         shared->SetScalaX(f->GetScalaXShared());

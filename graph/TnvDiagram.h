@@ -1,9 +1,7 @@
 #pragma once
 
 #include "NvGraphTypes.h"
-#include "TnvBrush.h"
-#include "TnvFont.h"
-#include "TnvPen.h"
+#include "TnvTitle.h"
 
 #include <QPoint>
 #include <QString>
@@ -41,10 +39,10 @@ public:
     bool GetSelected() const { return FSelected; }
     TnvGraphElement* GetSelElement() const { return FSelElement; }
 
-    TnvPen& GetTitlePen() { return FTitlePen; }
-    TnvBrush& GetTitleBrush() { return FTitleBrush; }
-    TnvFont& GetTitleFont() { return FTitleFont; }
-    bool GetTitleVisible() const { return FTitleVisible; }
+    TnvPen& GetTitlePen() { return FTitle.Pen; }
+    TnvBrush& GetTitleBrush() { return FTitle.Brush; }
+    TnvFont& GetTitleFont() { return FTitle.Font; }
+    bool GetTitleVisible() const { return FTitle.Visible; }
     void SetTitleVisible(bool value);
     TnvRect GetTitleRect() const { return FTitleRect; }
 
@@ -166,10 +164,7 @@ private:
     bool FSelected = false;
     TnvGraphElement* FSelElement = nullptr;
     QString FName;
-    TnvPen FTitlePen;
-    TnvBrush FTitleBrush;
-    TnvFont FTitleFont;
-    bool FTitleVisible = false;
+    TnvTitle FTitle;
     TnvRect FTitleRect;
     TnvColor FTrkBack = 0;
     TnvColor FDgrBack = 0;

@@ -15,19 +15,15 @@ TnvDiagram* CheckedOwner(TnvDiagram* owner) {
 } // namespace
 
 TnvGraphElement::TnvGraphElement(TnvDiagram* owner, const QString& name)
-    : FOwner(CheckedOwner(owner))
+    : FTitle(TnvFont(kClWhite, "Arial Narrow", -10), true)
+    , FOwner(CheckedOwner(owner))
     , FLinePen(kClWhite, TnvPenMode::Copy, TnvPenStyle::Solid, 1)
     , FLineBrush(kClBlack, TnvBrushStyle::Clear)
-    , FName(name)
-    , FTitlePen(kClWhite, TnvPenMode::Copy, TnvPenStyle::Solid, 1)
-    , FTitleBrush(kClBlack, TnvBrushStyle::Clear)
-    , FTitleFont(kClWhite, "Arial Narrow", -10) {
+    , FName(name) {
     FDrawArea = owner->GetDrawArea();
     Watch(FLinePen);
     Watch(FLineBrush);
-    Watch(FTitlePen);
-    Watch(FTitleBrush);
-    Watch(FTitleFont);
+    FTitle.Watch([this] { Changed(); });
 }
 
 TnvGraphElement::~TnvGraphElement() {
@@ -52,8 +48,8 @@ void TnvGraphElement::SetLineVisible(bool value) {
 }
 
 void TnvGraphElement::SetTitleVisible(bool value) {
-    if (value != FTitleVisible) {
-        FTitleVisible = value;
+    if (value != FTitle.Visible) {
+        FTitle.Visible = value;
         Changed();
     }
 }
@@ -85,10 +81,7 @@ void TnvGraphElement::WriteSetup(nv::TSetupWriter& writer) const {
     writer.Key("LineBrush", nv::SetupBrush(FLineBrush));
     writer.Key("LineVisible", nv::SetupBool(FLineVisible));
     writer.Key("Title", FName);
-    writer.Key("TitlePen", nv::SetupPen(FTitlePen));
-    writer.Key("TitleBrush", nv::SetupBrush(FTitleBrush));
-    writer.Key("TitleFont", nv::SetupFont(FTitleFont));
-    writer.Key("TitleVisible", nv::SetupBool(FTitleVisible));
+    FTitle.Write(writer);
     writer.Key("DrawArea", nv::SetupRect(FDrawArea));
     writer.Key("Visible", nv::SetupBool(FVisible));
 }
@@ -99,10 +92,7 @@ void TnvGraphElement::ReadSetup(const nv::TSetupReader& reader) {
     nv::ReadSetupBrush(reader.Value("LineBrush"), FLineBrush);
     FLineVisible = nv::ReadSetupBool(reader.Value("LineVisible"));
     FName = reader.Value("Title");
-    nv::ReadSetupPen(reader.Value("TitlePen"), FTitlePen);
-    nv::ReadSetupBrush(reader.Value("TitleBrush"), FTitleBrush);
-    nv::ReadSetupFont(reader.Value("TitleFont"), FTitleFont);
-    FTitleVisible = nv::ReadSetupBool(reader.Value("TitleVisible"));
+    FTitle.Read(reader);
     FDrawArea = nv::ReadSetupRect(reader.Value("DrawArea"));
     FVisible = nv::ReadSetupBool(reader.Value("Visible"));
 }

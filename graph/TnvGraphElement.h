@@ -2,8 +2,8 @@
 
 #include "NvGraphTypes.h"
 #include "TnvBrush.h"
-#include "TnvFont.h"
 #include "TnvPen.h"
+#include "TnvTitle.h"
 
 #include <QString>
 #include <cstdint>
@@ -32,18 +32,18 @@ public:
 
     TnvPen& GetLinePen() { return FLinePen; }
     TnvBrush& GetLineBrush() { return FLineBrush; }
-    TnvPen& GetTitlePen() { return FTitlePen; }
-    TnvBrush& GetTitleBrush() { return FTitleBrush; }
-    TnvFont& GetTitleFont() { return FTitleFont; }
+    TnvPen& GetTitlePen() { return FTitle.Pen; }
+    TnvBrush& GetTitleBrush() { return FTitle.Brush; }
+    TnvFont& GetTitleFont() { return FTitle.Font; }
     const TnvPen& GetLinePen() const { return FLinePen; }
     const TnvBrush& GetLineBrush() const { return FLineBrush; }
-    const TnvFont& GetTitleFont() const { return FTitleFont; }
+    const TnvFont& GetTitleFont() const { return FTitle.Font; }
 
     QString GetName() const { return FName; }
     void SetTitle(const QString& name);
     bool GetLineVisible() const { return FLineVisible; }
     void SetLineVisible(bool value);
-    bool GetTitleVisible() const { return FTitleVisible; }
+    bool GetTitleVisible() const { return FTitle.Visible; }
     void SetTitleVisible(bool value);
     bool GetVisible() const { return FVisible; }
     void SetVisible(bool value);
@@ -91,6 +91,7 @@ protected:
     };
 
     TnvRect FDrawArea;
+    TnvTitle FTitle;
 
 private:
     friend class TnvDiagram;
@@ -100,10 +101,6 @@ private:
     TnvBrush FLineBrush;
     bool FLineVisible = true;
     QString FName;
-    TnvPen FTitlePen;
-    TnvBrush FTitleBrush;
-    TnvFont FTitleFont;
-    bool FTitleVisible = true;
     bool FVisible = true;
     int FReading = 0;
 };

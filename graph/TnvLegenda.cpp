@@ -42,9 +42,7 @@ bool TnvLegenda::Draw(TnvCanvas* canvas) {
     TnvRect& e = FDrawArea;
     const int n = static_cast<int>(FTrkSource->size());
     if (n == 0) {
-        canvas->Pen().Assign(GetTitlePen());
-        canvas->Brush().Assign(GetTitleBrush());
-        canvas->Font().Assign(GetTitleFont());
+        FTitle.Select(*canvas);
         canvas->TextOut(e.Left, e.Top, "Empty");
         return true;
     }

@@ -227,9 +227,7 @@ void TnvScala::DrawHorizontal(TnvCanvas& canvas, double step) {
         }
     }
     if (GetTitleVisible()) {
-        canvas.Font().Assign(GetTitleFont());
-        canvas.Brush().Assign(GetTitleBrush());
-        canvas.Pen().Assign(GetTitlePen());
+        FTitle.Select(canvas);
         const int tw = canvas.TextWidth(GetName());
         const int th = canvas.TextHeight(GetName());
         const auto x = static_cast<int>(e.Left + (int64_t{e.Right} - e.Left - tw) / 2);
@@ -296,9 +294,7 @@ void TnvScala::DrawVertical(TnvCanvas& canvas, double step) {
         }
     }
     if (GetTitleVisible()) {
-        canvas.Font().Assign(GetTitleFont());
-        canvas.Brush().Assign(GetTitleBrush());
-        canvas.Pen().Assign(GetTitlePen());
+        FTitle.Select(canvas);
         const int tw = canvas.TextWidth(GetName());
         const int th = canvas.TextHeight(GetName());
         // Both sides centre the upward text on the scale's height.

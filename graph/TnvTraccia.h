@@ -53,7 +53,6 @@ public:
 
 private:
     void RecomputeRanges();
-    void DrawSymbol(TnvCanvas& canvas, QPoint p) const;
 
     bool FSelected = false;
     std::unique_ptr<Tnv2DPoint> FCursor;

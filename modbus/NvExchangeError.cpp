@@ -1,32 +1,43 @@
 #include "NvExchangeError.h"
 
+#include "TModbusSrv.h"
+#include "TnvMBThread.h"
+
 namespace nv {
 
 QString ExchangeErrorText(int32_t code) {
-    switch (static_cast<uint32_t>(code)) {
-    case 0:
+    switch (code) {
+    case TModbusSrv::kOk:
         return QStringLiteral("no error");
-    case static_cast<uint32_t>(-1):
+    case TnvMBThread::kLinkRefused:
         return QStringLiteral("error in ModBus connection or Port already busy!");
-    case static_cast<uint32_t>(-2):
+    case TnvMBThread::kNoValue:
         return QStringLiteral("data value does not exists!");
-    case static_cast<uint32_t>(-3):
+    case TnvMBThread::kServerFailed:
         return QStringLiteral("MBServer ActiveX not registered!");
-    case 0x80040201:
+    case TModbusSrv::kTimeout:
         return QStringLiteral("timeout, no response!");
-    case 0x80040202:
+    case TModbusSrv::kInvalidReply:
         return QStringLiteral("invalid response!");
-    case 0x80040203:
+    case TModbusSrv::kCrcError:
         return QStringLiteral("invalid CRC!");
-    case 0x80040208:
+    case TModbusSrv::kWriteError:
         return QStringLiteral("COM port write error!");
-    case 0x80040209:
+    case TModbusSrv::kReadError:
         return QStringLiteral("COM port read error!");
-    case 0x8004020A:
+    case TModbusSrv::kNotInitialized:
         return QStringLiteral("COM port not initialized!");
     default:
         return QString::asprintf("%Xh", static_cast<unsigned>(code));
     }
+}
+
+QString LinkErrorHint(const QString& detail) {
+    if (detail.contains(QStringLiteral("Permission denied"), Qt::CaseInsensitive))
+        return QStringLiteral(" (the user must be in the group dialout to use serial ports)");
+    if (detail.contains(QStringLiteral("No such file"), Qt::CaseInsensitive))
+        return QStringLiteral(" (no such device: see ports.ini in the kx720 config folder)");
+    return {};
 }
 
 QString ModbusExceptionText(int code) {

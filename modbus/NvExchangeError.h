@@ -11,6 +11,10 @@ namespace nv {
 // ModBus data exchange: "). Any thread.
 QString ExchangeErrorText(int32_t code);
 
+// A hint for the usual causes of a transport's failure detail (" (the user
+// must be in the group dialout ...)"), or an empty text. Any thread.
+QString LinkErrorHint(const QString& detail);
+
 // The meaning of a Modbus exception code ("illegal data address" for 2), or
 // "unknown exception" for a code the protocol does not define. Any thread.
 QString ModbusExceptionText(int code);

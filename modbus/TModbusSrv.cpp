@@ -141,12 +141,12 @@ QString TModbusSrv::DeviceOfPort(int portNumber) {
 }
 
 bool TModbusSrv::OpenConnection(const QString& name, int16_t connType) {
-    if (connType != 1 && connType != 2) {
+    if (connType != lkSerial && connType != lkTcpIp) {
         FErrorText = QStringLiteral("unknown link kind %1").arg(connType);
         return false;
     }
     FName = name;
-    FConnType = connType;
+    FKind = static_cast<TLinkKind>(connType);
     return true;
 }
 
@@ -155,7 +155,7 @@ bool TModbusSrv::Connect() {
     CloseConnection();
     FErrorText.clear();
     FLine = TLine::Unknown;
-    const bool ok = FConnType == 2 ? ConnectTcp() : FConnType == 1 && ConnectRtu();
+    const bool ok = FKind == lkTcpIp ? ConnectTcp() : FKind == lkSerial && ConnectRtu();
     if (ok) {
         modbus_set_response_timeout(FContext, static_cast<uint32_t>(FTimeout / 1000),
                                     static_cast<uint32_t>(FTimeout % 1000) * 1000);
@@ -311,12 +311,12 @@ int32_t TModbusSrv::TxRxFrame(const std::vector<uint8_t>& query, int queryLength
     if (queryLength < 2 || static_cast<size_t>(queryLength) > query.size() || queryLength > 253)
         return Fail(kInvalidReply, QStringLiteral("malformed request"));
     const std::vector<uint8_t> frame(query.begin(), query.begin() + queryLength);
-    const int32_t status = FConnType == 2 ? TxRxTcp(frame, response) : TxRxRtu(frame, response);
+    const int32_t status = FKind == lkTcpIp ? TxRxTcp(frame, response) : TxRxRtu(frame, response);
     // Only a reply that answers this request is handed on: a reply of
     // another slave or a malformed one must not be taken for data, nor be
     // passed on as this slave's exception.
-    const bool exception = response.size() >= 3 && response[0] == frame[0] &&
-                           response[1] == (frame[1] | 0x80);
+    const bool exception =
+        response.size() >= 3 && response[0] == frame[0] && response[1] == (frame[1] | 0x80);
     if (status != kOk && !exception)
         response.clear();
     return status;
@@ -417,8 +417,6 @@ int32_t TModbusSrv::ReadRtuFrame(TClock::time_point replyDeadline, std::vector<u
 }
 
 int32_t TModbusSrv::ReceiveRtu(const std::vector<uint8_t>& query, std::vector<uint8_t>& response) {
-    const uint8_t slave = query[0];
-    const uint8_t function = query[1];
     std::vector<uint8_t> frame;
     const int32_t status = ReadRtuFrame(TClock::now() + std::chrono::milliseconds(FTimeout), frame);
     if (status == kTimeout)
@@ -432,7 +430,14 @@ int32_t TModbusSrv::ReceiveRtu(const std::vector<uint8_t>& query, std::vector<ui
     if (!CrcValid(frame, size))
         return Fail(size < 4 ? kInvalidReply : kCrcError, QStringLiteral("bad CRC"));
     response.assign(frame.begin(), frame.begin() + static_cast<long>(size) - 2);
-    if (response[0] != slave || (response[1] & 0x7F) != function)
+    return CheckReply(query, response);
+}
+
+int32_t TModbusSrv::CheckReply(const std::vector<uint8_t>& query,
+                               const std::vector<uint8_t>& response) {
+    // Over TCP the transaction id matched already: another unit id is a
+    // gateway that answered for the wrong device.
+    if (response[0] != query[0] || (response[1] & 0x7F) != query[1])
         return Fail(kInvalidReply, QStringLiteral("reply to another request"));
     if (response[1] & 0x80)
         return Fail(kInvalidReply,
@@ -455,18 +460,7 @@ int32_t TModbusSrv::TxRxTcp(const std::vector<uint8_t>& query, std::vector<uint8
     if (!WriteAll(frame.data(), frame.size()))
         return Fail(kWriteError, QStringLiteral("write error: %1").arg(ErrnoText()));
     const int32_t status = ReceiveTcp(transaction, response);
-    if (status != kOk)
-        return status;
-    // The transaction id matched: another unit id is a gateway that answered
-    // for the wrong device.
-    if (response[0] != query[0] || (response[1] & 0x7F) != query[1])
-        return Fail(kInvalidReply, QStringLiteral("reply to another request"));
-    if (response[1] & 0x80)
-        return Fail(kInvalidReply,
-                    QStringLiteral("exception %1").arg(response.size() > 2 ? response[2] : 0));
-    if (Malformed(response, query))
-        return Fail(kInvalidReply, QStringLiteral("malformed reply"));
-    return kOk;
+    return status != kOk ? status : CheckReply(query, response);
 }
 
 int32_t TModbusSrv::ReceiveTcp(uint16_t transaction, std::vector<uint8_t>& response) {
@@ -507,7 +501,7 @@ int32_t TModbusSrv::ReceiveTcp(uint16_t transaction, std::vector<uint8_t>& respo
 
 bool TModbusSrv::DiscardInput(std::chrono::milliseconds waitFor, std::chrono::milliseconds quiet) {
     bool arrived = false;
-    if (FConnType == 1) {
+    if (FKind == lkSerial) {
         int waiting = 0;
         arrived = ioctl(Fd(), FIONREAD, &waiting) == 0 && waiting > 0;
         modbus_flush(FContext);
@@ -530,8 +524,8 @@ bool TModbusSrv::WriteAll(const uint8_t* data, size_t size) {
     const auto deadline = TClock::now() + std::chrono::milliseconds(std::max(FTimeout, 100));
     size_t done = 0;
     while (done < size) {
-        const ssize_t n = FConnType == 2 ? send(Fd(), data + done, size - done, MSG_NOSIGNAL)
-                                         : write(Fd(), data + done, size - done);
+        const ssize_t n = FKind == lkTcpIp ? send(Fd(), data + done, size - done, MSG_NOSIGNAL)
+                                           : write(Fd(), data + done, size - done);
         if (n >= 0) {
             done += static_cast<size_t>(n);
             continue;
@@ -564,10 +558,10 @@ int TModbusSrv::ReadSome(uint8_t* out, size_t size, TClock::time_point deadline,
     }
     for (;;) {
         const ssize_t n =
-            FConnType == 2 ? recv(Fd(), out, size, MSG_DONTWAIT) : read(Fd(), out, size);
+            FKind == lkTcpIp ? recv(Fd(), out, size, MSG_DONTWAIT) : read(Fd(), out, size);
         if (n > 0)
             return static_cast<int>(n);
-        const bool empty = n < 0 ? (errno == EAGAIN || errno == EWOULDBLOCK) : FConnType == 1;
+        const bool empty = n < 0 ? (errno == EAGAIN || errno == EWOULDBLOCK) : FKind == lkSerial;
         if (n < 0 && errno == EINTR)
             continue;
         if (!empty || (ready && n == 0)) {

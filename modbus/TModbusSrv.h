@@ -71,12 +71,16 @@ public:
     static constexpr int32_t kReadError = static_cast<int32_t>(0x80040209);
     static constexpr int32_t kNotInitialized = static_cast<int32_t>(0x8004020A);
 
+    // The kinds of link OpenConnection takes, with the codes the link settings
+    // store (TnvMBSetup::ConnType).
+    enum TLinkKind : int16_t { lkSerial = 1, lkTcpIp = 2 };
+
     TModbusSrv();
     ~TModbusSrv();
     TModbusSrv(const TModbusSrv&) = delete;
     TModbusSrv& operator=(const TModbusSrv&) = delete;
 
-    // Names the link and its kind (1 serial, 2 TCP/IP); false for another kind.
+    // Names the link and its kind (a TLinkKind); false for another kind.
     bool OpenConnection(const QString& name, int16_t connType);
 
     void put_Retries(int16_t value) { FRetries = value; }
@@ -150,6 +154,9 @@ private:
     int32_t TxRxRtu(const std::vector<uint8_t>& query, std::vector<uint8_t>& response);
     int32_t TxRxTcp(const std::vector<uint8_t>& query, std::vector<uint8_t>& response);
     int32_t ReceiveRtu(const std::vector<uint8_t>& query, std::vector<uint8_t>& response);
+    // kOk for a reply that answers query (its slave or unit and function) and
+    // is well formed; otherwise kInvalidReply, an exception reply included.
+    int32_t CheckReply(const std::vector<uint8_t>& query, const std::vector<uint8_t>& response);
     // Reads one frame (with its CRC) whose first byte comes before deadline;
     // kOk, kTimeout or kReadError.
     int32_t ReadRtuFrame(TClock::time_point deadline, std::vector<uint8_t>& frame);
@@ -170,7 +177,7 @@ private:
     int32_t Fail(int32_t code, const QString& text);
 
     QString FName;
-    int16_t FConnType = 0;
+    TLinkKind FKind{}; // none (0) until OpenConnection
     int16_t FRetries = 2;
     bool FRaiseError = false;
     int32_t FBaudRate = 19200;

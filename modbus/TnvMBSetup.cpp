@@ -1,9 +1,7 @@
 #include "TnvMBSetup.h"
 
-#include "TnvIniFile.h"
-#include "TnvRegistry.h"
+#include "NvStoredSettings.h"
 
-#include <QFileInfo>
 #include <initializer_list>
 
 namespace {
@@ -37,46 +35,6 @@ void VisitStored(Setup& s, Visitor&& v) {
     v.Bool("Enabled", s.Enabled, false);
 }
 
-struct TIniWriter {
-    TnvIniFile& Ini;
-    const QString& Section;
-    void Int(const char* key, int value, int) { Ini.WriteInteger(Section, key, value); }
-    void Bool(const char* key, bool value, bool) { Ini.WriteBool(Section, key, value); }
-    void String(const char* key, const QString& value, const QString&) {
-        Ini.WriteString(Section, key, value);
-    }
-};
-
-struct TIniReader {
-    const TnvIniFile& Ini;
-    const QString& Section;
-    void Int(const char* key, int& field, int def) { field = Ini.ReadInteger(Section, key, def); }
-    void Bool(const char* key, bool& field, bool def) { field = Ini.ReadBool(Section, key, def); }
-    void String(const char* key, QString& field, const QString& def) {
-        field = Ini.ReadString(Section, key, def);
-    }
-};
-
-struct TRegistryWriter {
-    TnvRegistry& Reg;
-    void Int(const char* key, int value, int) { Reg.WriteInteger(key, value); }
-    void Bool(const char* key, bool value, bool) { Reg.WriteBool(key, value); }
-    void String(const char* key, const QString& value, const QString&) {
-        Reg.WriteString(key, value);
-    }
-};
-
-struct TRegistryReader {
-    const TnvRegistry& Reg;
-    void Int(const char* key, int& field, int) { field = Reg.ReadInteger(key); }
-    void Bool(const char* key, bool& field, bool) { field = Reg.ReadBool(key); }
-    void String(const char* key, QString& field, const QString&) { field = Reg.ReadString(key); }
-};
-
-bool IniUsable(const QString& fileName, const QString& name) {
-    return !fileName.isEmpty() && !name.isEmpty() && QFileInfo::exists(fileName);
-}
-
 } // namespace
 
 void TnvMBSetup::Assign(const TnvMBSetup& source) {
@@ -99,53 +57,20 @@ bool TnvMBSetup::GetIsValid() const {
 }
 
 bool TnvMBSetup::SaveToIniFile(const QString& fileName) const {
-    if (!GetIsValid() || fileName.isEmpty())
-        return false;
-    try {
-        TnvIniFile ini(fileName);
-        VisitStored(*this, TIniWriter{ini, Name});
-        ini.UpdateFile();
-        return true;
-    } catch (...) {
-        return false;
-    }
+    return GetIsValid() && !fileName.isEmpty() &&
+           nv::SaveStoredToIni(fileName, Name, [this](auto v) { VisitStored(*this, v); });
 }
 
 bool TnvMBSetup::LoadFromIniFile(const QString& fileName) {
-    if (!IniUsable(fileName, Name))
-        return false;
-    try {
-        const TnvIniFile ini(fileName);
-        VisitStored(*this, TIniReader{ini, Name});
-        return true;
-    } catch (...) {
-        return false;
-    }
+    return nv::LoadStoredFromIni(fileName, Name, [this](auto v) { VisitStored(*this, v); });
 }
 
 bool TnvMBSetup::DeleteFromIniFile(const QString& fileName) const {
-    if (!IniUsable(fileName, Name))
-        return false;
-    try {
-        TnvIniFile ini(fileName);
-        if (!ini.SectionExists(Name))
-            return false;
-        ini.EraseSection(Name);
-        ini.UpdateFile();
-        return true;
-    } catch (...) {
-        return false;
-    }
+    return nv::DeleteIniSection(fileName, Name);
 }
 
 bool TnvMBSetup::ExistInInifile(const QString& fileName) const {
-    if (!IniUsable(fileName, Name))
-        return false;
-    try {
-        return TnvIniFile(fileName).SectionExists(Name);
-    } catch (...) {
-        return false;
-    }
+    return nv::IniSectionExists(fileName, Name);
 }
 
 QString TnvMBSetup::EntryPath(const QString& key) const {
@@ -153,29 +78,15 @@ QString TnvMBSetup::EntryPath(const QString& key) const {
 }
 
 bool TnvMBSetup::SaveToRegistry(TnvRegistryRoot root, const QString& key) const {
-    if (!GetIsValid() || key.isEmpty())
-        return false;
-    try {
-        TnvRegistry reg(root);
-        if (!reg.OpenKey(EntryPath(key), true))
-            return false;
-        VisitStored(*this, TRegistryWriter{reg});
-        reg.CloseKey();
-        return true;
-    } catch (...) {
-        return false;
-    }
+    return GetIsValid() && !key.isEmpty() &&
+           nv::SaveStoredToRegistry(root, EntryPath(key),
+                                    [this](auto v) { VisitStored(*this, v); });
 }
 
 bool TnvMBSetup::LoadFromRegistry(TnvRegistryRoot root, const QString& key) {
-    if (key.isEmpty() || Name.isEmpty())
-        return false;
-    TnvRegistry reg(root);
-    if (!reg.OpenKey(EntryPath(key), false))
-        return false;
-    VisitStored(*this, TRegistryReader{reg}); // a missing or mistyped value raises
-    reg.CloseKey();
-    return true;
+    return !key.isEmpty() && !Name.isEmpty() &&
+           nv::LoadStoredFromRegistry(root, EntryPath(key),
+                                      [this](auto v) { VisitStored(*this, v); });
 }
 
 bool TnvMBSetup::DeleteFromRegistry(TnvRegistryRoot root, const QString& key) const {

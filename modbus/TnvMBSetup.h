@@ -10,11 +10,12 @@ enum class TnvRegistryRoot;
 // fields describe a link that can be opened.
 class TnvMBSetup {
 public:
+    // The link kinds, as TModbusSrv::TLinkKind codes them.
     static constexpr int kSerial = 1;
     static constexpr int kTcpIp = 2;
 
     QString Name;                   // INI section, registry subkey, server link name
-    int ConnType = kSerial;         // 1 serial, 2 TCP/IP
+    int ConnType = kSerial;         // kSerial or kTcpIp
     int Retries = 2;                // repetitions after a failed exchange
     bool RaiseError = false;        // handed to the transport, not used by it
     int BaudRate = 19200;           // bit/s

@@ -1,19 +1,17 @@
 #include "TnvTDSetup.h"
 
-#include "TnvIniFile.h"
-#include "TnvRegistry.h"
-
-#include <QFileInfo>
+#include "NvStoredSettings.h"
 
 namespace {
 
-const QString kConnName = QStringLiteral("ConnectionName");
-const QString kAddress = QStringLiteral("ModBusAddress");
-const QString kSampleTime = QStringLiteral("SampleTime");
-const QString kEnable = QStringLiteral("Enable");
-
-bool IniUsable(const QString& fileName, const QString& name) {
-    return !fileName.isEmpty() && !name.isEmpty() && QFileInfo::exists(fileName);
+// The four stored fields in storage order, with the INI load defaults.
+// NodeName is not among them: it names the section or key.
+template <class Setup, class Visitor>
+void VisitStored(Setup& s, Visitor&& v) {
+    v.String("ConnectionName", s.ConnName, QString());
+    v.Int("ModBusAddress", s.SlaveAddress, 0);
+    v.Int("SampleTime", s.SampleTime, TnvTDSetup::kDefaultSampleTime);
+    v.Bool("Enable", s.Enabled, true);
 }
 
 } // namespace
@@ -27,59 +25,20 @@ bool TnvTDSetup::GetIsValid() const {
 }
 
 bool TnvTDSetup::SaveToIniFile(const QString& fileName) const {
-    if (!GetIsValid() || fileName.isEmpty())
-        return false;
-    try {
-        TnvIniFile ini(fileName);
-        ini.WriteString(NodeName, kConnName, ConnName);
-        ini.WriteInteger(NodeName, kAddress, SlaveAddress);
-        ini.WriteInteger(NodeName, kSampleTime, SampleTime);
-        ini.WriteBool(NodeName, kEnable, Enabled);
-        ini.UpdateFile();
-        return true;
-    } catch (...) {
-        return false;
-    }
+    return GetIsValid() && !fileName.isEmpty() &&
+           nv::SaveStoredToIni(fileName, NodeName, [this](auto v) { VisitStored(*this, v); });
 }
 
 bool TnvTDSetup::LoadFromIniFile(const QString& fileName) {
-    if (!IniUsable(fileName, NodeName))
-        return false;
-    try {
-        const TnvIniFile ini(fileName);
-        ConnName = ini.ReadString(NodeName, kConnName, QString());
-        SlaveAddress = ini.ReadInteger(NodeName, kAddress, 0);
-        SampleTime = ini.ReadInteger(NodeName, kSampleTime, kDefaultSampleTime);
-        Enabled = ini.ReadBool(NodeName, kEnable, true);
-        return true;
-    } catch (...) {
-        return false;
-    }
+    return nv::LoadStoredFromIni(fileName, NodeName, [this](auto v) { VisitStored(*this, v); });
 }
 
 bool TnvTDSetup::DeleteFromIniFile(const QString& fileName) const {
-    if (!IniUsable(fileName, NodeName))
-        return false;
-    try {
-        TnvIniFile ini(fileName);
-        if (!ini.SectionExists(NodeName))
-            return false;
-        ini.EraseSection(NodeName);
-        ini.UpdateFile();
-        return true;
-    } catch (...) {
-        return false;
-    }
+    return nv::DeleteIniSection(fileName, NodeName);
 }
 
 bool TnvTDSetup::ExistInInifile(const QString& fileName) const {
-    if (!IniUsable(fileName, NodeName))
-        return false;
-    try {
-        return TnvIniFile(fileName).SectionExists(NodeName);
-    } catch (...) {
-        return false;
-    }
+    return nv::IniSectionExists(fileName, NodeName);
 }
 
 QString TnvTDSetup::EntryPath(const QString& key) const {
@@ -87,35 +46,15 @@ QString TnvTDSetup::EntryPath(const QString& key) const {
 }
 
 bool TnvTDSetup::SaveToRegistry(TnvRegistryRoot root, const QString& key) const {
-    if (!GetIsValid() || key.isEmpty())
-        return false;
-    try {
-        TnvRegistry reg(root);
-        if (!reg.OpenKey(EntryPath(key), true))
-            return false;
-        reg.WriteString(kConnName, ConnName);
-        reg.WriteInteger(kAddress, SlaveAddress);
-        reg.WriteInteger(kSampleTime, SampleTime);
-        reg.WriteBool(kEnable, Enabled);
-        reg.CloseKey();
-        return true;
-    } catch (...) {
-        return false;
-    }
+    return GetIsValid() && !key.isEmpty() &&
+           nv::SaveStoredToRegistry(root, EntryPath(key),
+                                    [this](auto v) { VisitStored(*this, v); });
 }
 
 bool TnvTDSetup::LoadFromRegistry(TnvRegistryRoot root, const QString& key) {
-    if (key.isEmpty() || NodeName.isEmpty())
-        return false;
-    TnvRegistry reg(root);
-    if (!reg.OpenKey(EntryPath(key), false))
-        return false;
-    ConnName = reg.ReadString(kConnName); // a missing or mistyped value raises
-    SlaveAddress = reg.ReadInteger(kAddress);
-    SampleTime = reg.ReadInteger(kSampleTime);
-    Enabled = reg.ReadBool(kEnable);
-    reg.CloseKey();
-    return true;
+    return !key.isEmpty() && !NodeName.isEmpty() &&
+           nv::LoadStoredFromRegistry(root, EntryPath(key),
+                                      [this](auto v) { VisitStored(*this, v); });
 }
 
 bool TnvTDSetup::DeleteFromRegistry(TnvRegistryRoot root, const QString& key) const {

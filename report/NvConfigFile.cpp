@@ -2,6 +2,7 @@
 
 #include "NvConvert.h"
 #include "NvFormat.h"
+#include "NvParIndex.h"
 #include "TnvError.h"
 #include "TnvParDef.h"
 #include "TnvParValue.h"
@@ -282,7 +283,7 @@ QStringList ConfigReportLines(TnvParValueSet& set, int slave, nv::TDateTime now)
     QStringList lines{QStringLiteral("KX720 Configuration Terminal v") + kConfigVersion,
                       QStringLiteral("\tReport date: ") + nv::DateTimeToStr(now),
                       QStringLiteral("\tModbus slave: ") + QString::number(slave)};
-    TnvParValue* size = set.FindValue(kDriveSizeIndex);
+    TnvParValue* size = set.FindValue(nv::par::kSizeCode);
     QString sizeText = QStringLiteral("data error");
     if (size) {
         try {
@@ -294,7 +295,7 @@ QStringList ConfigReportLines(TnvParValueSet& set, int slave, nv::TDateTime now)
     lines << QStringLiteral("\tDrive size: ") + sizeText << QString();
     for (const auto& value : set.GetValues()) {
         const TnvParDef& def = value->GetParDef();
-        if (def.ParIndex == kDriveSizeIndex)
+        if (def.ParIndex == nv::par::kSizeCode)
             continue;
         QString text;
         try {

@@ -16,9 +16,6 @@ class TnvParValueSet;
 // category "ExportFile". GUI thread (the values' accessors run there).
 namespace nv {
 
-// The drive-size code: compared by an import, printed by the report, never
-// written to a drive.
-constexpr std::uint32_t kDriveSizeIndex = 49;
 // Dates in a configuration file are written and read with this year base.
 constexpr std::uint16_t kConfigYearBase = 2000;
 // What the header's "Version=" line carries, and the report's title names.

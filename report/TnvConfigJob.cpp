@@ -1,6 +1,7 @@
 #include "TnvConfigJob.h"
 
 #include "NvExchangeError.h"
+#include "NvParIndex.h"
 #include "TnvError.h"
 #include "TnvMBThread.h"
 #include "TnvParDef.h"
@@ -40,7 +41,7 @@ QString ValueText(TnvParValue& value) {
 }
 
 std::uint16_t SizeCode(const TnvParValueSet& set) {
-    TnvParValue* size = set.FindValue(nv::kDriveSizeIndex);
+    TnvParValue* size = set.FindValue(nv::par::kSizeCode);
     return size && size->GetSize() >= 2
                ? static_cast<std::uint16_t>(size->GetBuffer()[0] << 8 | size->GetBuffer()[1])
                : 0;
@@ -301,7 +302,8 @@ void TnvConfigJob::StartWriting() {
     FTotal = 0;
     for (size_t i = 0; i < values.size(); ++i) {
         TnvParValue& value = *values[i];
-        const bool written = value.GetParDef().ParIndex != nv::kDriveSizeIndex;
+        // The drive-size code is compared by an import, never written.
+        const bool written = value.GetParDef().ParIndex != nv::par::kSizeCode;
         // Cyclic as well: once the write is through, the next pass reads the
         // value back.
         value.SetCyclic(written);

@@ -1,8 +1,10 @@
 #include "TnvReportAnswers.h"
 
+#include "NvConfigFile.h"
 #include "NvConvert.h"
 #include "NvFormat.h"
 #include "NvIndexList.h"
+#include "NvParIndex.h"
 #include "NvVFPicture.h"
 #include "TnvError.h"
 #include "TnvParDef.h"
@@ -22,18 +24,6 @@ constexpr std::array<const char*, 13> kFaultCaptions = {
     "EEPROM Error", "EEPROM default", "Communication Lost"};
 
 const QSize kVFPictureSize(480, 320);
-
-QString ClassText(std::uint16_t sizeCode, int shift, const char* class0, const char* class1,
-                  const char* other) {
-    switch ((sizeCode >> shift) & 0xFU) {
-    case 0:
-        return QString::fromLatin1(class0);
-    case 1:
-        return QString::fromLatin1(class1);
-    default:
-        return QString::fromLatin1(other);
-    }
-}
 
 // The number after key's prefix, or -1 when key is not prefix and a number.
 int NumberAfter(const QString& key, const char* prefix) {
@@ -106,7 +96,7 @@ QString TnvReportAnswers::Descriptor(const QString& key) const {
     if (key == "Firmware")
         return FFirmware.toHtmlEscaped();
     if (key == "Size")
-        return DriveSizeText(Word(49)).toHtmlEscaped();
+        return nv::DriveSizeText(Word(nv::par::kSizeCode)).toHtmlEscaped();
     if (key == "VFCurve")
         return VFCurveImage();
     if (const int index = NumberAfter(key, "Faults"); index >= 0)
@@ -140,12 +130,6 @@ QString TnvReportAnswers::Description(std::int32_t index) const {
     const TnvParValue* value =
         index < 0 ? nullptr : FValues.FindValue(static_cast<std::uint32_t>(index));
     return value ? value->GetParDef().Descr.toHtmlEscaped() : QString();
-}
-
-QString TnvReportAnswers::DriveSizeText(std::uint16_t sizeCode) {
-    return ClassText(sizeCode, 0, "400V ", "230V ", "???V ") +
-           ClassText(sizeCode, 4, "8A(12A) ", "16A(25A) ", "???A ") +
-           ClassText(sizeCode, 8, "128Hz", "400Hz", "???Hz");
 }
 
 QString TnvReportAnswers::FaultCaption(int bit) {
@@ -203,15 +187,15 @@ QString TnvReportAnswers::FaultFilter(std::uint32_t index) const {
 }
 
 QString TnvReportAnswers::VFCurveImage() const {
-    const nv::TVFWords words{.MainVoltage = Word(4),
-                             .StartVoltage = Word(8),
-                             .BoostVoltage = Word(9),
-                             .BaseVoltage = Word(10),
-                             .BoostFreq = Word(11),
-                             .BaseFreq = Word(12),
-                             .MinFreq = Word(13),
-                             .MaxFreq = Word(14),
-                             .SizeCode = Word(49)};
+    const nv::TVFWords words{.MainVoltage = Word(nv::par::kMainVoltage),
+                             .StartVoltage = Word(nv::par::kStartVoltage),
+                             .BoostVoltage = Word(nv::par::kBoostVoltage),
+                             .BaseVoltage = Word(nv::par::kBaseVoltage),
+                             .BoostFreq = Word(nv::par::kBoostFrequency),
+                             .BaseFreq = Word(nv::par::kBaseFrequency),
+                             .MinFreq = Word(nv::par::kMinFrequency),
+                             .MaxFreq = Word(nv::par::kMaxFrequency),
+                             .SizeCode = Word(nv::par::kSizeCode)};
     const QImage image = nv::DrawVFCurve(words, kVFPictureSize);
     QByteArray png;
     QBuffer buffer(&png);

@@ -52,8 +52,6 @@ public:
     QString Message(const QString& key) const;
     QString Description(std::int32_t index) const;
 
-    // "400V 8A(12A) 128Hz" from the size code's three classes.
-    static QString DriveSizeText(std::uint16_t sizeCode);
     // The 13 fault captions, by flag number.
     static QString FaultCaption(int bit);
 

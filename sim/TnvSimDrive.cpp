@@ -1,5 +1,6 @@
 #include "TnvSimDrive.h"
 
+#include "NvParIndex.h"
 #include "TnvSimRegisterStore.h"
 
 #include <algorithm>
@@ -7,43 +8,7 @@
 
 namespace {
 
-// Parameter indices the drive gives a meaning to.
-enum : uint32_t {
-    pSlave = 0,
-    pHwInputs = 1,
-    pFaults = 2,
-    pStatus = 3,
-    pMainVoltage = 4,
-    pNomCurrent = 5,
-    pMaxCurrent = 6,
-    pMaxTime = 7,
-    pStartVolt = 8,
-    pBoostVolt = 9,
-    pBaseVolt = 10,
-    pBoostFreq = 11,
-    pBaseFreq = 12,
-    pMinFreq = 13,
-    pMaxFreq = 14,
-    pSetpoint = 15,
-    pAccel = 16,
-    pDecel = 17,
-    pControl = 18,
-    pPwm = 19,
-    pDriveVolt = 20,
-    pAnalogRef = 21,
-    pDcBus = 22,
-    pCurrent = 23,
-    pFrequency = 24,
-    pVoltage = 25,
-    pPrevFaults = 26,
-    pSwInputs = 27,
-    pKeepAlive = 29,
-    pSizeCode = 49,
-    pScopeDcBus = 1000,
-    pScopeCurrent = 1001,
-    pScopeFrequency = 1002,
-    pScopeVoltage = 1003,
-};
+using namespace nv::par;
 
 // Control mode bits (index 18).
 constexpr uint16_t kBrakeRamp = 1 << 0;
@@ -117,7 +82,7 @@ double TnvSimDrive::MaxFrequency() const {
 }
 
 double TnvSimDrive::BrakeLevel() const {
-    return FStore.Physical(pDriveVolt) <= 300.0 ? 400.0 : 670.0;
+    return FStore.Physical(kDriveVoltage) <= 300.0 ? 400.0 : 670.0;
 }
 
 double TnvSimDrive::DcNominal() const {
@@ -131,43 +96,43 @@ void TnvSimDrive::LoadFactoryDefaults(uint8_t slaveAddress) {
         if (const auto* par = FStore.Find(index); par && par->StoredIndex)
             FStore.SetWords(*par->StoredIndex, FStore.Words(index));
     };
-    set(pSlave, slaveAddress);
-    set(pMainVoltage, mains);
-    set(pNomCurrent, NominalCurrent());
-    set(pMaxCurrent, MaxCurrent());
-    set(pMaxTime, 2);
-    set(pStartVolt, std::round(mains * 0.02));
-    set(pBoostVolt, std::round(mains * 0.12));
-    set(pBaseVolt, mains);
-    set(pBoostFreq, 5.0);
-    set(pBaseFreq, 50.0);
-    set(pMinFreq, 0.0);
-    set(pMaxFreq, std::min(100.0, MaxFrequency()));
-    set(pSetpoint, 50.0);
-    set(pAccel, 5.0);
-    set(pDecel, 5.0);
-    set(pControl, kBrakeRamp | kSetpointModbus | kCommandsModbus);
-    set(pPwm, 0);
-    set(pSwInputs, 0);
-    set(pHwInputs, 0);
-    set(pAnalogRef, 0.5);
-    set(pKeepAlive, kDefaultKeepAliveMs);
+    set(kSlave, slaveAddress);
+    set(kMainVoltage, mains);
+    set(kNominalCurrent, NominalCurrent());
+    set(kMaxCurrent, MaxCurrent());
+    set(kMaxCurrentTime, 2);
+    set(kStartVoltage, std::round(mains * 0.02));
+    set(kBoostVoltage, std::round(mains * 0.12));
+    set(kBaseVoltage, mains);
+    set(kBoostFrequency, 5.0);
+    set(kBaseFrequency, 50.0);
+    set(kMinFrequency, 0.0);
+    set(kMaxFrequency, std::min(100.0, MaxFrequency()));
+    set(kSetpoint, 50.0);
+    set(kAccelTime, 5.0);
+    set(kDecelTime, 5.0);
+    set(kControlMode, kBrakeRamp | kSetpointModbus | kCommandsModbus);
+    set(kPwmIndex, 0);
+    set(kSoftwareInputs, 0);
+    set(kHardwareInputs, 0);
+    set(kAnalogReference, 0.5);
+    set(kKeepAlive, kDefaultKeepAliveMs);
 }
 
 void TnvSimDrive::PowerUp() {
     for (const auto& par : FStore.Parameters())
         if (par.StoredIndex)
             FStore.SetWords(par.Index, FStore.Words(*par.StoredIndex));
-    FStore.SetPhysical(pDriveVolt, MaxVoltage());
-    FStore.SetWord(pSizeCode, FSizeCode);
+    FStore.SetPhysical(kDriveVoltage, MaxVoltage());
+    FStore.SetWord(kSizeCode, FSizeCode);
     FRunning = FStopping = false;
     FFrequency = FRate = FVoltage = FCurrent = FOverCurrentTime = 0.0;
     FDcBus = DcNominal();
     FFaults = FPreviousFaults = 0;
     FKeepAliveAt = FNow;
     // An input that is already high at power-up is no rising edge.
-    const uint16_t control = FStore.Word(pControl);
-    FInputs = FStore.Word(control & kCommandsModbus ? pSwInputs : pHwInputs);
+    const uint16_t control = FStore.Word(kControlMode);
+    FInputs = FStore.Word(control & kCommandsModbus ? kSoftwareInputs : kHardwareInputs);
     EvaluateCommands();
     Publish();
 }
@@ -187,13 +152,13 @@ void TnvSimDrive::Advance(std::chrono::microseconds dt) {
 }
 
 bool TnvSimDrive::IsBenchInput(uint32_t index) const {
-    return index == pHwInputs || index == pAnalogRef;
+    return index == kHardwareInputs || index == kAnalogReference;
 }
 
 void TnvSimDrive::ParameterWritten(uint32_t index) {
-    if (index == pKeepAlive)
+    if (index == kKeepAlive)
         FKeepAliveAt = FNow;
-    if (index == pControl || index == pSwInputs || index == pHwInputs)
+    if (index == kControlMode || index == kSoftwareInputs || index == kHardwareInputs)
         EvaluateCommands();
     Publish();
 }
@@ -213,22 +178,22 @@ void TnvSimDrive::Step(double dt) {
 }
 
 double TnvSimDrive::Setpoint() const {
-    const double fMin = FStore.Physical(pMinFreq);
-    const double fMax = FStore.Physical(pMaxFreq);
+    const double fMin = FStore.Physical(kMinFrequency);
+    const double fMax = FStore.Physical(kMaxFrequency);
     double setpoint;
-    if (FStore.Word(pControl) & kSetpointModbus)
-        setpoint = FStore.Physical(pSetpoint);
+    if (FStore.Word(kControlMode) & kSetpointModbus)
+        setpoint = FStore.Physical(kSetpoint);
     else
-        setpoint = fMin + std::clamp(FStore.Physical(pAnalogRef), 0.0, 1.0) * (fMax - fMin);
+        setpoint = fMin + std::clamp(FStore.Physical(kAnalogReference), 0.0, 1.0) * (fMax - fMin);
     return std::max(0.0, std::min(std::max(setpoint, fMin), fMax));
 }
 
 // Ramps towards target: the accel time takes the output from 0 to the maximum
 // frequency (14), the decel time back; a reversal passes through 0.
 void TnvSimDrive::MoveFrequency(double target, double dt) {
-    const double span = std::max(FStore.Physical(pMaxFreq), 1.0);
-    const double rateUp = span / std::max(FStore.Physical(pAccel), 0.01);
-    const double rateDown = span / std::max(FStore.Physical(pDecel), 0.01);
+    const double span = std::max(FStore.Physical(kMaxFrequency), 1.0);
+    const double rateUp = span / std::max(FStore.Physical(kAccelTime), 0.01);
+    const double rateDown = span / std::max(FStore.Physical(kDecelTime), 0.01);
     const double before = FFrequency;
     const bool crossing = FFrequency != 0.0 && (target * FFrequency < 0.0);
     const double goal = crossing ? 0.0 : target;
@@ -243,11 +208,11 @@ void TnvSimDrive::MoveFrequency(double target, double dt) {
 
 double TnvSimDrive::VfVoltage(double frequency) const {
     const double f = std::abs(frequency);
-    const double v0 = FStore.Physical(pStartVolt);
-    const double v1 = FStore.Physical(pBoostVolt);
-    const double v2 = FStore.Physical(pBaseVolt);
-    const double f1 = FStore.Physical(pBoostFreq);
-    const double f2 = FStore.Physical(pBaseFreq);
+    const double v0 = FStore.Physical(kStartVoltage);
+    const double v1 = FStore.Physical(kBoostVoltage);
+    const double v2 = FStore.Physical(kBaseVoltage);
+    const double f1 = FStore.Physical(kBoostFrequency);
+    const double f2 = FStore.Physical(kBaseFrequency);
     double v;
     if (f <= f1)
         v = f1 > 0.0 ? v0 + (v1 - v0) * f / f1 : v1;
@@ -269,11 +234,12 @@ void TnvSimDrive::UpdateElectrics(double) {
         return;
     }
     const double f = std::abs(FFrequency);
-    const double nominal =
-        FStore.Physical(pNomCurrent) > 0.0 ? FStore.Physical(pNomCurrent) : NominalCurrent();
-    const double fBase = FStore.Physical(pBaseFreq) > 0.0 ? FStore.Physical(pBaseFreq) : 50.0;
+    const double nominal = FStore.Physical(kNominalCurrent) > 0.0 ? FStore.Physical(kNominalCurrent)
+                                                                  : NominalCurrent();
+    const double fBase =
+        FStore.Physical(kBaseFrequency) > 0.0 ? FStore.Physical(kBaseFrequency) : 50.0;
     const double vBase =
-        FStore.Physical(pBaseVolt) > 0.0 ? FStore.Physical(pBaseVolt) : MainsVoltage();
+        FStore.Physical(kBaseVoltage) > 0.0 ? FStore.Physical(kBaseVoltage) : MainsVoltage();
     FVoltage = VfVoltage(f);
     const double flux = (FVoltage / std::max(f, 1.0)) / (vBase / fBase);
     const double magnetising = kMagnetising * nominal * flux * flux;
@@ -291,19 +257,19 @@ void TnvSimDrive::CheckRunningFaults(double dt) {
         return RaiseFault(
             fOverVoltage,
             QStringLiteral("DC bus %1 V above %2 V").arg(FDcBus, 0, 'f', 0).arg(BrakeLevel()));
-    const double under = FStore.Physical(pMainVoltage) * kSqrt2 * kUnderVoltageRatio;
+    const double under = FStore.Physical(kMainVoltage) * kSqrt2 * kUnderVoltageRatio;
     if (FDcBus < under)
         return RaiseFault(
             fUnderVoltage,
             QStringLiteral("DC bus %1 V below %2 V").arg(FDcBus, 0, 'f', 0).arg(under, 0, 'f', 0));
-    FOverCurrentTime = FCurrent > FStore.Physical(pMaxCurrent) ? FOverCurrentTime + dt : 0.0;
-    if (FOverCurrentTime > FStore.Physical(pMaxTime))
+    FOverCurrentTime = FCurrent > FStore.Physical(kMaxCurrent) ? FOverCurrentTime + dt : 0.0;
+    if (FOverCurrentTime > FStore.Physical(kMaxCurrentTime))
         return RaiseFault(fOverCurrent, QStringLiteral("current %1 A above %2 A for %3 s")
                                             .arg(FCurrent, 0, 'f', 1)
-                                            .arg(FStore.Physical(pMaxCurrent), 0, 'f', 1)
-                                            .arg(FStore.Physical(pMaxTime)));
-    const std::chrono::milliseconds keepAlive{FStore.Word(pKeepAlive)};
-    if ((FStore.Word(pControl) & kCommandsModbus) && keepAlive.count() > 0 &&
+                                            .arg(FStore.Physical(kMaxCurrent), 0, 'f', 1)
+                                            .arg(FStore.Physical(kMaxCurrentTime)));
+    const std::chrono::milliseconds keepAlive{FStore.Word(kKeepAlive)};
+    if ((FStore.Word(kControlMode) & kCommandsModbus) && keepAlive.count() > 0 &&
         FNow - FKeepAliveAt > keepAlive)
         RaiseFault(fCommLost, QStringLiteral("no keep-alive for %1 ms")
                                   .arg(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -314,8 +280,9 @@ void TnvSimDrive::CheckRunningFaults(double dt) {
 // Inputs are the software word (27) or the hardware word (1); bit 0 and 1
 // run the drive (forward / reverse, or enable + direction), bit 2 resets.
 void TnvSimDrive::EvaluateCommands() {
-    const uint16_t control = FStore.Word(pControl);
-    const uint16_t inputs = FStore.Word(control & kCommandsModbus ? pSwInputs : pHwInputs);
+    const uint16_t control = FStore.Word(kControlMode);
+    const uint16_t inputs =
+        FStore.Word(control & kCommandsModbus ? kSoftwareInputs : kHardwareInputs);
     const uint16_t rising = inputs & ~FInputs;
     FInputs = inputs;
 
@@ -356,7 +323,7 @@ void TnvSimDrive::EvaluateCommands() {
 void TnvSimDrive::Start(int direction) {
     if (const auto reason = InvalidParameter())
         return RaiseFault(fInvalid, *reason);
-    const double under = FStore.Physical(pMainVoltage) * kSqrt2 * kUnderVoltageRatio;
+    const double under = FStore.Physical(kMainVoltage) * kSqrt2 * kUnderVoltageRatio;
     if (DcNominal() < under)
         return RaiseFault(fUnderVoltage, QStringLiteral("DC bus %1 V below %2 V")
                                              .arg(DcNominal(), 0, 'f', 0)
@@ -369,7 +336,7 @@ void TnvSimDrive::Start(int direction) {
 }
 
 void TnvSimDrive::Stop() {
-    if (FStore.Word(pControl) & kBrakeRamp) {
+    if (FStore.Word(kControlMode) & kBrakeRamp) {
         FStopping = true;
         return;
     }
@@ -409,24 +376,25 @@ std::optional<QString> TnvSimDrive::InvalidParameter() const {
     if (MaxVoltage() == 0.0 || MaxCurrent() == 0.0 || MaxFrequency() == 0.0)
         return QStringLiteral("size code 0x%1 has no table entry")
             .arg(FSizeCode, 4, 16, QChar('0'));
-    if (w(pSlave) < 1 || w(pSlave) > 247)
-        return QStringLiteral("slave address %1 outside 1 to 247").arg(w(pSlave));
-    if (!(p(pStartVolt) <= p(pBoostVolt) && p(pBoostVolt) <= p(pBaseVolt) &&
-          p(pBaseVolt) <= MaxVoltage()))
+    if (w(kSlave) < 1 || w(kSlave) > 247)
+        return QStringLiteral("slave address %1 outside 1 to 247").arg(w(kSlave));
+    if (!(p(kStartVoltage) <= p(kBoostVoltage) && p(kBoostVoltage) <= p(kBaseVoltage) &&
+          p(kBaseVoltage) <= MaxVoltage()))
         return QStringLiteral("V/F voltages (8 <= 9 <= 10 <= 20) out of order");
-    if (!(p(pBoostFreq) <= p(pBaseFreq) && p(pBaseFreq) > 0.0 && p(pBaseFreq) <= MaxFrequency()))
+    if (!(p(kBoostFrequency) <= p(kBaseFrequency) && p(kBaseFrequency) > 0.0 &&
+          p(kBaseFrequency) <= MaxFrequency()))
         return QStringLiteral("V/F frequencies (11 <= 12 <= drive maximum) out of order");
-    if (!(p(pMinFreq) < p(pMaxFreq) && p(pMaxFreq) <= MaxFrequency()))
+    if (!(p(kMinFrequency) < p(kMaxFrequency) && p(kMaxFrequency) <= MaxFrequency()))
         return QStringLiteral("frequency range (13 < 14 <= drive maximum) out of order");
-    if (!(p(pNomCurrent) > 0.0 && p(pNomCurrent) <= p(pMaxCurrent) &&
-          p(pMaxCurrent) <= MaxCurrent()))
+    if (!(p(kNominalCurrent) > 0.0 && p(kNominalCurrent) <= p(kMaxCurrent) &&
+          p(kMaxCurrent) <= MaxCurrent()))
         return QStringLiteral("currents (0 < 5 <= 6 <= drive maximum) out of order");
-    if (p(pMaxTime) < 1.0 || p(pMaxTime) > 5.0)
+    if (p(kMaxCurrentTime) < 1.0 || p(kMaxCurrentTime) > 5.0)
         return QStringLiteral("maximum time (7) outside 1 to 5 s");
-    for (uint32_t ramp : {pAccel, pDecel})
+    for (uint32_t ramp : {kAccelTime, kDecelTime})
         if (w(ramp) < 1 || w(ramp) > 3000)
             return QStringLiteral("ramp time (%1) outside 1 to 3000").arg(ramp);
-    if (w(pPwm) > 3)
+    if (w(kPwmIndex) > 3)
         return QStringLiteral("PWM index (19) above 3");
     return std::nullopt;
 }
@@ -450,15 +418,15 @@ void TnvSimDrive::Publish() {
         status |= kStDecelerating;
     if (FFaults)
         status |= kStFault;
-    FStore.SetWord(pStatus, status);
-    FStore.SetWord(pFaults, FFaults);
-    FStore.SetWord(pPrevFaults, FPreviousFaults);
-    FStore.SetPhysical(pDcBus, FDcBus);
-    FStore.SetPhysical(pCurrent, FCurrent);
-    FStore.SetPhysical(pFrequency, FFrequency);
-    FStore.SetPhysical(pVoltage, FVoltage);
-    FStore.SetPhysical(pScopeDcBus, FDcBus);
-    FStore.SetPhysical(pScopeCurrent, FCurrent);
-    FStore.SetPhysical(pScopeFrequency, FFrequency);
-    FStore.SetPhysical(pScopeVoltage, FVoltage);
+    FStore.SetWord(kStatus, status);
+    FStore.SetWord(kFaults, FFaults);
+    FStore.SetWord(kPreviousFaults, FPreviousFaults);
+    FStore.SetPhysical(kDcBus, FDcBus);
+    FStore.SetPhysical(kPhaseCurrent, FCurrent);
+    FStore.SetPhysical(kOutputFrequency, FFrequency);
+    FStore.SetPhysical(kMotorVoltage, FVoltage);
+    FStore.SetPhysical(kScopeDcBus, FDcBus);
+    FStore.SetPhysical(kScopeCurrent, FCurrent);
+    FStore.SetPhysical(kScopeFrequency, FFrequency);
+    FStore.SetPhysical(kScopeVoltage, FVoltage);
 }

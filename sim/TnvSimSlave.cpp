@@ -1,5 +1,6 @@
 #include "TnvSimSlave.h"
 
+#include "NvParIndex.h"
 #include "TnvError.h"
 #include "TnvSimEeprom.h"
 #include "TnvSimModel.h"
@@ -8,6 +9,10 @@
 #include <QRegularExpression>
 
 namespace {
+
+using nv::par::kSizeCode;
+using nv::par::kSlave;
+using nv::par::kStoredSlave;
 
 constexpr uint8_t kReadHolding = 0x03;
 constexpr uint8_t kWriteSingle = 0x06;
@@ -19,10 +24,6 @@ constexpr uint8_t kIllegalFunction = 0x01;
 constexpr uint8_t kIllegalAddress = 0x02;
 constexpr uint8_t kIllegalValue = 0x03;
 constexpr uint8_t kDeviceFailure = 0x04;
-
-constexpr uint32_t kSlave = 0;
-constexpr uint32_t kStoredSlave = 30;
-constexpr uint32_t kSizeCode = 49;
 
 uint16_t Word(const std::vector<uint8_t>& pdu, size_t at) {
     return static_cast<uint16_t>(pdu[at] << 8 | pdu[at + 1]);
@@ -71,7 +72,7 @@ TnvSimSlave::TnvSimSlave(TnvSimRegisterStore& store, TnvSimModel& model, const T
     , FIdentity(identity) {}
 
 uint8_t TnvSimSlave::Address() const {
-    return static_cast<uint8_t>(FStore.Word(0));
+    return static_cast<uint8_t>(FStore.Word(kSlave));
 }
 
 std::vector<uint8_t> TnvSimSlave::Exception(uint8_t function, uint8_t code) {

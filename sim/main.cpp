@@ -1,5 +1,6 @@
 // kx720-sim: a KX720 drive on Modbus RTU and TCP, for the terminal and tests.
 
+#include "NvParIndex.h"
 #include "TnvError.h"
 #include "TnvSimDefinitions.h"
 #include "TnvSimDrive.h"
@@ -32,7 +33,7 @@ std::unique_ptr<TnvSimModel> NewModel(const TnvSimOptions& options, TnvSimRegist
                                       TnvSimEeprom& eeprom) {
     const uint8_t address = options.Slave.value_or(TnvSimOptions::kDefaultSlave);
     if (options.Machine) {
-        store.SetWord(0, address);
+        store.SetWord(nv::par::kSlave, address);
         return std::make_unique<TnvSimMachine>(
             store, options.Programs.isEmpty() ? TnvSimMachine::GeneratedPrograms()
                                               : TnvSimMachine::LoadPrograms(options.Programs));
@@ -42,7 +43,7 @@ std::unique_ptr<TnvSimModel> NewModel(const TnvSimOptions& options, TnvSimRegist
     eeprom.Load(store);
     drive->PowerUp();
     if (options.Slave)
-        store.SetWord(0, *options.Slave);
+        store.SetWord(nv::par::kSlave, *options.Slave);
     drive->OnFault = [](int bit, const QString& reason) {
         Warn(QStringLiteral("fault bit %1: %2").arg(bit).arg(reason));
     };

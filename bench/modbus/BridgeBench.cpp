@@ -45,7 +45,7 @@ public:
         if (lineSpeed > 0)
             arguments << "--line-speed" << QString::number(lineSpeed);
         Spawn(arguments);
-        FLink.OpenConnection("COM1", 1);
+        FLink.OpenConnection("COM1", TModbusSrv::lkSerial);
         FLink.put_PortNumber(1);
         FLink.put_BaudRate(19200);
         FLink.put_Parity(2);

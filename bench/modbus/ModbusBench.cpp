@@ -129,7 +129,7 @@ struct TThreadRig {
             value->SetCyclic(true);
         }
         Thread.Settings.Name = "TCP";
-        Thread.Settings.ConnType = 2;
+        Thread.Settings.ConnType = TnvMBSetup::kTcpIp;
         Thread.Settings.TCPIPPort = port;
         Thread.Settings.Enabled = true;
         Thread.Start();

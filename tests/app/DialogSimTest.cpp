@@ -34,29 +34,12 @@
 
 namespace {
 
-constexpr int kLinkMs = 8000;
-
 class DialogSimTest : public TerminalFixture {
 protected:
-    static TnvParValue* Value(std::uint32_t index) {
-        return PARModule->nvParValueSet.FindValue(index);
-    }
-    static std::uint16_t Word(std::uint32_t index) { return Value(index)->GetValueUShort(0); }
     static std::uint16_t Address(std::uint32_t index) { return Value(index)->GetParDef().RegAddr; }
-
-    // Opens the link to the simulator over TCP, as the operator does.
-    static void OpenTcp(int port) {
-        TCPForm->ePort->setText(QString::number(port));
-        MainForm->mnTCPIP->trigger(); // the answerer confirms the dialog
-        MainForm->acOpenConnection->trigger();
-        ASSERT_TRUE(WaitFor([] { return MainForm->acCloseConnection->isVisible(); }, kLinkMs));
-    }
-    // Starts the terminal, links it to the simulator over TCP and waits for
-    // the first reads to settle.
-    void Connect(kxtest::TSimProcess& sim) {
-        ASSERT_TRUE(sim.Ready());
-        Start();
-        OpenTcp(sim.TcpPort());
+    // Starts the terminal linked to sim and waits for the first reads.
+    void ConnectAndSettle(kxtest::TSimProcess& sim) {
+        Connect(sim);
         ASSERT_TRUE(
             WaitFor([] { return !Value(49)->GetCyclic() && !Value(18)->GetCyclic(); }, kLinkMs));
     }
@@ -65,27 +48,6 @@ protected:
         dialog->show();
         for (std::uint32_t index : indices)
             ASSERT_TRUE(WaitFor([index] { return !Value(index)->GetCyclic(); }, kLinkMs)) << index;
-    }
-    bool DriveHolds(kxtest::TSimProcess& sim, std::uint32_t index, std::uint16_t word) {
-        return WaitFor([&] { return sim.Read(Address(index)) == word; }, kLinkMs);
-    }
-    bool LogEndsWith(const QString& tail) const {
-        for (const QString& line : Lines())
-            if (line.endsWith(tail))
-                return true;
-        return false;
-    }
-    int LinesWith(const QString& part) const {
-        int count = 0;
-        for (const QString& line : Lines())
-            count += line.contains(part) ? 1 : 0;
-        return count;
-    }
-    static TSpeedButton* ButtonAt(TValueGrid* grid, int col, int row) {
-        for (TSpeedButton* button : grid->OverlayParent()->findChildren<TSpeedButton*>())
-            if (button->geometry() == grid->CellRect(col, row))
-                return button;
-        return nullptr;
     }
 };
 
@@ -118,86 +80,9 @@ private:
 
 } // namespace
 
-TEST_F(DialogSimTest, SaveOnNominalCurrentWritesTheWorkingAndTheStoredCopy) {
-    kxtest::TSimProcess sim(false, {QStringLiteral("--size"), QStringLiteral("0x0010")});
-    Connect(sim);
-    ShowAndRead(FormPlateData, {4, 5, 6, 7, 19, 20, 49});
-    FormPlateData->sgPlateData->CommitText(1, 2, QStringLiteral("123"));
-    ASSERT_EQ(Word(5), 123);
-    ButtonAt(FormPlateData->sgPlateData, 3, 2)->click();
-    EXPECT_TRUE(DriveHolds(sim, 5, 123));
-    EXPECT_TRUE(DriveHolds(sim, 32, 123));
-    EXPECT_TRUE(WaitFor([this] { return LogEndsWith(" saved (EEPROM)"); }, kLinkMs));
-    // One line each; a write whose reply was lost is tried again, and may
-    // then be reported a second time.
-    const int retries = LinesWith(QStringLiteral("Error on ModBus data exchange"));
-    for (const char* tail : {" uploaded (RAM)", " saved (EEPROM)"}) {
-        const int count = LinesWith(QString::fromLatin1(tail));
-        EXPECT_GE(count, 1) << tail;
-        EXPECT_LE(count, 1 + retries) << Lines().join('\n').toStdString();
-    }
-    EXPECT_TRUE(LogContains(Value(5)->GetParDef().Name + " " + Value(5)->GetValueNumText(0) +
-                            " uploaded (RAM)"));
-    EXPECT_EQ(FormPlateData->sgPlateData->GetCellText(1, 2), Value(5)->GetValueNumText(0));
-    EXPECT_FALSE(Answerer->Texts.contains("Disable the drive before to send or save this data."));
-}
-
-TEST_F(DialogSimTest, SendAllWhileTheDriveRunsWarnsOnceAndWritesNothing) {
-    kxtest::TSimProcess sim(false, {QStringLiteral("--size"), QStringLiteral("0x0010")});
-    Connect(sim);
-    ShowAndRead(FormPlateData, {4, 5, 6, 7});
-    // The software input "forward" starts the drive (commands from Modbus).
-    ASSERT_TRUE(sim.Write(Address(29), 10000));
-    ASSERT_TRUE(sim.Write(Address(27), 1));
-    ASSERT_TRUE(WaitFor([] { return (Word(3) & 1) != 0; }, kLinkMs))
-        << sim.StandardError().toStdString();
-    const std::uint16_t onDrive = *sim.Read(Address(7));
-    FormPlateData->sgPlateData->CommitText(1, 4, QString::number(onDrive == 3 ? 4 : 3));
-    const int linesBefore = static_cast<int>(Lines().size());
-    const auto boxesBefore = Answerer->Texts.size();
-    FormPlateData->btnSendAll->click();
-    EXPECT_EQ(Answerer->Texts.mid(boxesBefore),
-              QStringList{"Disable the drive before to send or save this data."});
-    QTest::qWait(5 * TnvMBThread::kCycleMs);
-    EXPECT_EQ(sim.Read(Address(7)), onDrive);
-    for (int i = linesBefore; i < Lines().size(); ++i)
-        EXPECT_FALSE(Lines()[i].endsWith(" uploaded (RAM)")) << Lines()[i].toStdString();
-}
-
-TEST_F(DialogSimTest, TwelveKilohertzGoesToBothCopiesAndDeratesTheCurrent) {
-    kxtest::TSimProcess sim(false, {QStringLiteral("--size"), QStringLiteral("0x0010")});
-    Connect(sim);
-    ShowAndRead(FormPlateData, {19, 20, 49});
-    ASSERT_EQ(Word(19), 0);
-    EXPECT_EQ(FormPlateData->sgSizeInfo->GetCellText(2, 2), "016.0A");
-    FormPlateData->rgPWMItems->button(2)->click();
-    EXPECT_TRUE(DriveHolds(sim, 19, 2));
-    EXPECT_TRUE(DriveHolds(sim, 46, 2));
-    EXPECT_EQ(FormPlateData->sgSizeInfo->GetCellText(2, 2), "012.8A");
-    EXPECT_TRUE(WaitFor([] { return !Value(19)->GetCyclic(); }, kLinkMs));
-    EXPECT_TRUE(FormPlateData->rgPWMItems->button(2)->isChecked());
-}
-
-TEST_F(DialogSimTest, SoftwareCommandSourceShowsTheSoftwareInputsOnceConfirmed) {
-    kxtest::TSimProcess sim(false);
-    Connect(sim);
-    MainForm->show();
-    ASSERT_TRUE(sim.Write(Address(18), 0x0003)); // commands from the hardware inputs
-    ShowAndRead(FormCtrlMode, {18});
-    ASSERT_EQ(FormCtrlMode->cbInput->currentIndex(), 0);
-    ASSERT_FALSE(MainForm->gbSWInput->isVisible());
-    FormCtrlMode->cbInput->setCurrentIndex(1);
-    emit FormCtrlMode->cbInput->activated(1);
-    EXPECT_TRUE(WaitFor([] { return MainForm->gbSWInput->isVisible(); }, kLinkMs));
-    EXPECT_TRUE(MainForm->cbKeepAlive->isVisible());
-    EXPECT_FALSE(MainForm->gbHWInput->isVisible());
-    EXPECT_EQ(*sim.Read(Address(18)) & 4, 4);
-    EXPECT_EQ(FormCtrlMode->cbInput->currentIndex(), 1);
-}
-
 TEST_F(DialogSimTest, SaveToRemoteWalksTheChainAndTheTerminalFollows) {
     kxtest::TSimProcess sim(false);
-    Connect(sim);
+    ConnectAndSettle(sim);
     ShowAndRead(FormModBus, {0, 30});
     ASSERT_EQ(FormModBus->sgAddress->GetCellText(1, 1), "2");
     FormModBus->sgAddress->CommitText(1, 1, QStringLiteral("5"));
@@ -230,7 +115,7 @@ TEST_F(DialogSimTest, SaveToRemoteWalksTheChainAndTheTerminalFollows) {
 TEST_F(DialogSimTest, AboutBoxIdentifiesTheDrive) {
     kxtest::TSimProcess sim(false, {QStringLiteral("--size"), QStringLiteral("0x0110"),
                                     QStringLiteral("--ident"), QStringLiteral("720A:207")});
-    Connect(sim);
+    ConnectAndSettle(sim);
     int fills = 0;
     const QMetaObject::Connection counting =
         QObject::connect(AboutForm->DeviceMemo, &QPlainTextEdit::textChanged,
@@ -251,9 +136,7 @@ TEST_F(DialogSimTest, AboutBoxIdentifiesTheDrive) {
 
 TEST_F(DialogSimTest, AboutBoxReportsASilentDrive) {
     kxtest::TSimProcess sim(false, {QStringLiteral("--silence"), QStringLiteral("1")});
-    ASSERT_TRUE(sim.Ready());
-    Start();
-    OpenTcp(sim.TcpPort());
+    Connect(sim);
     AboutForm->show();
     EXPECT_TRUE(WaitFor(
         [] { return AboutForm->DeviceMemo->toPlainText() == "Device identification failed."; },
@@ -261,33 +144,9 @@ TEST_F(DialogSimTest, AboutBoxReportsASilentDrive) {
     AboutForm->hide();
 }
 
-// Pictures of the dialogs linked to the simulator, for a person to look at:
-// run on an X display with KX_SCREENSHOT_DIR set; skipped otherwise.
-TEST_F(DialogSimTest, Screenshots) {
-    const QString folder = qEnvironmentVariable("KX_SCREENSHOT_DIR");
-    if (folder.isEmpty() || qEnvironmentVariable("QT_QPA_PLATFORM") == "offscreen")
-        GTEST_SKIP() << "set KX_SCREENSHOT_DIR and run on an X display";
-    kxtest::TSimProcess sim(false, {QStringLiteral("--size"), QStringLiteral("0x0110")});
-    Connect(sim);
-    const std::pair<QWidget*, const char*> shots[] = {
-        {FormPlateData, "plate-data"}, {FormCtrlMode, "ctrl-mode"}, {FormModBus, "modbus"},
-        {FormAccel, "accel"},          {AboutForm, "about"},
-    };
-    for (const auto& [window, name] : shots) {
-        window->show();
-        QTest::qWait(1500); // the values read at showing arrive
-        QProcess::execute(QStringLiteral("/usr/bin/import"),
-                          {QStringLiteral("-window"), QStringLiteral("root"),
-                           folder + QLatin1Char('/') + QLatin1String(name) + ".png"});
-        window->hide();
-    }
-}
-
 TEST_F(DialogSimTest, EndingTheProgramWhileTheRequestWaitsIsSafe) {
     kxtest::TSimProcess sim(false, {QStringLiteral("--delay"), QStringLiteral("400")});
-    ASSERT_TRUE(sim.Ready());
-    Start();
-    OpenTcp(sim.TcpPort());
+    Connect(sim);
     AboutForm->show();
     // The request is queued or on the wire: the link must not outlive it.
     EXPECT_LT(Stop(), 5000);

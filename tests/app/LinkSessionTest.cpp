@@ -41,29 +41,13 @@
 
 namespace {
 
-constexpr int kLinkMs = 8000;
 constexpr std::uint16_t kSoftwareAndModbusSetpoint = 0x0006;
-
-// The grid button over cell (col, row).
-TSpeedButton* ButtonAt(TValueGrid* grid, int col, int row) {
-    for (TSpeedButton* button : grid->OverlayParent()->findChildren<TSpeedButton*>())
-        if (button->geometry() == grid->CellRect(col, row))
-            return button;
-    return nullptr;
-}
 
 class LinkSessionTest : public TerminalFixture {
 protected:
     static QString NotSent(std::uint32_t index) {
         return QStringLiteral("Not connected: %1 not sent.").arg(Value(index)->GetParDef().Name);
     }
-    static void OpenTcp(int port) {
-        TCPForm->ePort->setText(QString::number(port));
-        if (!MainForm->mnTCPIP->isChecked())
-            MainForm->mnTCPIP->trigger(); // the answerer confirms the dialog
-        MainForm->acOpenConnection->trigger();
-    }
-    static bool Linked() { return MainForm->acCloseConnection->isVisible(); }
     // Opens the link and waits until the values read at opening have come.
     static void OpenAndSettle(int port) {
         OpenTcp(port);
@@ -152,11 +136,11 @@ std::vector<TEdit> EveryKindOfEdit() {
          }},
         {"dialog Send", 16,
          [] {
-             ButtonAt(FormAccel->sgAccel, 2, 1)->click();
+             TerminalFixture::ButtonAt(FormAccel->sgAccel, 2, 1)->click();
          }},
         {"dialog Save", 5,
          [] {
-             ButtonAt(FormPlateData->sgPlateData, 3, 2)->click();
+             TerminalFixture::ButtonAt(FormPlateData->sgPlateData, 3, 2)->click();
          }},
     };
 }

@@ -32,56 +32,19 @@ namespace {
 constexpr int kJobMs = 15000;
 constexpr std::uint16_t kAccelTimeRegister = 0x10;
 
-// Answers what opens modally: message boxes with Answer, file dialogs with
-// the file they were given (or cancels them), other dialogs with OK.
-class TJobAnswerer {
-public:
-    TJobAnswerer() {
-        FTimer.setInterval(20);
-        QObject::connect(&FTimer, &QTimer::timeout, [this] { Answer(); });
-        FTimer.start();
-    }
-    QMessageBox::StandardButton Reply = QMessageBox::No;
-    bool CancelFiles = false;
-    QStringList Boxes;
-
-private:
-    void Answer() {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            Boxes << box->windowTitle() + "|" + box->text();
-            box->done(Reply);
-        } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
-            if (CancelFiles)
-                files->reject();
-            else
-                QMetaObject::invokeMethod(files, "accept");
-        } else if (qobject_cast<TProgForm*>(modal) == nullptr) {
-            if (auto* dialog = qobject_cast<QDialog*>(modal))
-                dialog->accept();
-        }
-    }
-    QTimer FTimer;
-};
-
 class ProgFormTest : public TerminalFixture {
 protected:
-    void SetUp() override {
-        TerminalFixture::SetUp();
-        Answerer.reset(); // this test answers its own way
-        Jobs = std::make_unique<TJobAnswerer>();
-    }
-    void TearDown() override {
-        TerminalFixture::TearDown();
-        Jobs.reset();
-    }
-    void Connect(kxtest::TSimProcess& sim) {
-        ASSERT_TRUE(sim.Ready());
-        Start();
-        TCPForm->ePort->setText(QString::number(sim.TcpPort()));
-        MainForm->mnTCPIP->trigger();
-        MainForm->acOpenConnection->trigger();
+    // Links the terminal to sim; the configuration window closes itself.
+    void ConnectForJobs(kxtest::TSimProcess& sim) {
+        Connect(sim);
+        Answerer->Leave = ProgForm;
+        Answerer->Reply = QMessageBox::No;
         ASSERT_TRUE(WaitFor([] { return MainForm->acExport->isEnabled(); }, kJobMs));
+    }
+    void ConnectAndExport(kxtest::TSimProcess& sim, const QString& name) {
+        ConnectForJobs(sim);
+        ProgForm->SaveDialog->selectFile(Path(name));
+        Run(MainForm->acExport, "Export succeeded.");
     }
     QString Path(const QString& name) const { return Dir.path() + "/" + name; }
     // Runs a file action and waits for the memo's last line of it.
@@ -99,14 +62,11 @@ protected:
     }
 
     QTemporaryDir Dir;
-    std::unique_ptr<TJobAnswerer> Jobs;
 };
 
 TEST_F(ProgFormTest, ExportPrintAndCompareThroughTheWindow) {
     kxtest::TSimProcess sim(false);
-    Connect(sim);
-    ProgForm->SaveDialog->selectFile(Path("drive.720"));
-    Run(MainForm->acExport, "Export succeeded.");
+    ConnectAndExport(sim, "drive.720");
     QFile file(Path("drive.720"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.readAll().startsWith("[Header]\r\nOwner=KX720_VevIde\r\n"));
@@ -132,8 +92,8 @@ TEST_F(ProgFormTest, ExportPrintAndCompareThroughTheWindow) {
 
 TEST_F(ProgFormTest, CancelledDialogsFailAndHandTheLinkBack) {
     kxtest::TSimProcess sim(false);
-    Connect(sim);
-    Jobs->CancelFiles = true;
+    ConnectForJobs(sim);
+    Answerer->AcceptDialogs = false; // cancels the file dialogs
     Run(MainForm->acExport, "Export to file cancelled.");
     Run(MainForm->acImport, "Import from file cancelled.");
     EXPECT_TRUE(MainSetUpdates());
@@ -146,50 +106,55 @@ TEST_F(ProgFormTest, CancelledDialogsFailAndHandTheLinkBack) {
     EXPECT_EQ(ProgForm->ErrorText(), "Export to file cancelled.");
 }
 
-TEST_F(ProgFormTest, YesToTheSizeQuestionWritesNothing) {
+// An import the operator stops at the size question, and one of a file that
+// lacks a key: neither writes anything, and the live values go on.
+TEST_F(ProgFormTest, AStoppedOrBrokenImportWritesNothing) {
+    const struct {
+        const char* Name;
+        std::pair<const char*, const char*> Changes[2];
+        QMessageBox::StandardButton Reply;
+        const char* Last;
+        const char* Said;
+        int Boxes;
+    } cases[] = {
+        {"size",
+         {{"512.0=0\r\n", "512.0=1\r\n"}, {"16.0=50\r\n", "16.0=60\r\n"}},
+         QMessageBox::Yes,
+         "Warning: drive size difference. Stop by user.",
+         "Warning: Source drive size different from Destination drive size.",
+         1},
+        {"key",
+         {{"16.0=50\r\n", ""}, {"17.0=50\r\n", "17.0=70\r\n"}},
+         QMessageBox::No,
+         "Error: load from file failed!",
+         "'' is not a valid integer value",
+         0},
+    };
     kxtest::TSimProcess sim(false);
-    Connect(sim);
-    ProgForm->SaveDialog->selectFile(Path("drive.720"));
-    Run(MainForm->acExport, "Export succeeded.");
+    ConnectAndExport(sim, "drive.720");
     QFile file(Path("drive.720"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray other =
-        file.readAll().replace("512.0=0\r\n", "512.0=1\r\n").replace("16.0=50\r\n", "16.0=60\r\n");
-    QFile changed(Path("other.720"));
-    ASSERT_TRUE(changed.open(QIODevice::WriteOnly));
-    changed.write(other);
-    changed.close();
-
-    Jobs->Reply = QMessageBox::Yes;
-    ProgForm->OpenDialog->selectFile(Path("other.720"));
-    Run(MainForm->acImport, "Warning: drive size difference. Stop by user.");
-    ASSERT_EQ(Jobs->Boxes.size(), 1);
-    EXPECT_EQ(Jobs->Boxes[0], "WARNING!|Source drive size different from Destination drive "
-                              "size!\n\r Terminate importing data?");
-    EXPECT_TRUE(LogContains("Warning: Source drive size different from Destination drive size."));
-    EXPECT_EQ(sim.Read(kAccelTimeRegister), 50) << "nothing written";
-    EXPECT_TRUE(MainSetUpdates());
-}
-
-TEST_F(ProgFormTest, AFileWithAMissingKeyWritesNothing) {
-    kxtest::TSimProcess sim(false);
-    Connect(sim);
-    ProgForm->SaveDialog->selectFile(Path("drive.720"));
-    Run(MainForm->acExport, "Export succeeded.");
-    QFile file(Path("drive.720"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray cut =
-        file.readAll().replace("16.0=50\r\n", "").replace("17.0=50\r\n", "17.0=70\r\n");
-    QFile broken(Path("cut.720"));
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
-    broken.write(cut);
-    broken.close();
-
-    ProgForm->OpenDialog->selectFile(Path("cut.720"));
-    Run(MainForm->acImport, "Error: load from file failed!");
-    EXPECT_TRUE(LogContains("'' is not a valid integer value"));
-    EXPECT_EQ(sim.Read(0x11), 50) << "nothing written";
-    EXPECT_TRUE(MainSetUpdates()) << "the live values go on";
+    const QByteArray exported = file.readAll();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        QByteArray text = exported;
+        for (const auto& [from, to] : c.Changes)
+            text.replace(from, to);
+        const QString name = Path(QString(c.Name) + ".720");
+        QFile changed(name);
+        ASSERT_TRUE(changed.open(QIODevice::WriteOnly));
+        changed.write(text);
+        changed.close();
+        Answerer->Reply = c.Reply;
+        Answerer->Texts.clear();
+        ProgForm->OpenDialog->selectFile(name);
+        Run(MainForm->acImport, c.Last);
+        EXPECT_TRUE(LogContains(c.Said));
+        EXPECT_EQ(Answerer->Texts.filter("Terminate importing data?").size(), c.Boxes);
+        EXPECT_EQ(sim.Read(kAccelTimeRegister), 50) << "nothing written";
+        EXPECT_EQ(sim.Read(kAccelTimeRegister + 1), 50);
+        EXPECT_TRUE(MainSetUpdates());
+    }
 }
 
 } // namespace

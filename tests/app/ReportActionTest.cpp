@@ -17,13 +17,10 @@
 
 namespace {
 
-constexpr int kLinkMs = 8000;
-
 class ReportActionTest : public TerminalFixture {
 protected:
-    void Connect(kxtest::TSimProcess& sim) {
-        ASSERT_TRUE(sim.Ready());
-        Start();
+    void ConnectReporting(kxtest::TSimProcess& sim) {
+        Connect(sim);
         Report()->Folder = qEnvironmentVariable("KX_BINARY_DIR") + "/data/reports";
         Report()->AskFileName = [this](const QString&) {
             return Asked;
@@ -32,10 +29,7 @@ protected:
             Opened << url;
             return true;
         };
-        TCPForm->ePort->setText(QString::number(sim.TcpPort()));
-        MainForm->mnTCPIP->trigger();
-        MainForm->acOpenConnection->trigger();
-        ASSERT_TRUE(WaitFor([] { return MainForm->acCloseConnection->isVisible(); }, kLinkMs));
+        ASSERT_TRUE(WaitFor([] { return Report()->Action()->isEnabled(); }, kLinkMs));
     }
     static TReportAction* Report() { return MainForm->ReportAction; }
     static QString ReadText(const QString& path) {
@@ -50,11 +44,10 @@ protected:
 
 TEST_F(ReportActionTest, WritesTheReportAndOpensItInTheBrowser) {
     kxtest::TSimProcess sim(false);
-    Connect(sim);
+    ConnectReporting(sim);
     QWidget* button = MainForm->tbarMain->widgetForAction(Report()->Action());
     ASSERT_NE(button, nullptr);
     EXPECT_EQ(button->accessibleName(), "Report...");
-    ASSERT_TRUE(WaitFor([] { return Report()->Action()->isEnabled(); }, kLinkMs));
 
     Asked.clear(); // the operator cancels the file dialog
     Report()->Action()->trigger();
@@ -77,8 +70,7 @@ TEST_F(ReportActionTest, WritesTheReportAndOpensItInTheBrowser) {
 // nothing is written, and the next report on a new link works.
 TEST_F(ReportActionTest, LinkClosedWhileReadingWritesNothing) {
     kxtest::TSimProcess sim(false, {"--delay", "40"});
-    Connect(sim);
-    ASSERT_TRUE(WaitFor([] { return Report()->Action()->isEnabled(); }, kLinkMs));
+    ConnectReporting(sim);
     Asked = FDir.filePath("cut.html");
     Report()->Action()->trigger();
     ASSERT_TRUE(Report()->IsRunning());

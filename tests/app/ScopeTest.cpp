@@ -3,9 +3,8 @@
 // down to a capture of a real trip of the simulated drive.
 
 #include "NvDateTime.h"
-#include "PlotTestSupport.h"
+#include "PlotFixture.h"
 #include "TFormScope.h"
-#include "TFormVFChart.h"
 #include "TGraphView.h"
 #include "TMainForm.h"
 #include "TPARModule.h"
@@ -26,7 +25,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QProcess>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -34,8 +32,6 @@
 #include <algorithm>
 
 namespace {
-
-constexpr int kLinkMs = 8000;
 
 class ScopeTest : public PlotFixture {
 protected:
@@ -218,12 +214,7 @@ class ScopeSimTest : public PlotFixture {};
 
 TEST_F(ScopeSimTest, AnOverCurrentTripIsCapturedWithTwentySamplesAfterIt) {
     kxtest::TSimProcess sim(false);
-    ASSERT_TRUE(sim.Ready());
-    Start();
-    TCPForm->ePort->setText(QString::number(sim.TcpPort()));
-    MainForm->mnTCPIP->trigger();
-    MainForm->acOpenConnection->trigger();
-    ASSERT_TRUE(WaitFor([] { return MainForm->acCloseConnection->isVisible(); }, kLinkMs));
+    Connect(sim);
     FormScope->cbCapture->setChecked(true);
     FormScope->show();
     const auto address = [](std::uint32_t index) {
@@ -275,42 +266,6 @@ TEST_F(ScopeSimTest, AnOverCurrentTripIsCapturedWithTwentySamplesAfterIt) {
         EXPECT_EQ(*it, 0.0);
     for (const QString& name : csvs + pngs)
         QFile::remove(dir.filePath(name));
-}
-
-// Pictures for a person to look at: run on an X display with KX_SCREENSHOT_DIR set.
-TEST_F(ScopeSimTest, Screenshots) {
-    const QString folder = qEnvironmentVariable("KX_SCREENSHOT_DIR");
-    if (folder.isEmpty() || qEnvironmentVariable("QT_QPA_PLATFORM") == "offscreen")
-        GTEST_SKIP() << "set KX_SCREENSHOT_DIR and run on an X display";
-    kxtest::TSimProcess sim(false);
-    ASSERT_TRUE(sim.Ready());
-    Start();
-    TCPForm->ePort->setText(QString::number(sim.TcpPort()));
-    MainForm->mnTCPIP->trigger();
-    MainForm->acOpenConnection->trigger();
-    ASSERT_TRUE(WaitFor([] { return MainForm->acCloseConnection->isVisible(); }, kLinkMs));
-    ASSERT_TRUE(sim.Write(Value(29)->GetParDef().RegAddr, 10000));
-    ASSERT_TRUE(sim.Write(Value(27)->GetParDef().RegAddr, 1));
-    // The keep-alive, and a setpoint that changes so the traces move.
-    QTimer drive;
-    int tick = 0;
-    QObject::connect(&drive, &QTimer::timeout, [&] {
-        sim.Write(Value(29)->GetParDef().RegAddr, 10000);
-        if (++tick % 3 == 0)
-            sim.Write(Value(15)->GetParDef().RegAddr, tick % 2 ? 300 : 800);
-    });
-    drive.start(1000);
-    const std::pair<QWidget*, const char*> shots[] = {{FormVFChart, "vf-chart"},
-                                                      {FormScope, "scope"}};
-    for (const auto& [window, name] : shots) {
-        window->move(0, 0);
-        window->show();
-        QTest::qWait(6000);
-        QProcess::execute(QStringLiteral("/usr/bin/import"),
-                          {QStringLiteral("-window"), QStringLiteral("root"),
-                           folder + QLatin1Char('/') + QLatin1String(name) + ".png"});
-        window->hide();
-    }
 }
 
 } // namespace

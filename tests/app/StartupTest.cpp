@@ -1,10 +1,15 @@
 // Start-up with a definitions file that cannot be loaded as a whole.
 
+#include "TMainForm.h"
 #include "TPARModule.h"
 #include "TTerminal.h"
 #include "TerminalFixture.h"
 
+#include <QCheckBox>
+#include <QDir>
 #include <QFile>
+#include <QPushButton>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <linux/capability.h>
 #include <sys/syscall.h>
@@ -100,17 +105,26 @@ INSTANTIATE_TEST_SUITE_P(
                                0}),
     [](const ::testing::TestParamInfo<TBadFile>& row) { return std::string(row.param.Name); });
 
-// Started from the wrong folder: the failures first, then where the file
-// was looked for, once.
-TEST_F(TerminalFixture, MissingDefinitionsFileIsNamedOnceAfterTheFailures) {
-    QTemporaryDir elsewhere;
-    StartIn(elsewhere.path());
-    const QString named = "Definitions file not found: " + elsewhere.path() + "/" +
+// Started from the wrong folder: the failures first, then where the file was
+// looked for, once; every handler still runs without values behind it.
+TEST_F(TerminalFixture, MissingDefinitionsFileIsNamedOnceAndTheTerminalStaysUsable) {
+    Start(false);
+    const QStringList lines = Lines();
+    const QString named = "Definitions file not found: " + QDir::currentPath() + "/" +
                           TPARModule::kDefinitionsFile +
                           " (the terminal reads it from its working directory)";
-    const QStringList lines = Lines();
     EXPECT_EQ(lines.count(named), 1);
     EXPECT_GT(lines.indexOf(named), lines.lastIndexOf("Error loading parameters definitions."));
+    EXPECT_EQ(LogCount("Error loading parameters definitions."), 5);
+    EXPECT_EQ(LogCount("Error on parameters creation."), 5);
+    MainForm->tbOmegaRef->setValue(500);
+    MainForm->cbSW[1]->click();
+    MainForm->btnSave->click();
+    MainForm->TimerLinkTimer();
+    MainForm->acPlateData->trigger();
+    MainForm->acPlateData->trigger();
+    MainForm->ApplicationEventsIdle();
+    EXPECT_TRUE(Answerer->Texts.isEmpty());
 }
 
 } // namespace

@@ -2,7 +2,11 @@
 
 #include "TMainForm.h"
 #include "TPARModule.h"
+#include "TSimProcess.h"
+#include "TSpeedButton.h"
+#include "TTCPForm.h"
 #include "TTerminal.h"
+#include "TValueGrid.h"
 #include "TestPaths.h"
 #include "TnvParValue.h"
 
@@ -10,6 +14,7 @@
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -29,9 +34,11 @@ TModalAnswerer::TModalAnswerer() {
     FTimer.setInterval(20);
     QObject::connect(&FTimer, &QTimer::timeout, [this] {
         QWidget* modal = QApplication::activeModalWidget();
+        if (modal == Leave)
+            return;
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             Texts << box->text();
-            box->done(QMessageBox::Ok);
+            box->done(Reply);
         } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
             Texts << dialog->windowTitle();
             AcceptDialogs ? dialog->accept() : dialog->reject();
@@ -100,6 +107,35 @@ void TerminalFixture::Receive(std::uint32_t index, std::uint16_t word) {
     const std::vector<std::uint8_t> frame{2, 3, 2, static_cast<std::uint8_t>(word >> 8),
                                           static_cast<std::uint8_t>(word & 0xFF)};
     value->DoOnReceive(value->LoadFromFrame(frame));
+}
+
+void TerminalFixture::OpenTcp(int port) {
+    TCPForm->ePort->setText(QString::number(port));
+    if (!MainForm->mnTCPIP->isChecked())
+        MainForm->mnTCPIP->trigger();
+    MainForm->acOpenConnection->trigger();
+}
+
+bool TerminalFixture::Linked() {
+    return MainForm->acCloseConnection->isVisible();
+}
+
+void TerminalFixture::Connect(const kxtest::TSimProcess& sim) {
+    ASSERT_TRUE(sim.Ready());
+    Start();
+    OpenTcp(sim.TcpPort());
+    ASSERT_TRUE(WaitFor(Linked, kLinkMs));
+}
+
+int TerminalFixture::LinesWith(const QString& part) const {
+    return static_cast<int>(Lines().filter(part).size());
+}
+
+TSpeedButton* TerminalFixture::ButtonAt(TValueGrid* grid, int col, int row) {
+    for (TSpeedButton* button : grid->OverlayParent()->findChildren<TSpeedButton*>())
+        if (button->geometry() == grid->CellRect(col, row))
+            return button;
+    return nullptr;
 }
 
 void TerminalFixture::KeepWriteRequests() {

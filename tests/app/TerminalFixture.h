@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -8,21 +9,30 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+class TSpeedButton;
 class TTerminal;
+class TValueGrid;
 class TnvParValue;
+namespace kxtest {
+class TSimProcess;
+}
 
 // Waits up to ms, serving events, for pred to hold.
 bool WaitFor(const std::function<bool()>& pred, int ms);
 
-// Answers every modal box that opens (records its text and presses its
-// default or escape button), so that no test ever hangs on one.
+// Answers every modal box that opens (records its text or title and
+// answers it), so that no test ever hangs on one.
 class TModalAnswerer {
 public:
     TModalAnswerer();
     ~TModalAnswerer();
     QStringList Texts;
+    // The answer to message boxes.
+    QMessageBox::StandardButton Reply = QMessageBox::Ok;
     // Result given to dialogs that are not message boxes: true accepts.
     bool AcceptDialogs = true;
+    // A modal window to leave alone (one that closes itself).
+    QWidget* Leave = nullptr;
 
 private:
     QTimer FTimer;
@@ -34,6 +44,10 @@ class TerminalFixture : public ::testing::Test {
 public:
     // The source tree (tests run with KX_SOURCE_DIR set).
     static QString SourceDir();
+    // How long a link to the simulator may take to open or answer.
+    static constexpr int kLinkMs = 8000;
+    // The grid button over cell (col, row), or null.
+    static TSpeedButton* ButtonAt(TValueGrid* grid, int col, int row);
 
 protected:
     void SetUp() override;
@@ -55,6 +69,15 @@ protected:
     static std::uint16_t Word(std::uint32_t index);
     // As a read reply of the drive (slave 2) carrying word arrives.
     static void Receive(std::uint32_t index, std::uint16_t word);
+    // Opens a link over TCP as the operator does (the answerer confirms the
+    // TCP/IP dialog), without waiting for it.
+    static void OpenTcp(int port);
+    static bool Linked();
+    // Starts the terminal and links it to the ready simulator.
+    void Connect(const kxtest::TSimProcess& sim);
+    // Memo lines that contain part.
+    int LinesWith(const QString& part) const;
+
     // Lets write requests stand without a link, for tests of what the
     // windows ask to be written rather than of the link.
     static void KeepWriteRequests();

@@ -1,7 +1,7 @@
 // The V/F characteristic dialog: dragging the chart's markers with the mouse,
 // the chart following the values, and what its buttons write to the drive.
 
-#include "PlotTestSupport.h"
+#include "PlotFixture.h"
 #include "TFormVFChart.h"
 #include "TGraphView.h"
 #include "TMainForm.h"
@@ -29,7 +29,13 @@
 
 namespace {
 
-constexpr int kLinkMs = 8000;
+// The chart's grid button with the tag.
+TSpeedButton* ButtonTagged(int tag) {
+    for (TSpeedButton* b : FormVFChart->findChildren<TSpeedButton*>())
+        if (b->Tag == tag)
+            return b;
+    return nullptr;
+}
 
 class VFChartTest : public PlotFixture {
 protected:
@@ -137,12 +143,6 @@ TEST_F(VFChartTest, TheFrequencyAxisAndTheCurveFollowTheDriveSize) {
 TEST_F(VFChartTest, RowButtonsWriteTheirRowAndRefuseARunningDrive) {
     // Without a link every write is refused with a line naming the
     // parameter: the lines tell what a button asked to write.
-    const auto button = [](int tag) -> TSpeedButton* {
-        for (TSpeedButton* b : FormVFChart->findChildren<TSpeedButton*>())
-            if (b->Tag == tag)
-                return b;
-        return nullptr;
-    };
     const auto line = [](std::uint32_t index) {
         return QStringLiteral("Not connected: %1 not sent.").arg(Value(index)->GetParDef().Name);
     };
@@ -164,8 +164,10 @@ TEST_F(VFChartTest, RowButtonsWriteTheirRowAndRefuseARunningDrive) {
         Receive(3, c.Status);
         const auto boxes = Answerer->Texts.size();
         const qsizetype before = Lines().size();
-        ASSERT_NE(button(c.Tag), nullptr) << c.Tag;
-        button(c.Tag)->click();
+        // An edit in another row is neither sent by itself nor with the row.
+        FormVFChart->sgVFChart->CommitText(2, 4, QString::number(Word(13) + 1));
+        ASSERT_NE(ButtonTagged(c.Tag), nullptr) << c.Tag;
+        ButtonTagged(c.Tag)->click();
         QStringList expected;
         for (std::uint32_t index : c.Written)
             expected << line(index);
@@ -188,49 +190,6 @@ TEST(VFChartDragWord, RoundsHalfUpAndStaysWithinAWord) {
                  {229.49, 1, 229}, {1e9, 1, 65535},  {6553.45, 10, 65535}};
     for (const auto& c : cases)
         EXPECT_EQ(TFormVFChart::DragWord(c.X, c.Units), c.Word) << c.X;
-}
-
-// Against the simulator, with its request log.
-class VFChartSimTest : public PlotFixture {};
-
-TEST_F(VFChartSimTest, SendInTheMinimumFrequencyRowWritesOnlyThatParameter) {
-    QTemporaryDir dir;
-    const QString log = dir.filePath(QStringLiteral("requests.log"));
-    kxtest::TSimProcess sim(false, {QStringLiteral("--log"), log});
-    ASSERT_TRUE(sim.Ready());
-    Start();
-    TCPForm->ePort->setText(QString::number(sim.TcpPort()));
-    MainForm->mnTCPIP->trigger();
-    MainForm->acOpenConnection->trigger();
-    ASSERT_TRUE(WaitFor([] { return MainForm->acCloseConnection->isVisible(); }, kLinkMs));
-    FormVFChart->show();
-    for (std::uint32_t index = 8; index <= 14; ++index)
-        ASSERT_TRUE(WaitFor([index] { return !Value(index)->GetCyclic(); }, kLinkMs)) << index;
-    const std::uint16_t minimum = Word(13) == 150 ? 160 : 150;
-    FormVFChart->sgVFChart->CommitText(2, 4, QString::number(minimum));
-    FormVFChart->sgVFChart->CommitText(1, 2, QString::number(Word(9) + 1)); // not sent
-    ASSERT_EQ(Word(13), minimum);
-    TSpeedButton* send = nullptr;
-    for (TSpeedButton* b : FormVFChart->findChildren<TSpeedButton*>())
-        if (b->Tag == 43)
-            send = b;
-    ASSERT_NE(send, nullptr);
-    const qint64 before = QFileInfo(log).size(); // the keep-alive writes too
-    send->click();
-    const std::uint16_t address = Value(13)->GetParDef().RegAddr;
-    ASSERT_TRUE(WaitFor([&] { return sim.Read(address) == minimum; }, kLinkMs));
-    QTest::qWait(300); // anything else the button started would be on the wire by now
-    QFile file(log);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly) && file.seek(before));
-    QStringList writes;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        const QList<QByteArray> fields = line.split('\t');
-        const bool keepAlive =
-            fields.size() == 7 && fields[4].toInt() == Value(29)->GetParDef().RegAddr;
-        if (fields.size() == 7 && (fields[3] == "10" || fields[3] == "06") && !keepAlive)
-            writes << QString::fromLatin1(fields[4]);
-    }
-    EXPECT_EQ(writes, QStringList{QString::number(address)});
 }
 
 } // namespace

@@ -1,38 +1,21 @@
 // The configuration commands of kx720 (export, import, print, compare) as a
 // script runs them, against the drive simulator over Modbus TCP.
 
-#include "TestSupport.h"
+#include "CliSim.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#ifdef KX_SIM_BINARY
 namespace {
-
-struct TRun {
-    int ExitCode = -1;
-    QString Out;
-    QString Err;
-};
 
 class Kx720FileCli : public ::testing::Test {
 protected:
     void SetUp() override {
-        Sim.start(KX_SIM_BINARY, {"--tcp", "127.0.0.1:0", "--defs",
-                                  kxtest::SourcePath("data/VF_Parameters_v207.ini")});
-        ASSERT_TRUE(Sim.waitForStarted(5000));
-        ASSERT_TRUE(Sim.waitForReadyRead(5000));
-        const QString ready = QString::fromLocal8Bit(Sim.readLine()).trimmed();
-        ASSERT_TRUE(ready.startsWith("ready tcp ")) << ready.toStdString();
-        Link = ready.section(' ', 2);
+        ASSERT_TRUE(Sim.Ready());
+        qputenv("XDG_DATA_HOME", Path("share").toLocal8Bit()); // the backups
     }
-    void TearDown() override {
-        Sim.terminate();
-        Sim.waitForFinished(5000);
-    }
+    void TearDown() override { qunsetenv("XDG_DATA_HOME"); }
     QString Path(const QString& name) const { return Dir.path() + "/" + name; }
     QByteArray Read(const QString& name) const {
         QFile file(Path(name));
@@ -43,20 +26,7 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);
     }
-    // Runs kx720 on the simulator in the definitions' folder, with the
-    // backups under the test's folder.
-    TRun Kx720(const QStringList& arguments) const {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_DATA_HOME", Path("share"));
-        process.setProcessEnvironment(env);
-        process.setWorkingDirectory(kxtest::SourcePath("data"));
-        process.start(KX_CLI_BINARY, QStringList{"--tcp", Link} + arguments);
-        process.waitForFinished(20000);
-        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromLocal8Bit(process.readAllStandardOutput()),
-                QString::fromLocal8Bit(process.readAllStandardError())};
-    }
+    CliRun Kx720(const QStringList& arguments) const { return Sim.Run(arguments); }
     // The exported file with one line replaced.
     QByteArray Exported(const QByteArray& key, const QByteArray& value) {
         QByteArray text = Read("drive.720");
@@ -66,12 +36,11 @@ protected:
     }
 
     QTemporaryDir Dir;
-    QProcess Sim;
-    QString Link;
+    CliSim Sim;
 };
 
 TEST_F(Kx720FileCli, CompareExitsAsDiffDoes) {
-    TRun run = Kx720({"export", Path("drive.720")});
+    CliRun run = Kx720({"export", Path("drive.720")});
     ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
     EXPECT_EQ(run.Out, "Export succeeded.\n");
     Write("slower.720", Exported("16.0", "77"));
@@ -106,7 +75,7 @@ TEST_F(Kx720FileCli, ImportOfAnotherDriveSizeNeedsToBeToldTo) {
     other.replace(accel, 11, "\r\n16.0=33\r\n");
     Write("other.720", other);
 
-    TRun run = Kx720({"import", Path("other.720")});
+    CliRun run = Kx720({"import", Path("other.720")});
     EXPECT_EQ(run.ExitCode, 1);
     EXPECT_TRUE(run.Err.contains("Warning: source file creator version is not 2.07\n"
                                  "  Please, check the configuration for data mismatch after "
@@ -133,7 +102,7 @@ TEST_F(Kx720FileCli, ImportOfAnotherDriveSizeNeedsToBeToldTo) {
 }
 
 TEST_F(Kx720FileCli, PrintWritesTheReportAsTextOrPdf) {
-    TRun run = Kx720({"print"});
+    CliRun run = Kx720({"print"});
     ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
     const QStringList lines = run.Out.split('\n');
     ASSERT_GE(lines.size(), 8);
@@ -158,4 +127,3 @@ TEST_F(Kx720FileCli, PrintWritesTheReportAsTextOrPdf) {
 }
 
 } // namespace
-#endif

@@ -17,96 +17,47 @@ namespace {
 
 using TBytes = std::vector<std::uint8_t>;
 
-// One definition a line: index, address, type, unsigned, length, RegProg,
-// name, description and format.
-const char* const kDefinitions = R"ini([Categories]
-All=1/10,18,19,27,49
-Short=49,1/2
-
-[Par-1]
-RegAddr=1
-RegProg=1
-Name=Speed
-Descr=Speed
-Type=3
-FormatNorm=0.1
-FormatString=000.0
-[Par-2]
-RegAddr=2
-RegProg=32
-Name=Offset
-Descr=Offset
-Type=3
-Unsigned=0
-[Par-3]
-RegAddr=3
-RegProg=3
-Name=Flags
-Descr=Flags
-Type=1
-FormatString=On/Off
-[Par-4]
-RegAddr=4
-Name=Trim
-Type=2
-Unsigned=0
-[Par-5]
-RegAddr=5
-Name=Gain
-Type=2
-[Par-6]
-RegAddr=6
-Name=Position
-Type=4
-Unsigned=0
-[Par-7]
-RegAddr=8
-Name=Hours
-Type=4
-[Par-8]
-RegAddr=16
-Name=Made
-Type=5
-[Par-9]
-RegAddr=32
-Name=Clock
-Type=6
-[Par-10]
-RegAddr=48
-Name=Label
-Type=7
-Length=4
-[Par-18]
-RegAddr=18
-RegProg=45
-Name=CtrlMode
-Descr=Control mode
-Type=1
-[Par-19]
-RegAddr=19
-RegProg=46
-Name=PwmFreq
-Descr=PWM frequency
-Type=3
-[Par-27]
-RegAddr=27
-RegProg=47
-Name=SwInputs
-Descr=Software inputs
-Type=1
-[Par-49]
-RegAddr=512
-Name=Size
-Descr=Drive size
-Type=3
-)ini";
+// One definition a line: index, address, RegProg (0: none), type, unsigned,
+// length, name, description and format.
+QByteArray Definitions() {
+    const char* const rows[] = {
+        "1 1 1 3 1 1 Speed Speed 000.0",
+        "2 2 32 3 0 1 Offset Offset",
+        "3 3 3 1 1 1 Flags Flags On/Off",
+        "4 4 0 2 0 1 Trim",
+        "5 5 0 2 1 1 Gain",
+        "6 6 0 4 0 1 Position",
+        "7 8 0 4 1 1 Hours",
+        "8 16 0 5 1 1 Made",
+        "9 32 0 6 1 1 Clock",
+        "10 48 0 7 1 4 Label",
+        "18 18 45 1 1 1 CtrlMode Control_mode",
+        "19 19 46 3 1 1 PwmFreq PWM_frequency",
+        "27 27 47 1 1 1 SwInputs Software_inputs",
+        "49 512 0 3 1 1 Size Drive_size",
+    };
+    QByteArray text = "[Categories]\nAll=1/10,18,19,27,49\n";
+    for (const char* row : rows) {
+        const QStringList f = QString(row).split(' ');
+        text += QString("[Par-%1]\nRegAddr=%2\nType=%3\nUnsigned=%4\nLength=%5\nName=%6\n")
+                    .arg(f[0], f[1], f[3], f[4], f[5], f[6])
+                    .toLatin1();
+        if (f[2] != "0")
+            text += "RegProg=" + f[2].toLatin1() + "\n";
+        if (f.size() > 7)
+            text += "Descr=" + QString(f[7]).replace('_', ' ').toLatin1() + "\n";
+        if (f.size() > 8)
+            text += "FormatString=" + f[8].toLatin1() + "\n";
+    }
+    return text.replace("FormatString=000.0", "FormatString=000.0\nFormatNorm=0.1");
+}
 
 class ConfigFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         QFile file(Dir.path() + "/defs.ini");
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(kDefinitions);
+        file.write(Definitions());
         file.close();
         ASSERT_TRUE(Defs.LoadFromFile(Dir.path(), "defs.ini"));
         ASSERT_TRUE(Set.AddParBindsCategory(&Defs, "All"));
@@ -182,30 +133,6 @@ TEST_F(ConfigFileTest, TextsThatDoNotFitAreRefusedWithTheirReason) {
             EXPECT_EQ(e.Message().toStdString(), row.message);
         }
     }
-}
-
-TEST_F(ConfigFileTest, FileIsWrittenWithCrLfInListOrder) {
-    TnvParValueSet set;
-    ASSERT_TRUE(set.AddParBindsCategory(&Defs, "Short"));
-    set.FindValue(1)->SetValueUShort(0, 1500);
-    set.FindValue(2)->SetValueShort(0, -3);
-    set.FindValue(49)->SetValueUShort(0, 0x0111);
-    QString error;
-    ASSERT_TRUE(nv::SaveConfigFile(set, Path("a.720"), error)) << error.toStdString();
-    QFile file(Path("a.720"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(),
-              QByteArray("[Header]\r\n"
-                         "Owner=KX720_VevIde\r\n"
-                         "Version=2.07\r\n"
-                         "Company=Velmora Drive Systems\r\n"
-                         "Address=Service Department, 12 Drive Street, Example City\r\n"
-                         "Web=www.velmora-drives.example\r\n"
-                         "\r\n"
-                         "[KX720_Cfg]\r\n"
-                         "1.0=1500\r\n"
-                         "2.0=-3\r\n"
-                         "512.0=273\r\n"));
 }
 
 TEST_F(ConfigFileTest, AFailedSaveLeavesTheOldFileWhole) {

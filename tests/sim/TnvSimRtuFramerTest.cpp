@@ -17,34 +17,31 @@ protected:
     TnvSimRtuFramer framer{TnvSimRtuFramer::SilenceFor(19200)};
 };
 
-TEST(RtuCrcTest, MatchesTheKnownCheckSequence) {
+TEST(RtuFramingTest, CrcAndSilenceAreTheLine) {
     const TBytes request{0x01, 0x03, 0x00, 0x00, 0x00, 0x01};
     EXPECT_EQ(TnvSimRtuFramer::Crc16(request.data(), request.size()), 0x0A84); // sent 84 0A
-}
-
-TEST(RtuSilenceTest, IsThreeAndAHalfCharactersUpTo19200Baud) {
     EXPECT_EQ(TnvSimRtuFramer::SilenceFor(9600), 4010us);
     EXPECT_EQ(TnvSimRtuFramer::SilenceFor(19200), 2005us);
     EXPECT_EQ(TnvSimRtuFramer::SilenceFor(115200), 1750us);
 }
 
-TEST_F(RtuFramerTest, KnownLengthFrameIsTakenWithoutWaitingForTheSilence) {
-    Feed(WithCrc({0x02, 0x03, 0x00, 0x14, 0x00, 0x01}), 1000us);
-    EXPECT_EQ(framer.Next(1000us), (TBytes{0x02, 0x03, 0x00, 0x14, 0x00, 0x01}));
-    EXPECT_FALSE(framer.Deadline());
-}
-
-TEST_F(RtuFramerTest, WriteMultipleLengthFollowsItsByteCount) {
-    const TBytes frame = WithCrc({0x02, 0x10, 0x00, 0x10, 0x00, 0x01, 0x04, 1, 2, 3, 4});
-    Feed(TBytes(frame.begin(), frame.begin() + 9), 0us);
+// Frames of a known length are taken at once, without waiting for the
+// silence; two back to back come out one by one.
+TEST_F(RtuFramerTest, KnownLengthFramesAreTakenWithoutWaiting) {
+    const TBytes write = WithCrc({0x02, 0x10, 0x00, 0x10, 0x00, 0x01, 0x04, 1, 2, 3, 4});
+    Feed(TBytes(write.begin(), write.begin() + 9), 0us);
     EXPECT_FALSE(framer.Next(100us));
-    Feed(TBytes(frame.begin() + 9, frame.end()), 200us);
-    EXPECT_EQ(framer.Next(200us)->size(), frame.size() - 2);
-}
+    Feed(TBytes(write.begin() + 9, write.end()), 200us);
+    EXPECT_EQ(framer.Next(200us)->size(), write.size() - 2);
+    EXPECT_FALSE(framer.Deadline());
 
-TEST_F(RtuFramerTest, IdentificationRequestIsFourBytes) {
-    Feed(WithCrc({0x02, 0x41}), 0us);
-    EXPECT_EQ(framer.Next(0us), (TBytes{0x02, 0x41}));
+    TBytes both = WithCrc({0x02, 0x41});
+    const TBytes read = WithCrc({0x02, 0x03, 0x00, 0x00, 0x00, 0x02});
+    both.insert(both.end(), read.begin(), read.end());
+    Feed(both, 300us);
+    EXPECT_EQ(framer.Next(300us), (TBytes{0x02, 0x41}));
+    EXPECT_EQ(framer.Next(300us), (TBytes{0x02, 0x03, 0x00, 0x00, 0x00, 0x02}));
+    EXPECT_FALSE(framer.Next(300us));
 }
 
 TEST_F(RtuFramerTest, UnknownFunctionIsFramedBySilence) {
@@ -54,7 +51,7 @@ TEST_F(RtuFramerTest, UnknownFunctionIsFramedBySilence) {
     EXPECT_EQ(framer.Next(2005us), (TBytes{0x02, 0x2B, 0x0E, 0x01, 0x00}));
 }
 
-TEST_F(RtuFramerTest, BadCrcIsDroppedAtTheSilence) {
+TEST_F(RtuFramerTest, BadFramesAreDropped) {
     TBytes frame = WithCrc({0x02, 0x03, 0x00, 0x14, 0x00, 0x01});
     frame.back() ^= 0x55;
     Feed(frame, 0us);
@@ -62,34 +59,21 @@ TEST_F(RtuFramerTest, BadCrcIsDroppedAtTheSilence) {
     EXPECT_FALSE(framer.Next(3000us));
     EXPECT_EQ(framer.DroppedFrames(), 1u);
     EXPECT_FALSE(framer.Deadline());
-}
 
-TEST_F(RtuFramerTest, GapInsideAFrameDropsBothParts) {
-    const TBytes frame = WithCrc({0x02, 0x03, 0x00, 0x14, 0x00, 0x01});
-    Feed(TBytes(frame.begin(), frame.begin() + 4), 0us);
-    EXPECT_FALSE(framer.Next(5000us));
-    Feed(TBytes(frame.begin() + 4, frame.end()), 5000us);
-    EXPECT_FALSE(framer.Next(10000us));
-    EXPECT_EQ(framer.DroppedFrames(), 2u);
-}
+    frame.back() ^= 0x55; // a gap inside a frame drops both parts
+    Feed(TBytes(frame.begin(), frame.begin() + 4), 4000us);
+    EXPECT_FALSE(framer.Next(9000us));
+    Feed(TBytes(frame.begin() + 4, frame.end()), 9000us);
+    EXPECT_FALSE(framer.Next(14000us));
+    EXPECT_EQ(framer.DroppedFrames(), 3u);
 
-TEST_F(RtuFramerTest, BackToBackFramesComeOutOneByOne) {
-    TBytes both = WithCrc({0x02, 0x41});
-    const TBytes second = WithCrc({0x02, 0x03, 0x00, 0x00, 0x00, 0x02});
-    both.insert(both.end(), second.begin(), second.end());
-    Feed(both, 0us);
-    EXPECT_EQ(framer.Next(0us), (TBytes{0x02, 0x41}));
-    EXPECT_EQ(framer.Next(0us), (TBytes{0x02, 0x03, 0x00, 0x00, 0x00, 0x02}));
-    EXPECT_FALSE(framer.Next(0us));
-}
-
-TEST_F(RtuFramerTest, NoiseLongerThanAFrameIsDroppedWithoutWaitingForSilence) {
-    Feed(TBytes(200, 0x55), 0us);
-    Feed(TBytes(100, 0x55), 100us);
+    // Noise longer than a frame goes without waiting for a silence.
+    Feed(TBytes(200, 0x55), 20000us);
+    Feed(TBytes(100, 0x55), 20100us);
     EXPECT_FALSE(framer.Deadline());
-    EXPECT_EQ(framer.DroppedFrames(), 1u);
-    Feed(WithCrc({0x02, 0x41}), 200us);
-    EXPECT_EQ(framer.Next(200us), (TBytes{0x02, 0x41}));
+    EXPECT_EQ(framer.DroppedFrames(), 4u);
+    Feed(WithCrc({0x02, 0x41}), 20200us);
+    EXPECT_EQ(framer.Next(20200us), (TBytes{0x02, 0x41}));
 }
 
 } // namespace

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "TestSupport.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <memory>
+#include <optional>
+
+// What a run of the real kx720 gave.
+struct CliRun {
+    int ExitCode = -1;
+    QString Out;
+    QString Err;
+    qint64 Ms = 0;
+};
+
+// Runs program to its end in folder (the source's data folder by default),
+// where kx720 finds its definitions.
+inline CliRun RunProgram(const QString& program, const QStringList& arguments,
+                         const QString& folder = {}) {
+    QProcess process;
+    process.setWorkingDirectory(folder.isEmpty() ? kxtest::SourcePath("data") : folder);
+    QElapsedTimer clock;
+    clock.start();
+    process.start(program, arguments);
+    process.waitForFinished(60000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError()), clock.elapsed()};
+}
+inline CliRun Kx720(const QStringList& arguments, const QString& folder = {}) {
+    return RunProgram(KX_CLI_BINARY, arguments, folder);
+}
+
+// kx720-sim on a free TCP port, and on a pty of its own that COM port of a
+// private ports.ini names when port is not 0, for the life of the object.
+class CliSim {
+public:
+    explicit CliSim(const QStringList& options = {}, int port = 0,
+                    const QString& defs = "data/VF_Parameters_v207.ini") {
+        QStringList arguments{"--defs", kxtest::SourcePath(defs), "--tcp", "0"};
+        if (port != 0) {
+            FHome.emplace().Map(port, Pty());
+            arguments << "--pty" << Pty();
+        }
+        FProcess = std::make_unique<kxtest::TSubprocess>(KX_SIM_BINARY, arguments + options);
+        // One ready line per link, TCP first.
+        FLink = FProcess->ReadLine(10000).section(' ', 2, 2);
+        FReady = !FLink.isEmpty();
+        for (qsizetype n = (arguments + options).count("--pty"); n > 0; --n)
+            FReady = FReady && FProcess->ReadLine(10000).startsWith("ready pty ");
+    }
+    bool Ready() const { return FReady; }
+    QString Link() const { return FLink; }
+    QString Pty() const { return FDir.filePath("drive"); }
+    CliRun Run(const QStringList& arguments) const {
+        return Kx720(QStringList{"--tcp", FLink} + arguments);
+    }
+
+private:
+    QTemporaryDir FDir;
+    std::optional<kxtest::TConfigHome> FHome;
+    std::unique_ptr<kxtest::TSubprocess> FProcess;
+    QString FLink;
+    bool FReady = false;
+};

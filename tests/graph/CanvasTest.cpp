@@ -1,0 +1,178 @@
+#include "GraphTestSupport.h"
+#include "TnvCanvas.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <functional>
+#include <gtest/gtest.h>
+#include <numeric>
+#include <vector>
+
+using namespace test;
+
+namespace {
+
+void UsePen(TnvCanvas& c, TnvColor color, TnvPenMode mode = TnvPenMode::Copy,
+            TnvPenStyle style = TnvPenStyle::Solid) {
+    c.Pen().Assign(TnvPen(color, mode, style, 1));
+}
+
+void Line(TnvCanvas& c, int x1, int y1, int x2, int y2) {
+    c.MoveTo(x1, y1);
+    c.LineTo(x2, y2);
+}
+
+TEST(CanvasTest, StoredColoursAreBlueGreenRed) {
+    EXPECT_EQ(nv::ToQColor(0x808000), QColor(0, 128, 128));
+    EXPECT_EQ(nv::ToQColor(kClBtnFace), QColor(240, 240, 240));
+}
+
+// Each shape on a white 40x30 image, and the pixels that show its edges.
+TEST(CanvasTest, ShapesFollowTheExclusiveEdgeRules) {
+    const struct {
+        const char* Name;
+        std::function<void(TnvCanvas&)> Draw;
+        std::vector<TPixel> Pixels;
+    } cases[] = {
+        // clang-format off
+        {"lines leave out their end, whichever way they run",
+         [](TnvCanvas& c) {
+             UsePen(c, kRed);
+             Line(c, 2, 5, 10, 5), Line(c, 5, 20, 5, 10), Line(c, 30, 25, 25, 20);
+         },
+         {{2, 5, kRed}, {9, 5, kRed}, {10, 5, kWhite}, {1, 5, kWhite}, {5, 20, kRed}, {5, 11, kRed},
+          {5, 10, kWhite}, {30, 25, kRed}, {26, 21, kRed}, {25, 20, kWhite}}},
+        {"a polyline keeps every joint and leaves out the last point",
+         [](TnvCanvas& c) {
+             UsePen(c, kRed);
+             const QPoint points[] = {{2, 20}, {10, 20}, {10, 5}, {3, 5}};
+             c.Polyline(points, 4);
+         },
+         {{2, 20, kRed}, {10, 20, kRed}, {10, 5, kRed}, {4, 5, kRed}, {3, 5, kWhite}}},
+        {"a rectangle has an exclusive corner and a filled inside",
+         [](TnvCanvas& c) {
+             UsePen(c, kRed);
+             c.Brush().Assign(TnvBrush(kBlue, TnvBrushStyle::Solid));
+             c.Rectangle(5, 5, 15, 12);
+         },
+         {{5, 5, kRed}, {14, 11, kRed}, {14, 8, kRed}, {10, 11, kRed}, {10, 8, kBlue},
+          {15, 8, kWhite}, {10, 12, kWhite}}},
+        {"a clear brush leaves the inside, a one-wide rectangle is a column",
+         [](TnvCanvas& c) {
+             UsePen(c, kRed);
+             c.Brush().Assign(TnvBrush(kBlue, TnvBrushStyle::Clear));
+             c.Rectangle(5, 5, 15, 12);
+             c.Rectangle(30, 3, 31, 9);
+         },
+         {{10, 8, kWhite}, {5, 8, kRed}, {30, 3, kRed}, {30, 8, kRed}, {30, 9, kWhite},
+          {31, 5, kWhite}}},
+        {"the clip leaves out its right and bottom edges",
+         [](TnvCanvas& c) {
+             c.SetClipRect({5, 5, 10, 10});
+             UsePen(c, kRed);
+             c.Brush().Assign(TnvBrush(kRed, TnvBrushStyle::Solid));
+             c.Rectangle(0, 0, 20, 20);
+         },
+         {{5, 5, kRed}, {9, 9, kRed}, {10, 9, kWhite}, {9, 10, kWhite}, {4, 5, kWhite}}},
+        {"nop and clear pens draw nothing",
+         [](TnvCanvas& c) {
+             UsePen(c, kRed, TnvPenMode::Nop);
+             Line(c, 0, 3, 10, 3);
+             UsePen(c, kRed, TnvPenMode::Copy, TnvPenStyle::Clear);
+             Line(c, 0, 4, 10, 4);
+         },
+         {{5, 3, kWhite}, {5, 4, kWhite}}},
+        {"shapes as wide as an int fill what the image shows of them",
+         [](TnvCanvas& c) {
+             UsePen(c, kRed);
+             c.Brush().Assign(TnvBrush(kBlue, TnvBrushStyle::Solid));
+             c.FillRect(INT32_MIN, INT32_MIN, INT32_MAX, 10);
+             c.Rectangle(INT32_MIN, 15, INT32_MAX, INT32_MAX);
+             c.Ellipse(INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX); // too vast to draw
+             c.SetClipRect({INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX});
+             c.TextOut(INT32_MAX - 2, 0, "far");
+         },
+         {{0, 0, kBlue}, {39, 9, kBlue}, {20, 12, kWhite}, {0, 15, kRed}, {0, 16, kBlue},
+          {39, 29, kBlue}}},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        QImage image = White(40, 30);
+        TnvCanvas canvas(image);
+        c.Draw(canvas);
+        canvas.End();
+        ExpectPixels(image, c.Pixels);
+    }
+}
+
+TEST(CanvasTest, XorModeInvertsTwice) {
+    QImage image(20, 10, QImage::Format_RGB32);
+    image.fill(QColor(0x12, 0x34, 0x56));
+    TnvCanvas canvas(image);
+    UsePen(canvas, kWhite, TnvPenMode::Xor);
+    Line(canvas, 0, 3, 10, 3);
+    Line(canvas, 0, 4, 10, 4);
+    Line(canvas, 0, 4, 10, 4);
+    canvas.End();
+    ExpectPixels(image, {{5, 3, 0xA9CBED}, {5, 4, 0x563412}});
+}
+
+// Dashed lines follow their pattern from their start, also when they come from
+// far outside the image: only the visible stretch is walked, in its phase.
+TEST(CanvasTest, StraightLinesKeepTheirDashPhase) {
+    const struct {
+        TnvPenStyle Style;
+        std::vector<int> Pattern;
+        QPoint From;
+        QPoint To;
+    } cases[] = {
+        {TnvPenStyle::Dot, {3, 3}, {0, 3}, {30, 3}},
+        {TnvPenStyle::Dot, {3, 3}, {20, 29}, {20, 0}},
+        {TnvPenStyle::Dash, {18, 6}, {-1'000'000'007, 3}, {35, 3}},
+        {TnvPenStyle::DashDot, {9, 6, 3, 6}, {2'000'000'011, 5}, {3, 5}},
+        {TnvPenStyle::DashDotDot, {9, 3, 3, 3, 3, 3}, {7, INT32_MIN}, {7, 25}},
+        {TnvPenStyle::Dot, {3, 3}, {9, INT32_MAX}, {9, 2}},
+        {TnvPenStyle::Solid, {1, 0}, {INT32_MIN, 12}, {INT32_MAX, 12}},
+    };
+    for (const auto& c : cases) {
+        QImage image = White(40, 30);
+        TnvCanvas canvas(image);
+        UsePen(canvas, kRed, TnvPenMode::Copy, c.Style);
+        Line(canvas, c.From.x(), c.From.y(), c.To.x(), c.To.y());
+        canvas.End();
+        const bool horizontal = c.From.y() == c.To.y();
+        const int64_t start = horizontal ? c.From.x() : c.From.y();
+        const int64_t end = horizontal ? c.To.x() : c.To.y();
+        const int64_t period = std::accumulate(c.Pattern.begin(), c.Pattern.end(), int64_t{0});
+        const int extent = horizontal ? image.width() : image.height();
+        for (int along = 0; along < extent; ++along) {
+            int64_t into = std::abs(along - start) % period;
+            size_t run = 0;
+            while (into >= c.Pattern[run])
+                into -= c.Pattern[run++];
+            const bool on = along >= std::min(start, end) && along <= std::max(start, end) &&
+                            along != end && run % 2 == 0;
+            const int x = horizontal ? along : c.From.x();
+            const int y = horizontal ? c.From.y() : along;
+            ASSERT_EQ(Pixel(image, x, y), on ? kRed : kWhite)
+                << "style " << int(c.Style) << " from " << start << " at " << along;
+        }
+    }
+}
+
+TEST(CanvasTest, OpaqueTextFillsItsCell) {
+    QImage image = White(40, 30);
+    TnvCanvas canvas(image);
+    canvas.Font().Assign(TnvFont(kRed, kFace, -10));
+    canvas.Brush().Assign(TnvBrush(kBlue, TnvBrushStyle::Solid));
+    canvas.TextOut(3, 4, "0");
+    const int w = canvas.TextWidth("0");
+    const int h = canvas.TextHeight("0");
+    canvas.End();
+    EXPECT_EQ(w, Metrics().horizontalAdvance("0"));
+    EXPECT_EQ(h, Metrics().height());
+    ExpectPixels(image, {{3, 4, kBlue}, {3 + w - 1, 4 + h - 1, kBlue}, {3 + w, 4, kWhite}});
+}
+
+} // namespace

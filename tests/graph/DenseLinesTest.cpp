@@ -1,0 +1,105 @@
+// Long traces: wide lines drawn in pieces, lines denser than their pixels
+// written straight into the image, and the envelope that thins a trace to
+// what its pixels can show.
+#include "GraphTestSupport.h"
+#include "NvScopeGraph.h"
+#include "TnvCanvas.h"
+#include "TnvDiagram.h"
+#include "TnvGraph.h"
+#include "TnvTraccia.h"
+
+#include <QPainter>
+#include <gtest/gtest.h>
+#include <vector>
+
+using namespace test;
+
+namespace {
+
+// A zigzag of n points, step pixels apart horizontally, between rows top and bottom.
+std::vector<QPoint> Zigzag(int n, double step, int top, int bottom) {
+    std::vector<QPoint> points;
+    for (int i = 0; i < n; ++i)
+        points.emplace_back(2 + static_cast<int>(i * step), i % 2 ? top : bottom);
+    return points;
+}
+
+QImage Draw(const std::vector<QPoint>& points, TnvPenStyle style, int width, int clipRight) {
+    QImage image = White(320, 50);
+    TnvCanvas canvas(image);
+    canvas.SetClipRect({0, 0, clipRight, 50});
+    canvas.Pen().Assign(TnvPen(kRed, TnvPenMode::Copy, style, width));
+    canvas.Polyline(points.data(), static_cast<int>(points.size()));
+    canvas.End();
+    return image;
+}
+
+TEST(DenseLinesTest, AWideLineDrawnInPiecesHasThePixelsOfOneStroke) {
+    const std::vector<QPoint> points = Zigzag(100, 3, 5, 40);
+    QImage whole = White(320, 50);
+    {
+        QPainter painter(&whole);
+        painter.setPen(QPen(QColor(255, 0, 0), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.drawPolyline(points.data(), static_cast<int>(points.size()));
+    }
+    EXPECT_EQ(Draw(points, TnvPenStyle::Solid, 2, 320), whole);
+}
+
+// 400 points over 100 columns swinging between rows 10 and 30, the right half
+// clipped; one of them wildly far outside.
+TEST(DenseLinesTest, ADenseLineCoversItsSpanAndStaysInTheClip) {
+    std::vector<QPoint> points = Zigzag(400, 0.25, 10, 30);
+    points[201] = QPoint(52, -2000000000);
+    for (const auto& [style, width] :
+         {std::pair{TnvPenStyle::Solid, 1}, std::pair{TnvPenStyle::Solid, 2},
+          std::pair{TnvPenStyle::Dot, 1}}) {
+        SCOPED_TRACE(width + 10 * int(style));
+        const QImage image = Draw(points, style, width, 60);
+        int inColumn = 0;
+        for (int y = 0; y < 50; ++y)
+            inColumn += Pixel(image, 30, y) == kRed;
+        int outside = 0;
+        for (int x = 61; x < 320; ++x)
+            for (int y = 0; y < 50; ++y)
+                outside += Pixel(image, x, y) == kRed;
+        EXPECT_EQ(outside, 0);
+        if (style == TnvPenStyle::Solid) {
+            ExpectPixels(image, {{30, 10, kRed},
+                                 {30, 30, kRed},
+                                 {30, 9, kWhite},
+                                 {30, 30 + width, kWhite},
+                                 {20, 20, kRed}});
+            EXPECT_GE(inColumn, 21) << "the column from 10 to 30";
+        } else {
+            EXPECT_GT(inColumn, 0);
+            EXPECT_LT(inColumn, 21) << "the dots leave gaps";
+        }
+    }
+}
+
+TEST(DenseLinesTest, TheEnvelopeKeepsFewPointsAndThinsManyToTheirExtremes) {
+    TnvGraph graph;
+    TnvTraccia* trace = graph.CreateNewDiagram("D")->CreateTraccia("T");
+    const struct {
+        int Points;
+        int Columns;
+        int Kept;
+    } cases[] = {{10, 100, 10}, {200, 100, 200}, {10000, 100, 200}, {10000, 0, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Points);
+        std::vector<Tnv2DPoint> points;
+        for (int i = 0; i < c.Points; ++i)
+            points.push_back({static_cast<double>(i), (i * 7919) % 1000 - 500.0});
+        points[static_cast<std::size_t>(c.Points / 3)].Y = 9999;
+        points[static_cast<std::size_t>(c.Points / 2)].Y = -9999;
+        nv::FillEnvelope(*trace, points, c.Columns);
+        EXPECT_EQ(trace->GetCount(), c.Kept);
+        EXPECT_EQ(trace->GetYMax(), 9999);
+        EXPECT_EQ(trace->GetYMin(), -9999);
+        const std::vector<Tnv2DPoint>& kept = trace->GetPoints();
+        for (std::size_t i = 1; i < kept.size(); ++i)
+            ASSERT_LT(kept[i - 1].X, kept[i].X) << "in time order";
+    }
+}
+
+} // namespace

@@ -1,0 +1,264 @@
+#include "GraphTestSupport.h"
+#include "NvFormat.h"
+#include "NvGraphSetup.h"
+#include "TnvDiagram.h"
+#include "TnvError.h"
+#include "TnvGraph.h"
+#include "TnvLegenda.h"
+#include "TnvMarker.h"
+#include "TnvScala.h"
+#include "TnvTraccia.h"
+
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A graph with every kind of element and non-default values throughout.
+// AutoRefresh stays off: a repaint lays the elements out and so changes
+// their areas in the text.
+void BuildSample(TnvGraph& graph) {
+    TnvDiagram* f = graph.CreateNewDiagram("Frequency");
+    f->SetArea(0, 0, 300, 120);
+    f->SetVisible(true);
+    f->SetTitleVisible(true);
+    f->SetDgrBack(0xFDCBAC);
+    f->SetTrkBack(0xC0C0C0);
+    f->SetAutoScalaY(false);
+    f->GetTitleFont().SetSize(-12);
+    f->CreateScala("Samples", 2);
+    TnvScala* x = f->GetScalaX();
+    x->SetTitleVisible(false);
+    x->SetIsTime(true);
+    x->SetRange(46000.25, 46000.25 + 30.0 / 86400);
+    x->SetDivStep(10.0 / 86400);
+    x->GetGridPen().SetColor(0x808080);
+    f->CreateScala("[Hz]", 3);
+    TnvScala* y = f->GetScalaY();
+    y->SetRange(0, 130);
+    y->SetDivStep(10);
+    y->SetText("000.0");
+    y->GetTextFont().SetStyles(fsUnderline);
+    TnvTraccia* freq = f->CreateTraccia("Freq");
+    freq->GetLinePen().Assign(TnvPen(0xFF0000, TnvPenMode::Xor, TnvPenStyle::Dot, 2));
+    freq->GetLineBrush().Assign(TnvBrush(0xFF0000, TnvBrushStyle::Cross));
+    freq->SetDotted(3);
+    freq->SetTrkType(2);
+    freq->AddPoint(false, 46000.25, 12.5);
+    freq->AddPoint(false, 46000.2501, -0.125);
+    freq->AddPoint(false, 46000.2502, 1E-7);
+    freq->UserData1 = 99; // not part of the text
+    f->CreateTraccia("Setpoint")->SetVisible(false);
+    TnvMarker* act = f->CreateMarker("Act");
+    act->SetText("000.0");
+    act->SetOrType(orHorizontal);
+    act->SetMrkType(3);
+    act->SetPoint(0, 0);
+    TnvMarker* v = f->CreateMarker("Vert");
+    v->SetOrType(orVertical);
+    v->GetTextFont().SetStyles(fsItalic);
+    f->AddElement(std::make_unique<TnvLegenda>(f, "Legend", &f->GetTrkList()));
+    f->GetLegenda()->SetColCount(2);
+    f->GetLegenda()->SetTop(4);
+
+    TnvDiagram* empty = graph.CreateNewDiagram("");
+    empty->SetFollowOwnerArea(true);
+}
+
+TEST(SetupTest, NewGraphIsFiveLines) {
+    EXPECT_EQ(TnvGraph().GetSetup(),
+              "[nvGraph]\r\nBegin\r\nAutoRefresh=false\r\nDrawArea=0,0,319,239\r\nEnd");
+}
+
+TEST(SetupTest, WriteReadWriteGivesTheSameText) {
+    TnvGraph graph;
+    BuildSample(graph);
+    const QString text = graph.GetSetup();
+    TnvGraph copy;
+    copy.SetSetup(text);
+    EXPECT_EQ(copy.GetSetup().split("\r\n"), text.split("\r\n"));
+    ASSERT_EQ(copy.GetDgrCount(), 2);
+    EXPECT_EQ(copy.GetDiagram(std::int8_t(0))->GetTrkList().size(), 2u);
+    EXPECT_EQ(copy.GetDiagram("Frequency")->GetLegenda()->GetColCount(), 2);
+}
+
+// The reader is as lenient as the writer is exact, so the round trip alone
+// would not show a wrong key or order.
+TEST(SetupTest, TheTextHasTheBlocksInOrderAndTheValuesInTheirForms) {
+    TnvGraph graph;
+    BuildSample(graph);
+    const QStringList lines = graph.GetSetup().split("\r\n");
+    EXPECT_NE(lines[lines.lastIndexOf("[nvDiagram]") + 2].left(6), "Title=") << "nameless";
+    qsizetype last = 0;
+    for (const char* block : {"[nvLegenda]", "[nvScala]", "[nvTraccia]", "[nvMarker]"}) {
+        EXPECT_GT(lines.indexOf(block), last) << block;
+        last = lines.indexOf(block);
+    }
+    for (const char* line :
+         {"P0=46000.25,12.5", "P2=46000.2502,1E-7", "Text=000.0", "OrType=H", "OrType=V",
+          "LinePen=16711680,14,2,2", "TitleFont=16777215,Arial,-12,B"})
+        EXPECT_TRUE(lines.contains(line)) << line;
+    EXPECT_FALSE(lines.contains("P3="));
+}
+
+// Bold and italic is written bold; reading adds a style to those the font has.
+TEST(SetupTest, FontStylesAreWrittenOneAndReadAdded) {
+    TnvFont font(0xFF, "Arial", -10, fsBold | fsItalic);
+    EXPECT_EQ(nv::SetupFont(font), "255,Arial,-10,B");
+    TnvFont read(0, "X", 1, fsUnderline);
+    nv::ReadSetupFont(nv::SetupFont(font), read);
+    EXPECT_EQ(read.GetName(), "Arial");
+    EXPECT_EQ(read.GetSize(), -10);
+    EXPECT_EQ(read.GetStyles(), unsigned(fsBold | fsUnderline));
+    nv::ReadSetupFont("0,Arial,-10,", read);
+    EXPECT_EQ(read.GetStyles(), unsigned(fsBold | fsUnderline));
+}
+
+TEST(SetupTest, ElementsReadBackTheirOwnText) {
+    TnvGraph graph;
+    TnvDiagram* d = graph.CreateNewDiagram("D");
+    TnvMarker* m = d->CreateMarker("M");
+    TnvMarker read(d, "_NoName_");
+    for (unsigned orType : {unsigned(orVertical), 0u}) {
+        m->SetOrType(orType);
+        read.SetSetup(m->GetSetup());
+        EXPECT_EQ(read.GetOrType(), orType);
+    }
+    EXPECT_FALSE(m->GetSetup().contains("OrType"));
+    // Points stop at the first missing index.
+    TnvTraccia* t = d->CreateTraccia("T");
+    t->SetSetup("Begin\nLinePen=0,4,0,1\nLineBrush=0,1\nTitlePen=0,4,0,1\nTitleBrush=0,1\n"
+                "TitleFont=0,Arial,-10,\nDrawArea=0,0,1,1\nTrkType=1\nDotted=0\n"
+                "P0=1,2\nP1=3,4\nP3=7,8\nEnd");
+    ASSERT_EQ(t->GetCount(), 2);
+    EXPECT_DOUBLE_EQ(t->GetYMax(), 4);
+    // A missing step raises, and what was read before it stays.
+    d->CreateScala("X", 2);
+    QString text = d->GetScalaX()->GetSetup();
+    text.replace(QRegularExpression("DivStep=[^\r\n]*\r\n"), "");
+    TnvScala scale(d, 1, "_NoName_");
+    EXPECT_THROW(scale.SetSetup(text), TnvConvertError);
+    EXPECT_EQ(scale.GetName(), "X");
+    EXPECT_EQ(scale.GetAlign(), 2);
+}
+
+TEST(SetupTextTest, ElementKeyBeforeTheDiagramsOwnKeyWins) {
+    const QString text = "[nvGraph]\r\nBegin\r\n"
+                         "AutoRefresh=false\r\nDrawArea=0,0,319,239\r\n"
+                         "[nvDiagram]\r\nBegin\r\n"
+                         "Title=Hand\r\n"
+                         "[nvTraccia]\r\nBegin\r\n"
+                         "LinePen=255,4,0,1\r\nLineBrush=0,1\r\nTitle=T\r\n"
+                         "TitlePen=0,4,0,1\r\nTitleBrush=0,1\r\nTitleFont=0,Arial,-10,\r\n"
+                         "DrawArea=0,0,1,1\r\nVisible=true\r\nTrkType=1\r\nDotted=0\r\n"
+                         "End\r\n"
+                         "TitlePen=0,4,0,1\r\nTitleBrush=0,1\r\nTitleFont=0,Arial,-10,\r\n"
+                         "TrkBack=0\r\nDgrBack=0\r\nVisible=false\r\n"
+                         "End\r\nEnd";
+    TnvGraph graph;
+    graph.SetSetup(text);
+    TnvDiagram* d = graph.GetDiagram("Hand");
+    ASSERT_NE(d, nullptr);
+    EXPECT_TRUE(d->GetVisible()); // the trace's "Visible" came first
+    EXPECT_EQ(d->GetDrawArea(), (TnvRect{0, 0, 1, 1}));
+    ASSERT_NE(d->GetTraccia("T"), nullptr);
+    EXPECT_EQ(d->GetTraccia("T")->GetLinePen().GetColor(), 255);
+}
+
+// The writer leaves out an empty "Title"; the elements' own titles must not
+// stand in for it.
+TEST(SetupTextTest, AnEmptyDiagramNameSurvivesTheRoundTrip) {
+    const struct {
+        const char* Elements;
+        void (*Add)(TnvDiagram& d);
+    } cases[] = {
+        {"scales",
+         [](TnvDiagram& d) {
+             d.CreateScala("Time", 2), d.CreateScala("Volt", 3);
+         }},
+        {"legend",
+         [](TnvDiagram& d) {
+             d.AddElement(std::make_unique<TnvLegenda>(&d, "Legend", &d.GetTrkList()));
+         }},
+        {"trace and marker",
+         [](TnvDiagram& d) {
+             d.CreateTraccia("Freq");
+             d.CreateMarker("Act");
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Elements);
+        TnvGraph source;
+        c.Add(*source.CreateNewDiagram(""));
+        source.CreateNewDiagram("Named")->CreateScala("Other", 2);
+        TnvGraph read;
+        read.SetSetup(source.GetSetup());
+        ASSERT_EQ(read.GetDgrCount(), 2);
+        EXPECT_EQ(read.GetDiagram(std::int8_t(0))->GetName(), "");
+        EXPECT_EQ(read.GetDiagram(std::int8_t(1))->GetName(), "Named");
+        EXPECT_EQ(read.GetSetup(), source.GetSetup());
+    }
+}
+
+TEST(SetupTextTest, MalformedNumberKeepsEarlierDiagrams) {
+    TnvGraph source;
+    source.CreateNewDiagram("First")->SetDgrBack(0x123456);
+    source.CreateNewDiagram("Second")->SetTrkBack(7);
+    QString text = source.GetSetup();
+    text.replace("TrkBack=7", "TrkBack=7x");
+    TnvGraph graph;
+    EXPECT_THROW(graph.SetSetup(text), TnvConvertError);
+    ASSERT_NE(graph.GetDiagram("First"), nullptr);
+    EXPECT_EQ(graph.GetDiagram("First")->GetDgrBack(), 0x123456);
+}
+
+TEST(SetupTextTest, ReadingAddsToExistingDiagramsAndTakesTheGraphKeys) {
+    TnvGraph source;
+    source.CreateNewDiagram("New");
+    QString text = source.GetSetup();
+    text.replace("DrawArea=0,0,319,239", "DrawArea=5,6,100,200");
+    text.replace("AutoRefresh=false", "AutoRefresh=true");
+    TnvGraph graph;
+    graph.CreateNewDiagram("Old");
+    int resized = 0;
+    graph.OnResize = [&](TnvGraph*) {
+        ++resized;
+    };
+    graph.SetSetup(text);
+    EXPECT_EQ(graph.GetDgrCount(), 2);
+    EXPECT_EQ(graph.GetDrawArea(), (TnvRect{5, 6, 100, 200}));
+    EXPECT_TRUE(graph.GetAutoRefresh());
+    EXPECT_EQ(graph.GetBitmap().width(), 319); // stored unchanged, no resize
+    EXPECT_EQ(resized, 0);
+}
+
+TEST(SetupValueTest, ReadsLinesEndedAnyWayAndRaisesOnMalformedValues) {
+    const QStringList lines = nv::SplitSetupLines("a=1\rb=2\nc=3\r\nd=4");
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(nv::TSetupReader(lines).Value("C"), "3");
+    EXPECT_FALSE(nv::ReadSetupBool("True"));
+    TnvPen pen;
+    EXPECT_THROW(nv::ReadSetupPen("255,4,0", pen), TnvConvertError);
+    EXPECT_THROW(nv::ReadSetupPen("255,99,0,1", pen), TnvConvertError);
+    EXPECT_THROW(nv::ReadSetupRect("1,2,3"), TnvConvertError);
+    EXPECT_THROW(nv::ReadSetupFloat("1,5"), TnvConvertError);
+    EXPECT_THROW(nv::ReadSetupFloat(""), TnvConvertError);
+    EXPECT_EQ(nv::ReadSetupRect("-1,2,3,4"), (TnvRect{-1, 2, 3, 4}));
+}
+
+TEST(SetupValueTest, RealsUseAPointWhateverTheSeparator) {
+    const nv::TFormatSettings saved = nv::FormatSettings();
+    nv::TFormatSettings comma = saved;
+    comma.DecimalSeparator = ',';
+    comma.ThousandSeparator = '.';
+    nv::SetFormatSettings(comma);
+    const QString pair = nv::SetupPair(0.5, -1234.25);
+    const auto [a, b] = nv::ReadSetupPair(pair);
+    nv::SetFormatSettings(saved);
+    EXPECT_EQ(pair, "0.5,-1234.25");
+    EXPECT_DOUBLE_EQ(a, 0.5);
+    EXPECT_DOUBLE_EQ(b, -1234.25);
+    EXPECT_DOUBLE_EQ(nv::ReadSetupPair(nv::SetupPair(1E+99, 1E-300)).first, 1E+99);
+}
+
+} // namespace

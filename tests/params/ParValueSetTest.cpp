@@ -1,0 +1,210 @@
+#include "NvErrorReport.h"
+#include "ParamsTestSupport.h"
+#include "TnvParDef.h"
+#include "TnvParDefSet.h"
+#include "TnvParValue.h"
+#include "TnvParValueSet.h"
+
+#include <string>
+
+namespace {
+
+QString DefinitionsText() {
+    QString text = "[Categories]\nRam=3,1/2\nBroken=1,99\n";
+    for (int index = 1; index <= 4; ++index)
+        text += QString("[Par-%1]\nName=%2\nType=3\n").arg(index).arg(index == 4 ? "P1" : "P");
+    return text;
+}
+
+std::uintptr_t W(TnvParValue* value) {
+    return reinterpret_cast<std::uintptr_t>(value);
+}
+
+// A value set over parameters 1 to 3 that records what its events report.
+class ParValueSetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(Defs.LoadFromFile(Ini.Path()));
+        Set.OnUpdateStateChange = [this](TnvParValueSet* sender, TnvUpdateState state) {
+            EXPECT_EQ(sender, &Set);
+            Log << QString("state %1").arg(int(state));
+        };
+        ASSERT_TRUE(Set.AddParBindsCategory(&Defs, "Ram"));
+        for (std::uint32_t index = 1; index <= 3; ++index) {
+            TnvParValue* value = Set.FindValue(index);
+            ASSERT_NE(value, nullptr);
+            value->OnReceive = [this](TnvParValue* v, bool changed) {
+                Log << QString("rx %1 %2").arg(v->GetParDef().ParIndex).arg(changed);
+            };
+            value->OnWritten = [this](TnvParValue* v) {
+                Log << QString("written %1").arg(v->GetParDef().ParIndex);
+            };
+            value->OnError = [this](TnvParValue* v, int code) {
+                Log << QString("error %1 %2").arg(v->GetParDef().ParIndex).arg(code);
+            };
+        }
+        Log.clear();
+        nv::SetErrorReporter([this](const QString& message) { Reports << message; });
+    }
+
+    void TearDown() override { nv::SetErrorReporter(nullptr); }
+
+    TnvParValue* Value(std::uint32_t index) { return Set.FindValue(index); }
+
+    TTempIni Ini{DefinitionsText()};
+    TnvParDefSet Defs;
+    TnvParValueSet Set;
+    QStringList Log;
+    QStringList Reports;
+};
+
+TEST_F(ParValueSetTest, CreationSkipsPresentValuesAndDeletingFiresBeforeDestroyingLastFirst) {
+    EXPECT_TRUE(Set.AddParBind(Defs.Find(2u)));
+    TnvParDef unloaded;
+    EXPECT_FALSE(Set.AddParBind(&unloaded));
+    EXPECT_FALSE(Set.AddParBindsCategory(&Defs, "Broken"));
+    EXPECT_EQ(Set.GetCountParBind(), 3);
+    ASSERT_TRUE(Set.AddParBindsFromIdxList(&Defs, "4"));
+    EXPECT_EQ(Set.FindValue(QString("P"))->GetParDef().ParIndex, 1u) << "the first created";
+    QStringList deleted;
+    Set.OnDeleteParBind = [&](TnvParValueSet*, TnvParBind* b) {
+        deleted << QString::number(b->GetParDef().ParIndex);
+    };
+    EXPECT_TRUE(Set.DeleteParValue(2));
+    EXPECT_FALSE(Set.DeleteParValue(2));
+    Set.DeleteAllPar();
+    EXPECT_EQ(deleted, QStringList({"2", "4", "3", "1"}));
+    EXPECT_EQ(Set.GetCountParBind(), 0);
+}
+
+TEST_F(ParValueSetTest, MessagesAreHandledInPostingOrder) {
+    Set.PostMessage(TnvParValueSet::kMsgReadDone, W(Value(2)), 1);
+    Set.PostMessage(TnvParValueSet::kMsgWriteDone, W(Value(1)), 0);
+    Set.PostMessage(TnvParValueSet::kMsgExchangeFailed, W(Value(3)), -5);
+    Set.PostMessage(TnvParValueSet::kMsgReadDone, W(Value(3)), 0);
+    Set.PostMessage(TnvParValueSet::kMsgUpdateState, usIdle, 0);
+    EXPECT_TRUE(Log.isEmpty()) << "nothing runs before the GUI thread handles its events";
+    PumpEvents();
+    EXPECT_EQ(Log, QStringList({"rx 2 1", "state 2", "written 1", "error 3 -5", "state 3", "rx 3 0",
+                                "state 2", "state 0"}));
+    EXPECT_EQ(Value(1)->GetStatus(), TnvParValue::stSent);
+}
+
+TEST_F(ParValueSetTest, TheStateEventFiresOncePerChange) {
+    for (int k = 0; k < 3; ++k)
+        Set.WndProc(TnvParValueSet::kMsgReadDone, W(Value(1)), 0);
+    Set.WndProc(TnvParValueSet::kMsgUpdateState, usOk, 0);
+    Set.WndProc(TnvParValueSet::kMsgExchangeFailed, W(Value(1)), 7);
+    Set.WndProc(TnvParValueSet::kMsgExchangeFailed, W(Value(1)), 7);
+    Set.WndProc(TnvParValueSet::kMsgUpdateState, usWaiting, 0);
+    Set.WndProc(TnvParValueSet::kMsgUpdateState, 200, 0);
+    EXPECT_EQ(Log.filter("state"), QStringList({"state 2", "state 3", "state 1"}));
+    EXPECT_EQ(Set.GetUpdateState(), usWaiting);
+}
+
+// A value of another set, or none, is never touched; the result still counts.
+TEST_F(ParValueSetTest, AMessageWithoutOneOfItsValuesStillSetsTheState) {
+    TnvParValueSet other;
+    ASSERT_TRUE(other.AddParBindsFromIdxList(&Defs, "1"));
+    bool strangerTouched = false;
+    other.FindValue(1)->OnReceive = [&](TnvParValue*, bool) {
+        strangerTouched = true;
+    };
+
+    Set.WndProc(TnvParValueSet::kMsgReadDone, 0, 1);
+    Set.WndProc(TnvParValueSet::kMsgExchangeFailed, W(other.FindValue(1)), 1);
+    Set.WndProc(TnvParValueSet::kMsgReadDone, W(other.FindValue(1)), 1);
+    Set.WndProc(9999, W(Value(1)), 1);
+    EXPECT_FALSE(strangerTouched);
+    EXPECT_EQ(Log, QStringList({"state 2", "state 3", "state 2"}));
+}
+
+TEST_F(ParValueSetTest, AnExceptionInAnEventIsReportedAndTheRestIsHandled) {
+    Value(1)->OnReceive = [](TnvParValue*, bool) {
+        throw TnvError("Wrong data type!");
+    };
+    Value(2)->OnError = [](TnvParValue*, int) {
+        throw std::runtime_error("plain");
+    };
+    Set.PostMessage(TnvParValueSet::kMsgReadDone, W(Value(1)), 1);
+    Set.PostMessage(TnvParValueSet::kMsgExchangeFailed, W(Value(2)), 4);
+    Set.PostMessage(TnvParValueSet::kMsgReadDone, W(Value(3)), 1);
+    PumpEvents();
+    EXPECT_EQ(Reports, QStringList({"Wrong data type!", "plain"}));
+    EXPECT_EQ(Log, QStringList({"state 2", "state 3", "rx 3 1", "state 2"}));
+}
+
+// A message whose event raises, then a result of the opposite outcome; the
+// report is a modal box whose event loop handles what is queued behind.
+struct TRaisingRow {
+    const char* Name;
+    unsigned Raising; // for value 1, whose event raises
+    unsigned Next;    // for value 2
+    const char* Log;  // the events, in the order they fired
+    TnvUpdateState Last;
+};
+
+void PrintTo(const TRaisingRow& row, std::ostream* os) {
+    *os << row.Name;
+}
+
+class ReportInArrivalOrder : public ParValueSetTest,
+                             public ::testing::WithParamInterface<TRaisingRow> {};
+
+TEST_P(ReportInArrivalOrder, TheLastResultDecidesTheState) {
+    const auto raise = [](auto&&...) {
+        throw TnvError("Wrong data type!");
+    };
+    Value(1)->OnReceive = raise;
+    Value(1)->OnWritten = raise;
+    Value(1)->OnError = raise;
+    nv::SetErrorReporter([this](const QString& message) {
+        Reports << message;
+        PumpEvents();
+    });
+    Set.PostMessage(GetParam().Raising, W(Value(1)), 4);
+    Set.PostMessage(GetParam().Next, W(Value(2)), 4);
+    PumpEvents();
+    EXPECT_EQ(Reports, QStringList{"Wrong data type!"});
+    EXPECT_EQ(Log.join(", ").toStdString(), GetParam().Log);
+    EXPECT_EQ(int(Set.GetUpdateState()), int(GetParam().Last));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ReportInArrivalOrder,
+    ::testing::Values(TRaisingRow{"ReadThenFailure", TnvParValueSet::kMsgReadDone,
+                                  TnvParValueSet::kMsgExchangeFailed, "state 2, error 2 4, state 3",
+                                  usError},
+                      TRaisingRow{"WriteThenFailure", TnvParValueSet::kMsgWriteDone,
+                                  TnvParValueSet::kMsgExchangeFailed, "state 2, error 2 4, state 3",
+                                  usError},
+                      TRaisingRow{"FailureThenRead", TnvParValueSet::kMsgExchangeFailed,
+                                  TnvParValueSet::kMsgReadDone, "state 3, rx 2 1, state 2", usOk}),
+    [](const ::testing::TestParamInfo<TRaisingRow>& row) { return std::string(row.param.Name); });
+
+TEST_F(ParValueSetTest, AnExceptionInTheStateEventIsReportedToo) {
+    Set.OnUpdateStateChange = [](TnvParValueSet*, TnvUpdateState) {
+        throw TnvError("state failed");
+    };
+    Set.PostMessage(TnvParValueSet::kMsgReadDone, W(Value(1)), 0);
+    Set.PostMessage(TnvParValueSet::kMsgWriteDone, W(Value(2)), 0);
+    PumpEvents();
+    EXPECT_EQ(Reports, QStringList({"state failed"}));
+    EXPECT_EQ(Log, QStringList({"rx 1 0", "written 2"}));
+    EXPECT_EQ(Set.GetUpdateState(), usOk);
+}
+
+TEST_F(ParValueSetTest, MessagesQueuedForADestroyedSetAreDropped) {
+    auto doomed = std::make_unique<TnvParValueSet>();
+    ASSERT_TRUE(doomed->AddParBindsFromIdxList(&Defs, "1"));
+    int received = 0;
+    doomed->FindValue(1)->OnReceive = [&](TnvParValue*, bool) {
+        ++received;
+    };
+    doomed->PostMessage(TnvParValueSet::kMsgReadDone, W(doomed->FindValue(1)), 1);
+    doomed.reset();
+    PumpEvents();
+    EXPECT_EQ(received, 0);
+}
+
+} // namespace

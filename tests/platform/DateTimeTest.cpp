@@ -1,0 +1,97 @@
+#include "NvDateTime.h"
+#include "TnvError.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+namespace {
+
+// Days count from 30 December 1899; 1900 is no leap year.
+TEST(EncodeDate, CountsDaysFrom30December1899AndDecodesThemBack) {
+    const std::tuple<int, int, int, double> rows[] = {
+        {1899, 12, 29, -1}, {1900, 3, 1, 61},        {2000, 2, 29, 36585},
+        {1, 1, 1, -693593}, {9999, 12, 31, 2958465},
+    };
+    for (const auto& [year, month, day, value] : rows) {
+        EXPECT_EQ(nv::EncodeDate(year, month, day), value) << value;
+        int y = 0, m = 0, d = 0;
+        nv::DecodeDate(value, y, m, d);
+        EXPECT_EQ(std::tie(y, m, d), std::tie(year, month, day)) << value;
+    }
+}
+
+TEST(EncodeDateTime, RaisesForImpossibleDatesAndTimes) {
+    const int dates[][3] = {{2023, 2, 29}, {1900, 2, 29}, {2024, 4, 31}, {0, 1, 1},
+                            {10000, 1, 1}, {2020, 13, 1}, {2020, 0, 1},  {2020, 1, 0}};
+    for (const auto& d : dates) {
+        EXPECT_THROW(nv::EncodeDate(d[0], d[1], d[2]), TnvConvertError) << d[0] << d[1] << d[2];
+        nv::TDateTime value = 42;
+        EXPECT_FALSE(nv::TryEncodeDate(d[0], d[1], d[2], value));
+        EXPECT_EQ(value, 42);
+    }
+    const int times[][4] = {
+        {24, 0, 0, 0}, {0, 60, 0, 0}, {0, 0, 60, 0}, {0, 0, 0, 1000}, {-1, 0, 0, 0}};
+    for (const auto& t : times)
+        EXPECT_THROW(nv::EncodeTime(t[0], t[1], t[2], t[3]), TnvConvertError) << t[0] << t[1];
+}
+
+TEST(DecodeDate, RoundTripsEveryFewDaysOverTheWholeRange) {
+    for (int day = -693593; day <= 2958465; day += 97) {
+        int year = 0, month = 0, dayOfMonth = 0;
+        nv::DecodeDate(day, year, month, dayOfMonth);
+        ASSERT_EQ(nv::EncodeDate(year, month, dayOfMonth), day)
+            << year << "-" << month << "-" << dayOfMonth;
+    }
+}
+
+TEST(DecodeTime, RoundTripsMilliseconds) {
+    for (int ms = 0; ms < 86400000; ms += 86399) {
+        const int hour = ms / 3600000, min = ms / 60000 % 60, sec = ms / 1000 % 60,
+                  msec = ms % 1000;
+        const nv::TDateTime value =
+            nv::EncodeDate(2031, 3, 12) + nv::EncodeTime(hour, min, sec, msec);
+        int h = 0, m = 0, s = 0, z = 0;
+        nv::DecodeTime(value, h, m, s, z);
+        ASSERT_EQ((((h * 60 + m) * 60) + s) * 1000 + z, ms);
+    }
+}
+
+TEST(DecodeDateTime, ReadsDaysBefore1899BackwardsWithAPositiveTime) {
+    int year = 0, month = 0, day = 0, hour = 0, min = 0, sec = 0, msec = 0;
+    nv::DecodeDate(-1.25, year, month, day);
+    nv::DecodeTime(-1.25, hour, min, sec, msec);
+    EXPECT_EQ(std::tie(year, month, day), std::make_tuple(1899, 12, 29));
+    EXPECT_EQ(std::tie(hour, min, sec, msec), std::make_tuple(6, 0, 0, 0));
+    EXPECT_EQ(nv::ComposeDateTime(nv::EncodeDate(1899, 12, 29), nv::EncodeTime(6, 0, 0, 0)), -1.25);
+    EXPECT_EQ(nv::ComposeDateTime(nv::EncodeDate(1899, 12, 31), nv::EncodeTime(6, 0, 0, 0)), 1.25);
+}
+
+TEST(DecodeDateTime, MovesATimeThatRoundsTo24HoursToTheNextDay) {
+    const nv::TDateTime value = 1.0 - 1e-10; // 31/12/1899 23:59:59.99999
+    int year = 0, month = 0, day = 0, hour = 0, min = 0, sec = 0, msec = 0;
+    nv::DecodeDate(value, year, month, day);
+    nv::DecodeTime(value, hour, min, sec, msec);
+    EXPECT_EQ(std::tie(year, month, day), std::make_tuple(1899, 12, 31));
+    EXPECT_EQ(std::tie(hour, min, sec, msec), std::make_tuple(0, 0, 0, 0));
+}
+
+TEST(DecodeDateTime, GivesZerosForValuesThatAreNoDate) {
+    for (double value :
+         {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), 1e300,
+          -1e300, 2958466.0, -693594.5}) {
+        int year = 1, month = 1, day = 1, hour = 1, min = 1, sec = 1, msec = 1;
+        nv::DecodeDate(value, year, month, day);
+        nv::DecodeTime(value, hour, min, sec, msec);
+        EXPECT_EQ(std::tie(year, month, day), std::make_tuple(0, 0, 0)) << value;
+        EXPECT_EQ(nv::DayOfWeek(value), 0) << value;
+    }
+}
+
+TEST(DayOfWeek, CountsFromSunday) {
+    EXPECT_EQ(nv::DayOfWeek(nv::EncodeDate(1899, 12, 30)), 7);     // a Saturday
+    EXPECT_EQ(nv::DayOfWeek(nv::EncodeDate(2031, 3, 5) + 0.9), 4); // a Wednesday
+    EXPECT_EQ(nv::DayOfWeek(nv::EncodeDate(1, 1, 1)), 2);          // a Monday
+}
+
+} // namespace

@@ -1,0 +1,182 @@
+#include "TnvError.h"
+#include "TnvIniFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+namespace {
+
+const char* const kSample = "; drive parameters\n"
+                            "[Par-1]\n"
+                            "RegAddr = 0x0100\n"
+                            "RegQtty=$2\n"
+                            "Name=  Motor voltage  \n"
+                            "# a comment line: Type=9\n"
+                            "; Readonly=0\n"
+                            "Type=3\n"
+                            "Type=4\n"
+                            "FormatString=000.0;-000.0\n"
+                            "\n"
+                            "[Empty]\n"
+                            "[CommentsOnly]\n"
+                            "; Key=1\n"
+                            "[par-1]\n"
+                            "Descr=second header of the same section\n";
+
+QByteArray ReadBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+// Integers read as StrToInt reads them, else the default; booleans are integers.
+TEST(IniFile, ReadsIntegersAndBooleansOrTheirDefaults) {
+    const std::tuple<const char*, int, int> rows[] = {
+        {"0x0100", 256, 1}, {"$FFFF", 65535, 1}, {"-12", -12, 1},          {"  7  ", 7, 1},
+        {"0x0", 0, 0},      {"12abc", -99, -99}, {"", -99, -99},           {"0x", -99, -99},
+        {"1.5", -99, -99},  {"1 2", -99, -99},   {"2147483648", -99, -99},
+    };
+    for (const auto& [value, integer, boolean] : rows) {
+        const auto ini = TnvIniFile::FromText(QStringLiteral("[S]\nK=%1\n").arg(value));
+        EXPECT_EQ(ini.ReadInteger("S", "K", -99), integer) << value;
+        if (boolean != -99)
+            EXPECT_EQ(ini.ReadBool("S", "K", !boolean), bool(boolean)) << value;
+        else
+            EXPECT_TRUE(ini.ReadBool("S", "K", true) && !ini.ReadBool("S", "K", false)) << value;
+    }
+}
+
+// Sections and keys match without regard to case; values are trimmed and keep
+// everything after the first equals sign; the first of duplicate keys wins;
+// comment lines, keys before the first section and sections without keys
+// do not count; a repeated header continues its section.
+TEST(IniFile, ReadsTheSample) {
+    const auto ini =
+        TnvIniFile::FromText(QString(kSample) + "  [ Par-7 ]  \nMask = a=b \n =orphan\n");
+    EXPECT_EQ(ini.ReadInteger("PAR-1", "regaddr", 0), 256);
+    EXPECT_EQ(ini.ReadString("Par-1", "Name", ""), "Motor voltage");
+    EXPECT_EQ(ini.ReadString("Par-1", "FormatString", ""), "000.0;-000.0");
+    EXPECT_EQ(ini.ReadString("Par-7", "Mask", ""), "a=b");
+    EXPECT_EQ(ini.ReadInteger("Par-1", "Type", 0), 3);
+    EXPECT_EQ(ini.ReadSection("Par-1"),
+              QStringList({"RegAddr", "RegQtty", "Name", "Type", "FormatString", "Descr"}));
+    EXPECT_EQ(ini.ReadSectionValues("par-1").last(), "Descr=second header of the same section");
+    EXPECT_EQ(ini.ReadSections(), QStringList({"Par-1", "Par-7"}));
+    EXPECT_EQ(TnvIniFile::FromText("Key=1\n[S]\nOther=2\n").ReadSections(), QStringList({"S"}));
+}
+
+TEST(IniFile, KeepsLinesCommentsAndOrderWhenWriting) {
+    auto ini = TnvIniFile::FromText(kSample);
+    ini.WriteInteger("PAR-1", "regqtty", 3);
+    ini.WriteString("Par-1", "NewKey", "new");
+    QString expected = QString::fromUtf8(kSample);
+    expected.replace("RegQtty=$2\n", "RegQtty=3\n");
+    expected.replace("Type=4\nFormatString=000.0;-000.0\n",
+                     "Type=4\nFormatString=000.0;-000.0\nNewKey=new\n");
+    EXPECT_EQ(ini.ToText(), expected);
+}
+
+TEST(IniFile, AddsMissingSectionsAtTheEndAndKeepsAValueOnOneLine) {
+    auto ini = TnvIniFile::FromText("[A]\r\nX=1\r\n");
+    ini.WriteBool("B", "Flag", true);
+    ini.WriteString("B", "K", "two\nlines");
+    EXPECT_EQ(ini.ToText(), "[A]\r\nX=1\r\n\r\n[B]\r\nFlag=1\r\nK=two lines\r\n");
+}
+
+TEST(IniFile, ErasesSectionsAndDeletesKeys) {
+    auto ini = TnvIniFile::FromText(kSample);
+    ini.DeleteKey("par-1", "TYPE");
+    EXPECT_FALSE(ini.ValueExists("Par-1", "Type")) << "every duplicate goes";
+    ini.EraseSection("PAR-1");
+    EXPECT_FALSE(ini.SectionExists("Par-1"));
+    EXPECT_FALSE(ini.ToText().contains("second header"));
+    EXPECT_TRUE(ini.ToText().startsWith("; drive parameters\n"));
+}
+
+class IniFileOnDisk : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(FDir.isValid()); }
+    QString Path(const QString& name) const { return FDir.filePath(name); }
+
+    QTemporaryDir FDir;
+};
+
+TEST_F(IniFileOnDisk, WritesAndReadsBack) {
+    TnvIniFile created(Path("new.ini"));
+    EXPECT_TRUE(created.ReadSections().isEmpty()) << "a missing file reads as empty";
+    created.WriteString("Link", "Host", "192.168.0.10");
+    created.WriteInteger("Link", "Port", 502);
+    created.UpdateFile();
+    const TnvIniFile read(Path("new.ini"));
+    EXPECT_EQ(read.ReadString("link", "host", "") + read.ReadString("LINK", "PORT", ""),
+              "192.168.0.10502");
+}
+
+TEST_F(IniFileOnDisk, ReadsUtf8WithByteOrderMarkAndLatin1) {
+    WriteBytes(Path("bom.ini"), "\xEF\xBB\xBF[S]\nName=K\xC3\xBChler\n");
+    WriteBytes(Path("latin1.ini"), "[S]\nName=K\xFChler\n");
+    EXPECT_EQ(TnvIniFile(Path("bom.ini")).ReadString("S", "Name", ""),
+              QString::fromUtf8("K\xC3\xBChler"));
+    EXPECT_EQ(TnvIniFile(Path("latin1.ini")).ReadString("S", "Name", ""),
+              QString::fromUtf8("K\xC3\xBChler"));
+}
+
+TEST_F(IniFileOnDisk, RaisesNamingAFileThatCannotBeReadOrWritten) {
+    ASSERT_TRUE(QDir(FDir.path()).mkdir("folder.ini"));
+    WriteBytes(Path("plain"), "not a folder");
+    const auto message = [](auto body) {
+        try {
+            body();
+        } catch (const TnvError& e) {
+            return e.Message();
+        }
+        return QString("no error");
+    };
+    EXPECT_TRUE(message([&] { TnvIniFile(Path("folder.ini")); }).contains(Path("folder.ini")));
+    TnvIniFile ini(Path("plain/sub.ini"));
+    ini.WriteString("S", "K", "V");
+    EXPECT_TRUE(message([&] {
+                    ini.UpdateFile();
+                }).startsWith(QStringLiteral("Cannot write \"%1\": ").arg(Path("plain/sub.ini"))));
+    EXPECT_THROW(TnvIniFile::FromText("[S]\nK=1\n").UpdateFile(), TnvError) << "no file name";
+}
+
+// The write runs out of room half-way (a file size limit works even for
+// root); the old file must survive whole.
+TEST_F(IniFileOnDisk, LeavesTheOldFileIntactWhenWritingFails) {
+    const QByteArray original = "[S]\nK=old\n";
+    WriteBytes(Path("keep.ini"), original);
+    TnvIniFile ini(Path("keep.ini"));
+    ini.WriteString("S", "Big", QString(64 * 1024, u'x'));
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    bool raised = false;
+    try {
+        ini.UpdateFile();
+    } catch (const TnvError& e) {
+        raised = e.Message().contains(Path("keep.ini"));
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_TRUE(raised);
+    EXPECT_EQ(ReadBytes(Path("keep.ini")), original);
+    EXPECT_EQ(QDir(FDir.path()).entryList(QDir::Files), QStringList({"keep.ini"}))
+        << "no temporary file left";
+}
+
+} // namespace

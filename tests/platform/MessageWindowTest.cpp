@@ -1,0 +1,131 @@
+#include "NvErrorReport.h"
+#include "TnvError.h"
+#include "TnvMessageWindow.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QPointer>
+#include <QThread>
+#include <gtest/gtest.h>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct TMessage {
+    unsigned Code;
+    std::uintptr_t W;
+    std::intptr_t L;
+    bool operator==(const TMessage&) const = default;
+};
+
+// Serves the event loop until done() or the time runs out.
+template <typename Done>
+bool ProcessEventsUntil(Done done, int milliseconds = 10000) {
+    QDeadlineTimer deadline(milliseconds);
+    while (!done() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+// Captures what reaches the default error report while a test runs.
+class TReportCapture {
+public:
+    TReportCapture() {
+        nv::SetErrorReporter([this](const QString& message) { Reports.push_back(message); });
+    }
+    ~TReportCapture() { nv::SetErrorReporter(nullptr); }
+
+    std::vector<QString> Reports;
+};
+
+TEST(MessageWindow, HandlesMessagesFromAnotherThreadInPostingOrder) {
+    constexpr int kCount = 1000;
+    std::vector<TMessage> received;
+    bool onWindowThread = true;
+    TnvMessageWindow window([&](unsigned code, std::uintptr_t w, std::intptr_t l) {
+        onWindowThread = onWindowThread && QThread::currentThread() == window.thread();
+        received.push_back({code, w, l});
+    });
+
+    std::thread poster([&window] {
+        for (int i = 0; i < kCount; ++i)
+            window.Post(TnvMessageWindow::WM_USER + 1 + i % 4, static_cast<std::uintptr_t>(i), -i);
+    });
+    ASSERT_TRUE(ProcessEventsUntil([&] { return received.size() == kCount; }));
+    poster.join();
+
+    ASSERT_EQ(received.size(), static_cast<std::size_t>(kCount));
+    for (int i = 0; i < kCount; ++i)
+        ASSERT_EQ(received[i], (TMessage{TnvMessageWindow::WM_USER + 1 + i % 4,
+                                         static_cast<std::uintptr_t>(i), -i}));
+    EXPECT_TRUE(onWindowThread);
+}
+
+TEST(MessageWindow, ReportsAnExceptionAndGoesOnWithLaterMessages) {
+    TReportCapture capture;
+    std::vector<unsigned> handled;
+    TnvMessageWindow window([&](unsigned code, std::uintptr_t, std::intptr_t) {
+        handled.push_back(code);
+        if (code == 2)
+            throw TnvError("Wrong data type!");
+        if (code == 3)
+            throw 42;
+    });
+    for (unsigned code = 1; code <= 5; ++code)
+        window.Post(code, 0, 0);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return handled.size() == 5; }));
+
+    EXPECT_EQ(handled, (std::vector<unsigned>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(capture.Reports, (std::vector<QString>{"Wrong data type!", "Unknown error"}));
+}
+
+// A handler that shows a message box runs a nested event loop; the following
+// messages are handled in it, in order.
+TEST(MessageWindow, GoesOnWithTheNextMessagesInANestedEventLoop) {
+    std::vector<int> trace; // +code when a handler starts, -code when it ends
+    TnvMessageWindow window([&](unsigned code, std::uintptr_t, std::intptr_t) {
+        trace.push_back(static_cast<int>(code));
+        if (code == 1)
+            ProcessEventsUntil([&] { return trace.size() >= 5; }, 2000);
+        trace.push_back(-static_cast<int>(code));
+    });
+    for (unsigned code = 1; code <= 3; ++code)
+        window.Post(code, 0, 0);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return trace.size() == 6; }));
+    EXPECT_EQ(trace, (std::vector<int>{1, 2, -2, 3, -3, -1}));
+}
+
+TEST(MessageWindow, TakesPostsFromItsOwnQueuedCallsAndIsDeletedLater) {
+    std::vector<unsigned> handled;
+    auto* window = new TnvMessageWindow(
+        [&](unsigned code, std::uintptr_t, std::intptr_t) { handled.push_back(code); });
+    QPointer<TnvMessageWindow> alive(window);
+    QMetaObject::invokeMethod(
+        window, [window] { window->Post(7, 0, 0); }, Qt::QueuedConnection);
+    ASSERT_TRUE(ProcessEventsUntil([&] { return handled.size() == 1; }, 2000));
+    window->deleteLater();
+    QCoreApplication::sendPostedEvents(nullptr,
+                                       QEvent::DeferredDelete); // through the window's event()
+    EXPECT_TRUE(alive.isNull());
+    EXPECT_EQ(handled, std::vector<unsigned>{7});
+}
+
+TEST(ErrorReport, ReportsTheCurrentExceptionsTextAndSurvivesAReporterThatRaises) {
+    {
+        TReportCapture capture;
+        try {
+            throw std::runtime_error("boom");
+        } catch (...) {
+            nv::ReportCurrentException();
+        }
+        nv::ReportCurrentException(); // outside a catch block: a generic text, no crash
+        EXPECT_EQ(capture.Reports, (std::vector<QString>{"boom", "Unknown error"}));
+    }
+    nv::SetErrorReporter([](const QString&) { throw std::runtime_error("reporter failed"); });
+    EXPECT_NO_THROW(nv::ReportError("to standard error instead"));
+    nv::SetErrorReporter(nullptr);
+}
+
+} // namespace

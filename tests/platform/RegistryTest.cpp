@@ -1,0 +1,85 @@
+#include "TnvError.h"
+#include "TnvRegistry.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Points both roots at a private folder for the test's lifetime.
+class RegistryTest : public ::testing::Test {
+protected:
+    QTemporaryDir Dir;
+    void SetUp() override {
+        qputenv("XDG_CONFIG_HOME", (Dir.path() + "/home").toLocal8Bit());
+        qputenv("XDG_CONFIG_DIRS", (Dir.path() + "/system").toLocal8Bit());
+    }
+    void TearDown() override {
+        qunsetenv("XDG_CONFIG_HOME");
+        qunsetenv("XDG_CONFIG_DIRS");
+    }
+};
+
+TEST_F(RegistryTest, RootsLiveInTheirConfigFolders) {
+    EXPECT_EQ(TnvRegistry::RootFile(TnvRegistryRoot::CurrentUser),
+              Dir.path() + "/home/kx720/registry.json");
+    EXPECT_EQ(TnvRegistry::RootFile(TnvRegistryRoot::LocalMachine),
+              Dir.path() + "/system/kx720/registry.json");
+}
+
+TEST_F(RegistryTest, KeepsIntegersAndStringsApart) {
+    TnvRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("Software\\KX720\\COM1", true));
+    reg.WriteInteger("Timeout", -5);
+    reg.WriteString("HostName", "10.0.0.7");
+    reg.WriteBool("Enabled", true);
+    TnvRegistry again;
+    ASSERT_TRUE(again.OpenKey("software/kx720/com1", false)); // any separator, any case
+    EXPECT_EQ(again.ReadInteger("TIMEOUT"), -5);
+    EXPECT_EQ(again.ReadString("HostName"), "10.0.0.7");
+    EXPECT_TRUE(again.ReadBool("Enabled"));
+    EXPECT_THROW(again.ReadString("Timeout"), TnvError);
+    EXPECT_THROW(again.ReadInteger("HostName"), TnvError);
+    EXPECT_THROW(again.ReadInteger("Missing"), TnvError);
+}
+
+TEST_F(RegistryTest, OpenWithoutCreateNeedsAnExistingKey) {
+    TnvRegistry reg;
+    EXPECT_FALSE(reg.OpenKey("A\\B", false));
+    EXPECT_THROW(reg.WriteInteger("X", 1), TnvError);
+    EXPECT_FALSE(QFile::exists(TnvRegistry::RootFile(TnvRegistryRoot::CurrentUser)));
+    ASSERT_TRUE(reg.OpenKey("A\\B", true));
+    EXPECT_TRUE(reg.KeyExists("A"));
+    EXPECT_TRUE(reg.KeyExists("a\\b"));
+}
+
+TEST_F(RegistryTest, OverwriteKeepsOneValueOfTheNewTypeAndDeleteValueTakesIt) {
+    TnvRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("K", true));
+    reg.WriteInteger("v", 1);
+    reg.WriteString("V", "text");
+    EXPECT_EQ(reg.GetValueNames(), QStringList{"V"});
+    EXPECT_EQ(reg.ReadString("v"), "text");
+    EXPECT_TRUE(reg.DeleteValue("v"));
+    EXPECT_FALSE(reg.ValueExists("V"));
+    EXPECT_FALSE(reg.DeleteValue("v"));
+}
+
+TEST_F(RegistryTest, DeleteKeyTakesItsSubtreeAndSparesSiblings) {
+    TnvRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("Links\\A\\Deep", true));
+    reg.WriteInteger("x", 1);
+    ASSERT_TRUE(reg.OpenKey("Links\\B", true));
+    reg.WriteInteger("y", 2);
+    EXPECT_TRUE(reg.DeleteKey("links\\a"));
+    EXPECT_FALSE(reg.KeyExists("Links\\A\\Deep"));
+    EXPECT_TRUE(reg.KeyExists("Links\\B"));
+    EXPECT_FALSE(reg.DeleteKey("Links\\A"));
+    ASSERT_TRUE(reg.OpenKey("Links", false));
+    EXPECT_EQ(reg.GetKeyNames(), QStringList{"B"});
+}
+
+} // namespace
