@@ -144,6 +144,11 @@ TEST_F(DispatcherTest, SetpointIsClampedShownAndSent) {
     Receive(15, 300);
     EXPECT_EQ(MainForm->tbOmegaRef->value(), 300);
     EXPECT_FALSE(Value(15)->GetWriteRequest());
+    // Receiving the frequency limits moves the bar's range.
+    Receive(13, 200);
+    Receive(14, 900);
+    EXPECT_EQ(MainForm->tbOmegaRef->minimum(), 200);
+    EXPECT_EQ(MainForm->tbOmegaRef->maximum(), 900);
 }
 
 TEST_F(DispatcherTest, LiveStateReachesLampsAndFields) {

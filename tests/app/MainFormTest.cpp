@@ -47,6 +47,13 @@ protected:
 
 } // namespace
 
+TEST_F(MainFormTest, FileActionsWaitForALink) {
+    for (QAction* action : {MainForm->acImport, MainForm->acExport, MainForm->acPrint})
+        EXPECT_FALSE(action->isEnabled()) << action->text().toStdString();
+    EXPECT_FALSE(MainForm->acCloseConnection->isVisible());
+    EXPECT_FALSE(MainForm->TimerLink->isActive());
+}
+
 TEST_F(MainFormTest, PortMenuKeepsTcpUntilItIsUncheckedOrCancelled) {
     EXPECT_EQ(MainForm->tbSelectPort->text(), "COM1");
     MainForm->mnTCPIP->trigger(); // the answerer confirms the dialog
