@@ -6,7 +6,7 @@ if(KX_WERROR)
   target_compile_options(kx_options INTERFACE -Werror)
 endif()
 if(KX_SANITIZE)
-  target_compile_options(kx_options INTERFACE -fsanitize=${KX_SANITIZE} -fno-omit-frame-pointer -g)
+  target_compile_options(kx_options INTERFACE -fsanitize=${KX_SANITIZE} -fno-omit-frame-pointer)
   target_link_options(kx_options INTERFACE -fsanitize=${KX_SANITIZE})
 endif()
 # Lets code and tests know they run under a sanitizer (timing tests relax then).

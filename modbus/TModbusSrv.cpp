@@ -23,6 +23,8 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr size_t kMaxRtuFrame = 256;
+// An exception reply: slave, function, code and CRC.
+constexpr size_t kShortestReply = 5;
 constexpr size_t kMbapHeader = 7;
 
 uint16_t Crc16(const uint8_t* data, size_t size) {
@@ -386,9 +388,15 @@ int32_t TModbusSrv::ReadRtuFrame(TClock::time_point replyDeadline, std::vector<u
     for (;;) {
         const auto deadline = frame.empty() ? replyDeadline : TClock::now() + Silence();
         const size_t expected = ExpectedRtuLength(frame);
-        const size_t wanted = expected > frame.size() ? expected - frame.size() : 1;
-        const int n =
-            ReadSome(chunk.data(), std::min(wanted, kMaxRtuFrame - frame.size()), deadline);
+        // No frame of a function we frame by length is shorter than the
+        // shortest reply, so reading up to it never takes bytes of the next
+        // frame; past it, a frame of unknown length comes byte by byte.
+        const size_t wanted = expected > frame.size()        ? expected - frame.size()
+                              : frame.size() < kShortestReply ? kShortestReply - frame.size()
+                                                              : 1;
+        // A reply is never in yet when the request has just gone: wait first.
+        const int n = ReadSome(chunk.data(), std::min(wanted, kMaxRtuFrame - frame.size()),
+                               deadline, frame.empty());
         if (n < 0)
             return Fail(kReadError, QStringLiteral("port read error: %1").arg(ErrnoText()));
         if (n == 0)
@@ -486,7 +494,12 @@ bool TModbusSrv::DiscardInput(std::chrono::milliseconds waitFor, std::chrono::mi
     bool arrived = false;
     if (FKind == lkSerial) {
         int waiting = 0;
-        arrived = ioctl(Fd(), FIONREAD, &waiting) == 0 && waiting > 0;
+        const bool counted = ioctl(Fd(), FIONREAD, &waiting) == 0;
+        // The usual case before a request: nothing there, and nothing to wait
+        // for; the flush, read and poll below would only cost three calls.
+        if (counted && waiting == 0 && waitFor.count() <= 0)
+            return false;
+        arrived = counted && waiting > 0;
         modbus_flush(FContext);
     }
     const auto start = TClock::now();

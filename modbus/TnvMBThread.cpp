@@ -15,6 +15,9 @@ using TClock = std::chrono::steady_clock;
 
 constexpr uint8_t kReadHolding = 0x03;
 constexpr uint8_t kWriteMultiple = 0x10;
+// Results wait at most this long (and one exchange) for the GUI thread to be
+// woken: on a fast link a pass then costs it one wake-up, not one a value.
+constexpr auto kResultDelay = std::chrono::milliseconds(5);
 
 std::uintptr_t AsWord(const void* p) {
     return reinterpret_cast<std::uintptr_t>(p);
@@ -68,6 +71,12 @@ bool TnvMBThread::AddValueSet(TnvParValueSet* set) {
     }
     set->SetUpdateState(usWaiting);
     FListBusy = false;
+    {
+        // The set's first pass starts now, not at the next cycle.
+        std::lock_guard lock(FSleepLock);
+        FSetAdded = true;
+    }
+    FWakeUp.notify_all();
     return true;
 }
 
@@ -120,6 +129,8 @@ void TnvMBThread::Execute() {
     }
     while (!FTerminated) {
         const auto start = TClock::now();
+        // A set added from here on is in the list this pass walks.
+        FSetAdded = false;
         if (IsConnected()) {
             ServeUserFunc();
             ServeValueSets();
@@ -142,7 +153,7 @@ void TnvMBThread::Execute() {
 
 void TnvMBThread::Sleep(std::chrono::milliseconds duration) {
     std::unique_lock lock(FSleepLock);
-    FWakeUp.wait_for(lock, duration, [this] { return FTerminated.load(); });
+    FWakeUp.wait_for(lock, duration, [this] { return FTerminated.load() || FSetAdded.load(); });
 }
 
 int32_t TnvMBThread::SetLastError(int32_t code) {
@@ -250,32 +261,43 @@ bool TnvMBThread::StopRequested() const {
 
 bool TnvMBThread::ServeValueSet(TnvParValueSet& set) {
     const auto slave = static_cast<uint8_t>(set.GetSlaveAddress() & 0xFF);
+    auto flushed = TClock::now();
+    bool walked = true;
     for (const auto& owned : set.GetValues()) {
-        if (!PassGoesOn())
-            return false;
+        if (!PassGoesOn()) {
+            walked = false;
+            break;
+        }
         TnvParValue* value = owned.get();
+        int32_t status = 0;
         if (value->GetWriteRequest()) {
-            const int32_t status = WriteValue(slave, value);
-            if (FAbandoned)
-                return false; // unknown outcome: the request stays and is sent again
-            if (status != 0) {
-                set.PostMessage(TnvParValueSet::kMsgExchangeFailed, AsWord(value), status);
-                return false;
-            }
-            set.PostMessage(TnvParValueSet::kMsgWriteDone, AsWord(value), 0);
+            status = WriteValue(slave, value);
+            if (!FAbandoned && status == 0)
+                set.QueueMessage(TnvParValueSet::kMsgWriteDone, AsWord(value), 0);
         } else if (value->GetCyclic() && value->IsDue()) {
-            const int32_t status = ReadValue(slave, value);
-            if (FAbandoned)
-                return false;
-            if (status != 0) {
-                set.PostMessage(TnvParValueSet::kMsgExchangeFailed, AsWord(value), status);
-                return false;
+            status = ReadValue(slave, value);
+            if (!FAbandoned && status == 0) {
+                const bool changed = value->LoadFromFrame(FResponse);
+                set.QueueMessage(TnvParValueSet::kMsgReadDone, AsWord(value), changed ? 1 : 0);
             }
-            const bool changed = value->LoadFromFrame(FResponse);
-            set.PostMessage(TnvParValueSet::kMsgReadDone, AsWord(value), changed ? 1 : 0);
+        } else {
+            continue;
+        }
+        // A cut exchange has an unknown outcome: it is not reported, and a
+        // write request stays to be sent again.
+        if (FAbandoned || status != 0) {
+            if (!FAbandoned)
+                set.QueueMessage(TnvParValueSet::kMsgExchangeFailed, AsWord(value), status);
+            walked = false;
+            break;
+        }
+        if (const auto now = TClock::now(); now - flushed >= kResultDelay) {
+            set.FlushMessages();
+            flushed = now;
         }
     }
-    return true;
+    set.FlushMessages();
+    return walked;
 }
 
 void TnvMBThread::ReportIdle() {

@@ -27,6 +27,12 @@ class TnvParValueSet;
 // request) concerned. Connection events run on the GUI thread while the
 // worker waits. It never reconnects by itself.
 //
+// Subscribing a set ends the pause between cycles: the next pass starts at
+// once, and the cycle counts its 100 ms from there. A set's results reach
+// the GUI thread in order, together, at the end of the set's walk or once
+// 5 ms have passed since the last lot, so that a fast link wakes the GUI
+// thread a few times a pass rather than once a value.
+//
 // Cost of a failure: an exchange makes at most Retries + 1 attempts, each
 // waiting at most Timeout for its reply. A serial line that must first be
 // resynchronised (after opening, or after a reply that matched no request;
@@ -127,6 +133,7 @@ private:
     std::atomic<bool> FTerminated{false};
     std::atomic<bool> FConnected{false};
     std::atomic<bool> FFinished{false};
+    std::atomic<bool> FSetAdded{false}; // set under FSleepLock; ends the cycle pause
     std::atomic<int32_t> FLastError{0};
 
     std::mutex FValueSetsLock;

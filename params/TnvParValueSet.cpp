@@ -104,6 +104,14 @@ void TnvParValueSet::PostMessage(unsigned code, std::uintptr_t w, std::intptr_t 
     FWindow->Post(code, w, l);
 }
 
+void TnvParValueSet::QueueMessage(unsigned code, std::uintptr_t w, std::intptr_t l) {
+    FWindow->Queue(code, w, l);
+}
+
+void TnvParValueSet::FlushMessages() {
+    FWindow->Flush();
+}
+
 TnvParValue* TnvParValueSet::ValueOf(std::uintptr_t w) const {
     // Only an address that is still in the list is dereferenced: a message
     // may outlive the value it names.

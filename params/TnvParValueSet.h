@@ -30,7 +30,7 @@ enum TnvUpdateState : std::uint8_t {
 //
 // Threads: the set is created, filled, changed and destroyed on the GUI
 // thread, where every event fires. The exchange thread may call only
-// PostMessage, GetSlaveAddress, GetUpdateState, GetCountParBind,
+// PostMessage, QueueMessage, FlushMessages, GetSlaveAddress, GetUpdateState, GetCountParBind,
 // GetParValueAt and GetValues, and the thread-side operations of the values
 // (TnvParValue.h). The list of values must not change while the set is
 // attached to an exchange thread.
@@ -97,6 +97,11 @@ public:
 
     // Any thread, never blocks: queues a message for WndProc on the GUI thread.
     void PostMessage(unsigned code, std::uintptr_t w, std::intptr_t l);
+    // Any thread, never blocks: as PostMessage, but the GUI thread is woken
+    // only by the next PostMessage or FlushMessages, so that a burst of
+    // results costs it one wake-up.
+    void QueueMessage(unsigned code, std::uintptr_t w, std::intptr_t l);
+    void FlushMessages();
     // GUI thread: handles one message. The value's event runs when w is a
     // value of this set; the update state follows in any case. An exception
     // from an event goes to the default error report once the message is

@@ -3,8 +3,10 @@
 #include "TnvError.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <ctime>
 
 namespace nv {
 
@@ -144,11 +146,16 @@ int DayOfWeek(TDateTime value) {
 }
 
 TDateTime Now() {
-    const QDateTime now = QDateTime::currentDateTime();
-    const QDate date = now.date();
-    const QTime time = now.time();
-    return ComposeDateTime(EncodeDate(date.year(), date.month(), date.day()),
-                           EncodeTime(time.hour(), time.minute(), time.second(), time.msec()));
+    // localtime_r reads the zone's rules once; QDateTime::currentDateTime
+    // asks the file system for them on every call, which the exchange thread
+    // would pay with every reply it stamps.
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    tm local{};
+    localtime_r(&now.tv_sec, &local);
+    return ComposeDateTime(EncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday),
+                           EncodeTime(local.tm_hour, local.tm_min, std::min(local.tm_sec, 59),
+                                      static_cast<int>(now.tv_nsec / 1'000'000)));
 }
 
 TDateTime Date() {

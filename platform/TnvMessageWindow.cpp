@@ -19,11 +19,21 @@ TnvMessageWindow::TnvMessageWindow(THandler handler, QObject* parent)
     , FHandler(std::move(handler)) {}
 
 void TnvMessageWindow::Post(unsigned code, std::uintptr_t w, std::intptr_t l) {
+    Queue(code, w, l);
+    Flush();
+}
+
+void TnvMessageWindow::Queue(unsigned code, std::uintptr_t w, std::intptr_t l) {
+    const std::lock_guard lock(FMutex);
+    FQueue.push_back({code, w, l});
+}
+
+void TnvMessageWindow::Flush() {
     QEvent* wake = nullptr;
     {
         const std::lock_guard lock(FMutex);
-        FQueue.push_back({code, w, l});
-        wake = NewWakeEvent();
+        if (!FQueue.empty())
+            wake = NewWakeEvent();
     }
     if (wake)
         QCoreApplication::postEvent(this, wake);

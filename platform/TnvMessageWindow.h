@@ -24,6 +24,12 @@ public:
 
     // Any thread. Never blocks.
     void Post(unsigned code, std::uintptr_t w, std::intptr_t l);
+    // Any thread. Never blocks. Queues a message without waking the window's
+    // thread: a sender with many messages in a row wakes it once for all of
+    // them with Flush (or with its next Post). Order is kept either way.
+    void Queue(unsigned code, std::uintptr_t w, std::intptr_t l);
+    // Any thread. Wakes the window's thread for the messages queued so far.
+    void Flush();
 
 protected:
     bool event(QEvent* e) override;

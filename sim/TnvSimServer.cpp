@@ -150,7 +150,7 @@ void TnvSimServer::AdvanceModel() {
     FModel.Advance(elapsed - FModel.Now());
 }
 
-int TnvSimServer::PollTimeoutMs() const {
+timespec TnvSimServer::PollTimeout() const {
     const auto now = TClock::now();
     auto next = now + std::chrono::milliseconds(kModelTickMs);
     for (const auto& endpoint : FEndpoints) {
@@ -160,8 +160,11 @@ int TnvSimServer::PollTimeoutMs() const {
             if (const auto deadline = endpoint->Framer->Deadline())
                 next = std::min(next, FStart + *deadline);
     }
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(next - now);
-    return static_cast<int>(std::max<int64_t>(wait.count(), 0));
+    // To the microsecond, not the millisecond: a reply delayed by the wire
+    // time of --line-speed would otherwise leave up to 1 ms late.
+    const auto wait =
+        std::max<int64_t>(std::chrono::ceil<std::chrono::microseconds>(next - now).count(), 0);
+    return timespec{static_cast<time_t>(wait / 1000000), static_cast<long>(wait % 1000000) * 1000};
 }
 
 void TnvSimServer::Run() {
@@ -172,7 +175,8 @@ void TnvSimServer::Run() {
         for (const auto& endpoint : FEndpoints)
             fds.push_back({endpoint->Fd,
                            static_cast<short>(POLLIN | (endpoint->Out.empty() ? 0 : POLLOUT)), 0});
-        if (::poll(fds.data(), fds.size(), PollTimeoutMs()) < 0 && errno != EINTR)
+        const timespec timeout = PollTimeout();
+        if (::ppoll(fds.data(), fds.size(), &timeout, nullptr) < 0 && errno != EINTR)
             throw TnvError(QStringLiteral("poll failed: %1").arg(Reason()));
         if (fds[0].revents)
             break;

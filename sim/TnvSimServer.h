@@ -7,6 +7,7 @@
 #include <QString>
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -76,7 +77,8 @@ private:
     };
 
     void AdvanceModel();
-    int PollTimeoutMs() const;
+    // Until the next reply is due, a frame's silence ends or the model ticks.
+    timespec PollTimeout() const;
     void Accept(int listener);
     void Read(TEndpoint& endpoint);
     void FrameTcp(TEndpoint& endpoint);

@@ -3,7 +3,8 @@
 // at the rate the thread reached, with nothing else in the process.
 //
 //   bench_poll_floor READS_PER_SECOND [SECONDS]
-// prints "cpu_percent X" and "reads_per_s Y".
+// prints "cpu_percent X", "reads_per_s Y" and "wakeups_per_s Z" (context
+// switches of the process).
 #include <modbus.h>
 
 #include <QCoreApplication>
@@ -12,9 +13,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <sys/resource.h>
 #include <thread>
 
 namespace {
+
+// Voluntary and involuntary context switches of the process so far.
+double Wakeups() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_nvcsw + usage.ru_nivcsw);
+}
 
 double CpuSeconds() {
     timespec t{};
@@ -52,6 +61,7 @@ int main(int argc, char* argv[]) {
     const auto cycle = std::chrono::duration<double>(19.0 / rate);
     const auto start = TClock::now();
     const double cpu0 = CpuSeconds();
+    const double wakeups0 = Wakeups();
     long reads = 0;
     auto next = start;
     while (TClock::now() - start < std::chrono::duration<double>(seconds)) {
@@ -64,8 +74,9 @@ int main(int argc, char* argv[]) {
         std::this_thread::sleep_until(next);
     }
     const double elapsed = std::chrono::duration<double>(TClock::now() - start).count();
-    std::printf("cpu_percent %.4f\nreads_per_s %.1f\n", (CpuSeconds() - cpu0) / elapsed * 100.0,
-                static_cast<double>(reads) / elapsed);
+    std::printf("cpu_percent %.4f\nreads_per_s %.1f\nwakeups_per_s %.1f\n",
+                (CpuSeconds() - cpu0) / elapsed * 100.0, static_cast<double>(reads) / elapsed,
+                (Wakeups() - wakeups0) / elapsed);
     modbus_close(ctx);
     modbus_free(ctx);
     peer.kill();

@@ -5,7 +5,7 @@
 //
 // With KX_FAULT_TABLE=FILE every case appends its row to FILE, from which
 // scripts/faults-table makes the README's "Faults survived" table.
-#include "LinkFixture.h"
+#include "TLinkFixture.h"
 
 #include <QFile>
 #include <QTextStream>
@@ -120,8 +120,6 @@ TEST_P(FaultMatrix, EachFaultIsReportedCostsLittleAndNeverGivesAWrongValue) {
             (fault.Links == TLinks::RtuOnly && kind == TKind::Tcp))
             continue;
         SCOPED_TRACE(fault.Name);
-        Peer.reset();
-        Pty.reset();
         Start(fault.Options, kTimeout);
         if (HasFatalFailure())
             return;

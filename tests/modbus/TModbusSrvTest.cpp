@@ -1,4 +1,4 @@
-#include "LinkFixture.h"
+#include "TLinkFixture.h"
 
 #include <QElapsedTimer>
 
@@ -17,32 +17,6 @@ class TModbusSrvLink : public kxtest::TLinkFixture {};
 INSTANTIATE_TEST_SUITE_P(Both, TModbusSrvLink, ::testing::Values(TKind::Tcp, TKind::Rtu),
                          kxtest::KindName);
 
-TEST_P(TModbusSrvLink, ReadGoesOutAsBuiltAndComesBackWhole) {
-    Start({});
-    std::vector<uint8_t> reply;
-    ASSERT_EQ(Tx(ReadQuery(0x0123), reply), 0);
-    EXPECT_EQ(Hex(reply), "01 03 02 11 23");
-    EXPECT_EQ(kxtest::LoggedRequests(Log), QStringList{"01 03 01 23 00 01"});
-}
-
-TEST_P(TModbusSrvLink, FourByteWriteKeepsQuantityOne) {
-    Start({});
-    std::vector<uint8_t> reply;
-    ASSERT_EQ(Tx({0x01, 0x10, 0x01, 0x23, 0x00, 0x01, 0x04, 0xDE, 0xAD, 0xBE, 0xEF}, reply), 0);
-    EXPECT_EQ(Hex(reply), "01 10 01 23 00 01");
-    EXPECT_EQ(kxtest::LoggedRequests(Log), QStringList{"01 10 01 23 00 01 04 de ad be ef"});
-}
-
-TEST_P(TModbusSrvLink, SilentPeerTimesOut) {
-    Start({"--mode", "silent"}, 100);
-    QElapsedTimer clock;
-    clock.start();
-    std::vector<uint8_t> reply;
-    EXPECT_EQ(Tx(ReadQuery(1), reply), TModbusSrv::kTimeout);
-    EXPECT_GE(clock.elapsed(), 95);
-    EXPECT_TRUE(reply.empty());
-}
-
 TEST_P(TModbusSrvLink, ExceptionReplyFailsAtOnce) {
     Start({"--mode", "exception"}, 2000);
     QElapsedTimer clock;
@@ -53,14 +27,6 @@ TEST_P(TModbusSrvLink, ExceptionReplyFailsAtOnce) {
     EXPECT_EQ(Hex(reply), "01 83 02");
 }
 
-TEST_P(TModbusSrvLink, ShortReadReplyIsPassedOnWhole) {
-    // Structurally sound; the exchange thread refuses it as too short.
-    Start({"--mode", "short"});
-    std::vector<uint8_t> reply;
-    EXPECT_EQ(Tx(ReadQuery(1), reply), 0);
-    EXPECT_EQ(Hex(reply), "01 03 00");
-}
-
 // The second request is answered N time-outs late; every request reads
 // another register, so a reply taken for a later request shows as a wrong
 // word. Time-outs are allowed, wrong words are not, and the link recovers.
@@ -68,8 +34,6 @@ TEST_P(TModbusSrvLink, LateReplyNeverAnswersALaterRequest) {
     constexpr int kTimeout = 100;
     for (const double late : {1.5, 2.5, 3.0, 10.0}) {
         SCOPED_TRACE(late);
-        Peer.reset();
-        Pty.reset();
         const int delay = static_cast<int>(late * kTimeout);
         Start({"--mode", "late", "--late-at", "2", "--delay-ms", QString::number(delay)}, kTimeout);
         int answeredInARow = 0;
@@ -89,25 +53,6 @@ TEST_P(TModbusSrvLink, LateReplyNeverAnswersALaterRequest) {
     }
 }
 
-TEST_P(TModbusSrvLink, UserFunctionReplyIsFramedWhole) {
-    Start({"--ident", "000102d0410000cf0000"});
-    std::vector<uint8_t> reply;
-    ASSERT_EQ(Tx({0x01, 0x41}, reply), 0);
-    EXPECT_EQ(Hex(reply), "01 41 00 01 02 d0 41 00 00 cf 00 00");
-    // Nothing of that reply may be left to answer the next request.
-    ASSERT_EQ(Tx(ReadQuery(0x20), reply), 0);
-    EXPECT_EQ(Hex(reply), "01 03 02 10 20");
-}
-
-TEST_P(TModbusSrvLink, UnknownFunctionGetsItsExceptionAtOnce) {
-    Start({}, 2000);
-    QElapsedTimer clock;
-    clock.start();
-    std::vector<uint8_t> reply;
-    EXPECT_EQ(Tx({0x01, 0x41}, reply), TModbusSrv::kInvalidReply); // no --ident: exception 01
-    EXPECT_LT(clock.elapsed(), 1000);
-}
-
 TEST_P(TModbusSrvLink, ClosedPeerIsAReadOrWriteError) {
     Start({});
     Peer.reset();
@@ -124,14 +69,6 @@ TEST_P(TModbusSrvLink, ClosedPeerIsAReadOrWriteError) {
 class TModbusSrvRtuOnly : public kxtest::TLinkFixture {};
 INSTANTIATE_TEST_SUITE_P(Serial, TModbusSrvRtuOnly, ::testing::Values(TKind::Rtu),
                          kxtest::KindName);
-
-TEST_P(TModbusSrvRtuOnly, CorruptedCrcIsACrcError) {
-    Start({"--mode", "badcrc"});
-    std::vector<uint8_t> reply;
-    EXPECT_EQ(Tx(ReadQuery(1), reply), TModbusSrv::kCrcError);
-    // The next request is not disturbed by what the bad frame left behind.
-    EXPECT_EQ(Tx(ReadQuery(2), reply), TModbusSrv::kCrcError);
-}
 
 TEST_P(TModbusSrvRtuOnly, Rs485ModeAndMarkParityOnAPtyFailClearly) {
     Pty = std::make_unique<kxtest::TPtyPair>();
@@ -155,12 +92,8 @@ TEST_P(TModbusSrvRtuOnly, Rs485ModeAndMarkParityOnAPtyFailClearly) {
 TEST_P(TModbusSrvRtuOnly, ReplyLeftInTheLineNeverAnswersTheFirstRequest) {
     for (const bool echo : {true, false}) {
         SCOPED_TRACE(echo);
-        Peer.reset();
-        Pty.reset();
-        QStringList options{"--stale", "010302dead"};
-        if (!echo)
-            options << "--no-echo";
-        Start(options);
+        Start(echo ? QStringList{"--stale", "010302dead"}
+                   : QStringList{"--stale", "010302dead", "--no-echo"});
         std::vector<uint8_t> reply;
         EXPECT_EQ(Tx(ReadQuery(0x10), reply), 0);
         EXPECT_EQ(Hex(reply), "01 03 02 10 10");
@@ -172,25 +105,6 @@ TEST(TModbusSrv, NotConnectedIsPortNotInitializedAndUnknownLinkKindIsRefused) {
     std::vector<uint8_t> reply;
     EXPECT_EQ(srv.TxRxMessage(ReadQuery(1), 6, reply), TModbusSrv::kNotInitialized);
     EXPECT_FALSE(srv.OpenConnection("X", 3));
-}
-
-TEST(TModbusSrv, ClosedTcpPortDoesNotConnect) {
-    TModbusSrv srv;
-    ASSERT_TRUE(srv.OpenConnection("TCP", 2));
-    srv.put_HostName("127.0.0.1");
-    srv.put_TCPIPPort(kxtest::FreeTcpPort());
-    EXPECT_FALSE(srv.Connect());
-    EXPECT_FALSE(srv.ErrorText().isEmpty());
-}
-
-TEST(TModbusSrv, MissingSerialDeviceDoesNotConnect) {
-    kxtest::TConfigHome home;
-    home.Map(4, home.Path() + "/no-such-tty");
-    TModbusSrv srv;
-    ASSERT_TRUE(srv.OpenConnection("COM4", 1));
-    srv.put_PortNumber(4);
-    EXPECT_FALSE(srv.Connect());
-    EXPECT_TRUE(srv.ErrorText().contains("no-such-tty"));
 }
 
 TEST(TModbusSrv, PortNumbersNameDevices) {

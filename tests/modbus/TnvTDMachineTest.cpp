@@ -1,4 +1,4 @@
-#include "NodeFixture.h"
+#include "TNodeFixture.h"
 #include "TnvIniFile.h"
 #include "TnvMBDeviceInfo.h"
 #include "TnvRegistry.h"
@@ -15,25 +15,7 @@ constexpr uint16_t kAlarmRegister = 0x0192;
 
 // ---------------------------------------------------------------- without a link
 
-TEST(TnvTDSetup, AnIniSectionWithOnlyTheConnectionLoadsTheDefaults) {
-    QTemporaryDir dir;
-    const QString file = dir.path() + "/nodes.ini";
-    QFile out(file);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write("[Press]\nConnectionName=COM1\n");
-    out.close();
-    TnvTDSetup setup;
-    setup.NodeName = "Press";
-    setup.SampleTime = 7;
-    ASSERT_TRUE(setup.LoadFromIniFile(file));
-    EXPECT_EQ(setup.ConnName, "COM1");
-    EXPECT_EQ(setup.SlaveAddress, 0);
-    EXPECT_EQ(setup.SampleTime, 50);
-    EXPECT_TRUE(setup.Enabled);
-    EXPECT_FALSE(setup.GetIsValid()); // address 0
-}
-
-TEST(TnvTDSetup, SavesAndLoadsThroughBothStores) {
+TEST(TnvTDSetup, SavesAndLoadsThroughBothStoresAndDefaultsWhatIsAbsent) {
     kxtest::TConfigHome home;
     QTemporaryDir dir;
     const QString file = dir.path() + "/nodes.ini";
@@ -47,16 +29,21 @@ TEST(TnvTDSetup, SavesAndLoadsThroughBothStores) {
     ASSERT_TRUE(saved.SaveToRegistry(TnvRegistryRoot::CurrentUser, "Software\\KX720\\Nodes"));
     EXPECT_EQ(TnvIniFile(file).ReadSection("Press"),
               (QStringList{"ConnectionName", "ModBusAddress", "SampleTime", "Enable"}));
-    for (bool registry : {false, true}) {
+    TnvIniFile ini(file);
+    ini.WriteString("Lathe", "ConnectionName", "COM1");
+    ini.UpdateFile();
+    for (const int store : {0, 1, 2}) { // INI, registry, INI with defaults
         TnvTDSetup loaded;
-        loaded.NodeName = "Press";
-        ASSERT_TRUE(registry ? loaded.LoadFromRegistry(TnvRegistryRoot::CurrentUser,
-                                                       "Software\\KX720\\Nodes")
-                             : loaded.LoadFromIniFile(file));
-        EXPECT_EQ(loaded.ConnName, "TCP") << registry;
-        EXPECT_EQ(loaded.SlaveAddress, 17);
-        EXPECT_EQ(loaded.SampleTime, 12);
-        EXPECT_FALSE(loaded.Enabled);
+        loaded.NodeName = store == 2 ? "Lathe" : "Press";
+        ASSERT_TRUE(store == 1 ? loaded.LoadFromRegistry(TnvRegistryRoot::CurrentUser,
+                                                         "Software\\KX720\\Nodes")
+                               : loaded.LoadFromIniFile(file));
+        const bool defaults = store == 2;
+        EXPECT_EQ(loaded.ConnName, defaults ? "COM1" : "TCP") << store;
+        EXPECT_EQ(loaded.SlaveAddress, defaults ? 0 : 17);
+        EXPECT_EQ(loaded.SampleTime, defaults ? 50 : 12);
+        EXPECT_EQ(loaded.Enabled, defaults);
+        EXPECT_EQ(loaded.GetIsValid(), !defaults); // address 0
     }
     saved.SampleTime = 9; // too short a period
     EXPECT_FALSE(saved.SaveToIniFile(dir.path() + "/other.ini"));

@@ -63,6 +63,28 @@ TEST(MessageWindow, HandlesMessagesFromAnotherThreadInPostingOrder) {
     EXPECT_TRUE(onWindowThread);
 }
 
+// A burst queued from the worker wakes the window once, at the flush; until
+// then nothing is handled, and a Post flushes what was queued before it.
+TEST(MessageWindow, QueuedMessagesWaitForAFlushAndKeepTheirPlace) {
+    std::vector<std::uintptr_t> received;
+    TnvMessageWindow window(
+        [&](unsigned, std::uintptr_t w, std::intptr_t) { received.push_back(w); });
+    std::thread([&window] {
+        window.Queue(TnvMessageWindow::WM_USER, 1, 0);
+        window.Queue(TnvMessageWindow::WM_USER, 2, 0);
+    }).join();
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_TRUE(received.empty());
+    std::thread([&window] { window.Post(TnvMessageWindow::WM_USER, 3, 0); }).join();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return received.size() == 3; }));
+    std::thread([&window] {
+        window.Queue(TnvMessageWindow::WM_USER, 4, 0);
+        window.Flush();
+    }).join();
+    ASSERT_TRUE(ProcessEventsUntil([&] { return received.size() == 4; }));
+    EXPECT_EQ(received, (std::vector<std::uintptr_t>{1, 2, 3, 4}));
+}
+
 TEST(MessageWindow, ReportsAnExceptionAndGoesOnWithLaterMessages) {
     TReportCapture capture;
     std::vector<unsigned> handled;

@@ -1,37 +1,16 @@
 #!/usr/bin/python3
-"""A small Modbus slave that misbehaves on purpose, for the transport tests.
+"""A Modbus slave that misbehaves on purpose, for the link tests.
 
-Usage: peer.py tcp 0 | rtu DEVICE  [--mode MODE] [--log FILE] [--late-at N]
-               [--delay-ms MS] [--ident HEX]
-
-Holding register a holds 0x1000 + a (16-bit values; a read with quantity 1
-returns the byte count the request's quantity implies, or --size bytes).
-Modes:
-  normal     answers correctly
-  silent     never answers
-  badcrc     answers with a corrupted CRC (serial only)
-  exception  answers every request with exception 02
-  short      answers function 3 with byte count 0
-  late       answers request number --late-at (1-based) after --delay-ms,
-             every other request at once
---every-ms MS delays every reply by MS.
---stale HEX   before answering the first request, sends this reply (slave
-              first, no CRC) as a reply left in the line by an earlier run.
---no-echo     answers the line check (function 8) with exception 01.
-Function 8 sub-function 0 echoes the request; line checks do not count for
---late-at.
---exception-at ADDR answers reads of that register with exception 02.
---exception-code N  the code the exception mode answers with (default 2).
---once        the mode hits only request number --late-at; the others are
-              answered normally (so a test sees the link come back).
-More modes, for the fault matrix:
-  wrongslave answers as another slave (address + 1)
-  wrongtid   answers TCP with another transaction id
-  long       answers function 3 with two bytes more than asked for
-  junk       sends three junk bytes before the reply
-Every request (slave, function, data; no CRC/MBAP) is appended as hex to --log.
-TCP replies carry the request's transaction id. Prints "READY <port>" when
-listening.
+Usage: peer.py tcp 0 | rtu DEVICE [--mode MODE] [options below]
+Holding register a holds 0x1000 + a; a read returns what its quantity asks
+for, or --size bytes. Modes: normal; silent; badcrc (serial); exception
+(code --exception-code); short (byte count 0); late (request --late-at comes
+--delay-ms late); wrongslave; wrongtid (TCP); junk (three bytes before the
+reply). --once: only request --late-at meets the mode. --every-ms delays
+every reply. --stale HEX: a leftover reply sent before the first answer.
+--no-echo: the line check (function 8, which --late-at does not count) gets
+exception 01. --ident HEX: the 0x41 reply's data. --log FILE: every request
+(slave first, no CRC/MBAP) as hex. Prints "READY <port>" when serving.
 """
 import argparse
 import os
@@ -92,9 +71,6 @@ class Slave:
         if mode == "late" and self.count == self.args.late_at:
             time.sleep(self.args.delay_ms / 1000.0)
         slave, fc = pdu[0], pdu[1]
-        if self.args.exception_at is not None and fc == 0x03 and \
-                struct.unpack(">H", pdu[2:4])[0] == self.args.exception_at:
-            return bytes([slave, fc | 0x80, 0x02])
         if mode == "exception":
             return bytes([slave, fc | 0x80, self.args.exception_code])
         if mode == "wrongslave":
@@ -103,7 +79,7 @@ class Slave:
             addr, qty = struct.unpack(">HH", pdu[2:6])
             if mode == "short":
                 return bytes([slave, 3, 0])
-            size = self.args.size or 2 * qty + (2 if mode == "long" else 0)
+            size = self.args.size or 2 * qty
             data = b"".join(struct.pack(">H", self.value(addr + i)) for i in range(size // 2))
             return bytes([slave, 3, len(data)]) + data
         if fc == 0x10:
@@ -187,7 +163,7 @@ def serve_rtu(slave, args):
                 continue
             crc = crc16(reply)
             if slave.current == "badcrc":
-                crc ^= 0x5A5A
+                crc ^= 0x5A00  # the high byte only: both must be checked
             junk = b"\xff\x00\x55" if slave.current == "junk" else b""
             os.write(fd, junk + reply + struct.pack("<H", crc))
             termios.tcdrain(fd)
@@ -206,7 +182,6 @@ def main():
     p.add_argument("--every-ms", type=int, default=0)
     p.add_argument("--stale")
     p.add_argument("--no-echo", action="store_true")
-    p.add_argument("--exception-at", type=lambda t: int(t, 0))
     p.add_argument("--exception-code", type=lambda t: int(t, 0), default=2)
     p.add_argument("--once", action="store_true")
     args = p.parse_args()

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "LinkFixture.h"
-#include "ThreadFixture.h"
+#include "TLinkFixture.h"
+#include "TThreadFixture.h"
 #include "TnvTDMachine.h"
 #include "TnvTDProgHeaders.h"
 

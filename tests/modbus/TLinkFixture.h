@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -29,6 +30,9 @@ protected:
 
     // Starts our slave with options (or pymodbus's server) and connects Srv.
     void Start(QStringList options, int timeout = 150, bool pymodbus = false) {
+        Peer.reset(); // a test may start several peers in turn
+        Pty.reset();
+        QFile::remove(Log);
         options << "--log" << Log;
         const bool tcp = GetParam() == TKind::Tcp;
         if (!tcp) {

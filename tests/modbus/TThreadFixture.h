@@ -1,6 +1,6 @@
 #pragma once
 
-#include "LinkFixture.h"
+#include "TLinkFixture.h"
 #include "TnvMBThread.h"
 #include "TnvParDef.h"
 #include "TnvParDefSet.h"
