@@ -51,6 +51,7 @@ TMainForm::TMainForm() {
     Memo = new QPlainTextEdit;
     Memo->setObjectName(QStringLiteral("Memo"));
     Memo->setReadOnly(true);
+    Memo->setMaximumBlockCount(kMemoLines);
     Memo->setLineWrapMode(QPlainTextEdit::NoWrap);
     Memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -37,6 +37,10 @@ class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
     static constexpr int kFaultBits = 13;
+    // Lines the log memo keeps (standard error keeps the whole session): a
+    // link that fails every cycle until the operator acts would otherwise
+    // grow it by ten lines a second.
+    static constexpr int kMemoLines = 10000;
     static constexpr int kKeepAliveMs = 2500;
     static constexpr std::uint16_t kKeepAliveWord = 10000;
 

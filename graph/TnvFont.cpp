@@ -75,7 +75,10 @@ struct TnvFont::TData {
 namespace {
 
 // Labels repeat from paint to paint; a bounded cache keeps them laid out.
-constexpr qsizetype kCachedTexts = 4096;
+// A live time axis brings new labels every second, each costing about half a
+// kilobyte here: the bound keeps that to a few hundred kilobytes, still far
+// more than the labels of one picture.
+constexpr qsizetype kCachedTexts = 512;
 
 } // namespace
 

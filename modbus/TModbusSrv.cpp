@@ -72,14 +72,22 @@ size_t ExpectedRtuLength(const std::vector<uint8_t>& frame) {
     }
 }
 
-// A reply of a known function whose structure contradicts its length.
-bool Malformed(const std::vector<uint8_t>& reply) {
+// A reply of a known function whose structure contradicts its length or the
+// request. A read carries whole registers, at least one; a read of one
+// register may carry more, as the drive answers it with the whole parameter
+// there (its size is checked by whoever knows the parameter).
+bool Malformed(const std::vector<uint8_t>& reply, const std::vector<uint8_t>& query) {
     if (reply.size() < 2)
         return true;
     switch (reply[1]) {
     case 0x03:
-    case 0x04:
-        return reply.size() < 3 || reply.size() != 3 + size_t{reply[2]};
+    case 0x04: {
+        if (reply.size() < 3 || reply.size() != 3 + size_t{reply[2]})
+            return true;
+        const size_t count = reply[2];
+        const size_t quantity = query.size() >= 6 ? size_t{query[4]} << 8 | query[5] : 1;
+        return count == 0 || count % 2 != 0 || (quantity > 1 && count != 2 * quantity);
+    }
     case 0x06:
     case 0x10:
         return reply.size() != 6;
@@ -305,7 +313,15 @@ int32_t TModbusSrv::TxRxFrame(const std::vector<uint8_t>& query, int queryLength
     if (queryLength < 2 || static_cast<size_t>(queryLength) > query.size() || queryLength > 253)
         return Fail(kInvalidReply, QStringLiteral("malformed request"));
     const std::vector<uint8_t> frame(query.begin(), query.begin() + queryLength);
-    return FKind == lkTcpIp ? TxRxTcp(frame, response) : TxRxRtu(frame, response);
+    const int32_t status = FKind == lkTcpIp ? TxRxTcp(frame, response) : TxRxRtu(frame, response);
+    // Only a reply that answers this request is handed on: a reply of
+    // another slave or a malformed one must not be taken for data, nor be
+    // passed on as this slave's exception.
+    const bool exception =
+        response.size() >= 3 && response[0] == frame[0] && response[1] == (frame[1] | 0x80);
+    if (status != kOk && !exception)
+        response.clear();
+    return status;
 }
 
 bool TModbusSrv::LineNeedsCheck(const std::vector<uint8_t>& query) const {
@@ -333,7 +349,7 @@ int32_t TModbusSrv::TxRxRtu(const std::vector<uint8_t>& query, std::vector<uint8
     ++FOwedCopies;
     if (!WriteAll(frame.data(), frame.size()))
         return Fail(kWriteError, QStringLiteral("port write error: %1").arg(ErrnoText()));
-    const int32_t status = ReceiveRtu(query[0], query[1], response);
+    const int32_t status = ReceiveRtu(query, response);
     // A reply of our slave and function answers one of the copies sent;
     // anything else leaves us unsure what is still on its way.
     const bool answered =
@@ -408,7 +424,7 @@ int32_t TModbusSrv::ReadRtuFrame(TClock::time_point replyDeadline, std::vector<u
     }
 }
 
-int32_t TModbusSrv::ReceiveRtu(uint8_t slave, uint8_t function, std::vector<uint8_t>& response) {
+int32_t TModbusSrv::ReceiveRtu(const std::vector<uint8_t>& query, std::vector<uint8_t>& response) {
     std::vector<uint8_t> frame;
     const int32_t status = ReadRtuFrame(TClock::now() + std::chrono::milliseconds(FTimeout), frame);
     if (status == kTimeout)
@@ -422,18 +438,19 @@ int32_t TModbusSrv::ReceiveRtu(uint8_t slave, uint8_t function, std::vector<uint
     if (!CrcValid(frame, size))
         return Fail(size < 4 ? kInvalidReply : kCrcError, QStringLiteral("bad CRC"));
     response.assign(frame.begin(), frame.begin() + static_cast<long>(size) - 2);
-    if (response[0] != slave)
-        return Fail(kInvalidReply, QStringLiteral("reply to another request"));
-    return CheckReply(function, response);
+    return CheckReply(query, response);
 }
 
-int32_t TModbusSrv::CheckReply(uint8_t function, const std::vector<uint8_t>& response) {
-    if ((response[1] & 0x7F) != function)
+int32_t TModbusSrv::CheckReply(const std::vector<uint8_t>& query,
+                               const std::vector<uint8_t>& response) {
+    // Over TCP the transaction id matched already: another unit id is a
+    // gateway that answered for the wrong device.
+    if (response[0] != query[0] || (response[1] & 0x7F) != query[1])
         return Fail(kInvalidReply, QStringLiteral("reply to another request"));
     if (response[1] & 0x80)
         return Fail(kInvalidReply,
                     QStringLiteral("exception %1").arg(response.size() > 2 ? response[2] : 0));
-    if (Malformed(response))
+    if (Malformed(response, query))
         return Fail(kInvalidReply, QStringLiteral("malformed reply"));
     return kOk;
 }
@@ -451,7 +468,7 @@ int32_t TModbusSrv::TxRxTcp(const std::vector<uint8_t>& query, std::vector<uint8
     if (!WriteAll(frame.data(), frame.size()))
         return Fail(kWriteError, QStringLiteral("write error: %1").arg(ErrnoText()));
     const int32_t status = ReceiveTcp(transaction, response);
-    return status != kOk ? status : CheckReply(query[1], response);
+    return status != kOk ? status : CheckReply(query, response);
 }
 
 int32_t TModbusSrv::ReceiveTcp(uint16_t transaction, std::vector<uint8_t>& response) {

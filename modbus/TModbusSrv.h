@@ -107,8 +107,9 @@ public:
     bool IsConnected() const { return FContext != nullptr; }
 
     // Sends query[0..queryLength) and returns the status (kOk or a code above);
-    // on kOk response holds the whole reply. An exception reply is returned at
-    // once as kInvalidReply, with the reply in response.
+    // on kOk response holds the whole reply. An exception reply of the slave
+    // asked is returned at once as kInvalidReply, with the reply in response;
+    // every other failure leaves response empty.
     int32_t TxRxMessage(const std::vector<uint8_t>& query, int queryLength,
                         std::vector<uint8_t>& response);
 
@@ -152,10 +153,10 @@ private:
     bool ApplyFlowControl();
     int32_t TxRxRtu(const std::vector<uint8_t>& query, std::vector<uint8_t>& response);
     int32_t TxRxTcp(const std::vector<uint8_t>& query, std::vector<uint8_t>& response);
-    int32_t ReceiveRtu(uint8_t slave, uint8_t function, std::vector<uint8_t>& response);
-    // kOk for a reply that answers function and is well formed; otherwise
-    // kInvalidReply, an exception reply included.
-    int32_t CheckReply(uint8_t function, const std::vector<uint8_t>& response);
+    int32_t ReceiveRtu(const std::vector<uint8_t>& query, std::vector<uint8_t>& response);
+    // kOk for a reply that answers query (its slave or unit and function) and
+    // is well formed; otherwise kInvalidReply, an exception reply included.
+    int32_t CheckReply(const std::vector<uint8_t>& query, const std::vector<uint8_t>& response);
     // Reads one frame (with its CRC) whose first byte comes before deadline;
     // kOk, kTimeout or kReadError.
     int32_t ReadRtuFrame(TClock::time_point deadline, std::vector<uint8_t>& frame);

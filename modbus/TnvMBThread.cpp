@@ -323,9 +323,18 @@ int32_t TnvMBThread::ReadValue(uint8_t slave, TnvParValue* value) {
     const int32_t status = Exchange(query);
     if (status != 0)
         return status;
-    // A reply shorter than the value it carries is refused, never read past.
-    if (FResponse.size() < 3 + static_cast<size_t>(value->GetSize()))
-        return SetLastError(TModbusSrv::kInvalidReply);
+    // The drive answers with the whole parameter: a reply of another size
+    // comes from a parameter other than the one defined here, and is
+    // refused rather than shown (and never read past).
+    const size_t carried = FResponse.size() < 3 ? 0 : FResponse.size() - 3;
+    if (carried != static_cast<size_t>(value->GetSize())) {
+        FLastError = TModbusSrv::kInvalidReply;
+        std::lock_guard lock(FDetailLock);
+        FLastErrorDetail = QStringLiteral("a reply of %1 data bytes for a value of %2")
+                               .arg(carried)
+                               .arg(value->GetSize());
+        return TModbusSrv::kInvalidReply;
+    }
     return status;
 }
 

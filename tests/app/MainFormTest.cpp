@@ -189,4 +189,8 @@ TEST_F(MainFormTest, MemoLinesAlsoGoToStandardError) {
     capture.seek(0);
     EXPECT_EQ(capture.readAll(), QByteArray("first line\nsecond line\n"));
     EXPECT_EQ(Lines().mid(Lines().size() - 2), QStringList({"first line", "second line"}));
+    for (int i = 0; i < TMainForm::kMemoLines; ++i)
+        MainForm->Memo->appendPlainText(QString::number(i));
+    EXPECT_EQ(Lines().size(), TMainForm::kMemoLines) << "the memo is bounded";
+    EXPECT_EQ(Lines().back(), QString::number(TMainForm::kMemoLines - 1));
 }

@@ -1,10 +1,14 @@
 // The faults a link survives, over TCP loopback and an RTU pty, against our
-// misbehaving slave: what the transport reports, what the fault costs, and
-// how many reads fail before the right value comes back. The first read
-// meets the fault; the ones after it meet a sound slave again.
+// misbehaving slave: what the operator reads in the log memo, what the fault
+// costs, and how many reads fail before the right value comes back. The
+// first read meets the fault. After a fault of the reply the reads meet a
+// sound slave again; after a fault of the link itself (a dropped connection,
+// a hung peer, an unplugged adapter) the link stays down, handing on no data,
+// until the fault has ended and the operator opens it again.
 //
 // With KX_FAULT_TABLE=FILE every case appends its row to FILE, from which
 // scripts/faults-table makes the README's "Faults survived" table.
+#include "NvExchangeError.h"
 #include "TLinkFixture.h"
 
 #include <QFile>
@@ -18,6 +22,11 @@ constexpr int kTimeout = 150;
 
 enum class TLinks { Both, TcpOnly, RtuOnly };
 
+// What ends the fault: the next read, or the operator's Open once the peer
+// is back (the same peer, a sound peer on the same port, or the adapter
+// plugged in again).
+enum class TAfter { Next, Reopen, RestartPeer, Replug };
+
 struct TFault {
     const char* Name;
     QStringList Options;
@@ -27,10 +36,13 @@ struct TFault {
     int MaxCostTimeouts;  // the faulty read returns within this many time-outs
     int MaxLostReads;     // reads that fail before the right value is back
     const char* Recovery; // for the table
+    TAfter After = TAfter::Next;
+    int32_t OtherStatus = 0; // an unplugged port fails its write or its read
 };
 
 const std::vector<uint8_t> kRead{1, 0x03, 0x00, 0x10, 0x00, 0x01};
 const std::vector<uint8_t> kValue{1, 0x03, 0x02, 0x10, 0x10};
+const std::vector<uint8_t> kReadTwo{1, 0x03, 0x00, 0x10, 0x00, 0x02};
 
 QStringList Once(const QString& mode) {
     return {"--mode", mode, "--once", "--late-at", "1"};
@@ -44,6 +56,9 @@ QStringList Exception(int code) {
 
 const char* kNext = "the next read";
 const char* kAfterLate = "a read after the late reply has come";
+const char* kOpen = "Open Connection";
+const char* kOpenWhenBack = "Open Connection once the peer answers again";
+const char* kOpenWhenPlugged = "Open Connection once the adapter is back";
 
 const std::vector<TFault> kFaults{
     {"silence", Once("silent"), TLinks::Both, TModbusSrv::kTimeout, "no reply", 2, 1, kNext},
@@ -54,7 +69,7 @@ const std::vector<TFault> kFaults{
     {"reply 10x the time-out late", Late(kTimeout * 10), TLinks::Both, TModbusSrv::kTimeout,
      "no reply", 2, 12, kAfterLate},
     {"bad CRC", Once("badcrc"), TLinks::RtuOnly, TModbusSrv::kCrcError, "bad CRC", 2, 1, kNext},
-    {"wrong slave address", Once("wrongslave"), TLinks::RtuOnly, TModbusSrv::kInvalidReply,
+    {"wrong slave address / unit id", Once("wrongslave"), TLinks::Both, TModbusSrv::kInvalidReply,
      "reply to another request", 2, 1, kNext},
     {"wrong transaction id", Once("wrongtid"), TLinks::TcpOnly, TModbusSrv::kTimeout, "no reply", 2,
      1, kNext},
@@ -72,24 +87,40 @@ const std::vector<TFault> kFaults{
      kNext},
     {"junk before the reply", Once("junk"), TLinks::TcpOnly, TModbusSrv::kInvalidReply,
      "bad MBAP header", 2, 1, kNext},
+    {"short reply (byte count 0)", Once("short"), TLinks::Both, TModbusSrv::kInvalidReply,
+     "malformed reply", 1, 1, kNext},
+    {"long reply (2 bytes more than 2 registers)", Once("long"), TLinks::Both,
+     TModbusSrv::kInvalidReply, "malformed reply", 1, 1, kNext},
+    {"peer drops the connection", Once("drop"), TLinks::TcpOnly, TModbusSrv::kReadError,
+     "read error", 1, 3, kOpen, TAfter::Reopen},
+    {"peer accepts but never answers",
+     {"--mode", "silent"},
+     TLinks::TcpOnly,
+     TModbusSrv::kTimeout,
+     "no reply",
+     2,
+     3,
+     kOpenWhenBack,
+     TAfter::RestartPeer},
+    {"adapter unplugged (pty gone), then back",
+     {},
+     TLinks::RtuOnly,
+     TModbusSrv::kWriteError,
+     "port",
+     1,
+     3,
+     kOpenWhenPlugged,
+     TAfter::Replug,
+     TModbusSrv::kReadError},
 };
 
-QString StatusName(int32_t status) {
-    switch (status) {
-    case TModbusSrv::kOk:
-        return QStringLiteral("ok");
-    case TModbusSrv::kTimeout:
-        return QStringLiteral("time-out");
-    case TModbusSrv::kInvalidReply:
-        return QStringLiteral("invalid reply");
-    case TModbusSrv::kCrcError:
-        return QStringLiteral("CRC error");
-    default:
-        return QStringLiteral("0x%1").arg(static_cast<uint32_t>(status), 8, 16, QLatin1Char('0'));
-    }
+// The log memo's line for a failed exchange, and the transport's words.
+QString MemoText(int32_t status, const QString& detail) {
+    return QStringLiteral("Error on ModBus data exchange: %1 (%2)")
+        .arg(nv::ExchangeErrorText(status), detail);
 }
 
-void WriteRow(const TFault& fault, TKind kind, const QString& text, qint64 costMs, int lost) {
+void WriteRow(const TFault& fault, TKind kind, const QString& memo, qint64 costMs, int lost) {
     const QString file = qEnvironmentVariable("KX_FAULT_TABLE");
     if (file.isEmpty())
         return;
@@ -97,11 +128,30 @@ void WriteRow(const TFault& fault, TKind kind, const QString& text, qint64 costM
     if (!out.open(QIODevice::Append | QIODevice::Text))
         return;
     QTextStream(&out) << "| " << fault.Name << " | " << (kind == TKind::Tcp ? "TCP" : "RTU pty")
-                      << " | " << StatusName(fault.Status) << ": \"" << text << "\" | " << costMs
-                      << " ms | " << lost << " | " << fault.Recovery << " |\n";
+                      << " | " << memo << " | " << costMs << " ms | " << lost << " | "
+                      << fault.Recovery << " |\n";
 }
 
-class FaultMatrix : public kxtest::TLinkFixture {};
+class FaultMatrix : public kxtest::TLinkFixture {
+protected:
+    // Ends a fault of the link: a sound peer where the faulty one was, or the
+    // adapter plugged in again (a new pty behind the same COM port).
+    void BringBack(TAfter after) {
+        if (after == TAfter::RestartPeer) {
+            const int port = Peer->Port();
+            Peer.reset();
+            Peer = std::make_unique<kxtest::TPeer>(
+                "/usr/bin/python3", QStringList{kxtest::SourcePath("tests/modbus/peers/peer.py"),
+                                                "tcp", QString::number(port)});
+        } else if (after == TAfter::Replug) {
+            Pty = std::make_unique<kxtest::TPtyPair>();
+            ASSERT_TRUE(Pty->Ready());
+            Home.Map(3, Pty->LinkEnd());
+            Peer = kxtest::TPeer::RtuSlave(Pty->PeerEnd());
+        }
+        ASSERT_TRUE(Peer->Ready());
+    }
+};
 
 } // namespace
 
@@ -123,19 +173,41 @@ TEST_P(FaultMatrix, EachFaultIsReportedCostsLittleAndNeverGivesAWrongValue) {
         Start(fault.Options, kTimeout);
         if (HasFatalFailure())
             return;
+        if (fault.After == TAfter::Replug) {
+            Peer.reset();
+            Pty.reset(); // the adapter goes, and its device with it
+        }
 
         std::vector<uint8_t> response;
+        const auto& query = QString(fault.Name).startsWith("long") ? kReadTwo : kRead;
         QElapsedTimer clock;
         clock.start();
-        const int32_t status = Tx(kRead, response);
+        const int32_t status = Tx(query, response);
         const qint64 cost = clock.elapsed();
         const QString text = Srv.ErrorText();
-        EXPECT_EQ(status, fault.Status) << text.toStdString();
+        EXPECT_TRUE(status == fault.Status || (fault.OtherStatus && status == fault.OtherStatus))
+            << std::hex << status << " " << text.toStdString();
         EXPECT_TRUE(text.contains(QLatin1String(fault.Text))) << text.toStdString();
         EXPECT_LE(cost, fault.MaxCostTimeouts * kTimeout + kSlack);
+        EXPECT_TRUE(response.empty() || response[1] & 0x80) << "a failed read gave data";
+
+        // A fault of the link outlasts its cause until the operator's Open:
+        // the transport never reconnects by itself, nor makes anything up.
+        int lost = 1;
+        if (fault.After != TAfter::Next) {
+            for (int i = 0; i < 2; ++i) {
+                EXPECT_NE(Tx(kRead, response), TModbusSrv::kOk);
+                EXPECT_TRUE(response.empty()) << "a dead link gave data";
+                ++lost;
+                if (i == 0)
+                    BringBack(fault.After);
+                if (HasFatalFailure())
+                    return;
+            }
+            ASSERT_TRUE(Srv.Connect()) << Srv.ErrorText().toStdString();
+        }
 
         // The reads after the fault: none may give anything but the value.
-        int lost = 1;
         QStringList recoveryFailures;
         for (;;) {
             const int32_t next = Tx(kRead, response);
@@ -150,6 +222,6 @@ TEST_P(FaultMatrix, EachFaultIsReportedCostsLittleAndNeverGivesAWrongValue) {
         }
         EXPECT_LE(lost, fault.MaxLostReads)
             << "the link did not come back: " << recoveryFailures.join(", ").toStdString();
-        WriteRow(fault, kind, text, cost, lost);
+        WriteRow(fault, kind, MemoText(status, text), cost, lost);
     }
 }

@@ -121,12 +121,21 @@ TEST_P(TnvMBThreadLink, SilentPeerCostsRetriesPlusOneExchangesForTheFirstValueOn
     EXPECT_EQ(Set.GetUpdateState(), usError);
 }
 
-TEST_P(TnvMBThreadLink, ShortReplyIsInvalidNotReadPastItsEnd) {
-    StartPeer({"--mode", "short"});
-    Run({1});
-    ASSERT_TRUE(PumpUntil([&] { return !Events.Failed.empty(); }));
-    EXPECT_EQ(Events.Failed.front(), std::make_pair(1u, int(TModbusSrv::kInvalidReply)));
-    EXPECT_EQ(Value(1)->GetStatus(), TnvParValue::stCleared);
+// A reply of another size than the value comes from another parameter than
+// the one defined: it is refused, never read past nor shown in part.
+TEST_P(TnvMBThreadLink, ReplyOfAnotherSizeThanTheValueIsInvalid) {
+    for (const char* mode : {"short", "long"}) {
+        SCOPED_TRACE(mode);
+        Events = {};
+        Peer.reset();
+        Pty.reset();
+        StartPeer({"--mode", mode});
+        Run({1});
+        ASSERT_TRUE(PumpUntil([&] { return !Events.Failed.empty(); }));
+        EXPECT_EQ(Events.Failed.front(), std::make_pair(1u, int(TModbusSrv::kInvalidReply)));
+        EXPECT_EQ(Value(1)->GetStatus(), TnvParValue::stCleared);
+        Thread.reset();
+    }
 }
 
 // An operator's edit made while the read of the same value is on the wire

@@ -4,10 +4,12 @@
 Usage: peer.py tcp 0 | rtu DEVICE [--mode MODE] [options below]
 Holding register a holds 0x1000 + a; a read returns what its quantity asks
 for, or --size bytes. Modes: normal; silent; badcrc (serial); exception
-(code --exception-code); short (byte count 0); late (request --late-at comes
---delay-ms late); wrongslave; wrongtid (TCP); junk (three bytes before the
-reply). --once: only request --late-at meets the mode. --every-ms delays
-every reply. --stale HEX: a leftover reply sent before the first answer.
+(code --exception-code); short (byte count 0); long (two bytes more than
+asked); late (request --late-at comes --delay-ms late); wrongslave; wrongtid
+(TCP); junk (three bytes before the reply); drop (TCP: closes the connection
+instead of answering, and accepts the next one). --once: only request
+--late-at meets the mode. --every-ms delays every reply. --stale HEX: a
+leftover reply sent before the first answer.
 --no-echo: the line check (function 8, which --late-at does not count) gets
 exception 01. --ident HEX: the 0x41 reply's data. --log FILE: every request
 (slave first, no CRC/MBAP) as hex. Prints "READY <port>" when serving.
@@ -79,7 +81,7 @@ class Slave:
             addr, qty = struct.unpack(">HH", pdu[2:6])
             if mode == "short":
                 return bytes([slave, 3, 0])
-            size = self.args.size or 2 * qty
+            size = self.args.size or 2 * qty + (2 if mode == "long" else 0)
             data = b"".join(struct.pack(">H", self.value(addr + i)) for i in range(size // 2))
             return bytes([slave, 3, len(data)]) + data
         if fc == 0x10:
@@ -106,7 +108,8 @@ def serve_tcp(slave, args):
     while True:
         conn, _ = srv.accept()
         buf = b""
-        while True:
+        dropped = False
+        while not dropped:
             chunk = conn.recv(512)
             if not chunk:
                 break
@@ -117,6 +120,9 @@ def serve_tcp(slave, args):
                     break
                 pdu, buf = buf[6:6 + length], buf[6 + length:]
                 reply = slave.answer(pdu)
+                if slave.current == "drop":
+                    dropped = True
+                    break
                 if reply is not None:
                     if slave.current == "wrongtid":
                         tid = (tid + 1) & 0xFFFF
