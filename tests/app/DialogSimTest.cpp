@@ -40,14 +40,12 @@ protected:
     // Starts the terminal linked to sim and waits for the first reads.
     void ConnectAndSettle(kxtest::TSimProcess& sim) {
         Connect(sim);
-        ASSERT_TRUE(
-            WaitFor([] { return !Value(49)->GetCyclic() && !Value(18)->GetCyclic(); }, kLinkMs));
+        ASSERT_TRUE(Settled({49, 18}));
     }
     // Shows dialog and waits until what it reads has arrived.
     static void ShowAndRead(QWidget* dialog, std::initializer_list<std::uint32_t> indices) {
         dialog->show();
-        for (std::uint32_t index : indices)
-            ASSERT_TRUE(WaitFor([index] { return !Value(index)->GetCyclic(); }, kLinkMs)) << index;
+        ASSERT_TRUE(Settled(indices));
     }
 };
 

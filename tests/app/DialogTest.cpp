@@ -135,13 +135,6 @@ TEST_F(DialogTest, RemoteAddressStepsButNotBelowZero) {
     EXPECT_FALSE(Value(30)->GetWriteRequest());
 }
 
-TEST_F(DialogTest, EditingTheLocalAddressMovesTheTerminal) {
-    FormModBus->sgAddress->CommitText(1, 0, QStringLiteral("7"));
-    EXPECT_EQ(PARModule->nvParValueSet.GetSlaveAddress(), 7);
-    EXPECT_EQ(FormModBus->sgAddress->GetCellText(1, 0), "7");
-    EXPECT_TRUE(LogContains("New ModBus slave address set to LOCAL: 7"));
-}
-
 TEST_F(DialogTest, RunningDriveRefusesEveryPlateDataWriteWithOneWarningEach) {
     Receive(3, 1);
     ClearRequests();

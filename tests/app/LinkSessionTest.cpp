@@ -52,8 +52,7 @@ protected:
     static void OpenAndSettle(int port) {
         OpenTcp(port);
         ASSERT_TRUE(WaitFor(Linked, kLinkMs));
-        ASSERT_TRUE(
-            WaitFor([] { return !Value(49)->GetCyclic() && !Value(18)->GetCyclic(); }, kLinkMs));
+        ASSERT_TRUE(Settled({49, 18}));
         QTest::qWait(5 * TnvMBThread::kCycleMs); // anything queued would have gone by now
     }
     static void CloseAndWait() {
@@ -305,9 +304,7 @@ TEST_F(LinkSessionTest, EveryEndOfALinkLeavesTheSameCleanState) {
         ButtonAt(FormAccel->sgAccel, 2, 1)->click();
         ending.End();
         if (!ending.Connects) {
-            ASSERT_TRUE(WaitFor(
-                [this] { return !Lines().filter(QStringLiteral("Connection Error:")).isEmpty(); },
-                kLinkMs));
+            ASSERT_TRUE(Logged(QStringLiteral("Connection Error:")));
         }
         EXPECT_TRUE(NoWriteRequest());
         EXPECT_FALSE(MainForm->cbKeepAlive->isChecked());

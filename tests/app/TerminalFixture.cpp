@@ -18,6 +18,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
 
 bool WaitFor(const std::function<bool()>& pred, int ms) {
     QElapsedTimer clock;
@@ -129,6 +130,19 @@ void TerminalFixture::Connect(const kxtest::TSimProcess& sim) {
 
 int TerminalFixture::LinesWith(const QString& part) const {
     return static_cast<int>(Lines().filter(part).size());
+}
+
+bool TerminalFixture::Logged(const QString& part) const {
+    return WaitFor([&] { return LinesWith(part) > 0; }, kLinkMs);
+}
+
+bool TerminalFixture::Settled(std::initializer_list<std::uint32_t> indices) {
+    return WaitFor(
+        [&] {
+            return std::none_of(indices.begin(), indices.end(),
+                                [](std::uint32_t i) { return Value(i)->GetCyclic(); });
+        },
+        kLinkMs);
 }
 
 TSpeedButton* TerminalFixture::ButtonAt(TValueGrid* grid, int col, int row) {

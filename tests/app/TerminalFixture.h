@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <gtest/gtest.h>
+#include <initializer_list>
 #include <memory>
 
 class TSpeedButton;
@@ -77,6 +78,10 @@ protected:
     void Connect(const kxtest::TSimProcess& sim);
     // Memo lines that contain part.
     int LinesWith(const QString& part) const;
+    // Waits until a memo line contains part.
+    bool Logged(const QString& part) const;
+    // Waits until each value has been read once (is no longer polled).
+    static bool Settled(std::initializer_list<std::uint32_t> indices);
 
     // Lets write requests stand without a link, for tests of what the
     // windows ask to be written rather than of the link.
