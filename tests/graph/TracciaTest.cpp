@@ -4,7 +4,9 @@
 #include "TnvTraccia.h"
 
 #include <array>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -70,3 +72,18 @@ TEST_F(TracciaTest, CursorLivesWhileSelected) {
 }
 
 } // namespace
+
+// A point far off the plot keeps its side when it becomes a pixel, and stays
+// within what the painter can rasterise.
+TEST(TruncPixel, FarPointsKeepTheirSideWithinThePaintersRange) {
+    constexpr double kFar[] = {1e7, 1e12, 1e300, std::numeric_limits<double>::infinity()};
+    for (const double far : kFar) {
+        SCOPED_TRACE(far);
+        EXPECT_GT(nv::TruncPixel(far), 100'000);
+        EXPECT_LT(nv::TruncPixel(far), 1 << 24);
+        EXPECT_LT(nv::TruncPixel(-far), -100'000);
+        EXPECT_GT(nv::TruncPixel(-far), -(1 << 24));
+    }
+    EXPECT_EQ(nv::TruncPixel(std::nan("")), 0);
+    EXPECT_EQ(nv::TruncPixel(-12.7), -12);
+}
