@@ -152,10 +152,10 @@ void TFormVFChart::BindCell(std::uint32_t index, int col, int row, const QString
 
 void TFormVFChart::BuildChart() {
     TnvDiagram* d = nv::BuildVFGraph(Graph());
-    for (const TMarkerSpec& spec : kMarkers)
-        if (TnvMarker* m = d->GetMarker(QString::fromLatin1(spec.Name))) {
-            m->UserData1 = spec.Frequency;
-            m->UserData2 = spec.Voltage;
+    for (const TMarkerSpec& marker : kMarkers)
+        if (TnvMarker* m = d->GetMarker(QString::fromLatin1(marker.Name))) {
+            m->UserData1 = marker.Frequency;
+            m->UserData2 = marker.Voltage;
         }
 }
 
