@@ -407,7 +407,7 @@ int32_t TModbusSrv::ReadRtuFrame(TClock::time_point replyDeadline, std::vector<u
         // No frame of a function we frame by length is shorter than the
         // shortest reply, so reading up to it never takes bytes of the next
         // frame; past it, a frame of unknown length comes byte by byte.
-        const size_t wanted = expected > frame.size()        ? expected - frame.size()
+        const size_t wanted = expected > frame.size()         ? expected - frame.size()
                               : frame.size() < kShortestReply ? kShortestReply - frame.size()
                                                               : 1;
         // A reply is never in yet when the request has just gone: wait first.
