@@ -4,8 +4,8 @@
 // the time the frames take on such a wire) and once at the pty's own speed,
 // where the difference is the server's own cost per request.
 
+#include "RawTcpClient.h"
 #include "TCTCPIPServer.h"
-#include "TMbapClient.h"
 #include "TModbusSrv.h"
 
 #include <QDir>
@@ -22,7 +22,7 @@
 
 namespace {
 
-using kxtest::TMbapClient;
+using kxtest::RawTcpClient;
 
 constexpr uint8_t kDrive = 2;
 constexpr uint16_t kMainVoltage = 4;
@@ -126,16 +126,16 @@ void BM_BridgedVersusDirectRead(benchmark::State& state) {
         state.SkipWithError("the simulator or the link did not start");
         return;
     }
-    TMbapClient client(rig.Port());
+    RawTcpClient client(static_cast<uint16_t>(rig.Port()));
     std::vector<double> direct;
     std::vector<double> bridged;
     for (auto _ : state) {
         direct.push_back(rig.DirectRead());
         QElapsedTimer clock;
         clock.start();
-        const auto reply = client.Transact(kDrive, TMbapClient::ReadPdu(kMainVoltage));
-        bridged.push_back(
-            reply && reply->Pdu.size() == 4 ? static_cast<double>(clock.nsecsElapsed()) : -1);
+        const auto reply = client.Transact(kDrive, RawTcpClient::ReadPdu(kMainVoltage));
+        bridged.push_back(reply && reply->size() == 5 ? static_cast<double>(clock.nsecsElapsed())
+                                                      : -1);
     }
     if (std::count(direct.begin(), direct.end(), -1.0) +
             std::count(bridged.begin(), bridged.end(), -1.0) >

@@ -8,8 +8,8 @@
 
 namespace {
 
+using kxtest::RawTcpClient;
 using kxtest::TBytes;
-using kxtest::TMbapClient;
 
 constexpr int kComPort = 4;
 constexpr uint8_t kDrive = 2;
@@ -103,16 +103,14 @@ TEST(Kx720Bridge, EightClientsAtOnceEachGetTheirOwnAnswers) {
     std::vector<std::thread> clients;
     for (int c = 0; c < kClients; ++c) {
         clients.emplace_back([&, c] {
-            TMbapClient client(bridge.Port());
+            RawTcpClient client(static_cast<uint16_t>(bridge.Port()));
             const uint16_t word = static_cast<uint16_t>(words[c].toUInt(nullptr, 16));
-            const TBytes expected{0x03, 0x02, static_cast<uint8_t>(word >> 8),
+            const TBytes expected{kDrive, 0x03, 0x02, static_cast<uint8_t>(word >> 8),
                                   static_cast<uint8_t>(word & 0xFF)};
-            for (int i = 0; i < kReads; ++i) {
-                const auto reply =
-                    client.Transact(kDrive, TMbapClient::ReadPdu(static_cast<uint16_t>(4 + c)));
-                wrong[c] += !reply || reply->Transaction != client.LastTransaction() ||
-                            reply->Unit != kDrive || reply->Pdu != expected;
-            }
+            for (int i = 0; i < kReads; ++i)
+                wrong[c] +=
+                    client.Transact(kDrive, RawTcpClient::ReadPdu(static_cast<uint16_t>(4 + c))) !=
+                    expected;
         });
     }
     for (std::thread& t : clients)
@@ -134,14 +132,14 @@ TEST(Kx720Bridge, ALostLineIsAGatewayExceptionUntilItIsBack) {
     ASSERT_TRUE(sim->Ready());
     TBridgeProcess bridge({"--timeout", "300"});
     ASSERT_NE(bridge.Port(), 0) << bridge.FirstLine().toStdString();
-    TMbapClient client(bridge.Port());
-    const TBytes mainVoltage{0x03, 0x02, 0x01, 0x90};
-    EXPECT_EQ(client.Transact(kDrive, TMbapClient::ReadPdu(4))->Pdu, mainVoltage);
+    RawTcpClient client(static_cast<uint16_t>(bridge.Port()));
+    const TBytes mainVoltage{kDrive, 0x03, 0x02, 0x01, 0x90};
+    EXPECT_EQ(client.Transact(kDrive, RawTcpClient::ReadPdu(4)), mainVoltage);
     sim.reset();
-    EXPECT_EQ(client.Transact(kDrive, TMbapClient::ReadPdu(4))->Pdu, (TBytes{0x83, 0x0A}));
+    EXPECT_EQ(client.Transact(kDrive, RawTcpClient::ReadPdu(4)), (TBytes{kDrive, 0x83, 0x0A}));
     sim = std::make_unique<CliSim>(QStringList{"--pty", pty});
     ASSERT_TRUE(sim->Ready());
-    EXPECT_EQ(client.Transact(kDrive, TMbapClient::ReadPdu(4))->Pdu, mainVoltage);
+    EXPECT_EQ(client.Transact(kDrive, RawTcpClient::ReadPdu(4)), mainVoltage);
     const auto [code, lines] = bridge.Stop(SIGTERM);
     EXPECT_EQ(lines.value(lines.size() - 1), "2 requests served, 1 failed");
 }

@@ -1,11 +1,9 @@
 #include "TnvMBBridge.h"
 #include "TCTCPIPServer.h"
-#include "TMbapClient.h"
 #include "TestSupport.h"
 
 #include <QStringList>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 
 namespace {
 
@@ -40,10 +38,11 @@ protected:
         s.Timeout = 300;
     }
 
+    uint16_t Port() { return static_cast<uint16_t>(Bridge->GetTCPServer()->GetListenPort()); }
+
     bool Listening() {
         TCTCPIPServer* server = Bridge->GetTCPServer();
-        return server && server->GetListenPort() != 0 &&
-               kxtest::TMbapClient(server->GetListenPort()).Connected();
+        return server && server->GetListenPort() != 0 && kxtest::RawTcpClient(Port()).Connected();
     }
 };
 
@@ -55,30 +54,18 @@ TEST_F(TBridgeTest, ActivationRunsTheStepsAndRaisesOneEventEach) {
     EXPECT_EQ(Events, QStringList{"start"});
     EXPECT_TRUE(Bridge->GetConnected());
     EXPECT_TRUE(Listening());
-    kxtest::TMbapClient client(Bridge->GetTCPServer()->GetListenPort());
-    const auto reply = client.Transact(1, kxtest::TMbapClient::ReadPdu(0x10));
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->Pdu, (kxtest::TBytes{0x03, 0x02, 0x10, 0x10}));
-
-    const int port = Bridge->GetTCPServer()->GetListenPort();
+    const uint16_t port = Port();
+    EXPECT_EQ(kxtest::RawTcpClient(port).Transact(1, kxtest::RawTcpClient::ReadPdu(0x10)),
+              (kxtest::TBytes{1, 0x03, 0x02, 0x10, 0x10}));
     Bridge->SetServerActive(false);
     Bridge->SetServerActive(false);
     EXPECT_EQ(Events, (QStringList{"start", "stop"}));
     EXPECT_FALSE(Bridge->GetConnected());
-    EXPECT_FALSE(kxtest::TMbapClient(port).Connected());
+    EXPECT_FALSE(kxtest::RawTcpClient(port).Connected());
 }
 
 // Each failed step leaves the bridge idle and names itself by its code.
 TEST_F(TBridgeTest, AFailedActivationClosesTheLinkAndReportsTheStep) {
-    const int busyPort = kxtest::FreeTcpPort();
-    const int taken = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(busyPort));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(listen(taken, 1), 0);
-
     struct TCase {
         const char* Name;
         std::function<void(TnvMBBridge&)> Prepare;
@@ -95,7 +82,7 @@ TEST_F(TBridgeTest, AFailedActivationClosesTheLinkAndReportsTheStep) {
         {"listen port taken",
          [&](TnvMBBridge& b) {
              UsePeer();
-             b.ServerPort = busyPort;
+             b.ServerPort = Peer->Port(); // the peer listens there
          },
          TnvMBBridge::kServerRefused},
     };
@@ -112,7 +99,6 @@ TEST_F(TBridgeTest, AFailedActivationClosesTheLinkAndReportsTheStep) {
         EXPECT_FALSE(Bridge->GetServerActive());
         EXPECT_FALSE(Bridge->LastErrorDetail().isEmpty());
     }
-    close(taken);
 }
 
 TEST_F(TBridgeTest, StartServerNeedsAnOpenLink) {
@@ -131,11 +117,11 @@ TEST_F(TBridgeTest, DestroyingAnActiveBridgeStopsItsServer) {
     UsePeer();
     Bridge->SetServerActive(true);
     ASSERT_TRUE(Listening());
-    const int port = Bridge->GetTCPServer()->GetListenPort();
-    kxtest::TMbapClient client(port);
+    const uint16_t port = Port();
+    kxtest::RawTcpClient client(port);
     Bridge.reset();
     EXPECT_TRUE(client.ClosedByPeer());
-    EXPECT_FALSE(kxtest::TMbapClient(port).Connected());
+    EXPECT_FALSE(kxtest::RawTcpClient(port).Connected());
     EXPECT_EQ(Events, QStringList{"start"});
 }
 

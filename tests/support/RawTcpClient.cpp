@@ -68,12 +68,25 @@ TBytes RawTcpClient::Mbap(uint16_t transaction, uint8_t unit, const TBytes& pdu)
     return frame;
 }
 
-void RawTcpClient::SendRaw(const TBytes& bytes) {
-    [[maybe_unused]] const ssize_t n = ::send(FFd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+TBytes RawTcpClient::ReadPdu(uint16_t address, uint16_t quantity) {
+    return {0x03, static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address & 0xFF),
+            static_cast<uint8_t>(quantity >> 8), static_cast<uint8_t>(quantity & 0xFF)};
+}
+
+bool RawTcpClient::SendRaw(const TBytes& bytes) {
+    return ::send(FFd, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+           static_cast<ssize_t>(bytes.size());
 }
 
 TBytes RawTcpClient::ReadRaw(std::chrono::milliseconds timeout, bool* closed) {
     return ReadUntilQuiet(FFd, timeout, 20ms, closed);
+}
+
+bool RawTcpClient::ClosedByPeer(std::chrono::milliseconds timeout) {
+    bool closed = false;
+    while (!closed && !ReadUntilQuiet(FFd, timeout, 20ms, &closed).empty()) {
+    }
+    return closed;
 }
 
 bool RawTcpClient::ReadExactly(uint8_t* into, size_t count, std::chrono::milliseconds timeout) {
@@ -93,18 +106,26 @@ bool RawTcpClient::ReadExactly(uint8_t* into, size_t count, std::chrono::millise
     return true;
 }
 
+std::optional<RawTcpClient::TReply> RawTcpClient::Receive(std::chrono::milliseconds timeout) {
+    uint8_t header[6];
+    if (!ReadExactly(header, sizeof header, timeout) || header[2] != 0 || header[3] != 0)
+        return std::nullopt;
+    TReply reply{static_cast<uint16_t>(header[0] << 8 | header[1]),
+                 TBytes(static_cast<size_t>(header[4] << 8 | header[5]))};
+    if (reply.Adu.empty() || !ReadExactly(reply.Adu.data(), reply.Adu.size(), timeout))
+        return std::nullopt;
+    return reply;
+}
+
 std::optional<TBytes> RawTcpClient::Transact(uint8_t unit, const TBytes& pdu,
                                              std::chrono::milliseconds timeout) {
     const uint16_t transaction = ++FTransaction;
-    SendRaw(Mbap(transaction, unit, pdu));
-    uint8_t header[6];
-    if (!ReadExactly(header, sizeof header, timeout) || header[0] != (transaction >> 8) ||
-        header[1] != (transaction & 0xFF) || header[2] != 0 || header[3] != 0)
+    if (!SendRaw(Mbap(transaction, unit, pdu)))
         return std::nullopt;
-    TBytes adu(static_cast<size_t>(header[4] << 8 | header[5]));
-    if (adu.empty() || !ReadExactly(adu.data(), adu.size(), timeout))
+    auto reply = Receive(timeout);
+    if (!reply || reply->Transaction != transaction)
         return std::nullopt;
-    return adu;
+    return std::move(reply->Adu);
 }
 
 } // namespace kxtest

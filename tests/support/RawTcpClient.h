@@ -9,25 +9,37 @@ namespace kxtest {
 
 using TBytes = std::vector<uint8_t>;
 
-// A Modbus TCP client written for the tests: it sends requests with its own
-// transaction ids and returns the reply bytes exactly as they came.
+// A Modbus TCP client written for the tests: it sends the frames it builds
+// itself (or any junk) and shows the replies exactly as they came.
 class RawTcpClient {
 public:
+    struct TReply {
+        uint16_t Transaction = 0;
+        TBytes Adu; // unit id and PDU
+    };
+
     explicit RawTcpClient(uint16_t port);
     ~RawTcpClient();
     RawTcpClient(const RawTcpClient&) = delete;
     RawTcpClient& operator=(const RawTcpClient&) = delete;
     bool Connected() const { return FFd >= 0; }
-    // Sends MBAP + unit + pdu; returns the reply's unit id and PDU (no MBAP),
-    // read by the MBAP length, after checking that the MBAP echoes the
-    // transaction id; none on a time-out or a closed connection.
-    std::optional<TBytes>
-    Transact(uint8_t unit, const TBytes& pdu,
-             std::chrono::milliseconds timeout = std::chrono::milliseconds(1000));
-    void SendRaw(const TBytes& bytes);
+
+    static TBytes Mbap(uint16_t transaction, uint8_t unit, const TBytes& pdu);
+    static TBytes ReadPdu(uint16_t address, uint16_t quantity = 1);
+
+    // Sends MBAP + unit + pdu under the next transaction id; returns the
+    // reply's unit id and PDU once its MBAP echoes that id; none on a
+    // time-out, a closed connection or another id.
+    std::optional<TBytes> Transact(uint8_t unit, const TBytes& pdu,
+                                   std::chrono::milliseconds timeout = std::chrono::seconds(3));
+    uint16_t LastTransaction() const { return FTransaction; }
+    bool SendRaw(const TBytes& bytes);
+    // The next reply, read by its MBAP length.
+    std::optional<TReply> Receive(std::chrono::milliseconds timeout = std::chrono::seconds(3));
     // Reads whatever arrives within timeout; sets closed when the peer closed.
     TBytes ReadRaw(std::chrono::milliseconds timeout, bool* closed = nullptr);
-    static TBytes Mbap(uint16_t transaction, uint8_t unit, const TBytes& pdu);
+    // True when the server closed the connection within timeout.
+    bool ClosedByPeer(std::chrono::milliseconds timeout = std::chrono::seconds(3));
 
 private:
     bool ReadExactly(uint8_t* into, size_t count, std::chrono::milliseconds timeout);

@@ -6,7 +6,6 @@
 #include "RawRtuClient.h"
 #include "RawTcpClient.h"
 #include "TConfigHome.h"
-#include "TMbapClient.h"
 #include "TPeer.h"
 #include "TPtyPair.h"
 #include "TSimProcess.h"
