@@ -9,11 +9,11 @@
 
 namespace kxtest {
 
-// kx720-sim playing a machine (data/TD_Machine.ini, slave 2), over TCP or RTU
-// through a socat pty pair, always with a TCP link of its own through which a
-// test plays the test bench (raises alarms). A node with its own exchange
-// thread supervises it; the node's state changes are recorded.
-class TNodeFixture : public ::testing::TestWithParam<TKind> {
+// kx720-sim playing a machine (data/TD_Machine.ini, slave 2) over TCP, through
+// which a test also plays the test bench (raises alarms). A node with its own
+// exchange thread supervises it; the node's state changes are recorded. The
+// node works above the exchange thread, whose links are tested on their own.
+class TNodeFixture : public ::testing::Test {
 protected:
     static constexpr uint8_t kSlave = 2;
 #if defined(KX_ASAN) || defined(KX_TSAN)
@@ -24,7 +24,6 @@ protected:
 
     TConfigHome Home;
     QTemporaryDir Dir;
-    std::unique_ptr<TPtyPair> Pty;
     std::unique_ptr<TSubprocess> Sim;
     int BenchPort = 0;
     TnvParDefSet Defs;
@@ -52,19 +51,10 @@ protected:
             file.write(programs.toUtf8());
             options << "--programs" << file.fileName();
         }
-        if (GetParam() == TKind::Rtu) {
-            Pty = std::make_unique<TPtyPair>();
-            ASSERT_TRUE(Pty->Ready());
-            Home.Map(3, Pty->LinkEnd());
-            options << "--serial" << Pty->PeerEnd();
-        }
         Sim = std::make_unique<TSubprocess>(KX_SIM_BINARY, options);
         const QString tcp = Sim->ReadLine(10000);
         ASSERT_TRUE(tcp.startsWith("ready tcp")) << tcp.toStdString();
         BenchPort = tcp.section(':', -1).toInt();
-        if (GetParam() == TKind::Rtu) {
-            ASSERT_TRUE(Sim->ReadLine(10000).startsWith("ready serial"));
-        }
     }
 
     // A node on a started thread, enabled, with the "Node" category.
@@ -74,18 +64,10 @@ protected:
         s.Enabled = true;
         s.Timeout = timeout;
         s.Retries = 0;
-        if (GetParam() == TKind::Tcp) {
-            s.Name = "TCP";
-            s.ConnType = TnvMBSetup::kTcpIp;
-            s.HostName = "127.0.0.1";
-            s.TCPIPPort = BenchPort;
-        } else {
-            s.Name = "COM3";
-            s.PortNumber = 3;
-            s.Parity = 2;
-            s.FlowCtrl = 8;
-            s.StopBits = 50;
-        }
+        s.Name = "TCP";
+        s.ConnType = TnvMBSetup::kTcpIp;
+        s.HostName = "127.0.0.1";
+        s.TCPIPPort = BenchPort;
         Node = std::make_unique<TnvTDMachine>();
         TnvTDSetup setup;
         setup.NodeName = "Press";
@@ -106,22 +88,13 @@ protected:
         return PumpUntil([&] { return Node->GetNodeState() == state; }, kPatience);
     }
 
-    // Writes a word to the machine's register through the bench's own link.
-    int32_t Bench(uint16_t reg, uint16_t word) {
-        TModbusSrv bench;
-        bench.OpenConnection("Bench", TnvMBSetup::kTcpIp);
-        bench.put_HostName("127.0.0.1");
-        bench.put_TCPIPPort(BenchPort);
-        if (!bench.Connect())
-            return -1;
-        std::vector<uint8_t> reply;
-        const std::vector<uint8_t> query{kSlave,
-                                         0x06,
-                                         static_cast<uint8_t>(reg >> 8),
-                                         static_cast<uint8_t>(reg & 0xFF),
-                                         static_cast<uint8_t>(word >> 8),
-                                         static_cast<uint8_t>(word & 0xFF)};
-        return bench.TxRxMessage(query, 6, reply);
+    // Writes a word to the machine's register through a link of the bench's own.
+    bool Bench(uint16_t reg, uint16_t word) {
+        const TBytes pdu{0x06, static_cast<uint8_t>(reg >> 8), static_cast<uint8_t>(reg & 0xFF),
+                         static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word & 0xFF)};
+        TBytes echo{kSlave};
+        echo.insert(echo.end(), pdu.begin(), pdu.end());
+        return RawTcpClient(static_cast<uint16_t>(BenchPort)).Transact(kSlave, pdu) == echo;
     }
 
     void Freeze(bool frozen) {
