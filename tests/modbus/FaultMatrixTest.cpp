@@ -50,6 +50,9 @@ QStringList Once(const QString& mode) {
 QStringList Late(int ms) {
     return {"--mode", "late", "--late-at", "1", "--delay-ms", QString::number(ms)};
 }
+QStringList Always(const QString& mode) {
+    return {"--mode", mode};
+}
 QStringList Exception(int code) {
     return Once("exception") << "--exception-code" << QString::number(code);
 }
@@ -93,24 +96,10 @@ const std::vector<TFault> kFaults{
      TModbusSrv::kInvalidReply, "malformed reply", 1, 1, kNext},
     {"peer drops the connection", Once("drop"), TLinks::TcpOnly, TModbusSrv::kReadError,
      "read error", 1, 3, kOpen, TAfter::Reopen},
-    {"peer accepts but never answers",
-     {"--mode", "silent"},
-     TLinks::TcpOnly,
-     TModbusSrv::kTimeout,
-     "no reply",
-     2,
-     3,
-     kOpenWhenBack,
-     TAfter::RestartPeer},
-    {"adapter unplugged (pty gone), then back",
-     {},
-     TLinks::RtuOnly,
-     TModbusSrv::kWriteError,
-     "port",
-     1,
-     3,
-     kOpenWhenPlugged,
-     TAfter::Replug,
+    {"peer accepts but never answers", Always("silent"), TLinks::TcpOnly, TModbusSrv::kTimeout,
+     "no reply", 2, 3, kOpenWhenBack, TAfter::RestartPeer},
+    {"adapter unplugged (pty gone), then back", QStringList(), TLinks::RtuOnly,
+     TModbusSrv::kWriteError, "port", 1, 3, kOpenWhenPlugged, TAfter::Replug,
      TModbusSrv::kReadError},
 };
 

@@ -53,19 +53,6 @@ TEST_P(TModbusSrvLink, LateReplyNeverAnswersALaterRequest) {
     }
 }
 
-TEST_P(TModbusSrvLink, ClosedPeerIsAReadOrWriteError) {
-    Start({});
-    Peer.reset();
-    Pty.reset();
-    std::vector<uint8_t> reply;
-    const int32_t status = Tx(ReadQuery(1), reply);
-    if (GetParam() == TKind::Tcp)
-        EXPECT_TRUE(status == TModbusSrv::kReadError || status == TModbusSrv::kWriteError)
-            << std::hex << status;
-    else
-        EXPECT_NE(status, 0);
-}
-
 class TModbusSrvRtuOnly : public kxtest::TLinkFixture {};
 INSTANTIATE_TEST_SUITE_P(Serial, TModbusSrvRtuOnly, ::testing::Values(TKind::Rtu),
                          kxtest::KindName);
