@@ -10,7 +10,7 @@ TEST(Kx720Node, PrintsStatesAndHeaders) {
     QTemporaryDir dir;
     QFile programs(dir.filePath("programs.txt")), ini(dir.filePath("nodes.ini"));
     ASSERT_TRUE(programs.open(QIODevice::WriteOnly) && ini.open(QIODevice::WriteOnly));
-    programs.write("0 1 2 3 4\n1 0x10 0x20 0x30 0x40\n2 refuse\n");
+    programs.write("0 1 2 3 4\n1 0x10 0x20 0x30 0x40\n2 refuse\n3 ignore\n");
     programs.close();
     ini.write("[Press]\nConnectionName=TCP\nModBusAddress=5\n[Off]\nConnectionName=TCP\n"
               "ModBusAddress=5\nEnable=0\n");
@@ -40,11 +40,16 @@ TEST(Kx720Node, PrintsStatesAndHeaders) {
          1,
          {},
          "No node [Lathe] in " + ini.fileName() + "."},
-        {{"--slave", "5", "node", "headers", "0", "1"}, 0, table, {}},
+        {{"--slave", "5", "node", "headers", "0", "1"}, 0, table, "program header 1 of 0..1"},
         {{"--slave", "5", "node", "headers", "0", "9"},
          1,
          table,
          "Error reading program headers: invalid response!"},
+        {{"--slave", "5", "node", "headers", "3", "4"},
+         1,
+         {},
+         "Error reading program headers: program header not read (the machine did not take the "
+         "selection, or its reply had the wrong length)!"},
         {{"--slave", "6", "--timeout", "100", "node", "headers", "0", "1"},
          1,
          {},

@@ -23,7 +23,6 @@ protected:
 #endif
 
     TConfigHome Home;
-    QTemporaryDir Dir;
     std::unique_ptr<TSubprocess> Sim;
     int BenchPort = 0;
     TnvParDefSet Defs;
@@ -40,17 +39,11 @@ protected:
         Thread.reset();
     }
 
-    // Starts the machine with a program table (none: generated) and options.
-    void StartSim(const QString& programs = {}, QStringList options = {}) {
+    // Starts the machine, with its generated program table, and options.
+    void StartSim(QStringList options = {}) {
         options << "--defs" << SourcePath("data/TD_Machine.ini") << "--machine"
                 << "--slave" << QString::number(kSlave) << "--tcp"
                 << "0";
-        if (!programs.isNull()) {
-            QFile file(Dir.path() + "/programs.txt");
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(programs.toUtf8());
-            options << "--programs" << file.fileName();
-        }
         Sim = std::make_unique<TSubprocess>(KX_SIM_BINARY, options);
         const QString tcp = Sim->ReadLine(10000);
         ASSERT_TRUE(tcp.startsWith("ready tcp")) << tcp.toStdString();

@@ -141,7 +141,7 @@ TEST_F(NodeOnSim, StatesFollowAlarmsAndLinkLoss) {
 
 TEST_F(NodeOnSim, AnAlarmPresentAtTheStartIsNeverShownAsOk) {
     // Slow replies: the first reads are handled long before the alarm words come in.
-    StartSim({}, {"--delay", "30"});
+    StartSim({"--delay", "30"});
     ASSERT_TRUE(Bench(kAlarmRegister + 1, 0x0100)); // the second alarm word
     StartNode();
     ASSERT_TRUE(WaitState(TnvTDMachine::kAlarm));
@@ -149,7 +149,7 @@ TEST_F(NodeOnSim, AnAlarmPresentAtTheStartIsNeverShownAsOk) {
 }
 
 TEST_F(NodeOnSim, IdentificationTimerHoldsTheStateUntilTheAnswer) {
-    StartSim({}, {"--ident", "721B:305"});
+    StartSim({"--ident", "721B:305"});
     StartNode();
     ASSERT_TRUE(WaitState(TnvTDMachine::kOk));
     QString model;
@@ -163,69 +163,12 @@ TEST_F(NodeOnSim, IdentificationTimerHoldsTheStateUntilTheAnswer) {
     EXPECT_EQ(model, "KX721-B 3.05");
 }
 
-struct THeaderCase {
-    const char* Name;
-    const char* Programs; // null: the generated table
-    uint16_t First, Last;
-    int32_t Status;
-    int LastRead;
-};
-
 using HeadersOnSim = TNodeFixture;
-
-TEST_F(HeadersOnSim, ReadingStopsAtTheFailingIndex) {
-    const THeaderCase cases[] = {
-        {"all", nullptr, 3, 12, 0, 12},
-        {"header refused", "4 1 2 3 0xFFFF\n6 refuse\n", 2, 9, TModbusSrv::kInvalidReply, 5},
-        {"select ignored", "4 1 2 3 0xFFFF\n7 ignore\n", 2, 9, TnvTDProgHeaders::kHeaderFailed, 6},
-        {"first refused", "0 refuse\n", 0, 5, TModbusSrv::kInvalidReply, -1},
-    };
-    for (const THeaderCase& c : cases) {
-        SCOPED_TRACE(c.Name);
-        StartSim(c.Programs ? QString(c.Programs) : QString());
-        StartNode();
-        ASSERT_TRUE(WaitState(TnvTDMachine::kOk));
-        TnvTDProgHeaders* headers = Node->GetProgHeaders();
-        std::vector<int> progress;
-        std::vector<int> ended; // first, last, failed
-        headers->OnProgress = [&](TnvTDProgHeaders*, int index, int last) {
-            progress.push_back(index);
-            EXPECT_EQ(last, c.Last);
-        };
-        headers->OnComplete = [&](TnvTDProgHeaders*, int first, int last) {
-            ended = {first, last, 0};
-        };
-        headers->OnFailure = [&](TnvTDProgHeaders*, int first, int last) {
-            ended = {first, last, 1};
-        };
-        ASSERT_TRUE(Node->AskForProgHeaders(c.First, c.Last));
-        ASSERT_TRUE(PumpUntil([&] { return !ended.empty(); }, kPatience));
-
-        EXPECT_EQ(ended, (std::vector<int>{c.First, c.LastRead, c.Status != 0}));
-        EXPECT_EQ(headers->LastError, c.Status);
-        EXPECT_EQ(headers->GetLastIndex(), c.LastRead);
-        EXPECT_EQ(headers->GetComplete(), c.Status == 0);
-        EXPECT_EQ(static_cast<int>(progress.size()), c.LastRead - c.First + 1);
-        if (c.Programs && c.LastRead >= 4) {
-            EXPECT_EQ(headers->GetHeaderWord(4, 3), 0xFFFF);
-            EXPECT_EQ(headers->GetHeaderWord(3, 0), 0); // not in the table: zeros
-        } else if (!c.Programs) {
-            for (int i = c.First; i <= c.Last; ++i)
-                EXPECT_EQ(headers->GetHeaderWord(static_cast<uint16_t>(i), 2), 60 + i);
-        }
-        for (int i = c.LastRead + 1; i <= c.Last; ++i) // nothing claimed beyond
-            EXPECT_EQ(headers->GetHeader(static_cast<uint16_t>(i)), TnvTDProgHeaders::TSlot{});
-        const TnvTDProgHeaders::TSlot slot = headers->GetHeader(c.First);
-        EXPECT_TRUE(std::all_of(slot.begin() + 8, slot.end(), [](uint8_t b) { return b == 0; }));
-        TearDown();
-        Sim.reset();
-    }
-}
 
 TEST_F(HeadersOnSim, AReadingStopsAtOnceWhenItsThreadOrNodeGoes) {
     for (bool destroyThread : {false, true}) {
         SCOPED_TRACE(destroyThread ? "thread destroyed" : "node unsubscribed");
-        StartSim({}, {"--delay", "40"}); // 100 headers would take 12 s
+        StartSim({"--delay", "40"}); // 100 headers would take 12 s
         StartNode();
         ASSERT_TRUE(WaitState(TnvTDMachine::kOk));
         // The node withdraws its own request; a thread that ends stops any.
