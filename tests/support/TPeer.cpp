@@ -1,13 +1,10 @@
 #include "TPeer.h"
 
+#include "RawTcpClient.h"
 #include "TestPaths.h"
 
 #include <QElapsedTimer>
 #include <QThread>
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace kxtest {
 
@@ -22,19 +19,8 @@ std::unique_ptr<TPeer> Python(const QString& script, const QStringList& argument
 void WaitUntilListening(int port) {
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < 10000) {
-        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const bool listening =
-            ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-        close(fd);
-        if (listening)
-            return;
+    while (timer.elapsed() < 10000 && !RawTcpClient(static_cast<uint16_t>(port)).Connected())
         QThread::msleep(50);
-    }
 }
 
 } // namespace

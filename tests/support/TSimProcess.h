@@ -29,7 +29,6 @@ public:
     TSimProcess& operator=(const TSimProcess&) = delete;
 
     bool Ready() const { return FReady; }
-    QStringList ReadyLines() const { return FReadyLines; }
     // The port of the first "ready tcp" line.
     uint16_t TcpPort() const;
     // Sends signal and returns the exit code, -1 when it had to be killed.
