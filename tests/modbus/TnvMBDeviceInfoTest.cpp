@@ -5,33 +5,28 @@ using kxtest::TKind;
 
 namespace {
 
-struct TTextCase {
-    uint16_t Model;
-    std::array<char, 2> HwSuffix;
-    uint16_t Version;
-    std::array<char, 2> FwSuffix;
-    const char* Hardware;
-    const char* Firmware;
-};
-
-class TnvMBDeviceInfoText : public ::testing::TestWithParam<TTextCase> {};
-
-TEST_P(TnvMBDeviceInfoText, ShowsModelVersionAndSuffixes) {
-    TnvMBDeviceInfo info(2);
-    info.HwModel = GetParam().Model;
-    info.HwSuffix = GetParam().HwSuffix;
-    info.FwVersion = GetParam().Version;
-    info.FwSuffix = GetParam().FwSuffix;
-    EXPECT_EQ(info.HardwareVersionText(), GetParam().Hardware);
-    EXPECT_EQ(info.FirmwareVersionText(), GetParam().Firmware);
+// Suffixes end at a space or a NUL; the firmware's shows after a dash.
+TEST(TnvMBDeviceInfo, TextsShowModelVersionAndSuffixes) {
+    const struct {
+        uint16_t Model;
+        std::array<char, 2> HwSuffix;
+        uint16_t Version;
+        std::array<char, 2> FwSuffix;
+        const char* Hardware;
+        const char* Firmware;
+    } rows[] = {{720, {' ', ' '}, 5, {' ', 'B'}, "KX720", "0.05"},
+                {720, {0, 'B'}, 100, {'r', 'c'}, "KX720", "1.00-rc"},
+                {721, {'A', 'B'}, 1234, {'b', ' '}, "KX721-AB", "12.34-b"}};
+    for (const auto& row : rows) {
+        TnvMBDeviceInfo info(2);
+        info.HwModel = row.Model;
+        info.HwSuffix = row.HwSuffix;
+        info.FwVersion = row.Version;
+        info.FwSuffix = row.FwSuffix;
+        EXPECT_EQ(info.HardwareVersionText(), row.Hardware);
+        EXPECT_EQ(info.FirmwareVersionText(), row.Firmware);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, TnvMBDeviceInfoText,
-    ::testing::Values(TTextCase{720, {'A', 0}, 207, {0, 0}, "KX720-A", "2.07"},
-                      TTextCase{720, {' ', ' '}, 5, {' ', 'B'}, "KX720", "0.05"},
-                      TTextCase{720, {0, 'B'}, 100, {'r', 'c'}, "KX720", "1.00-rc"},
-                      TTextCase{721, {'A', 'B'}, 1234, {'b', ' '}, "KX721-AB", "12.34-b"}));
 
 class TnvMBDeviceInfoLink : public kxtest::TLinkFixture {};
 INSTANTIATE_TEST_SUITE_P(Both, TnvMBDeviceInfoLink, ::testing::Values(TKind::Tcp, TKind::Rtu),
