@@ -1,5 +1,5 @@
 #include "TCTCPIPServer.h"
-#include "TLinkFixture.h"
+#include "TThreadFixture.h"
 
 #include <QElapsedTimer>
 #include <QStringList>
@@ -61,14 +61,7 @@ protected:
 
     // Waits until the server has raised name count times.
     bool AwaitEvent(const QString& name, int count = 1) {
-        QElapsedTimer clock;
-        clock.start();
-        while (EventCount(name) < count) {
-            if (clock.elapsed() > 3000)
-                return false;
-            std::this_thread::sleep_for(5ms);
-        }
-        return true;
+        return kxtest::PumpUntil([&] { return EventCount(name) >= count; });
     }
 };
 
