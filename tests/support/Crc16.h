@@ -26,9 +26,4 @@ inline std::vector<uint8_t> WithCrc(std::vector<uint8_t> frame) {
     return frame;
 }
 
-inline bool CrcValid(const std::vector<uint8_t>& frame) {
-    return frame.size() >= 4 &&
-           WithCrc(std::vector<uint8_t>(frame.begin(), frame.end() - 2)) == frame;
-}
-
 } // namespace kxtest
