@@ -66,8 +66,11 @@ TEST_F(TConnSetTest, OnlyValidEnabledLinksJoinTheSet) {
     Events.clear();
     Set->CreateSetFromRegistry(TnvRegistryRoot::CurrentUser, "Software\\KX\\Links");
     EXPECT_EQ(Events, (QStringList{"delete COM1", "add B"}));
+    Events.clear();
+    Set->CreateSetFromIniFile(Ini);
+    EXPECT_EQ(Events, (QStringList{"delete B", "add COM1"}));
     Set.reset();
-    EXPECT_EQ(Events.last(), "delete B");
+    EXPECT_EQ(Events.last(), "delete COM1");
 }
 
 TEST_F(TConnSetTest, NamesAreFoundExactlyAndOnlyOnce) {
