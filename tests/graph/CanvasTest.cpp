@@ -22,11 +22,6 @@ void Line(TnvCanvas& c, int x1, int y1, int x2, int y2) {
     c.LineTo(x2, y2);
 }
 
-TEST(CanvasTest, StoredColoursAreBlueGreenRed) {
-    EXPECT_EQ(nv::ToQColor(0x808000), QColor(0, 128, 128));
-    EXPECT_EQ(nv::ToQColor(kClBtnFace), QColor(240, 240, 240));
-}
-
 // Each shape on a white 40x30 image, and the pixels that show its edges.
 TEST(CanvasTest, ShapesFollowTheExclusiveEdgeRules) {
     const struct {

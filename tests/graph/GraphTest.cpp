@@ -20,24 +20,6 @@ TnvDiagram* MakeComplete(TnvGraph& graph, const QString& name, TnvRect area) {
     return d;
 }
 
-TEST(GraphTest, SizesStoreOneLessAndResizeAgainOnTheSameSize) {
-    TnvGraph graph;
-    int resized = 0;
-    graph.OnResize = [&](TnvGraph*) {
-        ++resized;
-    };
-    graph.SetWidth(319);
-    EXPECT_EQ(resized, 0);
-    graph.SetWidth(320);
-    graph.SetWidth(320);
-    graph.SetHeight(100);
-    EXPECT_EQ(resized, 3);
-    EXPECT_EQ(graph.GetBitmap().size(), QSize(320, 100));
-    graph.SetLeft(10); // moves only the left edge
-    EXPECT_EQ(graph.GetDrawArea(), (TnvRect{10, 0, 319, 99}));
-    EXPECT_EQ(graph.GetWidth(), 309);
-}
-
 TEST(GraphTest, RefreshQueryAndDiagramDrawCanSkipPainting) {
     TnvGraph graph;
     MakeComplete(graph, "A", {0, 0, 100, 100})->SetDgrBack(0x0000FF);
@@ -87,20 +69,6 @@ TEST(GraphTest, DuplicateNamesAndSlotsAreRefused) {
     EXPECT_THROW(TnvTraccia(nullptr, "T"), TnvError);
 }
 
-TEST(GraphTest, RemoveElementHandsItBack) {
-    TnvGraph graph;
-    TnvDiagram* d = graph.CreateNewDiagram("D");
-    TnvTraccia* t = d->CreateTraccia("T");
-    d->SelectElement(t);
-    const std::shared_ptr<TnvGraphElement> taken = d->RemoveElement(t);
-    EXPECT_EQ(taken.get(), t);
-    EXPECT_EQ(d->GetSelElement(), nullptr);
-    EXPECT_TRUE(d->GetTrkList().empty());
-    EXPECT_EQ(d->RemoveElement(t), nullptr);
-    delete d->CreateMarker("M"); // an element deleted by its user leaves the diagram
-    EXPECT_TRUE(d->GetMrkList().empty());
-}
-
 // One element of each kind, made in a diagram.
 const struct {
     const char* Name;
@@ -135,9 +103,12 @@ TEST(GraphTest, ElementsOutliveAndLeaveTheirDiagrams) {
         TnvGraph graph;
         TnvDiagram* d = graph.CreateNewDiagram("D");
         TnvGraphElement* e = kind.Make(*d);
+        d->SelectElement(e);
         std::shared_ptr<TnvGraphElement> taken = d->RemoveElement(e);
         ASSERT_EQ(taken.get(), e);
         EXPECT_EQ(e->GetOwner(), nullptr);
+        EXPECT_EQ(d->GetSelElement(), nullptr);
+        EXPECT_EQ(d->RemoveElement(e), nullptr);
         delete d;
         e->SetVisible(false);
         taken.reset();
@@ -152,6 +123,10 @@ TEST(GraphTest, ElementsOutliveAndLeaveTheirDiagrams) {
         e->SetVisible(false);
         EXPECT_TRUE(to->RemoveElement(e));
     }
+    TnvGraph graph;
+    TnvDiagram* d = graph.CreateNewDiagram("D");
+    delete d->CreateMarker("M"); // deleted by its user, it leaves the diagram
+    EXPECT_TRUE(d->GetMrkList().empty());
 }
 
 TEST(GraphTest, ARefusedMoveLeavesTheElementWhereItWas) {
@@ -208,6 +183,12 @@ TEST_F(SelectionTest, TopmostCompleteDiagramInsideItsBordersIsSelected) {
     high->SetVisible(false);
     graph.SelectAtPos({75, 75});
     EXPECT_EQ(graph.GetSelDiagram(), low);
+    // Deselecting the diagram leaves no trace selected in it.
+    TnvTraccia* t = low->CreateTraccia("T");
+    low->SelectElement(t);
+    graph.SetSelectedDgr(nullptr);
+    EXPECT_FALSE(t->GetSelected());
+    EXPECT_EQ(low->GetSelElement(), nullptr);
 }
 
 TEST_F(SelectionTest, BringToFrontChangesThePaintingOrderNotDgrAtPos) {
@@ -219,15 +200,6 @@ TEST_F(SelectionTest, BringToFrontChangesThePaintingOrderNotDgrAtPos) {
     EXPECT_EQ(graph.GetSelDiagram(), low);
     graph.BringToFront(nullptr);
     EXPECT_EQ(graph.GetDgrCount(), 2);
-}
-
-TEST_F(SelectionTest, DeselectingADiagramDeselectsItsTrace) {
-    TnvTraccia* t = low->CreateTraccia("T");
-    graph.SelectAtPos({25, 25});
-    low->SelectElement(t);
-    graph.SetSelectedDgr(nullptr);
-    EXPECT_FALSE(t->GetSelected());
-    EXPECT_EQ(low->GetSelElement(), nullptr);
 }
 
 TEST_F(SelectionTest, CoordAtCurPosWritesThePointAndReportsThePlot) {
