@@ -20,29 +20,19 @@ TnvDiagram* MakeComplete(TnvGraph& graph, const QString& name, TnvRect area) {
     return d;
 }
 
-TEST(GraphTest, RefreshQueryAndDiagramDrawCanSkipPainting) {
+// A change repaints only while AutoRefresh is on.
+TEST(GraphTest, ChangesRepaintOnlyWithAutoRefresh) {
     TnvGraph graph;
-    MakeComplete(graph, "A", {0, 0, 100, 100})->SetDgrBack(0x0000FF);
     int refreshed = 0;
-    bool allow = true;
     graph.OnRefreshed = [&](TnvGraph*, QImage&, bool&) {
         ++refreshed;
     };
-    graph.OnRefreshQuery = [&](TnvGraph*, QImage&, bool& doit) {
-        doit = allow;
-    };
-    graph.RefreshQuery();
-    EXPECT_EQ(refreshed, 0); // AutoRefresh is off
+    TnvDiagram* d = MakeComplete(graph, "A", {0, 0, 100, 100});
+    d->SetDgrBack(0x0000FF);
+    EXPECT_EQ(refreshed, 0);
     graph.SetAutoRefresh(true);
-    graph.RefreshQuery();
-    allow = false;
-    graph.RefreshQuery();
+    d->SetDgrBack(0x00FF00);
     EXPECT_EQ(refreshed, 1);
-    graph.OnDiagramDraw = [](TnvDiagram*, QImage&, bool& doit) {
-        doit = false;
-    };
-    graph.Repaint();
-    EXPECT_NE(graph.GetBitmap().pixel(50, 50), qRgb(255, 0, 0));
 }
 
 // Names are unique and case-sensitive; a refused element leaves what holds
