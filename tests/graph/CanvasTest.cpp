@@ -156,18 +156,4 @@ TEST(CanvasTest, StraightLinesKeepTheirDashPhase) {
     }
 }
 
-TEST(CanvasTest, OpaqueTextFillsItsCell) {
-    QImage image = White(40, 30);
-    TnvCanvas canvas(image);
-    canvas.Font().Assign(TnvFont(kRed, kFace, -10));
-    canvas.Brush().Assign(TnvBrush(kBlue, TnvBrushStyle::Solid));
-    canvas.TextOut(3, 4, "0");
-    const int w = canvas.TextWidth("0");
-    const int h = canvas.TextHeight("0");
-    canvas.End();
-    EXPECT_EQ(w, Metrics().horizontalAdvance("0"));
-    EXPECT_EQ(h, Metrics().height());
-    ExpectPixels(image, {{3, 4, kBlue}, {3 + w - 1, 4 + h - 1, kBlue}, {3 + w, 4, kWhite}});
-}
-
 } // namespace
