@@ -20,7 +20,15 @@ TnvDiagram* MakeComplete(TnvGraph& graph, const QString& name, TnvRect area) {
     return d;
 }
 
-// A change repaints only while AutoRefresh is on.
+TEST(GraphTest, TheDrawAreaCoversTheBitmap) {
+    TnvGraph graph;
+    graph.SetWidth(320);
+    graph.SetHeight(100);
+    EXPECT_EQ(graph.GetBitmap().size(), QSize(320, 100));
+    EXPECT_EQ(graph.GetDrawArea(), (TnvRect{0, 0, 319, 99}));
+}
+
+// A change repaints, once, and only while AutoRefresh is on.
 TEST(GraphTest, ChangesRepaintOnlyWithAutoRefresh) {
     TnvGraph graph;
     int refreshed = 0;
@@ -28,10 +36,13 @@ TEST(GraphTest, ChangesRepaintOnlyWithAutoRefresh) {
         ++refreshed;
     };
     TnvDiagram* d = MakeComplete(graph, "A", {0, 0, 100, 100});
-    d->SetDgrBack(0x0000FF);
+    d->SetAutoScalaX(false);
+    TnvScala* x = d->GetScalaX();
+    x->SetRange(0, 10);
     EXPECT_EQ(refreshed, 0);
     graph.SetAutoRefresh(true);
-    d->SetDgrBack(0x00FF00);
+    x->SetRange(0, 20);
+    x->SetRange(0, 20); // no change, no repaint
     EXPECT_EQ(refreshed, 1);
 }
 

@@ -62,6 +62,8 @@ TEST_F(ScalaTest, DivisionsStartAtTheFirstMultipleAboveMin) {
         scale->SetRange(c.Min, c.Max);
         EXPECT_EQ(scale->Divisions(c.Step), c.Expected) << c.Min << " by " << c.Step;
     }
+    scale->SetRange(5, 5); // a flat range divides by nothing
+    EXPECT_DOUBLE_EQ(scale->PixelsPerUnit(), 1.0);
 }
 
 TEST_F(ScalaTest, TimeLabelsAreTimesAndDatesHaveTwoLines) {
