@@ -35,15 +35,11 @@ constexpr TnvColor kUntouched = 0xFFFFFF; // the new bitmap is white
 class DiagramPaintTest : public ::testing::Test {
 protected:
     DiagramPaintTest() {
-        diagram = graph.CreateNewDiagram("D");
-        diagram->SetArea(10, 20, 210, 120);
-        diagram->SetVisible(true);
+        diagram = MakeComplete(graph, "D", {10, 20, 210, 120});
         diagram->SetAutoScalaX(false);
         diagram->SetAutoScalaY(false);
         diagram->SetDgrBack(kDgrBack);
         diagram->SetTrkBack(kTrkBack);
-        diagram->CreateScala("X", 2);
-        diagram->CreateScala("Y", 3);
         x = diagram->GetScalaX();
         y = diagram->GetScalaY();
         Configure(*x, kTickX, kGridX, 193);

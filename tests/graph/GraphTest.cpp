@@ -1,3 +1,4 @@
+#include "GraphTestSupport.h"
 #include "TnvDiagram.h"
 #include "TnvError.h"
 #include "TnvGraph.h"
@@ -8,17 +9,9 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+using test::MakeComplete;
 
-// A complete diagram over area with an X and a Y scale.
-TnvDiagram* MakeComplete(TnvGraph& graph, const QString& name, TnvRect area) {
-    TnvDiagram* d = graph.CreateNewDiagram(name);
-    d->SetArea(area.Left, area.Top, area.Right, area.Bottom);
-    d->SetVisible(true);
-    d->CreateScala("X", 2);
-    d->CreateScala("Y", 3);
-    return d;
-}
+namespace {
 
 TEST(GraphTest, TheDrawAreaCoversTheBitmap) {
     TnvGraph graph;

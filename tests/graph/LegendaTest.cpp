@@ -12,11 +12,7 @@ namespace {
 class LegendaTest : public ::testing::Test {
 protected:
     LegendaTest() {
-        diagram = graph.CreateNewDiagram("D");
-        diagram->SetArea(10, 20, 300, 200);
-        diagram->SetVisible(true);
-        diagram->CreateScala("X", 2);
-        diagram->CreateScala("Y", 3);
+        diagram = test::MakeComplete(graph, "D", {10, 20, 300, 200});
         diagram->AddElement(std::make_unique<TnvLegenda>(diagram, "L", &diagram->GetTrkList()));
         legend = diagram->GetLegenda();
         legend->GetTitleFont().Assign(TnvFont(kClWhite, test::kFace, -10));
