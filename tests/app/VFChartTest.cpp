@@ -1,21 +1,16 @@
 // The V/F characteristic dialog: dragging the chart's markers with the mouse,
 // the chart following the values, and what its buttons write to the drive.
 
-#include "PlotFixture.h"
 #include "TFormVFChart.h"
 #include "TGraphView.h"
-#include "TMainForm.h"
-#include "TPARModule.h"
 #include "TSimProcess.h"
 #include "TSpeedButton.h"
 #include "TTCPForm.h"
-#include "TTerminal.h"
 #include "TValueGrid.h"
+#include "TerminalFixture.h"
 #include "TnvDiagram.h"
 #include "TnvGraph.h"
 #include "TnvMarker.h"
-#include "TnvParDef.h"
-#include "TnvParValue.h"
 #include "TnvScala.h"
 #include "TnvTraccia.h"
 
@@ -37,10 +32,10 @@ TSpeedButton* ButtonTagged(int tag) {
     return nullptr;
 }
 
-class VFChartTest : public PlotFixture {
+class VFChartTest : public TerminalFixture {
 protected:
     void SetUp() override {
-        PlotFixture::SetUp();
+        TerminalFixture::SetUp();
         Start();
         ReceiveCurve();
         FormVFChart->resize(480, 600);
