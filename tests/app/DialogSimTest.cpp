@@ -7,17 +7,12 @@
 #include "TFormCtrlMode.h"
 #include "TFormModBus.h"
 #include "TFormPlateData.h"
-#include "TMainForm.h"
-#include "TPARModule.h"
 #include "TSimProcess.h"
 #include "TSpeedButton.h"
 #include "TTCPForm.h"
-#include "TTerminal.h"
 #include "TValueGrid.h"
 #include "TerminalFixture.h"
 #include "TnvMBThread.h"
-#include "TnvParDef.h"
-#include "TnvParValue.h"
 
 #include <QAction>
 #include <QButtonGroup>

@@ -4,15 +4,11 @@
 
 #include "TCOMModule.h"
 #include "TCompareForm.h"
-#include "TMainForm.h"
-#include "TPARModule.h"
 #include "TProgForm.h"
 #include "TSimProcess.h"
 #include "TTCPForm.h"
-#include "TTerminal.h"
 #include "TerminalFixture.h"
 #include "TnvMBThread.h"
-#include "TnvParValue.h"
 #include "TnvParValueSet.h"
 
 #include <QAction>

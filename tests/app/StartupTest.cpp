@@ -1,8 +1,5 @@
 // Start-up with a definitions file that cannot be loaded as a whole.
 
-#include "TMainForm.h"
-#include "TPARModule.h"
-#include "TTerminal.h"
 #include "TerminalFixture.h"
 
 #include <QCheckBox>

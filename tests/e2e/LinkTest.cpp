@@ -5,16 +5,12 @@
 #include "TCOMModule.h"
 #include "TLampBox.h"
 #include "TLiveField.h"
-#include "TMainForm.h"
 #include "TSimProcess.h"
 #include "TTCPForm.h"
-#include "TTerminal.h"
 #include "TUpDown.h"
 #include "TValueGrid.h"
 #include "TerminalFixture.h"
 #include "TnvMBThread.h"
-#include "TnvParDef.h"
-#include "TnvParValue.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -51,8 +47,6 @@ TEST_F(LinkTest, TcpLinkShowsTheLiveDrive) {
     EXPECT_TRUE(
         LogContains(QStringLiteral("ModBus connection to: 127.0.0.1:%1").arg(sim.TcpPort())));
     EXPECT_FALSE(MainForm->tbSelectPort->isEnabled());
-    EXPECT_EQ(MainForm->tbModBus->defaultAction(), MainForm->acCloseConnection);
-    EXPECT_EQ(MainForm->tbModBus->actions().size(), 1) << "no drop-down on the connection button";
     // Values read once settle; the live ones keep arriving.
     ASSERT_TRUE(Settled({49, 18}));
     EXPECT_EQ(Value(49)->GetValueUShort(0), 0x0110);
@@ -69,8 +63,6 @@ TEST_F(LinkTest, TcpLinkShowsTheLiveDrive) {
     EXPECT_TRUE(WaitFor([] { return MainForm->acImport->isEnabled(); }, kLinkMs));
     MainForm->acCloseConnection->trigger();
     EXPECT_TRUE(LogContains("ModBus closed."));
-    EXPECT_TRUE(MainForm->acOpenConnection->isVisible());
-    EXPECT_FALSE(MainForm->acCloseConnection->isVisible());
     EXPECT_TRUE(MainForm->tbSelectPort->isEnabled());
     MainForm->ApplicationEventsIdle();
     EXPECT_FALSE(MainForm->acImport->isEnabled());
@@ -82,8 +74,6 @@ TEST_F(LinkTest, SetpointIsClampedAndTheDriveReceivesTheAcceptedWord) {
     ASSERT_TRUE(Settled({13, 14, 15}));
     const std::uint16_t min = Value(13)->GetValueUShort(0);
     const std::uint16_t max = Value(14)->GetValueUShort(0);
-    EXPECT_EQ(MainForm->tbOmegaRef->minimum(), min);
-    EXPECT_EQ(MainForm->tbOmegaRef->maximum(), max);
     // Each edit waits for the previous write's report (see WaitWritten).
     const std::uint16_t third = min + (max - min) / 3;
     MainForm->tbOmegaRef->setValue(third);
