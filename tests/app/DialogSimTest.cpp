@@ -4,25 +4,14 @@
 
 #include "TAboutForm.h"
 #include "TFormAccel.h"
-#include "TFormCtrlMode.h"
 #include "TFormModBus.h"
-#include "TFormPlateData.h"
 #include "TSimProcess.h"
 #include "TSpeedButton.h"
-#include "TTCPForm.h"
 #include "TValueGrid.h"
 #include "TerminalFixture.h"
 #include "TnvMBThread.h"
 
-#include <QAction>
-#include <QButtonGroup>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QGroupBox>
-#include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProcess>
-#include <QPushButton>
 #include <QTest>
 #include <modbus.h>
 #include <optional>

@@ -16,13 +16,9 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
-#include <QEventLoop>
-#include <QGroupBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScrollBar>
-#include <vector>
 
 namespace {
 
@@ -209,22 +205,6 @@ TEST_F(DialogTest, ShownDialogsReadTheirParametersAndStopWhenHidden) {
         for (std::uint32_t index : c.Stopped)
             EXPECT_FALSE(Value(index)->GetCyclic()) << index;
     }
-}
-
-TEST_F(DialogTest, SpeedButtonsFollowTheDialogsAtIdle) {
-    MainForm->show();
-    MainForm->acPlateData->trigger();
-    MainForm->acAccel->trigger();
-    MainForm->ApplicationEventsIdle();
-    EXPECT_TRUE(MainForm->sbtnMotorData->isChecked());
-    EXPECT_TRUE(MainForm->sbtnAccel->isChecked());
-    EXPECT_FALSE(MainForm->sbtnInput->isChecked());
-    FormPlateData->btnCancel->click(); // closed by the dialog, not by its button
-    QEventLoop idle;                   // runs until it waits for the timer: idle
-    QTimer::singleShot(50, &idle, &QEventLoop::quit);
-    idle.exec();
-    EXPECT_FALSE(MainForm->sbtnMotorData->isChecked());
-    EXPECT_TRUE(MainForm->sbtnAccel->isChecked());
 }
 
 TEST_F(DialogTest, AboutBoxShowsAllItsLinesWithoutAScrollBar) {

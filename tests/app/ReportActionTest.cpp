@@ -4,14 +4,9 @@
 
 #include "TReportAction.h"
 #include "TSimProcess.h"
-#include "TTCPForm.h"
 #include "TerminalFixture.h"
 
-#include <QAction>
-#include <QFile>
-#include <QLineEdit>
 #include <QToolBar>
-#include <QWidget>
 
 namespace {
 

@@ -2,11 +2,9 @@
 // click changes, what it reads while shown, and what it records and saves,
 // down to a capture of a real trip of the simulated drive.
 
-#include "NvDateTime.h"
 #include "TFormScope.h"
 #include "TGraphView.h"
 #include "TSimProcess.h"
-#include "TTCPForm.h"
 #include "TerminalFixture.h"
 #include "TnvDiagram.h"
 #include "TnvGraph.h"
@@ -14,17 +12,10 @@
 #include "TnvScala.h"
 #include "TnvTraccia.h"
 
-#include <QAction>
 #include <QCheckBox>
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QLineEdit>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
-#include <algorithm>
 
 namespace {
 

@@ -3,14 +3,9 @@
 #include "TerminalFixture.h"
 
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
 #include <QPushButton>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <linux/capability.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace {
 

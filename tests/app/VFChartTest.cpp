@@ -3,9 +3,7 @@
 
 #include "TFormVFChart.h"
 #include "TGraphView.h"
-#include "TSimProcess.h"
 #include "TSpeedButton.h"
-#include "TTCPForm.h"
 #include "TValueGrid.h"
 #include "TerminalFixture.h"
 #include "TnvDiagram.h"
@@ -14,13 +12,7 @@
 #include "TnvScala.h"
 #include "TnvTraccia.h"
 
-#include <QAction>
-#include <QFile>
-#include <QFileInfo>
-#include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTest>
-#include <algorithm>
 
 namespace {
 
@@ -107,14 +99,6 @@ TEST_F(VFChartTest, AMoveAfterTheReleaseDragsNothing) {
     Drag(View(), At(Chart(), 90, 300), At(Chart(), 100, 200));
     EXPECT_EQ(Word(9), 120);
     EXPECT_EQ(Word(14), 1200);
-}
-
-TEST_F(VFChartTest, DoubleClickRedrawsTheMarkersFromTheValues) {
-    TnvMarker* fmax = Marker("Fmax");
-    fmax->SetPoint(33.3, fmax->GetPoint().Y); // a position no value accepted
-    View()->Repaint();
-    QTest::mouseDClick(View(), Qt::LeftButton, {}, At(Chart(), 90, 300));
-    EXPECT_DOUBLE_EQ(fmax->GetPoint().X, 120.0);
 }
 
 TEST_F(VFChartTest, TheFrequencyAxisAndTheCurveFollowTheDriveSize) {

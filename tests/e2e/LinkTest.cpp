@@ -12,13 +12,11 @@
 #include "TerminalFixture.h"
 #include "TnvMBThread.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QSlider>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -100,7 +98,9 @@ TEST_F(LinkTest, SetpointIsClampedAndTheDriveReceivesTheAcceptedWord) {
         EXPECT_FALSE(action->isEnabled()) << action->text().toStdString();
 }
 
-TEST_F(LinkTest, SoftwareInputClickWritesAndTheReadBackSetsTheBox) {
+// Commands from Modbus: a software input reaches the drive and comes back
+// from it; the keep-alive box shows and writes every two and a half seconds.
+TEST_F(LinkTest, SoftwareCommandsReachTheDriveAndComeBack) {
     kxtest::TSimProcess sim(false);
     Connect(sim);
     ASSERT_TRUE(Settled({27, 18}));
@@ -113,13 +113,7 @@ TEST_F(LinkTest, SoftwareInputClickWritesAndTheReadBackSetsTheBox) {
     Value(27)->SetCyclic(true);
     EXPECT_TRUE(WaitFor(
         [] { return MainForm->cbSW[0]->isChecked() && !MainForm->cbSW[2]->isChecked(); }, kLinkMs));
-}
 
-TEST_F(LinkTest, KeepAliveWritesEveryTwoAndAHalfSeconds) {
-    kxtest::TSimProcess sim(false);
-    Connect(sim);
-    // Commands from Modbus show the keep-alive box.
-    ASSERT_TRUE(Settled({18}));
     Value(18)->SetValueBit(0, 2, true);
     ASSERT_TRUE(WaitFor(
         [] { return !MainForm->cbKeepAlive->isHidden() && MainForm->gbHWInput->isHidden(); },
@@ -169,20 +163,10 @@ TEST_F(LinkTest, EachStageIsLoggedAndClosingNeverHangs) {
         bool NoDevice;      // the COM port's device is gone
         const char* Logged; // what to wait for before closing
     } rows[] = {
-        {"connecting",
-         {QStringLiteral("--delay"), QStringLiteral("800")},
-         0,
-         false,
-         false,
-         nullptr},
+        {"connecting", {"--delay", "800"}, 0, false, false, nullptr},
         {"connected on COM3", {}, 3, false, false, "ModBus open on COM3"},
         {"no serial device", {}, 2, false, true, "no such device"},
-        {"failing",
-         {QStringLiteral("--silence"), QStringLiteral("1")},
-         0,
-         false,
-         false,
-         "Error on ModBus data exchange: "},
+        {"failing", {"--silence", "1"}, 0, false, false, "Error on ModBus data exchange: "},
         {"nothing answers", {}, 0, true, false, "Connection Error: "},
     };
     for (const auto& row : rows) {
