@@ -165,7 +165,7 @@ TEST_F(DialogTest, SendWritesTheWorkingCopySaveAlsoTheStoredOne) {
         ClearRequests();
         const qsizetype boxes = Answerer->Texts.size() + (c.Written.empty() ? 1 : 0);
         c.Click();
-        EXPECT_TRUE(WaitFor([&] { return Answerer->Texts.size() == boxes; }, 2000));
+        ASSERT_TRUE(WaitFor([&] { return Answerer->Texts.size() == boxes; }, 2000));
         if (c.Written.empty()) {
             EXPECT_EQ(Answerer->Texts.back(),
                       "Disable the drive before to send or save this data.");

@@ -76,7 +76,9 @@ TEST_F(DispatcherTest, DriveSizeGivesDeratedCurrentsAndFrequencyLimits) {
         {0x0110, 2, {"012.8A", "025.0A"}, "400Hz", "400V 16A(25A) 400Hz"},
         // Twice the nominal current is below the table's maximum here.
         {0x0001, 3, {"006.4A", "012.0A"}, "128Hz", "230V 8A(12A) 128Hz"},
-        {0x0222, 4, {"000.0A", "000.0A"}, "000Hz", "???V ???A ???Hz"}, // beyond the tables
+        // Classes and PWM index beyond the tables.
+        {0x0222, 0, {"000.0A", "000.0A"}, "000Hz", "???V ???A ???Hz"},
+        {0x0000, 4, {"000.0A", "000.0A"}, "128Hz", "400V 8A(12A) 128Hz"},
     };
     for (const auto& c : cases) {
         const auto rows = nv::DriveSizeRows(c.Size, c.Pwm, {});
