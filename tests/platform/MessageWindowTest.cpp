@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
@@ -105,21 +104,20 @@ TEST(MessageWindow, ReportsAnExceptionAndGoesOnWithLaterMessages) {
     EXPECT_EQ(capture.Reports, (std::vector<QString>{"Wrong data type!", "Unknown error"}));
 }
 
-// A handler that shows a message box runs a nested event loop, which waits
-// for events; one that reports progress processes them without waiting.
-// Either way the following messages are handled in it, in order.
+// A handler that shows a message box runs a nested event loop that waits for
+// events, one that reports progress one that does not; the following messages
+// are handled in it, in order.
 TEST(MessageWindow, GoesOnWithTheNextMessagesInANestedEventLoop) {
     for (const bool waits : {true, false}) {
         std::vector<int> trace; // +code when a handler starts, -code when it ends
         QEventLoop nested;
+        QTimer::singleShot(2000, &nested, &QEventLoop::quit);
         TnvMessageWindow window([&](unsigned code, std::uintptr_t, std::intptr_t) {
             trace.push_back(static_cast<int>(code));
-            if (code == 1 && waits) {
-                QTimer::singleShot(2000, &nested, &QEventLoop::quit);
+            if (code == 1 && waits)
                 nested.exec();
-            } else if (code == 1) {
+            else if (code == 1)
                 ProcessEventsUntil([&] { return trace.size() >= 5; }, 2000);
-            }
             trace.push_back(-static_cast<int>(code));
             if (code == 3)
                 nested.quit();
