@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QPointer>
 #include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -127,21 +126,6 @@ TEST(MessageWindow, GoesOnWithTheNextMessagesInANestedEventLoop) {
         ASSERT_TRUE(ProcessEventsUntil([&] { return trace.size() == 6; }));
         EXPECT_EQ(trace, (std::vector<int>{1, 2, -2, 3, -3, -1})) << "waits " << waits;
     }
-}
-
-TEST(MessageWindow, TakesPostsFromItsOwnQueuedCallsAndIsDeletedLater) {
-    std::vector<unsigned> handled;
-    auto* window = new TnvMessageWindow(
-        [&](unsigned code, std::uintptr_t, std::intptr_t) { handled.push_back(code); });
-    QPointer<TnvMessageWindow> alive(window);
-    QMetaObject::invokeMethod(
-        window, [window] { window->Post(7, 0, 0); }, Qt::QueuedConnection);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return handled.size() == 1; }, 2000));
-    window->deleteLater();
-    QCoreApplication::sendPostedEvents(nullptr,
-                                       QEvent::DeferredDelete); // through the window's event()
-    EXPECT_TRUE(alive.isNull());
-    EXPECT_EQ(handled, std::vector<unsigned>{7});
 }
 
 TEST(ErrorReport, ReportsTheCurrentExceptionsTextAndSurvivesAReporterThatRaises) {
