@@ -94,8 +94,6 @@ TEST(Kx720Cli, BadDefinitionsFileIsALoadingError) {
     } rows[] = {
         {write("token.ini", QString(text).replace("\nRam=0/19,21/27,29", "\nRam=0/19;21/27,29")),
          "token.ini: Ram: '0/19;21' is not a valid integer value"},
-        {write("range.ini", QString(text).replace("\nScope=1000/1003", "\nScope=1000/70000")),
-         "range.ini: Scope: '1000/70000' is not a valid index range"},
         {write("junk.ini", "MZ\x01junk\n[Other]\nKey=1\n"),
          "junk.ini: holds no parameter definition"},
         {"folder.ini", "folder.ini: not a file"},

@@ -77,12 +77,8 @@ TEST_F(Kx720FileCli, ImportOfAnotherDriveSizeNeedsToBeToldTo) {
 
     CliRun run = Kx720({"import", Path("other.720")});
     EXPECT_EQ(run.ExitCode, 1);
-    EXPECT_TRUE(run.Err.contains("Warning: source file creator version is not 2.07\n"
-                                 "  Please, check the configuration for data mismatch after "
-                                 "upload.\n"))
-        << run.Err.toStdString();
-    EXPECT_TRUE(run.Err.contains("Warning: Source drive size different from Destination drive "
-                                 "size.\nWarning: drive size difference. Stop by user.\n"));
+    EXPECT_TRUE(run.Err.contains("creator version is not 2.07")) << run.Err.toStdString();
+    EXPECT_TRUE(run.Err.contains("Stop by user.\n"));
     EXPECT_EQ(Kx720({"compare", Path("drive.720")}).ExitCode, 0) << "nothing written";
 
     run = Kx720({"import", "--ignore-size", Path("other.720")});
@@ -106,11 +102,8 @@ TEST_F(Kx720FileCli, PrintWritesTheReportAsTextOrPdf) {
     ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
     const QStringList lines = run.Out.split('\n');
     ASSERT_GE(lines.size(), 8);
-    EXPECT_EQ(lines[0], "KX720 Configuration Terminal v2.07");
     EXPECT_EQ(lines[2], "\tModbus slave: 2");
-    EXPECT_EQ(lines[3], "\tDrive size: 400V 8A(12A) 128Hz");
-    EXPECT_TRUE(lines.contains("  EEPROM: Acceleration time (s) = 005.0 "));
-    EXPECT_EQ(lines[lines.size() - 2], "__");
+    EXPECT_TRUE(lines.contains("  EEPROM: Acceleration time (s) = 005.0 ")) << "the drive's values";
 
     // The PDF holds the same report: its words, as long lines may wrap on the page.
     run = Kx720({"print", "--pdf", Path("report.pdf")});

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDir>
+#include <QFile>
 #include <QString>
 #include <cerrno>
 #include <chrono>
@@ -48,6 +49,14 @@ T Take(const uint8_t*& data, size_t& size) {
 inline void Require(bool holds, const char* what) {
     if (!holds)
         Broken(what);
+}
+
+// Writes the input to path, for the parsers that read files.
+inline void WriteInput(const QString& path, const uint8_t* data, size_t size) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        Broken("the input is written");
+    file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
 }
 
 // Reads n bytes from a socket; false when the peer hung up first. A peer that

@@ -64,9 +64,7 @@ TExpected Frame(const uint8_t* data, size_t size) {
     return expected;
 }
 
-bool ReadExactly(int fd, uint8_t* out, size_t n) {
-    return kxfuzz::ReadExactly(fd, out, n, "the bridge answers within 30 s");
-}
+constexpr const char* kSilent = "the bridge answers within 30 s";
 
 } // namespace
 
@@ -86,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!expected.HangUp && replies == expected.Answered.size())
             break;
         uint8_t header[7];
-        if (!ReadExactly(fd, header, sizeof header)) {
+        if (!kxfuzz::ReadExactly(fd, header, sizeof header, kSilent)) {
             kxfuzz::Require(expected.HangUp, "every frame for a unit is answered");
             break;
         }
@@ -94,7 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         kxfuzz::Require(header[2] == 0 && header[3] == 0 && length >= 2 && length <= 254,
                         "a reply has a sound MBAP header");
         std::vector<uint8_t> pdu(length - 1);
-        kxfuzz::Require(ReadExactly(fd, pdu.data(), pdu.size()), "a reply comes whole");
+        kxfuzz::Require(kxfuzz::ReadExactly(fd, pdu.data(), pdu.size(), kSilent),
+                        "a reply comes whole");
         const uint16_t transaction = static_cast<uint16_t>(header[0] << 8 | header[1]);
         const auto match = std::find_if(
             expected.Answered.begin(), expected.Answered.end(), [&](const TFrame& frame) {

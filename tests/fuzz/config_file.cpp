@@ -33,10 +33,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    QFile file(State->File);
-    kxfuzz::Require(file.open(QIODevice::WriteOnly | QIODevice::Truncate), "the input is written");
-    file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
-    file.close();
+    kxfuzz::WriteInput(State->File, data, size);
     try {
         State->Job.LoadFile(State->File);
     } catch (const TnvError& e) {

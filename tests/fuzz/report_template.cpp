@@ -56,10 +56,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    QFile file(State->File);
-    kxfuzz::Require(file.open(QIODevice::WriteOnly | QIODevice::Truncate), "the input is written");
-    file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
-    file.close();
+    kxfuzz::WriteInput(State->File, data, size);
     try {
         const QString report = State->Report.CompileModel(State->File);
         kxfuzz::Require(report.size() <= TnvReportHtml::kMaxReportChars, "a report is bounded");

@@ -35,9 +35,7 @@ TExpected Frame(const uint8_t* data, size_t size) {
     return expected;
 }
 
-bool ReadExactly(int fd, uint8_t* out, size_t n) {
-    return kxfuzz::ReadExactly(fd, out, n, "the simulator answers within 30 s");
-}
+constexpr const char* kSilent = "the simulator answers within 30 s";
 
 } // namespace
 
@@ -52,17 +50,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kxfuzz::SendAll(fd, data, size);
     for (const uint16_t transaction : expected.Transactions) {
         uint8_t header[7];
-        if (!ReadExactly(fd, header, sizeof header))
+        if (!kxfuzz::ReadExactly(fd, header, sizeof header, kSilent))
             kxfuzz::Broken("every Modbus frame is answered");
         kxfuzz::Require((header[0] << 8 | header[1]) == transaction, "replies keep their order");
         const size_t length = size_t{header[4]} << 8 | header[5];
         kxfuzz::Require(length >= 2 && length <= 254, "a reply has a sound MBAP length");
         std::vector<uint8_t> rest(length - 1);
-        kxfuzz::Require(ReadExactly(fd, rest.data(), rest.size()), "a reply comes whole");
+        kxfuzz::Require(kxfuzz::ReadExactly(fd, rest.data(), rest.size(), kSilent),
+                        "a reply comes whole");
     }
     if (expected.HangUp) {
         uint8_t byte = 0;
-        kxfuzz::Require(!ReadExactly(fd, &byte, 1), "a bad MBAP length ends the connection");
+        kxfuzz::Require(!kxfuzz::ReadExactly(fd, &byte, 1, kSilent),
+                        "a bad MBAP length ends the connection");
     }
     ::close(fd);
     return 0;

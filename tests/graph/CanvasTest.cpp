@@ -22,11 +22,6 @@ void Line(TnvCanvas& c, int x1, int y1, int x2, int y2) {
     c.LineTo(x2, y2);
 }
 
-TEST(CanvasTest, StoredColoursAreBlueGreenRed) {
-    EXPECT_EQ(nv::ToQColor(0x808000), QColor(0, 128, 128));
-    EXPECT_EQ(nv::ToQColor(kClBtnFace), QColor(240, 240, 240));
-}
-
 // Each shape on a white 40x30 image, and the pixels that show its edges.
 TEST(CanvasTest, ShapesFollowTheExclusiveEdgeRules) {
     const struct {
@@ -159,20 +154,6 @@ TEST(CanvasTest, StraightLinesKeepTheirDashPhase) {
                 << "style " << int(c.Style) << " from " << start << " at " << along;
         }
     }
-}
-
-TEST(CanvasTest, OpaqueTextFillsItsCell) {
-    QImage image = White(40, 30);
-    TnvCanvas canvas(image);
-    canvas.Font().Assign(TnvFont(kRed, kFace, -10));
-    canvas.Brush().Assign(TnvBrush(kBlue, TnvBrushStyle::Solid));
-    canvas.TextOut(3, 4, "0");
-    const int w = canvas.TextWidth("0");
-    const int h = canvas.TextHeight("0");
-    canvas.End();
-    EXPECT_EQ(w, Metrics().horizontalAdvance("0"));
-    EXPECT_EQ(h, Metrics().height());
-    ExpectPixels(image, {{3, 4, kBlue}, {3 + w - 1, 4 + h - 1, kBlue}, {3 + w, 4, kWhite}});
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+#include "GraphTestSupport.h"
 #include "TnvDiagram.h"
 #include "TnvError.h"
 #include "TnvGraph.h"
@@ -8,59 +9,34 @@
 
 #include <gtest/gtest.h>
 
+using test::MakeComplete;
+
 namespace {
 
-// A complete diagram over area with an X and a Y scale.
-TnvDiagram* MakeComplete(TnvGraph& graph, const QString& name, TnvRect area) {
-    TnvDiagram* d = graph.CreateNewDiagram(name);
-    d->SetArea(area.Left, area.Top, area.Right, area.Bottom);
-    d->SetVisible(true);
-    d->CreateScala("X", 2);
-    d->CreateScala("Y", 3);
-    return d;
-}
-
-TEST(GraphTest, SizesStoreOneLessAndResizeAgainOnTheSameSize) {
+TEST(GraphTest, TheDrawAreaCoversTheBitmap) {
     TnvGraph graph;
-    int resized = 0;
-    graph.OnResize = [&](TnvGraph*) {
-        ++resized;
-    };
-    graph.SetWidth(319);
-    EXPECT_EQ(resized, 0);
-    graph.SetWidth(320);
     graph.SetWidth(320);
     graph.SetHeight(100);
-    EXPECT_EQ(resized, 3);
     EXPECT_EQ(graph.GetBitmap().size(), QSize(320, 100));
-    graph.SetLeft(10); // moves only the left edge
-    EXPECT_EQ(graph.GetDrawArea(), (TnvRect{10, 0, 319, 99}));
-    EXPECT_EQ(graph.GetWidth(), 309);
+    EXPECT_EQ(graph.GetDrawArea(), (TnvRect{0, 0, 319, 99}));
 }
 
-TEST(GraphTest, RefreshQueryAndDiagramDrawCanSkipPainting) {
+// A change repaints, once, and only while AutoRefresh is on.
+TEST(GraphTest, ChangesRepaintOnlyWithAutoRefresh) {
     TnvGraph graph;
-    MakeComplete(graph, "A", {0, 0, 100, 100})->SetDgrBack(0x0000FF);
     int refreshed = 0;
-    bool allow = true;
     graph.OnRefreshed = [&](TnvGraph*, QImage&, bool&) {
         ++refreshed;
     };
-    graph.OnRefreshQuery = [&](TnvGraph*, QImage&, bool& doit) {
-        doit = allow;
-    };
-    graph.RefreshQuery();
-    EXPECT_EQ(refreshed, 0); // AutoRefresh is off
+    TnvDiagram* d = MakeComplete(graph, "A", {0, 0, 100, 100});
+    d->SetAutoScalaX(false);
+    TnvScala* x = d->GetScalaX();
+    x->SetRange(0, 10);
+    EXPECT_EQ(refreshed, 0);
     graph.SetAutoRefresh(true);
-    graph.RefreshQuery();
-    allow = false;
-    graph.RefreshQuery();
+    x->SetRange(0, 20);
+    x->SetRange(0, 20); // no change, no repaint
     EXPECT_EQ(refreshed, 1);
-    graph.OnDiagramDraw = [](TnvDiagram*, QImage&, bool& doit) {
-        doit = false;
-    };
-    graph.Repaint();
-    EXPECT_NE(graph.GetBitmap().pixel(50, 50), qRgb(255, 0, 0));
 }
 
 // Names are unique and case-sensitive; a refused element leaves what holds
@@ -85,20 +61,6 @@ TEST(GraphTest, DuplicateNamesAndSlotsAreRefused) {
     EXPECT_LT(d->AddElement(std::make_unique<TnvGraphElement>(d, "E")), 0) << "no kind";
     EXPECT_THROW(TnvDiagram(nullptr, "X"), TnvError);
     EXPECT_THROW(TnvTraccia(nullptr, "T"), TnvError);
-}
-
-TEST(GraphTest, RemoveElementHandsItBack) {
-    TnvGraph graph;
-    TnvDiagram* d = graph.CreateNewDiagram("D");
-    TnvTraccia* t = d->CreateTraccia("T");
-    d->SelectElement(t);
-    const std::shared_ptr<TnvGraphElement> taken = d->RemoveElement(t);
-    EXPECT_EQ(taken.get(), t);
-    EXPECT_EQ(d->GetSelElement(), nullptr);
-    EXPECT_TRUE(d->GetTrkList().empty());
-    EXPECT_EQ(d->RemoveElement(t), nullptr);
-    delete d->CreateMarker("M"); // an element deleted by its user leaves the diagram
-    EXPECT_TRUE(d->GetMrkList().empty());
 }
 
 // One element of each kind, made in a diagram.
@@ -135,9 +97,12 @@ TEST(GraphTest, ElementsOutliveAndLeaveTheirDiagrams) {
         TnvGraph graph;
         TnvDiagram* d = graph.CreateNewDiagram("D");
         TnvGraphElement* e = kind.Make(*d);
+        d->SelectElement(e);
         std::shared_ptr<TnvGraphElement> taken = d->RemoveElement(e);
         ASSERT_EQ(taken.get(), e);
         EXPECT_EQ(e->GetOwner(), nullptr);
+        EXPECT_EQ(d->GetSelElement(), nullptr);
+        EXPECT_EQ(d->RemoveElement(e), nullptr);
         delete d;
         e->SetVisible(false);
         taken.reset();
@@ -152,6 +117,10 @@ TEST(GraphTest, ElementsOutliveAndLeaveTheirDiagrams) {
         e->SetVisible(false);
         EXPECT_TRUE(to->RemoveElement(e));
     }
+    TnvGraph graph;
+    TnvDiagram* d = graph.CreateNewDiagram("D");
+    delete d->CreateMarker("M"); // deleted by its user, it leaves the diagram
+    EXPECT_TRUE(d->GetMrkList().empty());
 }
 
 TEST(GraphTest, ARefusedMoveLeavesTheElementWhereItWas) {
@@ -208,6 +177,12 @@ TEST_F(SelectionTest, TopmostCompleteDiagramInsideItsBordersIsSelected) {
     high->SetVisible(false);
     graph.SelectAtPos({75, 75});
     EXPECT_EQ(graph.GetSelDiagram(), low);
+    // Deselecting the diagram leaves no trace selected in it.
+    TnvTraccia* t = low->CreateTraccia("T");
+    low->SelectElement(t);
+    graph.SetSelectedDgr(nullptr);
+    EXPECT_FALSE(t->GetSelected());
+    EXPECT_EQ(low->GetSelElement(), nullptr);
 }
 
 TEST_F(SelectionTest, BringToFrontChangesThePaintingOrderNotDgrAtPos) {
@@ -219,15 +194,6 @@ TEST_F(SelectionTest, BringToFrontChangesThePaintingOrderNotDgrAtPos) {
     EXPECT_EQ(graph.GetSelDiagram(), low);
     graph.BringToFront(nullptr);
     EXPECT_EQ(graph.GetDgrCount(), 2);
-}
-
-TEST_F(SelectionTest, DeselectingADiagramDeselectsItsTrace) {
-    TnvTraccia* t = low->CreateTraccia("T");
-    graph.SelectAtPos({25, 25});
-    low->SelectElement(t);
-    graph.SetSelectedDgr(nullptr);
-    EXPECT_FALSE(t->GetSelected());
-    EXPECT_EQ(low->GetSelElement(), nullptr);
 }
 
 TEST_F(SelectionTest, CoordAtCurPosWritesThePointAndReportsThePlot) {

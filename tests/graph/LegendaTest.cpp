@@ -12,11 +12,7 @@ namespace {
 class LegendaTest : public ::testing::Test {
 protected:
     LegendaTest() {
-        diagram = graph.CreateNewDiagram("D");
-        diagram->SetArea(10, 20, 300, 200);
-        diagram->SetVisible(true);
-        diagram->CreateScala("X", 2);
-        diagram->CreateScala("Y", 3);
+        diagram = test::MakeComplete(graph, "D", {10, 20, 300, 200});
         diagram->AddElement(std::make_unique<TnvLegenda>(diagram, "L", &diagram->GetTrkList()));
         legend = diagram->GetLegenda();
         legend->GetTitleFont().Assign(TnvFont(kClWhite, test::kFace, -10));
@@ -58,6 +54,14 @@ TEST_F(LegendaTest, ThreeTracesInTwoColumnsShowOneRow) {
     EXPECT_EQ(legend->TraceAtPos({41 + cw + 1, 27}), diagram->GetTraccia("Be"));
     EXPECT_EQ(legend->TraceAtPos({41, 27}), nullptr); // on the first cell's border
     EXPECT_EQ(legend->TraceAtPos({42, 27 + legend->GetCellHeight()}), nullptr); // no second row
+    // A click on a cell selects its trace, and only that one.
+    graph.SelectAtPos({42 + cw, 28});
+    EXPECT_EQ(graph.GetSelDiagram(), diagram);
+    EXPECT_TRUE(diagram->GetTraccia("Be")->GetSelected());
+    graph.Repaint(); // the selected name is drawn italic in its colour
+    graph.SelectAtPos({42, 28});
+    EXPECT_FALSE(diagram->GetTraccia("Be")->GetSelected());
+    EXPECT_EQ(diagram->GetSelTraccia(), diagram->GetTraccia("Alpha"));
 }
 
 // Rows are the traces divided by the columns, the remainder left out.
@@ -69,18 +73,6 @@ TEST_F(LegendaTest, ColumnsShrinkToTheTracesAndStay) {
     Paint({}, 0);
     EXPECT_EQ(legend->GetColCount(), 1);
     EXPECT_EQ(legend->GetRowCount(), 5);
-}
-
-TEST_F(LegendaTest, ClickingACellSelectsItsTrace) {
-    Paint({"A", "B"}, 2);
-    graph.SelectAtPos({42 + legend->GetCellWidth(), 28});
-    EXPECT_EQ(graph.GetSelDiagram(), diagram);
-    EXPECT_EQ(diagram->GetSelTraccia(), diagram->GetTraccia("B"));
-    EXPECT_TRUE(diagram->GetTraccia("B")->GetSelected());
-    graph.Repaint(); // the selected name is drawn italic in its colour
-    graph.SelectAtPos({42, 28});
-    EXPECT_FALSE(diagram->GetTraccia("B")->GetSelected());
-    EXPECT_EQ(diagram->GetSelTraccia(), diagram->GetTraccia("A"));
 }
 
 } // namespace

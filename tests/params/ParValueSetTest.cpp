@@ -65,7 +65,6 @@ TEST_F(ParValueSetTest, CreationSkipsPresentValuesAndDeletingFiresBeforeDestroyi
     EXPECT_FALSE(Set.AddParBindsCategory(&Defs, "Broken"));
     EXPECT_EQ(Set.GetCountParBind(), 3);
     ASSERT_TRUE(Set.AddParBindsFromIdxList(&Defs, "4"));
-    EXPECT_EQ(Set.FindValue(QString("P"))->GetParDef().ParIndex, 1u) << "the first created";
     QStringList deleted;
     Set.OnDeleteParBind = [&](TnvParValueSet*, TnvParBind* b) {
         deleted << QString::number(b->GetParDef().ParIndex);
@@ -75,19 +74,6 @@ TEST_F(ParValueSetTest, CreationSkipsPresentValuesAndDeletingFiresBeforeDestroyi
     Set.DeleteAllPar();
     EXPECT_EQ(deleted, QStringList({"2", "4", "3", "1"}));
     EXPECT_EQ(Set.GetCountParBind(), 0);
-}
-
-TEST_F(ParValueSetTest, MessagesAreHandledInPostingOrder) {
-    Set.PostMessage(TnvParValueSet::kMsgReadDone, W(Value(2)), 1);
-    Set.PostMessage(TnvParValueSet::kMsgWriteDone, W(Value(1)), 0);
-    Set.PostMessage(TnvParValueSet::kMsgExchangeFailed, W(Value(3)), -5);
-    Set.PostMessage(TnvParValueSet::kMsgReadDone, W(Value(3)), 0);
-    Set.PostMessage(TnvParValueSet::kMsgUpdateState, usIdle, 0);
-    EXPECT_TRUE(Log.isEmpty()) << "nothing runs before the GUI thread handles its events";
-    PumpEvents();
-    EXPECT_EQ(Log, QStringList({"rx 2 1", "state 2", "written 1", "error 3 -5", "state 3", "rx 3 0",
-                                "state 2", "state 0"}));
-    EXPECT_EQ(Value(1)->GetStatus(), TnvParValue::stSent);
 }
 
 // The state event fires once per change; a value of another set, or none, is

@@ -32,8 +32,6 @@ protected:
 
 TEST(ParValue, ABindingNeedsALoadedDefinition) {
     TnvParDef unloaded;
-    EXPECT_EQ(ErrorOf([&] { TnvParValue v(nullptr, nullptr); }),
-              "TnvParBind: Bad identity specifier!");
     EXPECT_EQ(ErrorOf([&] { TnvParValue v(nullptr, &unloaded); }),
               "TnvParBind: Bad identity specifier!");
 }

@@ -23,13 +23,6 @@ protected:
     }
 };
 
-TEST_F(RegistryTest, RootsLiveInTheirConfigFolders) {
-    EXPECT_EQ(TnvRegistry::RootFile(TnvRegistryRoot::CurrentUser),
-              Dir.path() + "/home/kx720/registry.json");
-    EXPECT_EQ(TnvRegistry::RootFile(TnvRegistryRoot::LocalMachine),
-              Dir.path() + "/system/kx720/registry.json");
-}
-
 TEST_F(RegistryTest, KeepsIntegersAndStringsApart) {
     TnvRegistry reg;
     ASSERT_TRUE(reg.OpenKey("Software\\KX720\\COM1", true));

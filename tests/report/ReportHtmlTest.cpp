@@ -110,7 +110,6 @@ TEST_F(ReportHtml, ReplacesEveryTagKindAsWorkedOutByHand) {
         {"<#BLOCK IF=I2 THEN=nosuch.html ELSE=inc.html>", "[230]"},
         {"<#BLOCK GET=>", ""},
         {"<#SWITCH CASE=I1:I2: GET0=S0 GET1=S1 GET2=S2 GET3=S3>", "2"},
-        {"<#SWITCH CASE=I1:I2 GET0=S0 GET1=S1 GET2=S2 GET3=S3>", "2"},
         {"<#SWITCH CASE=I2:I1:I1: GET3=Sthree>", "three"},
         {"<#SWITCH CASE= GET0=Szero>", ""},
         {"<#par get=\"Sa > b\">|<#Par Get=\"Sx \"\"y\"\"\">", "a > b|x \"y\""},
