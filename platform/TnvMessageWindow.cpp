@@ -2,6 +2,7 @@
 
 #include "NvErrorReport.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEvent>
 
@@ -64,28 +65,35 @@ bool TnvMessageWindow::event(QEvent* e) {
 }
 
 // Handles the messages queued so far (later ones come with their own
-// wake-up). While messages wait, a wake-up stays posted, so that a nested
-// event loop in a handler goes on with the next message, in order.
+// wake-up). A handler may run a nested event loop (a message box), which must
+// go on with the messages behind this one; only then is a wake-up posted for
+// them. Posted up front, it cost every burst of a polled link a second turn
+// of the GUI thread's event loop, with two wake-up writes and a poll.
 void TnvMessageWindow::HandleQueuedMessages() {
     std::size_t count = 0;
     {
         const std::lock_guard lock(FMutex);
         count = FQueue.size();
     }
+    QMetaObject::Connection awake;
+    QMetaObject::Connection aboutToBlock;
+    if (auto* dispatcher = QAbstractEventDispatcher::instance(thread()); dispatcher && count > 1) {
+        // The outer loop is busy in this call: a dispatcher that wakes or is
+        // about to block now belongs to a loop that a handler runs.
+        awake = connect(dispatcher, &QAbstractEventDispatcher::awake, this,
+                        &TnvMessageWindow::Flush, Qt::DirectConnection);
+        aboutToBlock = connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+                               &TnvMessageWindow::Flush, Qt::DirectConnection);
+    }
     for (; count > 0; --count) {
         TMessage message{};
-        QEvent* wake = nullptr;
         {
             const std::lock_guard lock(FMutex);
             if (FQueue.empty())
-                return;
+                break;
             message = FQueue.front();
             FQueue.pop_front();
-            if (!FQueue.empty())
-                wake = NewWakeEvent();
         }
-        if (wake)
-            QCoreApplication::postEvent(this, wake);
         try {
             if (FHandler)
                 FHandler(message.Code, message.W, message.L);
@@ -94,4 +102,6 @@ void TnvMessageWindow::HandleQueuedMessages() {
             nv::ReportCurrentException();
         }
     }
+    disconnect(awake);
+    disconnect(aboutToBlock);
 }

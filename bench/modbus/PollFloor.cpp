@@ -1,6 +1,7 @@
 // The floor of the idle-polling CPU figure: a bare libmodbus loop reading 19
 // registers one by one from the same Python peer the thread benchmark uses,
-// at the rate the thread reached, with nothing else in the process.
+// at the rate the thread reached, with nothing else in the process. Run by
+// bench_modbus in windows that take turns with the thread.
 //
 //   bench_poll_floor READS_PER_SECOND [SECONDS]
 // prints "cpu_percent X", "reads_per_s Y" and "wakeups_per_s Z" (context

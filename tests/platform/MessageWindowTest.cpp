@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QThread>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <memory>
 #include <thread>
@@ -102,20 +103,29 @@ TEST(MessageWindow, ReportsAnExceptionAndGoesOnWithLaterMessages) {
     EXPECT_EQ(capture.Reports, (std::vector<QString>{"Wrong data type!", "Unknown error"}));
 }
 
-// A handler that shows a message box runs a nested event loop; the following
-// messages are handled in it, in order.
+// A handler that shows a message box runs a nested event loop that waits for
+// events, one that reports progress one that does not; the following messages
+// are handled in it, in order.
 TEST(MessageWindow, GoesOnWithTheNextMessagesInANestedEventLoop) {
-    std::vector<int> trace; // +code when a handler starts, -code when it ends
-    TnvMessageWindow window([&](unsigned code, std::uintptr_t, std::intptr_t) {
-        trace.push_back(static_cast<int>(code));
-        if (code == 1)
-            ProcessEventsUntil([&] { return trace.size() >= 5; }, 2000);
-        trace.push_back(-static_cast<int>(code));
-    });
-    for (unsigned code = 1; code <= 3; ++code)
-        window.Post(code, 0, 0);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return trace.size() == 6; }));
-    EXPECT_EQ(trace, (std::vector<int>{1, 2, -2, 3, -3, -1}));
+    for (const bool waits : {true, false}) {
+        std::vector<int> trace; // +code when a handler starts, -code when it ends
+        QEventLoop nested;
+        QTimer::singleShot(2000, &nested, &QEventLoop::quit);
+        TnvMessageWindow window([&](unsigned code, std::uintptr_t, std::intptr_t) {
+            trace.push_back(static_cast<int>(code));
+            if (code == 1 && waits)
+                nested.exec();
+            else if (code == 1)
+                ProcessEventsUntil([&] { return trace.size() >= 5; }, 2000);
+            trace.push_back(-static_cast<int>(code));
+            if (code == 3)
+                nested.quit();
+        });
+        for (unsigned code = 1; code <= 3; ++code)
+            window.Post(code, 0, 0);
+        ASSERT_TRUE(ProcessEventsUntil([&] { return trace.size() == 6; }));
+        EXPECT_EQ(trace, (std::vector<int>{1, 2, -2, 3, -3, -1})) << "waits " << waits;
+    }
 }
 
 TEST(ErrorReport, ReportsTheCurrentExceptionsTextAndSurvivesAReporterThatRaises) {
