@@ -4,13 +4,9 @@
 #include "GraphTestSupport.h"
 #include "NvScopeGraph.h"
 #include "TnvCanvas.h"
-#include "TnvDiagram.h"
-#include "TnvGraph.h"
 #include "TnvTraccia.h"
 
 #include <QPainter>
-#include <gtest/gtest.h>
-#include <vector>
 
 using namespace test;
 

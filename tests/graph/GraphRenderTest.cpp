@@ -1,11 +1,10 @@
 // Runs the graph-render tool on the committed sample setups.
 #include "GraphTestSupport.h"
+#include "TestFiles.h"
 
 #include <QFile>
-#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -38,23 +37,16 @@ protected:
         if (qEnvironmentVariableIsEmpty("KX_BINARY_DIR") || !QFile::exists(Tool()))
             GTEST_SKIP() << "graph-render is not built";
     }
-    QString Write(const QString& name, const QString& text) {
-        QFile file(dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(text.toUtf8());
-        return file.fileName();
-    }
     QTemporaryDir dir;
 };
 
 TEST_F(GraphRenderTest, PrintsTheSampleBackPaintsItAndFindsWhatIsAtAPoint) {
-    QFile file(Sample("scope.txt"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString png = dir.filePath("scope.png");
     TRun run = RunTool({Sample("scope.txt"), png, "--size", "640x480", "--print-setup", "--coord",
                         "320,300", "--coord", "1,1"});
     ASSERT_EQ(run.Code, 0) << run.Err.toStdString();
-    EXPECT_TRUE(run.Out.startsWith(QString::fromUtf8(file.readAll()).trimmed()));
+    EXPECT_TRUE(
+        run.Out.startsWith(QString::fromUtf8(kxtest::ReadFile(Sample("scope.txt"))).trimmed()));
     EXPECT_TRUE(run.Out.contains("coord 320,300: diagram 3 \"DcBus\""));
     EXPECT_TRUE(run.Out.contains("coord 1,1: -1"));
     EXPECT_EQ(QImage(png).size(), QSize(640, 480));
@@ -79,9 +71,9 @@ TEST_F(GraphRenderTest, RefusesADrawAreaLargerThanThePictureAndBadInput) {
     const QString png = dir.filePath("out.png");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Area);
-        const QString setup =
-            Write("vast.txt",
-                  QString("[nvGraph]\nBegin\nAutoRefresh=false\nDrawArea=%1\nEnd\n").arg(c.Area));
+        const QString setup = kxtest::WriteFile(
+            dir.filePath("vast.txt"),
+            QByteArray("[nvGraph]\nBegin\nAutoRefresh=false\nDrawArea=") + c.Area + "\nEnd\n");
         TRun run = RunTool({setup, png});
         EXPECT_EQ(run.Code, 1);
         EXPECT_TRUE(run.Err.contains(c.Error)) << run.Err.toStdString();

@@ -1,11 +1,6 @@
 #include "GraphTestSupport.h"
-#include "TnvDiagram.h"
-#include "TnvGraph.h"
 #include "TnvLegenda.h"
-#include "TnvScala.h"
 #include "TnvTraccia.h"
-
-#include <gtest/gtest.h>
 
 namespace {
 

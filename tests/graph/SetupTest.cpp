@@ -1,16 +1,13 @@
 #include "GraphTestSupport.h"
 #include "NvFormat.h"
 #include "NvGraphSetup.h"
-#include "TnvDiagram.h"
 #include "TnvError.h"
-#include "TnvGraph.h"
 #include "TnvLegenda.h"
 #include "TnvMarker.h"
 #include "TnvScala.h"
 #include "TnvTraccia.h"
 
 #include <QRegularExpression>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -130,30 +127,25 @@ TEST(SetupTest, ElementsReadBackTheirOwnText) {
     EXPECT_EQ(scale.GetAlign(), 2);
 }
 
-TEST(SetupTextTest, MalformedNumberKeepsEarlierDiagrams) {
+// Reading adds to the diagrams there and takes the graph's keys; a malformed
+// number raises and keeps what was read before it.
+TEST(SetupTextTest, ReadingAddsToExistingDiagramsAndKeepsThemOnAnError) {
     TnvGraph source;
     source.CreateNewDiagram("First")->SetDgrBack(0x123456);
     source.CreateNewDiagram("Second")->SetTrkBack(7);
-    QString text = source.GetSetup();
-    text.replace("TrkBack=7", "TrkBack=7x");
-    TnvGraph graph;
-    EXPECT_THROW(graph.SetSetup(text), TnvConvertError);
-    ASSERT_NE(graph.GetDiagram("First"), nullptr);
-    EXPECT_EQ(graph.GetDiagram("First")->GetDgrBack(), 0x123456);
-}
-
-TEST(SetupTextTest, ReadingAddsToExistingDiagramsAndTakesTheGraphKeys) {
-    TnvGraph source;
-    source.CreateNewDiagram("New");
     QString text = source.GetSetup();
     text.replace("DrawArea=0,0,319,239", "DrawArea=5,6,100,200");
     text.replace("AutoRefresh=false", "AutoRefresh=true");
     TnvGraph graph;
     graph.CreateNewDiagram("Old");
     graph.SetSetup(text);
-    EXPECT_EQ(graph.GetDgrCount(), 2);
+    EXPECT_EQ(graph.GetDgrCount(), 3);
     EXPECT_EQ(graph.GetDrawArea(), (TnvRect{5, 6, 100, 200}));
     EXPECT_TRUE(graph.GetAutoRefresh());
+    TnvGraph broken;
+    EXPECT_THROW(broken.SetSetup(text.replace("TrkBack=7", "TrkBack=7x")), TnvConvertError);
+    ASSERT_NE(broken.GetDiagram("First"), nullptr);
+    EXPECT_EQ(broken.GetDiagram("First")->GetDgrBack(), 0x123456);
 }
 
 TEST(SetupValueTest, ReadsLinesEndedAnyWayAndRaisesOnMalformedValues) {
