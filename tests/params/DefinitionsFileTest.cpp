@@ -1,6 +1,5 @@
 #include "ParamsTestSupport.h"
 #include "TestPaths.h"
-#include "TnvParDef.h"
 #include "TnvParDefSet.h"
 #include "TnvParValue.h"
 #include "TnvParValueSet.h"
@@ -15,10 +14,8 @@ const char* const kCategories[] = {"Ram", "EEProm", "Flash", "Scope", "Local", "
 
 // The indices the application relies on, each read as a 16-bit word.
 std::vector<std::uint32_t> ApplicationIndices() {
-    std::vector<std::uint32_t> indices;
+    std::vector<std::uint32_t> indices{29, 30, 43, 44, 49, 1000, 1001, 1002, 1003, 10000};
     for (std::uint32_t index = 0; index <= 27; ++index)
-        indices.push_back(index);
-    for (std::uint32_t index : {29u, 30u, 43u, 44u, 49u, 1000u, 1001u, 1002u, 1003u, 10000u})
         indices.push_back(index);
     return indices;
 }

@@ -1,7 +1,6 @@
 #include "NvDateTime.h"
 #include "ParamsTestSupport.h"
 #include "TnvIniFile.h"
-#include "TnvParDef.h"
 #include "TnvParValue.h"
 
 #include <QRegularExpression>
@@ -33,13 +32,9 @@ TEST(ParDefLoad, ValueSyntaxAndDefaults) {
     for (const auto& [keys, expected] : rows) {
         const TnvParDef def = Load(QString("; comment\n[par-12]\nTYPE=3\n") + keys + "\n");
         EXPECT_TRUE(def.Valid);
-        EXPECT_EQ(QString("%1 %2 %3 %4 %5 %6")
-                      .arg(def.RegAddr)
-                      .arg(def.Readonly)
-                      .arg(def.Unsigned)
-                      .arg(def.FormatNorm)
-                      .arg(def.FormatOffset)
-                      .arg(def.Name),
+        EXPECT_EQ(QString::asprintf("%d %d %d %g %g ", int(def.RegAddr), def.Readonly, def.Unsigned,
+                                    def.FormatNorm, def.FormatOffset) +
+                      def.Name,
                   expected)
             << keys;
     }
@@ -238,15 +233,10 @@ TEST(ParDefRobustness, MalformedSectionsNeverGiveUndocumentedErrors) {
         "range)\\.|Invalid argument to (date|time) encode)$");
     const QStringList keys{"RegAddr", "Type",       "Length",       "Unsigned",     "UseFormat",
                            "Name",    "FormatNorm", "FormatOffset", "FormatString", "FormatMask"};
-    const QStringList values{"",         "0",
-                             "1",        "3",
-                             "5",        "6",
-                             "7",        "255",
-                             "-1",       "0xFFFFFFFFFF",
-                             "1e400",    "nan",
-                             "000.0",    "=",
-                             "hh:nn:ss", "0;-0;'zero'",
-                             "ON/OFF",   "\""};
+    const QStringList values =
+        QString("|0|1|3|5|6|7|255|-1|0xFFFFFFFFFF|1e400|nan|000.0|=|hh:nn:ss|"
+                "0;-0;'zero'|ON/OFF|\"")
+            .split('|');
     std::mt19937 random(2007);
     const auto below = [&](int n) {
         return std::uniform_int_distribution<int>(0, n - 1)(random);

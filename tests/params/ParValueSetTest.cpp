@@ -1,6 +1,5 @@
 #include "NvErrorReport.h"
 #include "ParamsTestSupport.h"
-#include "TnvParDef.h"
 #include "TnvParDefSet.h"
 #include "TnvParValue.h"
 #include "TnvParValueSet.h"

@@ -1,5 +1,4 @@
 #include "ParamsTestSupport.h"
-#include "TnvParDef.h"
 #include "TnvParValue.h"
 
 #include <string>

@@ -4,7 +4,6 @@
 #include "TnvParDef.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -41,17 +40,6 @@ inline TnvParDef MakeDef(std::uint8_t type, std::uint8_t length = 1, bool isUnsi
     def.Readonly = false;
     def.Valid = true;
     return def;
-}
-
-// Handles posted events until done() holds or the deadline passes.
-inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
 }
 
 inline void PumpEvents() {
