@@ -9,16 +9,11 @@ namespace {
 
 TEST(StrToInt, ReadsDecimalAndHexInTheIntRange) {
     const std::pair<const char*, int> rows[] = {
-        {"-42", -42},
-        {"+7", 7},
-        {"  12", 12},
-        {"0X1f", 31},
-        {"$FFFF", 65535},
-        {"-$10", -16},
-        {"0xFFFFFFFF", -1},
-        {"$80000000", -2147483647 - 1},
-        {"2147483647", 2147483647},
+        // clang-format off
+        {"-42", -42}, {"+7", 7}, {"  12", 12}, {"0X1f", 31}, {"$FFFF", 65535}, {"-$10", -16},
+        {"0xFFFFFFFF", -1}, {"$80000000", -2147483647 - 1}, {"2147483647", 2147483647},
         {"-2147483648", -2147483647 - 1},
+        // clang-format on
     };
     for (const auto& [text, value] : rows)
         EXPECT_EQ(nv::StrToInt(text), value) << text;

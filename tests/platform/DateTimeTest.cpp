@@ -22,6 +22,11 @@ TEST(EncodeDate, CountsDaysFrom30December1899AndDecodesThemBack) {
         nv::DecodeDate(value, y, m, d);
         EXPECT_EQ(std::tie(y, m, d), std::tie(year, month, day)) << value;
     }
+    for (int day = -693593; day <= 2958465; day += 97) {
+        int y = 0, m = 0, d = 0;
+        nv::DecodeDate(day, y, m, d);
+        ASSERT_EQ(nv::EncodeDate(y, m, d), day) << y << "-" << m << "-" << d;
+    }
 }
 
 TEST(EncodeDateTime, RaisesForImpossibleDatesAndTimes) {
@@ -37,15 +42,6 @@ TEST(EncodeDateTime, RaisesForImpossibleDatesAndTimes) {
         {24, 0, 0, 0}, {0, 60, 0, 0}, {0, 0, 60, 0}, {0, 0, 0, 1000}, {-1, 0, 0, 0}};
     for (const auto& t : times)
         EXPECT_THROW(nv::EncodeTime(t[0], t[1], t[2], t[3]), TnvConvertError) << t[0] << t[1];
-}
-
-TEST(DecodeDate, RoundTripsEveryFewDaysOverTheWholeRange) {
-    for (int day = -693593; day <= 2958465; day += 97) {
-        int year = 0, month = 0, dayOfMonth = 0;
-        nv::DecodeDate(day, year, month, dayOfMonth);
-        ASSERT_EQ(nv::EncodeDate(year, month, dayOfMonth), day)
-            << year << "-" << month << "-" << dayOfMonth;
-    }
 }
 
 TEST(DecodeTime, RoundTripsMilliseconds) {

@@ -1,8 +1,8 @@
+#include "TestFiles.h"
 #include "TnvError.h"
 #include "TnvIniFile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -14,17 +14,6 @@ const char* const kSample =
     "; drive parameters\n[Par-1]\nRegAddr = 0x0100\nRegQtty=$2\nName=  Motor voltage  \n"
     "# a comment line: Type=9\n; Readonly=0\nType=3\nType=4\nFormatString=000.0;-000.0\n\n"
     "[Empty]\n[CommentsOnly]\n; Key=1\n[par-1]\nDescr=second header of the same section\n";
-
-QByteArray ReadBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
 
 // Integers read as StrToInt reads them (its own test has the forms), else the
 // default; booleans are integers.
@@ -108,17 +97,14 @@ TEST_F(IniFileOnDisk, WritesAndReadsBack) {
 }
 
 TEST_F(IniFileOnDisk, ReadsUtf8WithByteOrderMarkAndLatin1) {
-    WriteBytes(Path("bom.ini"), "\xEF\xBB\xBF[S]\nName=K\xC3\xBChler\n");
-    WriteBytes(Path("latin1.ini"), "[S]\nName=K\xFChler\n");
-    EXPECT_EQ(TnvIniFile(Path("bom.ini")).ReadString("S", "Name", ""),
-              QString::fromUtf8("K\xC3\xBChler"));
-    EXPECT_EQ(TnvIniFile(Path("latin1.ini")).ReadString("S", "Name", ""),
-              QString::fromUtf8("K\xC3\xBChler"));
+    for (const char* bytes : {"\xEF\xBB\xBF[S]\nName=K\xC3\xBChler\n", "[S]\nName=K\xFChler\n"})
+        EXPECT_EQ(TnvIniFile(kxtest::WriteFile(Path("s.ini"), bytes)).ReadString("S", "Name", ""),
+                  QString::fromUtf8("K\xC3\xBChler"));
 }
 
 TEST_F(IniFileOnDisk, RaisesNamingAFileThatCannotBeReadOrWritten) {
     ASSERT_TRUE(QDir(FDir.path()).mkdir("folder.ini"));
-    WriteBytes(Path("plain"), "not a folder");
+    kxtest::WriteFile(Path("plain"), "not a folder");
     const auto message = [](auto body) {
         try {
             body();
@@ -140,7 +126,7 @@ TEST_F(IniFileOnDisk, RaisesNamingAFileThatCannotBeReadOrWritten) {
 // root); the old file must survive whole.
 TEST_F(IniFileOnDisk, LeavesTheOldFileIntactWhenWritingFails) {
     const QByteArray original = "[S]\nK=old\n";
-    WriteBytes(Path("keep.ini"), original);
+    kxtest::WriteFile(Path("keep.ini"), original);
     TnvIniFile ini(Path("keep.ini"));
     ini.WriteString("S", "Big", QString(64 * 1024, u'x'));
 
@@ -160,7 +146,7 @@ TEST_F(IniFileOnDisk, LeavesTheOldFileIntactWhenWritingFails) {
     std::signal(SIGXFSZ, previousHandler);
 
     EXPECT_TRUE(raised);
-    EXPECT_EQ(ReadBytes(Path("keep.ini")), original);
+    EXPECT_EQ(kxtest::ReadFile(Path("keep.ini")), original);
     EXPECT_EQ(QDir(FDir.path()).entryList(QDir::Files), QStringList({"keep.ini"}))
         << "no temporary file left";
 }

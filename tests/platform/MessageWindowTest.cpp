@@ -7,18 +7,13 @@
 #include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
-#include <memory>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
 
-struct TMessage {
-    unsigned Code;
-    std::uintptr_t W;
-    std::intptr_t L;
-    bool operator==(const TMessage&) const = default;
-};
+using TMessage = std::tuple<unsigned, std::uintptr_t, std::intptr_t>;
 
 // Serves the event loop until done() or the time runs out.
 template <typename Done>
