@@ -1,4 +1,5 @@
 // The HTML template engine against hand-worked templates and a SQLite file.
+#include "TestFiles.h"
 #include "TnvError.h"
 #include "TnvParDefSet.h"
 #include "TnvParValue.h"
@@ -38,20 +39,14 @@ protected:
             return "msg:" + tag;
         };
         FReport.OnDescription = [](TnvReportHtml*, const QString& tag, const TnvParCode& code) {
-            return QStringLiteral("%1=%2/%3/%4")
-                .arg(tag)
-                .arg(code.Index)
-                .arg(code.Element)
-                .arg(code.Bit);
+            return tag + QString::asprintf("=%d/%d/%d", code.Index, code.Element, code.Bit);
         };
     }
 
     QString Path(const QString& name) const { return FDir.filePath(name); }
 
     void Write(const QString& name, const QByteArray& text) const {
-        QFile file(Path(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(text);
+        kxtest::WriteFile(Path(name), text);
     }
 
     // The text of the TnvError that body raises, "" if none.
@@ -85,37 +80,27 @@ struct TCase {
 TEST_F(ReportHtml, ReplacesEveryTagKindAsWorkedOutByHand) {
     Write("inc.html", "[<#PAR GET=V4>]");
     const TCase cases[] = {
-        {"plain <b>text</b> < # >", "plain <b>text</b> < # >"},
-        {"a<#NOSUCH X=1>b", "ab"},
-        {"<#PAR GET=SAbc>", "Abc"},
-        {"<#PAR GET=X1>", ""},
-        {"<#PAR GET=V99:0>", "99:0"},
-        {"<#PAR GET=V4>", "230"},
-        {"<#PAR GET=V18:0:3>/<#PAR GET=V18:0:2>", "Set/Clear"},
-        {"<#PAR GET=V7>", "&lt;&amp;&quot;&gt;"},
-        {"<#PAR GET=Iabc>", "<i>abc</i>"},
-        {"<#PAR GET=Mhello>", "msg:hello"},
-        {"<#PAR GET=D18:0:3>", "18:0:3=18/0/3"},
-        {"<#PAR GET=D4>", "4=4/-1/-1"},
-        {"<#PAR GET=Finc.html>", "[230]"},
+        // clang-format off
+        {"plain <b>text</b> < # >", "plain <b>text</b> < # >"}, {"a<#NOSUCH X=1>b", "ab"},
+        {"<#PAR GET=SAbc>", "Abc"}, {"<#PAR GET=X1>", ""}, {"<#PAR GET=V99:0>", "99:0"},
+        {"<#PAR GET=V4>", "230"}, {"<#PAR GET=V18:0:3>/<#PAR GET=V18:0:2>", "Set/Clear"},
+        {"<#PAR GET=V7>", "&lt;&amp;&quot;&gt;"}, {"<#PAR GET=Iabc>", "<i>abc</i>"},
+        {"<#PAR GET=Mhello>", "msg:hello"}, {"<#PAR GET=D18:0:3>", "18:0:3=18/0/3"},
+        {"<#PAR GET=D4>", "4=4/-1/-1"}, {"<#PAR GET=Finc.html>", "[230]"},
         {"<#PAR IF=!18:0:3 THEN=Syes ELSE=Sno>", "no"},
         {"<#PAR IF=!18:0:2 THEN=Syes ELSE=Sno>", "yes"},
-        {"<#PAR IF=18:0 THEN=Syes ELSE=Sno>", "no"},
-        {"<#PAR IF=!18:0 THEN=Syes ELSE=Sno>", "yes"},
+        {"<#PAR IF=18:0 THEN=Syes ELSE=Sno>", "no"}, {"<#PAR IF=!18:0 THEN=Syes ELSE=Sno>", "yes"},
         {"<#PAR IF=4:0:1 THEN=Syes ELSE=Sno>", "no"},
         {"<#PAR IF=I1 THEN=Syes ELSE=Sno GET=Sget>", "yes"},
-        {"<#PAR IF=!I1 THEN=Syes ELSE=Sno>", "no"},
-        {"<#PAR GET=Sget THEN=Syes>", "get"},
+        {"<#PAR IF=!I1 THEN=Syes ELSE=Sno>", "no"}, {"<#PAR GET=Sget THEN=Syes>", "get"},
         {"<#BLOCK GET=inc.html>", "[230]"},
-        {"<#BLOCK IF=I2 THEN=nosuch.html ELSE=inc.html>", "[230]"},
-        {"<#BLOCK GET=>", ""},
+        {"<#BLOCK IF=I2 THEN=nosuch.html ELSE=inc.html>", "[230]"}, {"<#BLOCK GET=>", ""},
         {"<#SWITCH CASE=I1:I2: GET0=S0 GET1=S1 GET2=S2 GET3=S3>", "2"},
-        {"<#SWITCH CASE=I2:I1:I1: GET3=Sthree>", "three"},
-        {"<#SWITCH CASE= GET0=Szero>", ""},
+        {"<#SWITCH CASE=I2:I1:I1: GET3=Sthree>", "three"}, {"<#SWITCH CASE= GET0=Szero>", ""},
         {"<#par get=\"Sa > b\">|<#Par Get=\"Sx \"\"y\"\"\">", "a > b|x \"y\""},
-        {"<#PAR\tGET=Sx\n>", "x"},
-        {"<#PAR GET=Sx", "<#PAR GET=Sx"},
+        {"<#PAR\tGET=Sx\n>", "x"}, {"<#PAR GET=Sx", "<#PAR GET=Sx"},
         {"<#PAR GET=\"S<#PAR GET=Sinner>\">", "<#PAR GET=Sinner>"},
+        // clang-format on
     };
     for (const TCase& c : cases)
         EXPECT_EQ(Compile(c.Template), QString::fromUtf8(c.Expected)) << c.Template;
@@ -157,12 +142,7 @@ TEST_F(ReportHtml, RaisesTheErrorsOfCodesFilesAndRecursion) {
                 }).contains("more than 1000 templates make up the report"));
     EXPECT_EQ(ErrorOf([&] { FReport.CompileModel(Path("missing-inc.html")); }),
               "Cannot open file \"" + Path("gone.html") + "\". No such file or directory");
-    try {
-        FReport.CompileModel(Path("gone.html"));
-        FAIL() << "a missing template raised nothing";
-    } catch (const TnvFileError& e) {
-        EXPECT_TRUE(e.Message().startsWith("Cannot open file \"" + Path("gone.html")));
-    }
+    EXPECT_THROW(FReport.CompileModel(Path("gone.html")), TnvFileError);
     // After an error the component works again from the top.
     EXPECT_EQ(Compile("<#PAR GET=V4>"), "230");
 }
