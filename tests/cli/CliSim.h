@@ -1,10 +1,12 @@
 #pragma once
 
+#include "TestFiles.h"
 #include "TestSupport.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 #include <memory>
 #include <optional>
 
