@@ -5,16 +5,12 @@
 #include "FuzzInput.h"
 #include "TModbusSrv.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <array>
 #include <fcntl.h>
-#include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
