@@ -1,9 +1,9 @@
 // Runs the graph-render tool on the committed sample setups.
 #include "GraphTestSupport.h"
+#include "TProgramRun.h"
 #include "TestFiles.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 namespace {
@@ -16,19 +16,8 @@ QString Sample(const QString& name) {
     return qEnvironmentVariable("KX_SOURCE_DIR") + "/tools/graph-render/samples/" + name;
 }
 
-struct TRun {
-    int Code = -1;
-    QString Out;
-    QString Err;
-};
-
-TRun RunTool(const QStringList& args) {
-    QProcess process;
-    process.start(Tool(), args);
-    process.waitForFinished(30000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+kxtest::TProgramRun RunTool(const QStringList& args) {
+    return kxtest::RunProgram(Tool(), args);
 }
 
 class GraphRenderTest : public ::testing::Test {
@@ -42,9 +31,9 @@ protected:
 
 TEST_F(GraphRenderTest, PrintsTheSampleBackPaintsItAndFindsWhatIsAtAPoint) {
     const QString png = dir.filePath("scope.png");
-    TRun run = RunTool({Sample("scope.txt"), png, "--size", "640x480", "--print-setup", "--coord",
+    auto run = RunTool({Sample("scope.txt"), png, "--size", "640x480", "--print-setup", "--coord",
                         "320,300", "--coord", "1,1"});
-    ASSERT_EQ(run.Code, 0) << run.Err.toStdString();
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
     EXPECT_TRUE(
         run.Out.startsWith(QString::fromUtf8(kxtest::ReadFile(Sample("scope.txt"))).trimmed()));
     EXPECT_TRUE(run.Out.contains("coord 320,300: diagram 3 \"DcBus\""));
@@ -74,16 +63,16 @@ TEST_F(GraphRenderTest, RefusesADrawAreaLargerThanThePictureAndBadInput) {
         const QString setup = kxtest::WriteFile(
             dir.filePath("vast.txt"),
             QByteArray("[nvGraph]\nBegin\nAutoRefresh=false\nDrawArea=") + c.Area + "\nEnd\n");
-        TRun run = RunTool({setup, png});
-        EXPECT_EQ(run.Code, 1);
+        auto run = RunTool({setup, png});
+        EXPECT_EQ(run.ExitCode, 1);
         EXPECT_TRUE(run.Err.contains(c.Error)) << run.Err.toStdString();
         if (QString(c.Error).startsWith("its")) {
-            EXPECT_EQ(RunTool({setup, png, "--size", "64x48"}).Code, 0);
+            EXPECT_EQ(RunTool({setup, png, "--size", "64x48"}).ExitCode, 0);
             EXPECT_EQ(QImage(png).size(), QSize(64, 48));
         }
     }
     EXPECT_TRUE(RunTool({dir.filePath("missing.txt"), png}).Err.contains("cannot read"));
-    EXPECT_EQ(RunTool({Sample("scope.txt"), "--size", "wide"}).Code, 2);
+    EXPECT_EQ(RunTool({Sample("scope.txt"), "--size", "wide"}).ExitCode, 2);
 }
 
 } // namespace
