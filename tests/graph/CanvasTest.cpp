@@ -116,13 +116,14 @@ TEST(CanvasTest, StraightLinesKeepTheirDashPhase) {
         QPoint From;
         QPoint To;
     } cases[] = {
-        {TnvPenStyle::Dot, {3, 3}, {0, 3}, {30, 3}},
-        {TnvPenStyle::Dot, {3, 3}, {20, 29}, {20, 0}},
+        // clang-format off
+        {TnvPenStyle::Dot, {3, 3}, {0, 3}, {30, 3}}, {TnvPenStyle::Dot, {3, 3}, {20, 29}, {20, 0}},
         {TnvPenStyle::Dash, {18, 6}, {-1'000'000'007, 3}, {35, 3}},
         {TnvPenStyle::DashDot, {9, 6, 3, 6}, {2'000'000'011, 5}, {3, 5}},
         {TnvPenStyle::DashDotDot, {9, 3, 3, 3, 3, 3}, {7, INT32_MIN}, {7, 25}},
         {TnvPenStyle::Dot, {3, 3}, {9, INT32_MAX}, {9, 2}},
         {TnvPenStyle::Solid, {1, 0}, {INT32_MIN, 12}, {INT32_MAX, 12}},
+        // clang-format on
     };
     for (const auto& c : cases) {
         QImage image = White(40, 30);

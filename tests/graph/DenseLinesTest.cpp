@@ -60,11 +60,8 @@ TEST(DenseLinesTest, ADenseLineCoversItsSpanAndStaysInTheClip) {
                 outside += Pixel(image, x, y) == kRed;
         EXPECT_EQ(outside, 0);
         if (style == TnvPenStyle::Solid) {
-            ExpectPixels(image, {{30, 10, kRed},
-                                 {30, 30, kRed},
-                                 {30, 9, kWhite},
-                                 {30, 30 + width, kWhite},
-                                 {20, 20, kRed}});
+            ExpectPixels(image, {{30, 10, kRed}, {30, 30, kRed}, {20, 20, kRed}, {30, 9, kWhite}});
+            EXPECT_EQ(Pixel(image, 30, 30 + width), kWhite);
             EXPECT_GE(inColumn, 21) << "the column from 10 to 30";
         } else {
             EXPECT_GT(inColumn, 0);

@@ -79,7 +79,7 @@ TEST(ParDefLoad, AMissingSectionOrFileLeavesTheDefinitionInvalidAndReadOnly) {
     }
 }
 
-TEST(Encoding16And8, HighByteFirstWithSignednessAndChangedBytesReported) {
+TEST(EncodingIntegers, HighByteFirstWithSignednessAndChangedBytesReported) {
     const TnvParDef def = MakeDef(T::tpInt16, 2);
     Bytes buf{0x12, 0x34, 0xFF, 0xFE};
     EXPECT_EQ(def.GetValueUShort(buf, 0), 4660);
@@ -97,17 +97,15 @@ TEST(Encoding16And8, HighByteFirstWithSignednessAndChangedBytesReported) {
     EXPECT_FALSE(int8.SetValueUChar(buf, 255, 1)) << "only the low byte is compared";
     EXPECT_TRUE(int8.SetValueChar(buf, -2, 0));
     EXPECT_EQ(buf, (Bytes{0x00, 0xFE, 0x00, 0xFF}));
-}
 
-TEST(Encoding32, MostSignificantWordFirst) {
-    const TnvParDef def = MakeDef(T::tpInt32, 2);
-    Bytes buf{0x00, 0x01, 0x00, 0x02, 0xFF, 0xFF, 0xFF, 0xFE};
-    EXPECT_EQ(def.GetValueULong(buf, 0), 65538u);
-    EXPECT_EQ(def.GetValueLong(buf, 1), -2);
-    EXPECT_EQ(def.GetValueULong(buf, 1), 0xFFFFFFFEu);
-    EXPECT_TRUE(def.SetValueLong(buf, 0x01020304, 1));
+    const TnvParDef int32 = MakeDef(T::tpInt32, 2); // the most significant word first
+    buf = {0x00, 0x01, 0x00, 0x02, 0xFF, 0xFF, 0xFF, 0xFE};
+    EXPECT_EQ(int32.GetValueULong(buf, 0), 65538u);
+    EXPECT_EQ(int32.GetValueLong(buf, 1), -2);
+    EXPECT_EQ(int32.GetValueULong(buf, 1), 0xFFFFFFFEu);
+    EXPECT_TRUE(int32.SetValueLong(buf, 0x01020304, 1));
     EXPECT_EQ(buf, (Bytes{0x00, 0x01, 0x00, 0x02, 0x01, 0x02, 0x03, 0x04}));
-    EXPECT_FALSE(def.SetValueULong(buf, 0x01020304, 1));
+    EXPECT_FALSE(int32.SetValueULong(buf, 0x01020304, 1));
 }
 
 TEST(EncodingBits, FlagsZeroToSevenSitInTheLowByteAndNumbersWrapAtSixteen) {

@@ -54,7 +54,7 @@ TEST_F(WordValue, PollingIsDueAtOnceThenEveryPeriodAndAWriteDelaysTheNextRead) {
     EXPECT_EQ(DuePattern(idle, 8), ".......1") << "a value that is not cyclic keeps its count";
 }
 
-TEST(Frames, LoadFromFrameCopiesTheDataAfterTheHeaderAndNeedsAWholeFrame) {
+TEST(Frames, LoadFromFrameNeedsAWholeFrameAndCopyToStaysInTheDestination) {
     const TnvParDef def = MakeDef(T::tpInt32);
     TnvParValue value(nullptr, &def);
     for (std::size_t size = 0; size < 7; ++size)
@@ -69,15 +69,12 @@ TEST(Frames, LoadFromFrameCopiesTheDataAfterTheHeaderAndNeedsAWholeFrame) {
     const TnvParDef noneDef = MakeDef(T::tpNone);
     TnvParValue none(nullptr, &noneDef);
     EXPECT_FALSE(none.LoadFromFrame(Bytes{2, 3, 2, 1, 2}));
-}
 
-TEST(Frames, CopyToNeverWritesBeyondTheDestination) {
-    const TnvParDef def = MakeDef(T::tpInt16, 2);
-    TnvParValue value(nullptr, &def);
-    value.SetValueUShort(1, 0xBEEF);
+    // CopyTo never writes beyond the destination.
+    value.SetValueLong(0, 0x0001BEEF);
     Bytes out(5, 0x11);
     EXPECT_EQ(value.CopyTo(out), 4);
-    EXPECT_EQ(out, (Bytes{0, 0, 0xBE, 0xEF, 0x11}));
+    EXPECT_EQ(out, (Bytes{0, 1, 0xBE, 0xEF, 0x11}));
     Bytes small(3, 0x11);
     EXPECT_EQ(value.CopyTo(small), 4);
     EXPECT_EQ(small, Bytes(3, 0x11));
