@@ -168,12 +168,13 @@ struct Accessor {
     std::function<void(const TnvParDef&, Bytes&, std::uint8_t)> call;
 };
 
-std::vector<Accessor> Accessors() {
+// A type of the wrong width would read past a buffer sized for the right one.
+TEST(EncodingErrors, AWrongTypeOrAnElementBeyondTheBufferIsRefusedAndNothingIsWritten) {
     using D = const TnvParDef&;
     using U = std::uint8_t;
     static const nv::TDateTime kDay = nv::EncodeDate(2020, 1, 1);
     // clang-format off
-    return {
+    const Accessor accessors[] = {
         {"SetValueBit", {1}, [](D d, Bytes& b, U i) { d.SetValueBit(b, true, i, 0); }},
         {"SetValueChar", {2}, [](D d, Bytes& b, U i) { d.SetValueChar(b, 1, i); }},
         {"SetValueUShort", {1, 3}, [](D d, Bytes& b, U i) { d.SetValueUShort(b, 1, i); }},
@@ -184,11 +185,7 @@ std::vector<Accessor> Accessors() {
         {"SetValueTime", {6}, [](D d, Bytes& b, U i) { d.SetValueTime(b, i, 0.5); }},
     };
     // clang-format on
-}
-
-// A type of the wrong width would read past a buffer sized for the right one.
-TEST(EncodingErrors, AWrongTypeOrAnElementBeyondTheBufferIsRefusedAndNothingIsWritten) {
-    for (const Accessor& a : Accessors()) {
+    for (const Accessor& a : accessors) {
         SCOPED_TRACE(a.name);
         for (std::uint8_t type = 0; type <= 8; ++type) {
             Bytes none;

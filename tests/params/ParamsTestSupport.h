@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TnvError.h"
+#include "TestErrors.h"
 #include "TnvParDef.h"
 
 #include <QCoreApplication>
@@ -47,16 +47,5 @@ inline void PumpEvents() {
     QCoreApplication::processEvents();
 }
 
-// Runs body and returns the text of the TnvError it raises ("" if none); any
-// other exception escapes and fails the test.
-template <typename Body>
-QString ErrorOf(Body body) {
-    try {
-        body();
-    } catch (const TnvError& e) {
-        return e.Message();
-    }
-    return QString();
-}
-
+using kxtest::ErrorOf;
 using Bytes = std::vector<std::uint8_t>;

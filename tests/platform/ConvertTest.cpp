@@ -1,6 +1,6 @@
 #include "NvConvert.h"
 #include "NvFormat.h"
-#include "TnvError.h"
+#include "TestErrors.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -23,12 +23,8 @@ TEST(StrToInt, RaisesTheConversionErrorAndTryLeavesTheValueAlone) {
     for (const char* text : {"", "-", "$", "0x", "12abc", "12 ", "1.5", "--1", "0x1G", "2147483648",
                              "-2147483649", "0x100000000", "\xd9\xa3" /* Arabic-Indic three */}) {
         const QString qtext = QString::fromUtf8(text);
-        try {
-            nv::StrToInt(qtext);
-            ADD_FAILURE() << "no error for '" << text << "'";
-        } catch (const TnvConvertError& e) {
-            EXPECT_EQ(e.Message(), QStringLiteral("'%1' is not a valid integer value").arg(qtext));
-        }
+        EXPECT_EQ(kxtest::ErrorOf<TnvConvertError>([&] { nv::StrToInt(qtext); }),
+                  QStringLiteral("'%1' is not a valid integer value").arg(qtext));
         int value = 123;
         EXPECT_FALSE(nv::TryStrToInt(qtext, value));
         EXPECT_EQ(value, 123) << text;

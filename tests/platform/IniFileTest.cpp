@@ -1,5 +1,5 @@
+#include "TestErrors.h"
 #include "TestFiles.h"
-#include "TnvError.h"
 #include "TnvIniFile.h"
 
 #include <QDir>
@@ -105,18 +105,11 @@ TEST_F(IniFileOnDisk, ReadsUtf8WithByteOrderMarkAndLatin1) {
 TEST_F(IniFileOnDisk, RaisesNamingAFileThatCannotBeReadOrWritten) {
     ASSERT_TRUE(QDir(FDir.path()).mkdir("folder.ini"));
     kxtest::WriteFile(Path("plain"), "not a folder");
-    const auto message = [](auto body) {
-        try {
-            body();
-        } catch (const TnvError& e) {
-            return e.Message();
-        }
-        return QString("no error");
-    };
-    EXPECT_TRUE(message([&] { TnvIniFile(Path("folder.ini")); }).contains(Path("folder.ini")));
+    EXPECT_TRUE(
+        kxtest::ErrorOf([&] { TnvIniFile(Path("folder.ini")); }).contains(Path("folder.ini")));
     TnvIniFile ini(Path("plain/sub.ini"));
     ini.WriteString("S", "K", "V");
-    EXPECT_TRUE(message([&] {
+    EXPECT_TRUE(kxtest::ErrorOf([&] {
                     ini.UpdateFile();
                 }).startsWith(QStringLiteral("Cannot write \"%1\": ").arg(Path("plain/sub.ini"))));
     EXPECT_THROW(TnvIniFile::FromText("[S]\nK=1\n").UpdateFile(), TnvError) << "no file name";

@@ -1,6 +1,6 @@
 // The HTML template engine against hand-worked templates and a SQLite file.
+#include "TestErrors.h"
 #include "TestFiles.h"
-#include "TnvError.h"
 #include "TnvParDefSet.h"
 #include "TnvParValue.h"
 #include "TnvParValueSet.h"
@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+using kxtest::ErrorOf;
 
 // A folder of template files and a value set of a few parameters:
 // 4 a voltage (230), 18 a bit field with flag 3 set ("Set/Clear"),
@@ -47,17 +49,6 @@ protected:
 
     void Write(const QString& name, const QByteArray& text) const {
         kxtest::WriteFile(Path(name), text);
-    }
-
-    // The text of the TnvError that body raises, "" if none.
-    template <typename Body>
-    static QString ErrorOf(Body body) {
-        try {
-            body();
-        } catch (const TnvError& e) {
-            return e.Message();
-        }
-        return {};
     }
 
     QString Compile(const QByteArray& text) {
