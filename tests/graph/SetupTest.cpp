@@ -99,10 +99,7 @@ TEST(SetupTest, TheTextHasTheBlocksInOrderAndTheValuesInTheirForms) {
           "LinePen=16711680,14,2,2", "TitleFont=16777215,Arial,-12,B"})
         EXPECT_TRUE(lines.contains(line)) << line;
     EXPECT_FALSE(lines.contains("P3="));
-}
-
-// Stored setups hold one style a font: bold and italic is written bold.
-TEST(SetupTest, FontStylesAreWrittenOne) {
+    // Stored setups hold one style a font: bold and italic is written bold.
     EXPECT_EQ(nv::SetupFont(TnvFont(0xFF, "Arial", -10, fsBold | fsItalic)), "255,Arial,-10,B");
 }
 
@@ -148,6 +145,7 @@ TEST(SetupTextTest, ReadingAddsToExistingDiagramsAndKeepsThemOnAnError) {
     EXPECT_EQ(broken.GetDiagram("First")->GetDgrBack(), 0x123456);
 }
 
+// Reals use a point whatever the separator.
 TEST(SetupValueTest, ReadsLinesEndedAnyWayAndRaisesOnMalformedValues) {
     const QStringList lines = nv::SplitSetupLines("a=1\rb=2\nc=3\r\nd=4");
     ASSERT_EQ(lines.size(), 4);
@@ -158,9 +156,6 @@ TEST(SetupValueTest, ReadsLinesEndedAnyWayAndRaisesOnMalformedValues) {
     EXPECT_THROW(nv::ReadSetupRect("1,2,3"), TnvConvertError);
     EXPECT_THROW(nv::ReadSetupFloat("1,5"), TnvConvertError);
     EXPECT_THROW(nv::ReadSetupFloat(""), TnvConvertError);
-}
-
-TEST(SetupValueTest, RealsUseAPointWhateverTheSeparator) {
     const nv::TFormatSettings saved = nv::FormatSettings();
     nv::TFormatSettings comma = saved;
     comma.DecimalSeparator = ',';

@@ -80,6 +80,8 @@ TEST(Frames, LoadFromFrameNeedsAWholeFrameAndCopyToStaysInTheDestination) {
     EXPECT_EQ(small, Bytes(3, 0x11));
 }
 
+// A refused write changes nothing, an accepted one reports a change, and an
+// event may write its own value again.
 TEST(TypedAccess, ARefusedWriteChangesNothingAndAnAcceptedOneReportsAChange) {
     const TnvParDef def = MakeDef(T::tpInt16, 1, false);
     TnvParValue value(nullptr, &def);
@@ -101,16 +103,13 @@ TEST(TypedAccess, ARefusedWriteChangesNothingAndAnAcceptedOneReportsAChange) {
     EXPECT_FALSE(value.SetValueShort(0, 9));
     EXPECT_EQ(checked, (std::vector<double>{-2.0, 9.0, 9.0}));
     EXPECT_EQ(changes, (std::vector<bool>{true, false}));
-}
-
-TEST_F(WordValue, TypedAccessAnEventMayWriteItsOwnValueAgain) {
     // The clamping pattern of the application: a Value above 100 is set to 100.
-    Value.OnSetValue = [](TnvParValue* sender, bool) {
+    value.OnSetValue = [](TnvParValue* sender, bool) {
         if (sender->GetValueUShort(0) > 100)
             sender->SetValueUShort(0, 100);
     };
-    Value.SetValueUShort(0, 250);
-    EXPECT_EQ(Value.GetValueUShort(0), 100);
+    value.SetValueUShort(0, 250);
+    EXPECT_EQ(value.GetValueUShort(0), 100);
 }
 
 TEST_F(WordValue, AnErrorKeepsTheWriteRequestAndAnEditOnTheWireIsStillSent) {

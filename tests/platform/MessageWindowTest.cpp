@@ -96,6 +96,19 @@ TEST(MessageWindow, ReportsAnExceptionAndGoesOnWithLaterMessages) {
 
     EXPECT_EQ(handled, (std::vector<unsigned>{1, 2, 3, 4, 5}));
     EXPECT_EQ(capture.Reports, (std::vector<QString>{"Wrong data type!", "Unknown error"}));
+
+    // The current exception's text, and a reporter that raises survived.
+    capture.Reports.clear();
+    try {
+        throw std::runtime_error("boom");
+    } catch (...) {
+        nv::ReportCurrentException();
+    }
+    nv::ReportCurrentException(); // outside a catch block: a generic text, no crash
+    EXPECT_EQ(capture.Reports, (std::vector<QString>{"boom", "Unknown error"}));
+    nv::SetErrorReporter([](const QString&) { throw std::runtime_error("reporter failed"); });
+    EXPECT_NO_THROW(nv::ReportError("to standard error instead"));
+    nv::SetErrorReporter(nullptr);
 }
 
 // A handler that shows a message box runs a nested event loop that waits for
@@ -121,22 +134,6 @@ TEST(MessageWindow, GoesOnWithTheNextMessagesInANestedEventLoop) {
         ASSERT_TRUE(ProcessEventsUntil([&] { return trace.size() == 6; }));
         EXPECT_EQ(trace, (std::vector<int>{1, 2, -2, 3, -3, -1})) << "waits " << waits;
     }
-}
-
-TEST(ErrorReport, ReportsTheCurrentExceptionsTextAndSurvivesAReporterThatRaises) {
-    {
-        TReportCapture capture;
-        try {
-            throw std::runtime_error("boom");
-        } catch (...) {
-            nv::ReportCurrentException();
-        }
-        nv::ReportCurrentException(); // outside a catch block: a generic text, no crash
-        EXPECT_EQ(capture.Reports, (std::vector<QString>{"boom", "Unknown error"}));
-    }
-    nv::SetErrorReporter([](const QString&) { throw std::runtime_error("reporter failed"); });
-    EXPECT_NO_THROW(nv::ReportError("to standard error instead"));
-    nv::SetErrorReporter(nullptr);
 }
 
 } // namespace

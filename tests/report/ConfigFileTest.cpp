@@ -167,9 +167,6 @@ TEST_F(ConfigFileTest, ReportLinesWordTheValues) {
     EXPECT_TRUE(lines.contains("  EEPROM: Software inputs = In1: On| In2: Off| In3: On|  "));
     EXPECT_FALSE(lines.filter("Drive size =").size()) << "the size has its own line";
     EXPECT_EQ(lines.last(), "__");
-}
-
-TEST_F(ConfigFileTest, ReportShowsUnknownSizeClassesAndAMissingSize) {
     EXPECT_EQ(nv::DriveSizeText(0x0222), "???V ???A ???Hz");
     EXPECT_EQ(nv::DriveSizeText(0x0001), "230V 8A(12A) 128Hz");
     TnvParValueSet set;
