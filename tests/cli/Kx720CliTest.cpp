@@ -97,14 +97,11 @@ TEST(Kx720Cli, BadDefinitionsFileIsALoadingError) {
     for (const auto& row : rows) {
         const QStringList arguments{"--defs", row.Defs, "--tcp", "127.0.0.1:1", "read", "4"};
         // As root the file's mode would not stop the read: run without that power.
-        const CliRun run =
-            geteuid() == 0
-                ? RunProgram("setpriv",
-                             QStringList{"--bounding-set", "-dac_override,-dac_read_search", "--",
-                                         KX_CLI_BINARY} +
-                                 arguments,
-                             dir.path())
-                : Kx720(arguments, dir.path());
+        const QStringList unprivileged{"--bounding-set", "-dac_override,-dac_read_search", "--",
+                                       KX_CLI_BINARY};
+        const CliRun run = geteuid() == 0
+                               ? RunProgram("setpriv", unprivileged + arguments, dir.path())
+                               : Kx720(arguments, dir.path());
         EXPECT_EQ(run.ExitCode, 1) << row.Defs.toStdString();
         EXPECT_EQ(run.Err, "Error loading parameters definitions.\n  " + row.Detail + "\n");
     }

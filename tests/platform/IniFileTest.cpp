@@ -58,13 +58,11 @@ TEST(IniFile, KeepsLinesCommentsAndOrderWhenWriting) {
     expected.replace("Type=4\nFormatString=000.0;-000.0\n",
                      "Type=4\nFormatString=000.0;-000.0\nNewKey=new\n");
     EXPECT_EQ(ini.ToText(), expected);
-}
-
-TEST(IniFile, AddsMissingSectionsAtTheEndAndKeepsAValueOnOneLine) {
-    auto ini = TnvIniFile::FromText("[A]\r\nX=1\r\n");
-    ini.WriteBool("B", "Flag", true);
-    ini.WriteString("B", "K", "two\nlines");
-    EXPECT_EQ(ini.ToText(), "[A]\r\nX=1\r\n\r\n[B]\r\nFlag=1\r\nK=two lines\r\n");
+    // Missing sections go at the end, and a value stays on one line.
+    auto crlf = TnvIniFile::FromText("[A]\r\nX=1\r\n");
+    crlf.WriteBool("B", "Flag", true);
+    crlf.WriteString("B", "K", "two\nlines");
+    EXPECT_EQ(crlf.ToText(), "[A]\r\nX=1\r\n\r\n[B]\r\nFlag=1\r\nK=two lines\r\n");
 }
 
 TEST(IniFile, ErasesSectionsAndDeletesKeys) {
