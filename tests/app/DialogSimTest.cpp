@@ -4,33 +4,15 @@
 
 #include "TAboutForm.h"
 #include "TFormAccel.h"
-#include "TFormCtrlMode.h"
 #include "TFormModBus.h"
-#include "TFormPlateData.h"
-#include "TMainForm.h"
-#include "TPARModule.h"
 #include "TSimProcess.h"
 #include "TSpeedButton.h"
-#include "TTCPForm.h"
-#include "TTerminal.h"
 #include "TValueGrid.h"
 #include "TerminalFixture.h"
 #include "TnvMBThread.h"
-#include "TnvParDef.h"
-#include "TnvParValue.h"
 
-#include <QAction>
-#include <QButtonGroup>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QGroupBox>
-#include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProcess>
-#include <QPushButton>
 #include <QTest>
-#include <modbus.h>
-#include <optional>
 
 namespace {
 
@@ -47,33 +29,6 @@ protected:
         dialog->show();
         ASSERT_TRUE(Settled(indices));
     }
-};
-
-// A Modbus TCP client of the test's own at a given unit id.
-class TUnitClient {
-public:
-    TUnitClient(int port, int unit)
-        : FContext(modbus_new_tcp("127.0.0.1", port)) {
-        modbus_set_slave(FContext, unit);
-        FConnected = modbus_connect(FContext) == 0;
-    }
-    ~TUnitClient() {
-        modbus_close(FContext);
-        modbus_free(FContext);
-    }
-    bool Write(std::uint16_t address, std::uint16_t word) {
-        return FConnected && modbus_write_register(FContext, address, word) == 1;
-    }
-    std::optional<std::uint16_t> Read(std::uint16_t address) {
-        std::uint16_t word = 0;
-        if (!FConnected || modbus_read_registers(FContext, address, 1, &word) != 1)
-            return std::nullopt;
-        return word;
-    }
-
-private:
-    modbus_t* FContext;
-    bool FConnected = false;
 };
 
 } // namespace
@@ -101,9 +56,8 @@ TEST_F(DialogSimTest, SaveToRemoteWalksTheChainAndTheTerminalFollows) {
     // may have gone to the old address between the drive's switch and the
     // terminal's; from here on none fails.)
     const int errorsAfterChain = LinesWith(QStringLiteral("Error on ModBus data exchange"));
-    TUnitClient bench(sim.TcpPort(), 5);
-    EXPECT_EQ(bench.Read(Address(30)), 5);
-    ASSERT_TRUE(bench.Write(Address(16), 1234));
+    EXPECT_EQ(sim.Read(Address(30), 5), 5);
+    ASSERT_TRUE(sim.Write(Address(16), 1234, 5));
     ShowAndRead(FormAccel, {16});
     EXPECT_EQ(Word(16), 1234);
     EXPECT_EQ(FormAccel->sgAccel->GetCellText(1, 1), Value(16)->GetValueNumText(0));

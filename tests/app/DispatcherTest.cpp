@@ -2,29 +2,17 @@
 // as the exchange thread's messages would be.
 
 #include "NvDriveSize.h"
+#include "TAboutForm.h"
 #include "TLampBox.h"
-#include "TLiveField.h"
-#include "TMainForm.h"
-#include "TPARModule.h"
-#include "TSpeedButton.h"
-#include "TTerminal.h"
-#include "TUpDown.h"
 #include "TValueGrid.h"
 #include "TerminalFixture.h"
 #include "TnvError.h"
-#include "TnvParDef.h"
-#include "TnvParValue.h"
 
 #include <QCheckBox>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
-#include <QTimer>
-#include <functional>
-#include <vector>
 
 namespace {
 
@@ -43,79 +31,66 @@ protected:
 
 } // namespace
 
-TEST_F(DispatcherTest, StartupDefaultsSettleAgainstWhatIsKnown) {
-    // Nothing read: the drive's maximum voltage is 0, so the voltages are 0;
-    // the frequencies stand.
-    const std::pair<std::uint32_t, std::uint16_t> words[] = {
-        {4, 0},    {10, 0},   {9, 0},     {8, 0},  {11, 200},
-        {12, 600}, {13, 100}, {14, 1200}, {16, 1}, {10000, 2}};
-    for (const auto& [index, word] : words)
-        EXPECT_EQ(Word(index), word) << index;
-}
-
-TEST_F(DispatcherTest, LimitChains) {
-    Set(4, 230);
-    EXPECT_EQ(Word(4), 0) << "main voltage above word(20) = 0";
-    Receive(20, 460);
-    Set(4, 230);
-    EXPECT_EQ(Word(4), 230);
-    Set(13, 1300);
-    EXPECT_EQ(Word(13), 1199) << "minimum above the maximum 1200";
-    Set(14, 50);
-    EXPECT_EQ(Word(14), 1200) << "maximum below minimum + 1";
-    Set(7, 0);
-    EXPECT_EQ(Word(7), 1);
-    Set(7, 9);
-    EXPECT_EQ(Word(7), 5);
-}
-
-TEST_F(DispatcherTest, RampTimesStayWithinOneTo3000) {
-    const std::pair<std::uint16_t, std::uint16_t> cases[] = {
-        {0, 1}, {5000, 3000}, {3000, 3000}, {1, 1}};
-    for (const auto& [typed, settled] : cases) {
-        Set(16, typed);
-        EXPECT_EQ(Word(16), settled) << typed;
-        Receive(17, typed);
-        EXPECT_EQ(Word(17), settled) << typed;
+TEST_F(DispatcherTest, EditsSettleWithinLimitsThatFollowOtherValues) {
+    const struct {
+        const char* What;
+        std::pair<std::uint32_t, std::uint16_t> Known; // received first; index 0: none
+        std::uint32_t Index;
+        std::uint16_t Typed;
+        bool Received; // read from the drive rather than edited
+        std::uint16_t Settled;
+    } cases[] = {
+        {"main voltage, drive voltage unknown", {0, 0}, 4, 230, false, 0},
+        {"main voltage under the drive's", {20, 460}, 4, 230, false, 230},
+        {"minimum above the maximum", {0, 0}, 13, 1300, false, 1199},
+        {"maximum below minimum + 1", {13, 1199}, 14, 50, false, 1200},
+        {"time at maximum current", {0, 0}, 7, 0, false, 1},
+        {"time at maximum current", {0, 0}, 7, 9, false, 5},
+        {"ramp", {0, 0}, 16, 0, false, 1},
+        {"ramp", {0, 0}, 16, 5000, false, 3000},
+        {"received ramp", {0, 0}, 17, 5000, true, 3000},
+        {"received ramp", {0, 0}, 17, 0, true, 1},
+        // A nominal current above the drive's maximum current crosses the
+        // limits: the maximum wins, without endless recursion.
+        {"crossed limits", {5, 200}, 6, 150, false, 120},
+        {"crossed limits", {5, 200}, 6, 10, false, 120},
+        {"setpoint above the maximum", {14, 900}, 15, 1500, false, 900},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        if (c.Known.first != 0)
+            Receive(c.Known.first, c.Known.second);
+        c.Received ? Receive(c.Index, c.Typed) : Set(c.Index, c.Typed);
+        EXPECT_EQ(Word(c.Index), c.Settled) << c.Typed;
     }
 }
 
-TEST_F(DispatcherTest, CrossedLimitsSettleAtTheMaximumWithoutEndlessRecursion) {
-    // A nominal current read from the drive above the drive's maximum
-    // current: the maximum current's limits cross.
-    Receive(5, 200);
-    Set(6, 150);
-    EXPECT_EQ(Word(6), 120);
-    Set(6, 10);
-    EXPECT_EQ(Word(6), 120);
-}
-
 TEST_F(DispatcherTest, DriveSizeGivesDeratedCurrentsAndFrequencyLimits) {
-    Receive(19, 2);
-    Receive(49, 0x0110);
-    const auto rows = PARModule->UpdateSizeInfo();
-    EXPECT_EQ(rows[0][0], "Drive size: 0110h");
-    EXPECT_EQ(rows[2][2], "012.8A");
-    EXPECT_EQ(rows[3][3], "400Hz");
+    const struct {
+        std::uint16_t Size;
+        std::uint16_t Pwm;
+        QStringList Current; // typical, maximum
+        const char* Frequency;
+        const char* About;
+    } cases[] = {
+        {0x0110, 2, {"012.8A", "025.0A"}, "400Hz", "400V 16A(25A) 400Hz"},
+        // Twice the nominal current is below the table's maximum here.
+        {0x0001, 3, {"006.4A", "012.0A"}, "128Hz", "230V 8A(12A) 128Hz"},
+        // Classes and PWM index beyond the tables.
+        {0x0222, 0, {"000.0A", "000.0A"}, "000Hz", "???V ???A ???Hz"},
+        {0x0000, 4, {"000.0A", "000.0A"}, "128Hz", "400V 8A(12A) 128Hz"},
+    };
+    for (const auto& c : cases) {
+        const auto rows = nv::DriveSizeRows(c.Size, c.Pwm, {});
+        EXPECT_EQ(rows[2].mid(2), c.Current) << c.Size;
+        EXPECT_EQ(rows[3][3], c.Frequency) << c.Size;
+        EXPECT_EQ(TAboutForm::DriveSizeText(c.Size), c.About) << c.Size;
+    }
     Receive(49, 0x0200);
-    EXPECT_EQ(PARModule->UpdateSizeInfo()[3][3], "000Hz");
     for (std::uint32_t index : {12u, 14u}) {
         Set(index, 600);
         EXPECT_EQ(Word(index), 0) << index;
     }
-}
-
-TEST(DriveSize, Tables) {
-    EXPECT_DOUBLE_EQ(nv::DriveNominalCurrent(0x0000, 0), 8.0);
-    EXPECT_DOUBLE_EQ(nv::DriveNominalCurrent(0x0010, 1), 16.0 * 0.9);
-    EXPECT_DOUBLE_EQ(nv::DriveNominalCurrent(0x0020, 0), 0.0);
-    EXPECT_DOUBLE_EQ(nv::DriveNominalCurrent(0x0000, 4), 0.0);
-    EXPECT_EQ(nv::DriveMaxFrequency(0x0100), 4000);
-    EXPECT_EQ(nv::DriveMaxFrequency(0x0300), 0);
-    EXPECT_EQ(nv::DriveMaxCurrent(0x0010), 250);
-    EXPECT_EQ(nv::DriveMaxCurrent(0x0030), 0);
-    // Twice the nominal current is below the table's maximum here.
-    EXPECT_EQ(nv::DriveSizeRows(0x0000, 3, {})[2][3], "012.0A");
 }
 
 TEST_F(DispatcherTest, WriteReportNamesTheValueAndWhereItWent) {
@@ -133,13 +108,8 @@ TEST_F(DispatcherTest, WriteReportNamesTheValueAndWhereItWent) {
     EXPECT_EQ(Lines().last(), "Error on ModBus data exchange: timeout, no response!");
 }
 
-TEST_F(DispatcherTest, SetpointIsClampedShownAndSent) {
-    Value(15)->SetWriteRequest(false);
-    MainForm->tbOmegaRef->setValue(600);
-    EXPECT_EQ(Word(15), 600);
-    EXPECT_TRUE(Value(15)->GetWriteRequest());
-    EXPECT_EQ(MainForm->sgOmegaRef->GetCellText(1, 0), Value(15)->GetValueNumText(0));
-    // A received setpoint moves the bar without being written back.
+// A received setpoint moves the bar without being written back.
+TEST_F(DispatcherTest, SetpointIsShownWithoutBeingWrittenBack) {
     Value(15)->SetWriteRequest(false);
     Receive(15, 300);
     EXPECT_EQ(MainForm->tbOmegaRef->value(), 300);
@@ -192,15 +162,6 @@ TEST_F(DispatcherTest, ControlModeSetsKeepAliveAndInputCaptions) {
     }
 }
 
-TEST_F(DispatcherTest, SoftwareInputClickSendsTheWord) {
-    Receive(18, 0x0004);
-    Receive(27, 0);
-    MainForm->cbSW[1]->click();
-    EXPECT_EQ(Word(27), 2);
-    EXPECT_TRUE(Value(27)->GetWriteRequest());
-    EXPECT_TRUE(Value(27)->GetCyclic()) << "read back after the write";
-}
-
 // The setpoint's Save needs the setpoint from Modbus, the software inputs'
 // Save the commands from Modbus; the other bit alone is not enough.
 TEST_F(DispatcherTest, SaveButtonsWriteTheStoredCopyOnlyFromModbus) {
@@ -226,12 +187,6 @@ TEST_F(DispatcherTest, SaveButtonsWriteTheStoredCopyOnlyFromModbus) {
     }
 }
 
-// The chain that follows a new address is walked against the simulator.
-TEST_F(DispatcherTest, AReceivedSlaveAddressIsShownOnTheToolbar) {
-    Receive(0, 7);
-    EXPECT_EQ(MainForm->acSlaveAddr->text(), "Slave: " + Value(0)->GetValueNumText(0));
-}
-
 TEST_F(DispatcherTest, ReceivedValuesAreReadOnceLiveValuesStayCyclic) {
     for (std::uint32_t index : {4u, 13u, 15u, 18u, 19u, 20u, 27u, 49u, 2u, 3u, 22u}) {
         Value(index)->SetCyclic(true);
@@ -243,43 +198,7 @@ TEST_F(DispatcherTest, ReceivedValuesAreReadOnceLiveValuesStayCyclic) {
         EXPECT_TRUE(Value(index)->GetCyclic()) << index;
 }
 
-TEST_F(DispatcherTest, GridBindingsMakeControlsOnlyWhereAllowed) {
-    TValueGrid grid(5, 4, nullptr);
-    EXPECT_EQ(PARModule->AttachValueUpDown(&grid, 22, true, 1, 1), nullptr);
-    EXPECT_EQ(grid.GetCellValue(1, 1), Value(22)) << "read-only: bound, no up/down";
-    EXPECT_EQ(PARModule->AttachValueUpDown(&grid, 17, true, 1, 4), nullptr);
-    EXPECT_EQ(grid.GetCellValue(1, 3), nullptr);
-    EXPECT_EQ(PARModule->AttachValueUpDown(&grid, 99999, true, 1, 2), nullptr);
-    TSpeedButton* row = PARModule->AttachCellButton(&grid, 3, -1, "Send", 4);
-    ASSERT_NE(row, nullptr);
-    EXPECT_EQ(row->Tag, 34);
-    TSpeedButton* bound = PARModule->AttachCellButton(&grid, 2, 17, "Save", 3);
-    ASSERT_NE(bound, nullptr);
-    EXPECT_EQ(bound->Tag, 17);
-    EXPECT_EQ(bound->geometry(), grid.CellRect(3, 2));
-    TUpDown* upDown = PARModule->AttachValueUpDown(&grid, 29, true, 1, 0);
-    ASSERT_NE(upDown, nullptr);
-    EXPECT_EQ(upDown->geometry(), QRect(grid.CellRect(1, 0).right() - 14, grid.CellRect(1, 0).top(),
-                                        15, grid.CellRect(1, 0).height()));
-}
-
-TEST_F(DispatcherTest, CommittedCellTextWritesTheRawWord) {
-    TValueGrid& grid = *MainForm->sgOmegaRef;
-    PARModule->AttachValueUpDown(&grid, 15, false, 1, 0);
-    QString mask;
-    TPARModule::GridGetEditMask(&grid, 1, 0, mask);
-    EXPECT_EQ(mask, Value(15)->GetParDef().FormatMask);
-    TPARModule::GridGetEditMask(&grid, 0, 0, mask);
-    EXPECT_TRUE(mask.isEmpty());
-    grid.CommitText(1, 0, "  500 ");
-    EXPECT_EQ(Word(15), 500);
-    grid.CommitText(1, 0, "   ");
-    EXPECT_EQ(Word(15), 500);
-    EXPECT_THROW(grid.CommitText(1, 0, "5x"), TnvError);
-    EXPECT_EQ(Word(15), 500);
-}
-
-TEST_F(DispatcherTest, TypingIntoTheSetpointCellCommitsOnEnter) {
+TEST_F(DispatcherTest, TypedSetpointIsWrittenOnEnterAsTheRawWord) {
     MainForm->show();
     TValueGrid& grid = *MainForm->sgOmegaRef;
     PARModule->AttachValueUpDown(&grid, 15, false, 1, 0);
@@ -295,4 +214,10 @@ TEST_F(DispatcherTest, TypingIntoTheSetpointCellCommitsOnEnter) {
     QTest::keyClick(editor, Qt::Key_Return);
     EXPECT_TRUE(WaitFor([] { return Word(15) == 700; }, 1000)); // the view commits queued
     EXPECT_EQ(grid.GetCellText(1, 0), Value(15)->GetValueNumText(0));
+    grid.CommitText(1, 0, "  500 ");
+    EXPECT_EQ(Word(15), 500);
+    grid.CommitText(1, 0, "   ");
+    EXPECT_EQ(Word(15), 500);
+    EXPECT_THROW(grid.CommitText(1, 0, "5x"), TnvError);
+    EXPECT_EQ(Word(15), 500);
 }

@@ -2,41 +2,27 @@
 // click changes, what it reads while shown, and what it records and saves,
 // down to a capture of a real trip of the simulated drive.
 
-#include "NvDateTime.h"
-#include "PlotFixture.h"
 #include "TFormScope.h"
 #include "TGraphView.h"
-#include "TMainForm.h"
-#include "TPARModule.h"
 #include "TSimProcess.h"
-#include "TTCPForm.h"
-#include "TTerminal.h"
+#include "TerminalFixture.h"
 #include "TnvDiagram.h"
 #include "TnvGraph.h"
 #include "TnvMarker.h"
-#include "TnvParDef.h"
-#include "TnvParValue.h"
 #include "TnvScala.h"
 #include "TnvTraccia.h"
 
-#include <QAction>
 #include <QCheckBox>
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QLineEdit>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
-#include <algorithm>
 
 namespace {
 
-class ScopeTest : public PlotFixture {
+class ScopeTest : public TerminalFixture {
 protected:
     void SetUp() override {
-        PlotFixture::SetUp();
+        TerminalFixture::SetUp();
         Start();
         FormScope->resize(600, 480);
         ShowExposed(FormScope);
@@ -61,18 +47,6 @@ protected:
             Receive(1003, 300);
         }
     }
-    static QStringList SaveCsv() {
-        QTemporaryDir dir;
-        const QString name = dir.filePath(QStringLiteral("scope"));
-        TFormScope::AskSaveFileName = [name](QWidget*, const QString&, const QString&) {
-            return name;
-        };
-        FormScope->tbSaveCsv->click();
-        QFile file(name + QStringLiteral(".csv"));
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts);
-    }
 };
 
 TEST_F(ScopeTest, TracesRollOverTheirSampleCountWhileTheRecordKeepsAll) {
@@ -92,18 +66,13 @@ TEST_F(ScopeTest, TracesRollOverTheirSampleCountWhileTheRecordKeepsAll) {
 }
 
 TEST_F(ScopeTest, LimitLinesFollowTheDriveAndThePlateData) {
-    EXPECT_EQ(TFormScope::BrakeLine(300.0), 400.0);
-    EXPECT_EQ(TFormScope::BrakeLine(300.1), 670.0);
-    const struct {
-        std::uint16_t DriveVoltage;
-        double Brake;
-    } cases[] = {{240, 400}, {300, 400}, {301, 670}, {460, 670}};
-    for (const auto& c : cases) {
-        Receive(20, c.DriveVoltage);
+    // The brake line steps up above a 300 V drive.
+    for (const auto& [driveVoltage, brake] : {std::pair{300, 400.0}, {301, 670.0}}) {
+        Receive(20, static_cast<std::uint16_t>(driveVoltage));
         Cycles(1);
         TnvDiagram* bus = Diagram("DcBus");
-        EXPECT_EQ(bus->GetMarker("Brake")->GetPoint().Y, c.Brake) << c.DriveVoltage;
-        EXPECT_NEAR(bus->GetScalaY()->GetMax(), c.Brake * 1.1, 1e-9);
+        EXPECT_EQ(bus->GetMarker("Brake")->GetPoint().Y, brake) << driveVoltage;
+        EXPECT_NEAR(bus->GetScalaY()->GetMax(), brake * 1.1, 1e-9);
     }
     Receive(4, 400);
     Cycles(1);
@@ -123,12 +92,12 @@ TEST_F(ScopeTest, AClickBringsASmallDiagramIntoTheLargePlace) {
     const int h = FormScope->nvGraph->height();
     ASSERT_EQ(Order(), (QStringList{"Frequency", "Current", "Voltage", "DcBus"}));
     // The title band of "Current", the middle one above.
-    Click(FormScope->nvGraph, {w / 2, 8});
+    QTest::mouseClick(FormScope->nvGraph, Qt::LeftButton, {}, {w / 2, 8});
     EXPECT_EQ(Order(), (QStringList{"Frequency", "Voltage", "DcBus", "Current"}));
     EXPECT_EQ(Diagram("Current")->GetDrawArea(), (TnvRect{0, 100, w, h}));
     EXPECT_EQ(Diagram("DcBus")->GetDrawArea(), (TnvRect{0, 0, w / 3, 100}));
     // On the border between two diagrams: neither holds the point.
-    Click(FormScope->nvGraph, {w / 3, 50});
+    QTest::mouseClick(FormScope->nvGraph, Qt::LeftButton, {}, {w / 3, 50});
     EXPECT_EQ(Order(), (QStringList{"Frequency", "Voltage", "DcBus", "Current"}));
     EXPECT_EQ(Graph().GetSelDiagram(), nullptr);
 }
@@ -187,7 +156,15 @@ TEST_F(ScopeTest, PauseFreezesThePictureAndTheCsvHoldsEverySample) {
     FormScope->nvGraph->Repaint();
     EXPECT_EQ(Trace("Frequency", 0)->GetCount(), 15) << "caught up";
 
-    const QStringList lines = SaveCsv();
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("scope"));
+    TFormScope::AskSaveFileName = [name](QWidget*, const QString&, const QString&) {
+        return name;
+    };
+    FormScope->tbSaveCsv->click();
+    QFile file(name + QStringLiteral(".csv"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 16);
     EXPECT_EQ(lines[0], "time,frequency_hz,setpoint_hz,current_a,voltage_v,dc_bus_v");
     const double norm = Value(1002)->GetParDef().FormatNorm;
@@ -210,24 +187,18 @@ TEST_F(ScopeTest, EveryToolHasItsCaptionAsAccessibleName) {
     EXPECT_FALSE(FormScope->cbCapture->isChecked());
 }
 
-class ScopeSimTest : public PlotFixture {};
+class ScopeSimTest : public TerminalFixture {};
 
 TEST_F(ScopeSimTest, AnOverCurrentTripIsCapturedWithTwentySamplesAfterIt) {
     kxtest::TSimProcess sim(false);
     Connect(sim);
     FormScope->cbCapture->setChecked(true);
     FormScope->show();
-    const auto address = [](std::uint32_t index) {
-        return Value(index)->GetParDef().RegAddr;
-    };
     // Full voltage from 0 Hz: the magnetising current overloads the drive.
-    for (const auto& [index, word] : {std::pair<std::uint32_t, std::uint16_t>{10, 230},
-                                      {9, 230},
-                                      {8, 230},
-                                      {7, 1},
-                                      {29, 10000},
-                                      {27, 1}})
-        ASSERT_TRUE(sim.Write(address(index), word)) << index;
+    const std::pair<std::uint32_t, std::uint16_t> writes[] = {{10, 230}, {9, 230},    {8, 230},
+                                                              {7, 1},    {29, 10000}, {27, 1}};
+    for (const auto& [index, word] : writes)
+        ASSERT_TRUE(sim.Write(Value(index)->GetParDef().RegAddr, word)) << index;
     const auto captured = [] {
         for (const QString& line : MainForm->LogLines())
             if (line.startsWith(QStringLiteral("Scope capture after a trip: ")))
@@ -253,13 +224,8 @@ TEST_F(ScopeSimTest, AnOverCurrentTripIsCapturedWithTwentySamplesAfterIt) {
     const QStringList lines = QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts);
     ASSERT_GE(lines.size(), 1 + 21);
     QList<double> frequency;
-    for (int i = 1; i < lines.size(); ++i) {
-        const QStringList fields = lines[i].split(',');
-        ASSERT_EQ(fields.size(), 6);
-        bool ok = false;
-        frequency << fields[1].toDouble(&ok);
-        ASSERT_TRUE(ok) << lines[i].toStdString();
-    }
+    for (const QString& line : lines.mid(1))
+        frequency << line.section(',', 1, 1).toDouble();
     // Running before the trip, stopped at once after it, to the last sample.
     EXPECT_GT(*std::max_element(frequency.begin(), frequency.end() - 20), 0.0);
     for (auto it = frequency.end() - 19; it != frequency.end(); ++it)

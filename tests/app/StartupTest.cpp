@@ -1,19 +1,11 @@
 // Start-up with a definitions file that cannot be loaded as a whole.
 
-#include "TMainForm.h"
-#include "TPARModule.h"
-#include "TTerminal.h"
 #include "TerminalFixture.h"
 
 #include <QCheckBox>
-#include <QDir>
-#include <QFile>
 #include <QPushButton>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <linux/capability.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace {
 

@@ -1,14 +1,14 @@
 #include "TerminalFixture.h"
 
-#include "TMainForm.h"
-#include "TPARModule.h"
+#include "TGraphView.h"
 #include "TSimProcess.h"
 #include "TSpeedButton.h"
 #include "TTCPForm.h"
-#include "TTerminal.h"
 #include "TValueGrid.h"
 #include "TestPaths.h"
-#include "TnvParValue.h"
+#include "TnvDiagram.h"
+#include "TnvMarker.h"
+#include "TnvScala.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
+#include <cmath>
 
 bool WaitFor(const std::function<bool()>& pred, int ms) {
     QElapsedTimer clock;
@@ -154,4 +155,31 @@ TSpeedButton* TerminalFixture::ButtonAt(TValueGrid* grid, int col, int row) {
 
 void TerminalFixture::KeepWriteRequests() {
     PARModule->nvParValueSet.OnWriteRequest = nullptr;
+}
+
+QPoint TerminalFixture::At(TnvDiagram* d, double x, double y) {
+    // The inverse of the diagram's own pixel-to-world conversion.
+    const TnvRect p = d->GetPlotArea();
+    const TnvScala& xs = *d->GetScalaX();
+    const TnvScala& ys = *d->GetScalaY();
+    const double px = p.Left + (x - xs.GetMin()) * (p.Right - p.Left - 2) / xs.GetSpan();
+    const double py = p.Bottom - (y - ys.GetMin()) * (p.Bottom - p.Top - 2) / ys.GetSpan();
+    return {static_cast<int>(std::lround(px)), static_cast<int>(std::lround(py))};
+}
+
+QPoint TerminalFixture::Label(TnvMarker* m, int which) {
+    const TnvRect r = which == 1 ? m->GetXLabelBox() : m->GetYLabelBox();
+    return {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
+}
+
+void TerminalFixture::Drag(TGraphView* view, QPoint from, QPoint to) {
+    QTest::mousePress(view, Qt::LeftButton, {}, from);
+    QTest::mouseMove(view, (from + to) / 2);
+    QTest::mouseMove(view, to);
+    QTest::mouseRelease(view, Qt::LeftButton, {}, to);
+}
+
+void TerminalFixture::ShowExposed(QWidget* window) {
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
 }

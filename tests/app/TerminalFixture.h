@@ -1,6 +1,15 @@
 #pragma once
 
+// What nearly every terminal test reaches: the windows' globals, the main
+// window and the parameter values.
+#include "TMainForm.h"
+#include "TPARModule.h"
+#include "TTerminal.h"
+#include "TnvParDef.h"
+#include "TnvParValue.h"
+
 #include <QMessageBox>
+#include <QPoint>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -10,10 +19,11 @@
 #include <initializer_list>
 #include <memory>
 
+class TGraphView;
 class TSpeedButton;
-class TTerminal;
 class TValueGrid;
-class TnvParValue;
+class TnvDiagram;
+class TnvMarker;
 namespace kxtest {
 class TSimProcess;
 }
@@ -86,6 +96,17 @@ protected:
     // Lets write requests stand without a link, for tests of what the
     // windows ask to be written rather than of the link.
     static void KeepWriteRequests();
+
+    // The plots driven as the operator drives them: real mouse events at
+    // pixels computed from the chart's values. The pixel of world point
+    // (x, y) in diagram d (after a paint):
+    static QPoint At(TnvDiagram* d, double x, double y);
+    // The middle of a marker's X (1) or Y (2) label.
+    static QPoint Label(TnvMarker* m, int which);
+    // Press at from, move to to, release there.
+    static void Drag(TGraphView* view, QPoint from, QPoint to);
+    // Shows window and waits until it is on the screen.
+    static void ShowExposed(QWidget* window);
 
     std::unique_ptr<TModalAnswerer> Answerer;
 

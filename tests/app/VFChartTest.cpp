@@ -1,31 +1,18 @@
 // The V/F characteristic dialog: dragging the chart's markers with the mouse,
 // the chart following the values, and what its buttons write to the drive.
 
-#include "PlotFixture.h"
 #include "TFormVFChart.h"
 #include "TGraphView.h"
-#include "TMainForm.h"
-#include "TPARModule.h"
-#include "TSimProcess.h"
 #include "TSpeedButton.h"
-#include "TTCPForm.h"
-#include "TTerminal.h"
 #include "TValueGrid.h"
+#include "TerminalFixture.h"
 #include "TnvDiagram.h"
 #include "TnvGraph.h"
 #include "TnvMarker.h"
-#include "TnvParDef.h"
-#include "TnvParValue.h"
 #include "TnvScala.h"
 #include "TnvTraccia.h"
 
-#include <QAction>
-#include <QFile>
-#include <QFileInfo>
-#include <QLineEdit>
-#include <QTemporaryDir>
 #include <QTest>
-#include <algorithm>
 
 namespace {
 
@@ -37,10 +24,10 @@ TSpeedButton* ButtonTagged(int tag) {
     return nullptr;
 }
 
-class VFChartTest : public PlotFixture {
+class VFChartTest : public TerminalFixture {
 protected:
     void SetUp() override {
-        PlotFixture::SetUp();
+        TerminalFixture::SetUp();
         Start();
         ReceiveCurve();
         FormVFChart->resize(480, 600);
@@ -112,14 +99,6 @@ TEST_F(VFChartTest, AMoveAfterTheReleaseDragsNothing) {
     Drag(View(), At(Chart(), 90, 300), At(Chart(), 100, 200));
     EXPECT_EQ(Word(9), 120);
     EXPECT_EQ(Word(14), 1200);
-}
-
-TEST_F(VFChartTest, DoubleClickRedrawsTheMarkersFromTheValues) {
-    TnvMarker* fmax = Marker("Fmax");
-    fmax->SetPoint(33.3, fmax->GetPoint().Y); // a position no value accepted
-    View()->Repaint();
-    QTest::mouseDClick(View(), Qt::LeftButton, {}, At(Chart(), 90, 300));
-    EXPECT_DOUBLE_EQ(fmax->GetPoint().X, 120.0);
 }
 
 TEST_F(VFChartTest, TheFrequencyAxisAndTheCurveFollowTheDriveSize) {

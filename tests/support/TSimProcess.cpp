@@ -96,22 +96,22 @@ void TSimProcess::MapComPort(int port) const {
         file.write(QStringLiteral("COM%1=%2\n").arg(port).arg(PtyLink()).toLocal8Bit());
 }
 
-std::optional<uint16_t> TSimProcess::Read(uint16_t address) {
+std::optional<uint16_t> TSimProcess::Read(uint16_t address, uint8_t slave) {
     if (!FClient)
         return std::nullopt;
-    const auto reply = FClient->Transact(
-        2, {0x03, static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address & 0xFF), 0, 1});
+    const auto reply = FClient->Transact(slave, {0x03, static_cast<uint8_t>(address >> 8),
+                                                 static_cast<uint8_t>(address & 0xFF), 0, 1});
     if (!reply || reply->size() != 5 || (*reply)[1] != 0x03 || (*reply)[2] != 2)
         return std::nullopt;
     return static_cast<uint16_t>((*reply)[3] << 8 | (*reply)[4]);
 }
 
-bool TSimProcess::Write(uint16_t address, uint16_t word) {
+bool TSimProcess::Write(uint16_t address, uint16_t word, uint8_t slave) {
     if (!FClient)
         return false;
     const TBytes pdu{0x06, static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address & 0xFF),
                      static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word & 0xFF)};
-    const auto reply = FClient->Transact(2, pdu);
+    const auto reply = FClient->Transact(slave, pdu);
     return reply && reply->size() == 6 && TBytes(reply->begin() + 1, reply->end()) == pdu;
 }
 

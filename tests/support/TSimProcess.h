@@ -41,9 +41,9 @@ public:
     QString PtyLink() const;
     // Points COMn of the terminal's ports.ini at the pty.
     void MapComPort(int port) const;
-    // The drive's register at address (slave 2); none when the exchange fails.
-    std::optional<uint16_t> Read(uint16_t address);
-    bool Write(uint16_t address, uint16_t word);
+    // The drive's register at address; none when the exchange fails.
+    std::optional<uint16_t> Read(uint16_t address, uint8_t slave = 2);
+    bool Write(uint16_t address, uint16_t word, uint8_t slave = 2);
 
     // One request as the simulator's request log names it.
     struct TRequest {
