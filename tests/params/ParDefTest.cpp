@@ -106,6 +106,13 @@ TEST(EncodingIntegers, HighByteFirstWithSignednessAndChangedBytesReported) {
     EXPECT_TRUE(int32.SetValueLong(buf, 0x01020304, 1));
     EXPECT_EQ(buf, (Bytes{0x00, 0x01, 0x00, 0x02, 0x01, 0x02, 0x03, 0x04}));
     EXPECT_FALSE(int32.SetValueULong(buf, 0x01020304, 1));
+    // Scaled by the format, with the signedness and offset.
+    // 16-bit words in their units: the shipped definitions' test.
+    TnvParDef scaled = MakeDef(T::tpInt8, 1, false);
+    scaled.FormatNorm = 0.5;
+    scaled.FormatOffset = -1.0;
+    EXPECT_DOUBLE_EQ(scaled.GetValueDouble(Bytes{0, 0xFC}, 0), -3.0);
+    EXPECT_DOUBLE_EQ(MakeDef(T::tpInt32).GetValueDouble(Bytes{0, 1, 0, 2}, 0), 65538.0);
 }
 
 TEST(EncodingBits, FlagsZeroToSevenSitInTheLowByteAndNumbersWrapAtSixteen) {
@@ -119,15 +126,6 @@ TEST(EncodingBits, FlagsZeroToSevenSitInTheLowByteAndNumbersWrapAtSixteen) {
     EXPECT_EQ(buf, (Bytes{0, 0, 0, 0x08}));
     EXPECT_TRUE(def.GetValueBit(buf, 1, 19));
     EXPECT_FALSE(def.GetValueBit(buf, 1, 2));
-}
-
-// 16-bit words in their units: the shipped definitions' test.
-TEST(EncodingDouble, ScalesTheRawIntegerWithItsSignednessAndOffset) {
-    TnvParDef int8 = MakeDef(T::tpInt8, 1, false);
-    int8.FormatNorm = 0.5;
-    int8.FormatOffset = -1.0;
-    EXPECT_DOUBLE_EQ(int8.GetValueDouble(Bytes{0, 0xFC}, 0), -3.0);
-    EXPECT_DOUBLE_EQ(MakeDef(T::tpInt32).GetValueDouble(Bytes{0, 1, 0, 2}, 0), 65538.0);
 }
 
 TEST(EncodingDateTime, DayMonthYearAndSecondMinuteHourInTheLowBytes) {

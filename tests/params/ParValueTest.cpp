@@ -29,12 +29,6 @@ protected:
     TnvParValue Value{nullptr, &Def};
 };
 
-TEST(ParValue, ABindingNeedsALoadedDefinition) {
-    TnvParDef unloaded;
-    EXPECT_EQ(ErrorOf([&] { TnvParValue v(nullptr, &unloaded); }),
-              "TnvParBind: Bad identity specifier!");
-}
-
 TEST_F(WordValue, PollingIsDueAtOnceThenEveryPeriodAndAWriteDelaysTheNextRead) {
     EXPECT_EQ(DuePattern(Value, 21), "1.........1.........1");
     Value.SetPeriod(15);
@@ -78,6 +72,10 @@ TEST(Frames, LoadFromFrameNeedsAWholeFrameAndCopyToStaysInTheDestination) {
     Bytes small(3, 0x11);
     EXPECT_EQ(value.CopyTo(small), 4);
     EXPECT_EQ(small, Bytes(3, 0x11));
+    // A binding needs a loaded definition.
+    TnvParDef unloaded;
+    EXPECT_EQ(ErrorOf([&] { TnvParValue v(nullptr, &unloaded); }),
+              "TnvParBind: Bad identity specifier!");
 }
 
 // A refused write changes nothing, an accepted one reports a change, and an
