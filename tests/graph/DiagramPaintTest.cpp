@@ -210,9 +210,8 @@ TEST_F(MarkerPaintTest, OnlyPointsInsideTheRangesAreDrawn) {
     marker->SetPoint(50, 50);
     graph.Repaint();
     Expect({{kLeft + 48, 62, kMarker}, {kLeft + 50, 64, kFill}, {kLeft + 60, 64, kTrkBack}});
-}
-
-TEST_F(MarkerPaintTest, HitTestUsesTheLabelBoxesOfItsOrientations) {
+    // A hit test uses the label boxes of the orientations drawn.
+    marker->SetOrType(orHorizontal | orVertical);
     marker->SetPoint(100, 70);
     graph.Repaint();
     const TnvRect yBox = marker->GetYLabelBox();

@@ -71,9 +71,7 @@ TEST(DecodeDateTime, SplitsAValueIntoDateAndTime) {
     }
     EXPECT_EQ(nv::ComposeDateTime(nv::EncodeDate(1899, 12, 29), nv::EncodeTime(6, 0, 0, 0)), -1.25);
     EXPECT_EQ(nv::ComposeDateTime(nv::EncodeDate(1899, 12, 31), nv::EncodeTime(6, 0, 0, 0)), 1.25);
-}
-
-TEST(DecodeDateTime, GivesZerosForValuesThatAreNoDate) {
+    // Values that are no date give zeros.
     for (double value :
          {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), 1e300,
           -1e300, 2958466.0, -693594.5}) {

@@ -17,7 +17,7 @@ const char* const kSample =
 
 // Integers read as StrToInt reads them (its own test has the forms), else the
 // default; booleans are integers.
-TEST(IniFile, ReadsIntegersAndBooleansOrTheirDefaults) {
+TEST(IniFile, ReadsValuesKeysAndSections) {
     const std::tuple<const char*, int, int> rows[] = {
         {"$FFFF", 65535, 1}, {"  7  ", 7, 1}, {"0x0", 0, 0}, {"12abc", -99, -99}, {"", -99, -99}};
     for (const auto& [value, integer, boolean] : rows) {
@@ -28,13 +28,10 @@ TEST(IniFile, ReadsIntegersAndBooleansOrTheirDefaults) {
         else
             EXPECT_TRUE(ini.ReadBool("S", "K", true) && !ini.ReadBool("S", "K", false)) << value;
     }
-}
-
-// Sections and keys match without regard to case; values are trimmed and keep
-// everything after the first equals sign; the first of duplicate keys wins;
-// comment lines, keys before the first section and sections without keys
-// do not count; a repeated header continues its section.
-TEST(IniFile, ReadsTheSample) {
+    // Sections and keys match without regard to case; values are trimmed and keep
+    // everything after the first equals sign; the first of duplicate keys wins;
+    // comment lines, keys before the first section and sections without keys
+    // do not count; a repeated header continues its section.
     const auto ini =
         TnvIniFile::FromText(QString(kSample) + "  [ Par-7 ]  \nMask = a=b \n =orphan\n");
     EXPECT_EQ(ini.ReadInteger("PAR-1", "regaddr", 0), 256);
@@ -63,16 +60,14 @@ TEST(IniFile, KeepsLinesCommentsAndOrderWhenWriting) {
     crlf.WriteBool("B", "Flag", true);
     crlf.WriteString("B", "K", "two\nlines");
     EXPECT_EQ(crlf.ToText(), "[A]\r\nX=1\r\n\r\n[B]\r\nFlag=1\r\nK=two lines\r\n");
-}
-
-TEST(IniFile, ErasesSectionsAndDeletesKeys) {
-    auto ini = TnvIniFile::FromText(kSample);
-    ini.DeleteKey("par-1", "TYPE");
-    EXPECT_FALSE(ini.ValueExists("Par-1", "Type")) << "every duplicate goes";
-    ini.EraseSection("PAR-1");
-    EXPECT_FALSE(ini.SectionExists("Par-1"));
-    EXPECT_FALSE(ini.ToText().contains("second header"));
-    EXPECT_TRUE(ini.ToText().startsWith("; drive parameters\n"));
+    // Erasing a section or deleting a key keeps the rest.
+    auto erased = TnvIniFile::FromText(kSample);
+    erased.DeleteKey("par-1", "TYPE");
+    EXPECT_FALSE(erased.ValueExists("Par-1", "Type")) << "every duplicate goes";
+    erased.EraseSection("PAR-1");
+    EXPECT_FALSE(erased.SectionExists("Par-1"));
+    EXPECT_FALSE(erased.ToText().contains("second header"));
+    EXPECT_TRUE(erased.ToText().startsWith("; drive parameters\n"));
 }
 
 class IniFileOnDisk : public ::testing::Test {

@@ -52,10 +52,7 @@ TEST_F(RegistryTest, OverwriteKeepsOneValueOfTheNewTypeAndDeleteValueTakesIt) {
     EXPECT_TRUE(reg.DeleteValue("v"));
     EXPECT_FALSE(reg.ValueExists("V"));
     EXPECT_FALSE(reg.DeleteValue("v"));
-}
-
-TEST_F(RegistryTest, DeleteKeyTakesItsSubtreeAndSparesSiblings) {
-    TnvRegistry reg;
+    // DeleteKey takes a subtree and spares its siblings.
     ASSERT_TRUE(reg.OpenKey("Links\\A\\Deep", true));
     reg.WriteInteger("x", 1);
     ASSERT_TRUE(reg.OpenKey("Links\\B", true));

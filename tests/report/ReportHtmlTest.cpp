@@ -95,11 +95,8 @@ TEST_F(ReportHtml, ReplacesEveryTagKindAsWorkedOutByHand) {
     };
     for (const TCase& c : cases)
         EXPECT_EQ(Compile(c.Template), QString::fromUtf8(c.Expected)) << c.Template;
-}
-
-// Without callbacks the I, M and D descriptors give nothing; an I condition is
-// then a parameter code.
-TEST_F(ReportHtml, UnassignedEventsGiveNothing) {
+    // Without callbacks the I, M and D descriptors give nothing; an I condition is
+    // then a parameter code.
     FReport.OnCondition = nullptr;
     FReport.OnDescriptor = nullptr;
     FReport.OnMessage = nullptr;
@@ -182,9 +179,7 @@ TEST_F(ReportTable, BuildsAnEscapedTableWithFilterFieldsAndLabels) {
     EXPECT_EQ(Compile("<#TABLE TAB=Sfaults FILTER=\"Scode > 99\" EMPTY=\"S<p>none</p>\">"),
               "<p>none</p>");
     EXPECT_EQ(Compile("<#TABLE FILTER=Scode>"), "");
-}
-
-TEST_F(ReportTable, ReportsDatabaseFailuresAndNeverWrites) {
+    // Database failures raise, and the file is never written.
     const TCase cases[] = {
         {"<#TABLE TAB=Snosuch>", "TABLE: no such table: nosuch"},
         {"<#TABLE TAB=Sfaults FILTER=\"Scode >\">", "TABLE: "},
