@@ -30,7 +30,8 @@ QImage Draw(const std::vector<QPoint>& points, TnvPenStyle style, int width, int
     return image;
 }
 
-TEST(DenseLinesTest, AWideLineDrawnInPiecesHasThePixelsOfOneStroke) {
+// A wide line drawn in pieces has the pixels of one stroke.
+TEST(DenseLinesTest, WideAndDenseLinesKeepTheirPixelsAndTheClip) {
     const std::vector<QPoint> points = Zigzag(100, 3, 5, 40);
     QImage whole = White(320, 50);
     {
@@ -39,18 +40,15 @@ TEST(DenseLinesTest, AWideLineDrawnInPiecesHasThePixelsOfOneStroke) {
         painter.drawPolyline(points.data(), static_cast<int>(points.size()));
     }
     EXPECT_EQ(Draw(points, TnvPenStyle::Solid, 2, 320), whole);
-}
-
-// 400 points over 100 columns swinging between rows 10 and 30, the right half
-// clipped; one of them wildly far outside.
-TEST(DenseLinesTest, ADenseLineCoversItsSpanAndStaysInTheClip) {
-    std::vector<QPoint> points = Zigzag(400, 0.25, 10, 30);
-    points[201] = QPoint(52, -2000000000);
+    // 400 points over 100 columns swinging between rows 10 and 30, the right half
+    // clipped; one of them wildly far outside.
+    std::vector<QPoint> dense = Zigzag(400, 0.25, 10, 30);
+    dense[201] = QPoint(52, -2000000000);
     for (const auto& [style, width] :
          {std::pair{TnvPenStyle::Solid, 1}, std::pair{TnvPenStyle::Solid, 2},
           std::pair{TnvPenStyle::Dot, 1}}) {
         SCOPED_TRACE(width + 10 * int(style));
-        const QImage image = Draw(points, style, width, 60);
+        const QImage image = Draw(dense, style, width, 60);
         int inColumn = 0;
         for (int y = 0; y < 50; ++y)
             inColumn += Pixel(image, 30, y) == kRed;

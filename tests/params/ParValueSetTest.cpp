@@ -75,6 +75,17 @@ TEST_F(ParValueSetTest, CreationSkipsPresentValuesAndDeletingFiresBeforeDestroyi
     Set.DeleteAllPar();
     EXPECT_EQ(deleted, QStringList({"2", "4", "3", "1"}));
     EXPECT_EQ(Set.GetCountParBind(), 0);
+    // Messages queued for a destroyed set are dropped.
+    auto doomed = std::make_unique<TnvParValueSet>();
+    ASSERT_TRUE(doomed->AddParBindsFromIdxList(&Defs, "1"));
+    int received = 0;
+    doomed->FindValue(1)->OnReceive = [&](TnvParValue*, bool) {
+        ++received;
+    };
+    doomed->PostMessage(S::kMsgReadDone, W(doomed->FindValue(1)), 1);
+    doomed.reset();
+    PumpEvents();
+    EXPECT_EQ(received, 0);
 }
 
 // The state event fires once per change; a value of another set, or none, is
@@ -168,18 +179,5 @@ INSTANTIATE_TEST_SUITE_P(
                       TRaisingRow{"FailureThenRead", S::kMsgExchangeFailed, S::kMsgReadDone,
                                   "state 3, rx 2 1, state 2", usOk}),
     [](const ::testing::TestParamInfo<TRaisingRow>& row) { return std::string(row.param.Name); });
-
-TEST_F(ParValueSetTest, MessagesQueuedForADestroyedSetAreDropped) {
-    auto doomed = std::make_unique<TnvParValueSet>();
-    ASSERT_TRUE(doomed->AddParBindsFromIdxList(&Defs, "1"));
-    int received = 0;
-    doomed->FindValue(1)->OnReceive = [&](TnvParValue*, bool) {
-        ++received;
-    };
-    doomed->PostMessage(S::kMsgReadDone, W(doomed->FindValue(1)), 1);
-    doomed.reset();
-    PumpEvents();
-    EXPECT_EQ(received, 0);
-}
 
 } // namespace

@@ -87,9 +87,7 @@ TEST_F(IniFileOnDisk, WritesAndReadsBack) {
     const TnvIniFile read(Path("new.ini"));
     EXPECT_EQ(read.ReadString("link", "host", "") + read.ReadString("LINK", "PORT", ""),
               "192.168.0.10502");
-}
-
-TEST_F(IniFileOnDisk, ReadsUtf8WithByteOrderMarkAndLatin1) {
+    // UTF-8 with a byte order mark, and Latin-1.
     for (const char* bytes : {"\xEF\xBB\xBF[S]\nName=K\xC3\xBChler\n", "[S]\nName=K\xFChler\n"})
         EXPECT_EQ(TnvIniFile(kxtest::WriteFile(Path("s.ini"), bytes)).ReadString("S", "Name", ""),
                   QString::fromUtf8("K\xC3\xBChler"));

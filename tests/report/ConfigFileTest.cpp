@@ -100,6 +100,14 @@ TEST_F(ConfigFileTest, ElementTextsFollowTheTypeTableAndReadBack) {
         nv::SetConfigElementText(Value(row.index), 0, row.text);
         EXPECT_EQ(Value(row.index).GetBuffer(), stored);
     }
+    // Keys ignore case, and the first line of a name wins.
+    nv::TnvConfigKeys keys;
+    keys.SetLines(
+        {"[header]", "VERSION=2.05", "version=2.07", "1.0=12", "1.0=13", "no value", "2.0==5"});
+    EXPECT_EQ(keys.Value("Version"), "2.05");
+    EXPECT_EQ(keys.Value("1.0"), "12");
+    EXPECT_EQ(keys.Value("2.0"), "=5");
+    EXPECT_TRUE(keys.Value("3.0").isNull());
 }
 
 TEST_F(ConfigFileTest, TextsThatDoNotFitAreRefusedWithTheirReason) {
@@ -133,16 +141,6 @@ TEST_F(ConfigFileTest, AFailedSaveLeavesTheOldFileWhole) {
     EXPECT_EQ(error, "Invalid argument to date encode");
     EXPECT_EQ(kxtest::ReadFile(Path("old.720")), "previous configuration\r\n");
     EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files).size(), 2) << "no temporary left behind";
-}
-
-TEST_F(ConfigFileTest, KeysIgnoreCaseAndTheFirstLineOfANameWins) {
-    nv::TnvConfigKeys keys;
-    keys.SetLines(
-        {"[header]", "VERSION=2.05", "version=2.07", "1.0=12", "1.0=13", "no value", "2.0==5"});
-    EXPECT_EQ(keys.Value("Version"), "2.05");
-    EXPECT_EQ(keys.Value("1.0"), "12");
-    EXPECT_EQ(keys.Value("2.0"), "=5");
-    EXPECT_TRUE(keys.Value("3.0").isNull());
 }
 
 TEST_F(ConfigFileTest, ReportLinesWordTheValues) {
