@@ -29,7 +29,7 @@ protected:
     QTemporaryDir dir;
 };
 
-TEST_F(GraphRenderTest, PrintsTheSampleBackPaintsItAndFindsWhatIsAtAPoint) {
+TEST_F(GraphRenderTest, PaintsTheSamplesAndRefusesBadInput) {
     const QString png = dir.filePath("scope.png");
     auto run = RunTool({Sample("scope.txt"), png, "--size", "640x480", "--print-setup", "--coord",
                         "320,300", "--coord", "1,1"});
@@ -42,11 +42,8 @@ TEST_F(GraphRenderTest, PrintsTheSampleBackPaintsItAndFindsWhatIsAtAPoint) {
     run = RunTool({Sample("vfchart.txt"), "--select", "240,300"});
     EXPECT_TRUE(run.Out.contains("diagram 0 \"V/F relation\", marker \"Base\" (X label)"))
         << run.Out.toStdString();
-}
-
-// Without --size the graph's DrawArea sizes the picture; one larger than a
-// picture may be is refused, however far its sides lie, and --size paints it.
-TEST_F(GraphRenderTest, RefusesADrawAreaLargerThanThePictureAndBadInput) {
+    // Without --size the graph's DrawArea sizes the picture; one larger than a
+    // picture may be is refused, however far its sides lie, and --size paints it.
     const struct {
         const char* Area;
         const char* Error;
@@ -57,15 +54,14 @@ TEST_F(GraphRenderTest, RefusesADrawAreaLargerThanThePictureAndBadInput) {
         {"-2147483648,0,2147483647,0", "its DrawArea is 4294967296x1 pixels"},
         {"0,0,x,1", "'x' is not a valid integer value"},
     };
-    const QString png = dir.filePath("out.png");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Area);
         const QString setup = kxtest::WriteFile(
             dir.filePath("vast.txt"),
             QByteArray("[nvGraph]\nBegin\nAutoRefresh=false\nDrawArea=") + c.Area + "\nEnd\n");
-        auto run = RunTool({setup, png});
-        EXPECT_EQ(run.ExitCode, 1);
-        EXPECT_TRUE(run.Err.contains(c.Error)) << run.Err.toStdString();
+        auto refused = RunTool({setup, png});
+        EXPECT_EQ(refused.ExitCode, 1);
+        EXPECT_TRUE(refused.Err.contains(c.Error)) << refused.Err.toStdString();
         if (QString(c.Error).startsWith("its")) {
             EXPECT_EQ(RunTool({setup, png, "--size", "64x48"}).ExitCode, 0);
             EXPECT_EQ(QImage(png).size(), QSize(64, 48));

@@ -7,7 +7,7 @@
 
 namespace {
 
-TEST(StrToInt, ReadsDecimalAndHexInTheIntRangeAndRaisesForTheRest) {
+TEST(StrToNumber, ReadsIntegersAndRealsAndRaisesForTheRest) {
     const std::pair<const char*, int> rows[] = {
         // clang-format off
         {"-42", -42}, {"+7", 7}, {"  12", 12}, {"0X1f", 31}, {"$FFFF", 65535}, {"-$10", -16},
@@ -27,11 +27,8 @@ TEST(StrToInt, ReadsDecimalAndHexInTheIntRangeAndRaisesForTheRest) {
         EXPECT_FALSE(nv::TryStrToInt(qtext, value));
         EXPECT_EQ(value, 123) << text;
     }
-}
-
-// Reals read with the process-wide decimal separator, and what FloatToStr
-// writes reads back.
-TEST(StrToFloat, ReadsRealsWithTheProcessWideDecimalSeparator) {
+    // Reals read with the process-wide decimal separator, and what FloatToStr
+    // writes reads back.
     EXPECT_DOUBLE_EQ(nv::StrToFloat(" -2.5e3 "), -2500.0);
     EXPECT_DOUBLE_EQ(nv::StrToFloat(".5") + nv::StrToFloat("7."), 7.5);
     EXPECT_TRUE(std::isinf(nv::StrToFloat("-INF")));

@@ -10,7 +10,7 @@ namespace {
 
 // Days count from 30 December 1899; 1900 is no leap year. Weekdays count
 // from Sunday (1), also before 1899.
-TEST(EncodeDate, CountsDaysFrom30December1899AndDecodesThemBack) {
+TEST(DateTime, CountsDaysFrom30December1899AndDecodesThemBack) {
     const std::tuple<int, int, int, double, int> rows[] = {
         {1899, 12, 29, -1, 6}, {1900, 3, 1, 61, 5},        {2000, 2, 29, 36585, 3},
         {1, 1, 1, -693593, 2}, {9999, 12, 31, 2958465, 6}, {1899, 12, 30, 0, 7},
@@ -37,9 +37,7 @@ TEST(EncodeDate, CountsDaysFrom30December1899AndDecodesThemBack) {
         nv::DecodeTime(value, h, m, s, z);
         ASSERT_EQ((((h * 60 + m) * 60) + s) * 1000 + z, ms);
     }
-}
-
-TEST(EncodeDateTime, RaisesForImpossibleDatesAndTimes) {
+    // Impossible dates and times raise.
     const int dates[][3] = {{2023, 2, 29}, {1900, 2, 29}, {2024, 4, 31}, {0, 1, 1},
                             {10000, 1, 1}, {2020, 13, 1}, {2020, 0, 1},  {2020, 1, 0}};
     for (const auto& d : dates) {
@@ -52,16 +50,13 @@ TEST(EncodeDateTime, RaisesForImpossibleDatesAndTimes) {
         {24, 0, 0, 0}, {0, 60, 0, 0}, {0, 0, 60, 0}, {0, 0, 0, 1000}, {-1, 0, 0, 0}};
     for (const auto& t : times)
         EXPECT_THROW(nv::EncodeTime(t[0], t[1], t[2], t[3]), TnvConvertError) << t[0] << t[1];
-}
-
-// Days before 1899 count backwards with a positive time; a time that rounds
-// to 24 hours moves to the next day.
-TEST(DecodeDateTime, SplitsAValueIntoDateAndTime) {
-    const std::pair<double, std::array<int, 7>> rows[] = {
+    // Days before 1899 count backwards with a positive time; a time that rounds
+    // to 24 hours moves to the next day.
+    const std::pair<double, std::array<int, 7>> splits[] = {
         {-1.25, {1899, 12, 29, 6, 0, 0, 0}},
         {1.0 - 1e-10, {1899, 12, 31, 0, 0, 0, 0}},
     };
-    for (const auto& [value, expected] : rows) {
+    for (const auto& [value, expected] : splits) {
         std::array<int, 7> got{};
         nv::DecodeDate(value, got[0], got[1], got[2]);
         nv::DecodeTime(value, got[3], got[4], got[5], got[6]);

@@ -6,9 +6,7 @@
 namespace {
 
 // Wednesday 5 March 2031, 14:07:09.045
-nv::TDateTime Sample() {
-    return nv::EncodeDate(2031, 3, 5) + nv::EncodeTime(14, 7, 9, 45);
-}
+const nv::TDateTime kSample = nv::EncodeDate(2031, 3, 5) + nv::EncodeTime(14, 7, 9, 45);
 
 TEST(FormatDateTime, WritesEachCode) {
     const std::pair<const char*, const char*> rows[] = {
@@ -24,11 +22,11 @@ TEST(FormatDateTime, WritesEachCode) {
         // clang-format on
     };
     for (const auto& [pattern, expected] : rows)
-        EXPECT_EQ(nv::FormatDateTime(QString::fromUtf8(pattern), Sample()).toStdString(), expected)
+        EXPECT_EQ(nv::FormatDateTime(QString::fromUtf8(pattern), kSample).toStdString(), expected)
             << pattern;
     // DateTimeToStr leaves the time out at midnight.
     EXPECT_EQ(nv::DateTimeToStr(nv::EncodeDate(2031, 3, 12)), "12/03/2031");
-    EXPECT_EQ(nv::DateTimeToStr(Sample()), "05/03/2031 14:07:09");
+    EXPECT_EQ(nv::DateTimeToStr(kSample), "05/03/2031 14:07:09");
     EXPECT_EQ(nv::DateTimeToStr(-1.25), "29/12/1899 06:00:00");
     EXPECT_EQ(nv::DateTimeToStr(nv::EncodeTime(10, 20, 30, 0)), "30/12/1899 10:20:30");
     EXPECT_EQ(nv::FormatDateTime("h am/pm", nv::EncodeTime(0, 30, 0, 0)), "12 am");
@@ -43,13 +41,13 @@ TEST(FormatDateTime, FollowsTheProcessWideSeparatorsAndFormats) {
     iso.TimeSeparator = u'-';
     iso.ShortDateFormat = "yyyy/mm/dd";
     nv::SetFormatSettings(iso);
-    const QString text = nv::FormatDateTime("dd/mm hh:nn", Sample());
+    const QString text = nv::FormatDateTime("dd/mm hh:nn", kSample);
     const QString written = nv::DateToStr(nv::EncodeDate(2031, 3, 12));
     const nv::TDateTime read = nv::StrToDateTime("2031.03.12");
     iso.ShortDateFormat = "c";
     iso.LongTimeFormat = "ddddd tt";
     nv::SetFormatSettings(iso);
-    const QString looping = nv::DateTimeToStr(Sample());
+    const QString looping = nv::DateTimeToStr(kSample);
     nv::SetFormatSettings(saved);
     EXPECT_EQ(text, "05.03 14-07");
     EXPECT_EQ(written, "2031.03.12");

@@ -57,9 +57,7 @@ TEST(FormatFloat, GivesTheHandWorkedText) {
     for (const auto& c : cases)
         EXPECT_EQ(nv::FormatFloat(QString::fromUtf8(c.Pattern), c.Value).toStdString(), c.Expected)
             << c.Pattern << " " << c.Value;
-}
-
-TEST(FormatFloat, WritesTheProcessWideSeparators) {
+    // The process-wide separators.
     const nv::TFormatSettings saved = nv::FormatSettings();
     nv::TFormatSettings swapped = saved;
     swapped.DecimalSeparator = u',';

@@ -133,9 +133,7 @@ TEST_F(ReportHtml, RaisesTheErrorsOfCodesFilesAndRecursion) {
     EXPECT_THROW(FReport.CompileModel(Path("gone.html")), TnvFileError);
     // After an error the component works again from the top.
     EXPECT_EQ(Compile("<#PAR GET=V4>"), "230");
-}
-
-TEST_F(ReportHtml, CreateReportSplitsLinesAndKeepsTheLastReportOnError) {
+    // CreateReport splits lines and keeps the last report on an error.
     Write("r.html", "one\r\n<#PAR GET=V4>\n\nfour\n");
     ASSERT_TRUE(FReport.CreateReport(Path("r.html")));
     EXPECT_EQ(FReport.GetReportList(), QStringList({"one", "230", "", "four"}));
