@@ -1,35 +1,17 @@
 #pragma once
 
+#include "TProgramRun.h"
+#include "TestFiles.h"
 #include "TestSupport.h"
 
-#include <QElapsedTimer>
-#include <QProcess>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 #include <memory>
 #include <optional>
 
-// What a run of the real kx720 gave.
-struct CliRun {
-    int ExitCode = -1;
-    QString Out;
-    QString Err;
-    qint64 Ms = 0;
-};
+using CliRun = kxtest::TProgramRun;
+using kxtest::RunProgram;
 
-// Runs program to its end in folder (the source's data folder by default),
-// where kx720 finds its definitions.
-inline CliRun RunProgram(const QString& program, const QStringList& arguments,
-                         const QString& folder = {}) {
-    QProcess process;
-    process.setWorkingDirectory(folder.isEmpty() ? kxtest::SourcePath("data") : folder);
-    QElapsedTimer clock;
-    clock.start();
-    process.start(program, arguments);
-    process.waitForFinished(60000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError()), clock.elapsed()};
-}
 inline CliRun Kx720(const QStringList& arguments, const QString& folder = {}) {
     return RunProgram(KX_CLI_BINARY, arguments, folder);
 }

@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QThread>
 #include <csignal>
-#include <gtest/gtest.h>
 #include <unistd.h>
 
 namespace {
@@ -20,15 +19,13 @@ TEST(Kx720Cli, FailuresSayWhatAndEndWithOne) {
         QStringList Args;
         QString Err;
     } rows[] = {
-        {"SilentDrive",
-         {"--silence", "1"},
-         {"--timeout", "50", "read", "4"},
+        // clang-format off
+        {"SilentDrive", {"--silence", "1"}, {"--timeout", "50", "read", "4"},
          "4 MainVoltage: Error on ModBus data exchange: timeout, no response!\n  no reply\n"},
         {"UnknownIndex", {}, {"read", "999"}, "Error, parameter not found: 999\n"},
-        {"RefusedLink",
-         {},
-         {"--tcp", refused, "read", "4"},
+        {"RefusedLink", {}, {"--tcp", refused, "read", "4"},
          "Connection Error: error in ModBus connection or Port already busy!\n"},
+        // clang-format on
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Name);
@@ -76,13 +73,10 @@ TEST(Kx720Cli, CtrlCInWatchEndsAtOnceWithStatus130) {
 // would refuse ends the run before any parameter is looked for in it.
 TEST(Kx720Cli, BadDefinitionsFileIsALoadingError) {
     QTemporaryDir dir;
-    QFile shipped(kxtest::SourcePath("data/VF_Parameters_v207.ini"));
-    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(shipped.readAll());
+    const QString text =
+        QString::fromUtf8(kxtest::ReadFile(kxtest::SourcePath("data/VF_Parameters_v207.ini")));
     const auto write = [&](const QString& name, const QString& content) {
-        QFile file(dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content.toUtf8());
+        kxtest::WriteFile(dir.filePath(name), content.toUtf8());
         return name;
     };
     const QString unreadable = write("unreadable.ini", text);
@@ -103,14 +97,11 @@ TEST(Kx720Cli, BadDefinitionsFileIsALoadingError) {
     for (const auto& row : rows) {
         const QStringList arguments{"--defs", row.Defs, "--tcp", "127.0.0.1:1", "read", "4"};
         // As root the file's mode would not stop the read: run without that power.
-        const CliRun run =
-            geteuid() == 0
-                ? RunProgram("setpriv",
-                             QStringList{"--bounding-set", "-dac_override,-dac_read_search", "--",
-                                         KX_CLI_BINARY} +
-                                 arguments,
-                             dir.path())
-                : Kx720(arguments, dir.path());
+        const QStringList unprivileged{"--bounding-set", "-dac_override,-dac_read_search", "--",
+                                       KX_CLI_BINARY};
+        const CliRun run = geteuid() == 0
+                               ? RunProgram("setpriv", unprivileged + arguments, dir.path())
+                               : Kx720(arguments, dir.path());
         EXPECT_EQ(run.ExitCode, 1) << row.Defs.toStdString();
         EXPECT_EQ(run.Err, "Error loading parameters definitions.\n  " + row.Detail + "\n");
     }
@@ -122,20 +113,14 @@ TEST(Kx720Cli, BadDefinitionsFileIsALoadingError) {
 TEST(Kx720Cli, CommandLineMistakesExitWithTwo) {
     const QString usage = "Try 'kx720 --help'.";
     const std::pair<const char*, QString> rows[] = {
-        {"read 4", usage},
-        {"--com 9 read 4", usage},
-        {"--com 1 write 4", usage},
-        {"--com 1 fly", usage},
-        {"--com 1 ident 3", usage},
-        {"--com 1 --slave 258 read 4", usage},
-        {"--com 1 --slave 0 read 4", usage},
-        {"--com 1 --timeout 9 read 4", usage},
-        {"--com 1 read 4 --text --raw", usage},
-        {"list Ram Flash", usage},
-        {"--com 3 scan --slaves 0-4", usage},
-        {"--com 3 scan --slaves 9-4", usage},
-        {"--com 3 scan --bauds 19201", usage},
-        {"--com 3 scan --parity M", usage},
+        // clang-format off
+        {"read 4", usage}, {"--com 9 read 4", usage}, {"--com 1 write 4", usage},
+        {"--com 1 fly", usage}, {"--com 1 ident 3", usage}, {"--com 1 --slave 258 read 4", usage},
+        {"--com 1 --slave 0 read 4", usage}, {"--com 1 --timeout 9 read 4", usage},
+        {"--com 1 read 4 --text --raw", usage}, {"list Ram Flash", usage},
+        {"--com 3 scan --slaves 0-4", usage}, {"--com 3 scan --slaves 9-4", usage},
+        {"--com 3 scan --bauds 19201", usage}, {"--com 3 scan --parity M", usage},
+        // clang-format on
         {"--tcp 127.0.0.1:1 scan", "scan looks on a serial line: give --com N"},
         {"--com 4 bridge --listen host:port", "--listen wants [HOST:]PORT"},
         {"--com 4 bridge --listen 70000", "--listen wants [HOST:]PORT"},

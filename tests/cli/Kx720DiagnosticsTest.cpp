@@ -2,8 +2,6 @@
 // set-slave, and the request statistics.
 #include "CliSim.h"
 
-#include <gtest/gtest.h>
-
 namespace {
 
 TEST(Kx720Ports, ShowsAPtyMappedInPortsIni) {
@@ -63,26 +61,16 @@ TEST(Kx720SetSlave, EndsSayingWhereTheDriveAnswers) {
         int AnswersAt;
         const char* Stored;
     } rows[] = {
+        // clang-format off
         {{}, {"set-slave", "9"}, 0, "The drive now answers at slave address 9 (was 2).", 9, "2"},
         {{}, {"set-slave", "9", "--save"}, 0, "address 9 (was 2), stored copy saved.", 9, "9"},
-        {{"--stuck", "0"},
-         {"set-slave", "9"},
-         1,
-         "The slave address did not change: the drive still answers at slave address 2",
-         2,
+        {{"--stuck", "0"}, {"set-slave", "9"}, 1,
+         "The slave address did not change: the drive still answers at slave address 2", 2, "2"},
+        {{"--stuck", "0"}, {"set-slave", "9", "--save"}, 1, "The stored copy was set back to 2.", 2,
          "2"},
-        {{"--stuck", "0"},
-         {"set-slave", "9", "--save"},
-         1,
-         "The stored copy was set back to 2.",
-         2,
-         "2"},
-        {{},
-         {"--slave", "7", "set-slave", "9"},
-         1,
-         "The drive does not answer at slave address 7; nothing was changed.",
-         2,
-         "2"},
+        {{}, {"--slave", "7", "set-slave", "9"}, 1,
+         "The drive does not answer at slave address 7; nothing was changed.", 2, "2"},
+        // clang-format on
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Says);

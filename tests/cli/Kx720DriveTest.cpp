@@ -3,7 +3,6 @@
 #include "CliSim.h"
 
 #include <QRegularExpression>
-#include <gtest/gtest.h>
 #include <set>
 
 namespace {
@@ -65,14 +64,13 @@ TEST(Kx720Read, RangesCategoriesAndAllBecomeIndices) {
         QStringList Specs;
         std::set<uint32_t> Expected;
     } rows[] = {
-        {{"4-7"}, {4, 5, 6, 7}},
+        // clang-format off
+        {{"4-7"}, {4, 5, 6, 7}}, {{"Flash", "4"}, {4, 20, 49}},
         {{"27-30"}, {27, 29, 30}}, // 28 is reserved
-        {{"Flash", "4"}, {4, 20, 49}},
         {{"scope", "1001-1002"}, {1000, 1001, 1002, 1003}},
         {{"9995-10005"}, {}}, // only a local parameter lies there
-        {{"28"}, {}},
-        {{"Nope"}, {}},
-        {{"7-4"}, {}},
+        {{"28"}, {}}, {{"Nope"}, {}}, {{"7-4"}, {}},
+        // clang-format on
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.Specs.join(' ').toStdString());

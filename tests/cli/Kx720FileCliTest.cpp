@@ -3,9 +3,7 @@
 
 #include "CliSim.h"
 
-#include <QFile>
 #include <QRegularExpression>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -17,14 +15,9 @@ protected:
     }
     void TearDown() override { qunsetenv("XDG_DATA_HOME"); }
     QString Path(const QString& name) const { return Dir.path() + "/" + name; }
-    QByteArray Read(const QString& name) const {
-        QFile file(Path(name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
+    QByteArray Read(const QString& name) const { return kxtest::ReadFile(Path(name)); }
     void Write(const QString& name, const QByteArray& bytes) const {
-        QFile file(Path(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
+        kxtest::WriteFile(Path(name), bytes);
     }
     CliRun Kx720(const QStringList& arguments) const { return Sim.Run(arguments); }
     // The exported file with one line replaced.
@@ -89,9 +82,7 @@ TEST_F(Kx720FileCli, ImportOfAnotherDriveSizeNeedsToBeToldTo) {
     EXPECT_TRUE(backup.startsWith(Path("share/kx720/backups/kx720-"))) << run.Err.toStdString();
     EXPECT_TRUE(QRegularExpression(R"(-\d{8}-\d{6}-slave2(-\d+)?\.720$)").match(backup).hasMatch())
         << backup.toStdString();
-    QFile saved(backup);
-    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
-    EXPECT_EQ(saved.readAll(), Read("drive.720"));
+    EXPECT_EQ(kxtest::ReadFile(backup), Read("drive.720"));
     run = Kx720({"compare", Path("other.720")});
     EXPECT_EQ(run.ExitCode, 1) << "only the size is left";
     EXPECT_EQ(run.Out, "49\tDriveSize\t0\t256\n");

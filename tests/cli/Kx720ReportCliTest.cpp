@@ -2,20 +2,13 @@
 #include "CliSim.h"
 
 #include <QDir>
-#include <QFile>
 #include <QImage>
 #include <QRegularExpression>
-#include <gtest/gtest.h>
 
 namespace {
 
 QString Reports(const QString& name) {
     return QDir(KX_REPORTS_DIR).filePath(name);
-}
-
-QString ReadText(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
 class Kx720Report : public ::testing::Test {
@@ -32,7 +25,7 @@ TEST_F(Kx720Report, CommissioningReportShowsTheDrive) {
     const CliRun run =
         Report({Reports("commissioning.html"), "--db", Reports("faults.db"), "-o", out});
     ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
-    const QString html = ReadText(out);
+    const QString html = QString::fromUtf8(kxtest::ReadFile(out));
     const char* const expected[] = {
         "<tr><th>Hardware version</th><td>KX720-A</td></tr>",
         "<tr><th>Drive size</th><td>400V 8A(12A) 128Hz (code 0)</td></tr>",
@@ -69,22 +62,19 @@ TEST_F(Kx720Report, CommissioningReportShowsTheDrive) {
 }
 
 TEST_F(Kx720Report, FailuresWriteNothingAndSayWhy) {
-    QFile old(FDir.filePath("old.html"));
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("kept");
-    old.close();
+    const QString old = kxtest::WriteFile(FDir.filePath("old.html"), "kept");
     struct TCase {
         QStringList Arguments;
         const char* Error;
     } const cases[] = {
-        {{FDir.filePath("gone.html"), "-o", old.fileName()}, "Cannot open file \""},
-        {{Reports("commissioning.html"), "-o", old.fileName()}, "TABLE: no database is given."},
+        {{FDir.filePath("gone.html"), "-o", old}, "Cannot open file \""},
+        {{Reports("commissioning.html"), "-o", old}, "TABLE: no database is given."},
     };
     for (const TCase& c : cases) {
         const CliRun run = Report(c.Arguments);
         EXPECT_EQ(run.ExitCode, 1) << c.Error;
         EXPECT_TRUE(run.Err.contains(c.Error)) << run.Err.toStdString();
-        EXPECT_EQ(ReadText(old.fileName()), "kept");
+        EXPECT_EQ(kxtest::ReadFile(old), "kept");
     }
     const CliRun silent = Kx720({"--tcp", "127.0.0.1:1", "report", Reports("commissioning.html")});
     EXPECT_EQ(silent.ExitCode, 1);

@@ -7,7 +7,6 @@
 
 #include <QFile>
 #include <QRegularExpression>
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -7,8 +7,6 @@
 #include "TnvError.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 namespace {

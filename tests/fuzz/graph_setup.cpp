@@ -5,7 +5,6 @@
 #include "TnvGraph.h"
 
 #include <QGuiApplication>
-#include <memory>
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

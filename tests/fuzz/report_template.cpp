@@ -9,8 +9,6 @@
 #include "TnvReportHtml.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 namespace {

@@ -5,16 +5,12 @@
 #include "FuzzInput.h"
 #include "TModbusSrv.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <array>
 #include <fcntl.h>
-#include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -37,9 +33,7 @@ struct TPort {
         QFile ports(Config.filePath(QStringLiteral("kx720/ports.ini")));
         if (!ports.open(QIODevice::WriteOnly))
             kxfuzz::Broken("ports.ini can be written");
-        ports.write("COM1=");
-        ports.write(::ptsname(Master));
-        ports.write("\n");
+        ports.write("COM1=" + QByteArray(::ptsname(Master)) + "\n");
         ports.close();
         qputenv("XDG_CONFIG_HOME", Config.path().toLocal8Bit());
     }

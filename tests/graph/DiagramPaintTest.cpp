@@ -7,13 +7,9 @@
 // Plot area P = (16, 21)-(209, 114), 193 x 93 pixels; with the ranges 0..193
 // and 0..93 one world unit is one pixel: x(v) = 16 + v, y(v) = 114 - v.
 #include "GraphTestSupport.h"
-#include "TnvDiagram.h"
-#include "TnvGraph.h"
 #include "TnvMarker.h"
 #include "TnvScala.h"
 #include "TnvTraccia.h"
-
-#include <gtest/gtest.h>
 
 using namespace test;
 
@@ -174,7 +170,7 @@ protected:
     TnvMarker* marker = nullptr;
 };
 
-TEST_F(MarkerPaintTest, HorizontalLineSymbolAndLabelBox) {
+TEST_F(MarkerPaintTest, LineSymbolAndLabelBoxOfEachOrientation) {
     marker->SetOrType(orHorizontal);
     marker->SetPoint(100, 70); // row 114 - 70 = 44
     graph.Repaint();
@@ -190,17 +186,14 @@ TEST_F(MarkerPaintTest, HorizontalLineSymbolAndLabelBox) {
             {box.Right, box.Bottom - 1, kDgrBack}});
     // clang-format on
     EXPECT_EQ(marker->GetXLabelBox(), TnvRect{}); // no vertical part drawn
-}
 
-TEST_F(MarkerPaintTest, VerticalLineSymbolAndLabelBox) {
+    // Down to E.Bottom + 1, left out, and the triangle's tip below the plot.
     marker->SetOrType(orVertical);
-    marker->SetPoint(100, 70);
     graph.Repaint();
     const int mx = kLeft + 100;
     const int w = Metrics().horizontalAdvance("100.0");
     EXPECT_EQ(marker->GetXLabelBox(),
               (TnvRect{mx - w / 2 - 2, 122, mx + w / 2 + 1, 122 + kTh + 3 * (kTh / 4)}));
-    // Down to E.Bottom + 1, left out, and the triangle's tip below the plot.
     Expect({{mx, 21, kMarker}, {mx, 114, kMarker}, {mx, 116, kMarker}, {mx + 1, 60, kTrkBack}});
 }
 
@@ -217,9 +210,8 @@ TEST_F(MarkerPaintTest, OnlyPointsInsideTheRangesAreDrawn) {
     marker->SetPoint(50, 50);
     graph.Repaint();
     Expect({{kLeft + 48, 62, kMarker}, {kLeft + 50, 64, kFill}, {kLeft + 60, 64, kTrkBack}});
-}
-
-TEST_F(MarkerPaintTest, HitTestUsesTheLabelBoxesOfItsOrientations) {
+    // A hit test uses the label boxes of the orientations drawn.
+    marker->SetOrType(orHorizontal | orVertical);
     marker->SetPoint(100, 70);
     graph.Repaint();
     const TnvRect yBox = marker->GetYLabelBox();
@@ -232,12 +224,6 @@ TEST_F(MarkerPaintTest, HitTestUsesTheLabelBoxesOfItsOrientations) {
     EXPECT_EQ(marker->GetSelected(), 1);
     marker->SetOrType(orHorizontal);
     EXPECT_FALSE(marker->HitTest({xBox.Left + 1, xBox.Top + 1}));
-}
-
-TEST(GraphPaintTest, EmptyGraphClearsToButtonFace) {
-    TnvGraph graph;
-    graph.Repaint();
-    ExpectPixels(graph.GetBitmap(), {{0, 0, 0xF0F0F0}, {318, 238, 0xF0F0F0}});
 }
 
 } // namespace

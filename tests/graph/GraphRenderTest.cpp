@@ -1,11 +1,10 @@
 // Runs the graph-render tool on the committed sample setups.
 #include "GraphTestSupport.h"
+#include "TProgramRun.h"
+#include "TestFiles.h"
 
 #include <QFile>
-#include <QImage>
-#include <QProcess>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -17,19 +16,8 @@ QString Sample(const QString& name) {
     return qEnvironmentVariable("KX_SOURCE_DIR") + "/tools/graph-render/samples/" + name;
 }
 
-struct TRun {
-    int Code = -1;
-    QString Out;
-    QString Err;
-};
-
-TRun RunTool(const QStringList& args) {
-    QProcess process;
-    process.start(Tool(), args);
-    process.waitForFinished(30000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+kxtest::TProgramRun RunTool(const QStringList& args) {
+    return kxtest::RunProgram(Tool(), args);
 }
 
 class GraphRenderTest : public ::testing::Test {
@@ -38,34 +26,24 @@ protected:
         if (qEnvironmentVariableIsEmpty("KX_BINARY_DIR") || !QFile::exists(Tool()))
             GTEST_SKIP() << "graph-render is not built";
     }
-    QString Write(const QString& name, const QString& text) {
-        QFile file(dir.filePath(name));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(text.toUtf8());
-        return file.fileName();
-    }
     QTemporaryDir dir;
 };
 
-TEST_F(GraphRenderTest, PrintsTheSampleBackPaintsItAndFindsWhatIsAtAPoint) {
-    QFile file(Sample("scope.txt"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+TEST_F(GraphRenderTest, PaintsTheSamplesAndRefusesBadInput) {
     const QString png = dir.filePath("scope.png");
-    TRun run = RunTool({Sample("scope.txt"), png, "--size", "640x480", "--print-setup", "--coord",
+    auto run = RunTool({Sample("scope.txt"), png, "--size", "640x480", "--print-setup", "--coord",
                         "320,300", "--coord", "1,1"});
-    ASSERT_EQ(run.Code, 0) << run.Err.toStdString();
-    EXPECT_TRUE(run.Out.startsWith(QString::fromUtf8(file.readAll()).trimmed()));
+    ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
+    EXPECT_TRUE(
+        run.Out.startsWith(QString::fromUtf8(kxtest::ReadFile(Sample("scope.txt"))).trimmed()));
     EXPECT_TRUE(run.Out.contains("coord 320,300: diagram 3 \"DcBus\""));
     EXPECT_TRUE(run.Out.contains("coord 1,1: -1"));
     EXPECT_EQ(QImage(png).size(), QSize(640, 480));
     run = RunTool({Sample("vfchart.txt"), "--select", "240,300"});
     EXPECT_TRUE(run.Out.contains("diagram 0 \"V/F relation\", marker \"Base\" (X label)"))
         << run.Out.toStdString();
-}
-
-// Without --size the graph's DrawArea sizes the picture; one larger than a
-// picture may be is refused, however far its sides lie, and --size paints it.
-TEST_F(GraphRenderTest, RefusesADrawAreaLargerThanThePictureAndBadInput) {
+    // Without --size the graph's DrawArea sizes the picture; one larger than a
+    // picture may be is refused, however far its sides lie, and --size paints it.
     const struct {
         const char* Area;
         const char* Error;
@@ -76,22 +54,21 @@ TEST_F(GraphRenderTest, RefusesADrawAreaLargerThanThePictureAndBadInput) {
         {"-2147483648,0,2147483647,0", "its DrawArea is 4294967296x1 pixels"},
         {"0,0,x,1", "'x' is not a valid integer value"},
     };
-    const QString png = dir.filePath("out.png");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Area);
-        const QString setup =
-            Write("vast.txt",
-                  QString("[nvGraph]\nBegin\nAutoRefresh=false\nDrawArea=%1\nEnd\n").arg(c.Area));
-        TRun run = RunTool({setup, png});
-        EXPECT_EQ(run.Code, 1);
-        EXPECT_TRUE(run.Err.contains(c.Error)) << run.Err.toStdString();
+        const QString setup = kxtest::WriteFile(
+            dir.filePath("vast.txt"),
+            QByteArray("[nvGraph]\nBegin\nAutoRefresh=false\nDrawArea=") + c.Area + "\nEnd\n");
+        auto refused = RunTool({setup, png});
+        EXPECT_EQ(refused.ExitCode, 1);
+        EXPECT_TRUE(refused.Err.contains(c.Error)) << refused.Err.toStdString();
         if (QString(c.Error).startsWith("its")) {
-            EXPECT_EQ(RunTool({setup, png, "--size", "64x48"}).Code, 0);
+            EXPECT_EQ(RunTool({setup, png, "--size", "64x48"}).ExitCode, 0);
             EXPECT_EQ(QImage(png).size(), QSize(64, 48));
         }
     }
     EXPECT_TRUE(RunTool({dir.filePath("missing.txt"), png}).Err.contains("cannot read"));
-    EXPECT_EQ(RunTool({Sample("scope.txt"), "--size", "wide"}).Code, 2);
+    EXPECT_EQ(RunTool({Sample("scope.txt"), "--size", "wide"}).ExitCode, 2);
 }
 
 } // namespace

@@ -1,24 +1,23 @@
 #include "GraphTestSupport.h"
-#include "TnvDiagram.h"
 #include "TnvError.h"
-#include "TnvGraph.h"
 #include "TnvLegenda.h"
 #include "TnvMarker.h"
 #include "TnvScala.h"
 #include "TnvTraccia.h"
 
-#include <gtest/gtest.h>
-
 using test::MakeComplete;
 
 namespace {
 
+// An empty graph clears its whole bitmap to the button face.
 TEST(GraphTest, TheDrawAreaCoversTheBitmap) {
     TnvGraph graph;
     graph.SetWidth(320);
     graph.SetHeight(100);
     EXPECT_EQ(graph.GetBitmap().size(), QSize(320, 100));
     EXPECT_EQ(graph.GetDrawArea(), (TnvRect{0, 0, 319, 99}));
+    graph.Repaint();
+    test::ExpectPixels(graph.GetBitmap(), {{0, 0, 0xF0F0F0}, {319, 99, 0xF0F0F0}});
 }
 
 // A change repaints, once, and only while AutoRefresh is on.
@@ -63,40 +62,31 @@ TEST(GraphTest, DuplicateNamesAndSlotsAreRefused) {
     EXPECT_THROW(TnvTraccia(nullptr, "T"), TnvError);
 }
 
-// One element of each kind, made in a diagram.
-const struct {
-    const char* Name;
-    TnvGraphElement* (*Make)(TnvDiagram& d);
-} kElementKinds[] = {
-    {"scale",
-     [](TnvDiagram& d) -> TnvGraphElement* {
-         d.CreateScala("X", 2);
-         return d.GetScalaX();
-     }},
-    {"trace",
-     [](TnvDiagram& d) -> TnvGraphElement* {
-         return d.CreateTraccia("T");
-     }},
-    {"marker",
-     [](TnvDiagram& d) -> TnvGraphElement* {
-         return d.CreateMarker("M");
-     }},
-    {"legend",
-     [](TnvDiagram& d) -> TnvGraphElement* {
-         d.AddElement(std::make_unique<TnvLegenda>(&d, "L", &d.GetTrkList()));
-         return d.GetLegenda();
-     }},
-};
+// One element of each kind, made in a diagram: scale, trace, marker, legend.
+TnvGraphElement* MakeElement(TnvDiagram& d, int kind) {
+    switch (kind) {
+    case 0:
+        d.CreateScala("X", 2);
+        return d.GetScalaX();
+    case 1:
+        return d.CreateTraccia("T");
+    case 2:
+        return d.CreateMarker("M");
+    default:
+        d.AddElement(std::make_unique<TnvLegenda>(&d, "L", &d.GetTrkList()));
+        return d.GetLegenda();
+    }
+}
 
 // A removed element reaches back into its diagram neither on a change nor when
 // destroyed; one added to another diagram moves, so neither diagram destroys
 // it twice nor paints it after the move.
 TEST(GraphTest, ElementsOutliveAndLeaveTheirDiagrams) {
-    for (const auto& kind : kElementKinds) {
-        SCOPED_TRACE(kind.Name);
+    for (int kind = 0; kind < 4; ++kind) {
+        SCOPED_TRACE(kind);
         TnvGraph graph;
         TnvDiagram* d = graph.CreateNewDiagram("D");
-        TnvGraphElement* e = kind.Make(*d);
+        TnvGraphElement* e = MakeElement(*d, kind);
         d->SelectElement(e);
         std::shared_ptr<TnvGraphElement> taken = d->RemoveElement(e);
         ASSERT_EQ(taken.get(), e);
@@ -109,7 +99,7 @@ TEST(GraphTest, ElementsOutliveAndLeaveTheirDiagrams) {
 
         TnvDiagram* from = graph.CreateNewDiagram("From");
         TnvDiagram* to = graph.CreateNewDiagram("To");
-        e = kind.Make(*from);
+        e = MakeElement(*from, kind);
         EXPECT_GE(to->AddElement(std::unique_ptr<TnvGraphElement>(e)), 0);
         EXPECT_EQ(e->GetOwner(), to);
         EXPECT_FALSE(from->RemoveElement(e));
@@ -123,29 +113,22 @@ TEST(GraphTest, ElementsOutliveAndLeaveTheirDiagrams) {
     EXPECT_TRUE(d->GetMrkList().empty());
 }
 
-TEST(GraphTest, ARefusedMoveLeavesTheElementWhereItWas) {
+// A refused move leaves the element where it was; a moved legend paints the
+// traces of its new diagram, not those of the one deleted.
+TEST(GraphTest, ARefusedMoveKeepsTheElementAndAMovedLegendListsItsNewTraces) {
     TnvGraph graph;
     TnvDiagram* from = graph.CreateNewDiagram("From");
-    TnvDiagram* to = graph.CreateNewDiagram("To");
+    TnvDiagram* to = MakeComplete(graph, "To", {0, 0, 200, 100});
     TnvTraccia* t = from->CreateTraccia("T");
     to->CreateTraccia("T");
     EXPECT_EQ(to->AddElement(std::unique_ptr<TnvGraphElement>(t)), -3);
     EXPECT_EQ(from->AddElement(std::unique_ptr<TnvGraphElement>(t)), -3); // already there
     EXPECT_EQ(from->GetTraccia("T"), t);
     EXPECT_EQ(t->GetOwner(), from);
-}
-
-TEST(GraphTest, AMovedLegendListsItsNewDiagramsTraces) {
-    TnvGraph graph;
-    TnvDiagram* from = graph.CreateNewDiagram("From");
-    TnvDiagram* to = MakeComplete(graph, "To", {0, 0, 200, 100});
-    from->AddElement(std::make_unique<TnvLegenda>(from, "L", &from->GetTrkList()));
-    TnvLegenda* legend = from->GetLegenda();
-    from->CreateTraccia("Old");
-    to->CreateTraccia("New");
+    auto* legend = static_cast<TnvLegenda*>(MakeElement(*from, 3));
     to->AddElement(std::unique_ptr<TnvGraphElement>(legend));
     delete from;
-    graph.Repaint(); // paints the legend from the list that is still there
+    graph.Repaint();
     EXPECT_EQ(legend->GetRowCount(), 1);
 }
 

@@ -1,11 +1,6 @@
 #include "GraphTestSupport.h"
-#include "TnvDiagram.h"
-#include "TnvGraph.h"
 #include "TnvLegenda.h"
-#include "TnvScala.h"
 #include "TnvTraccia.h"
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -32,12 +27,20 @@ protected:
     TnvLegenda* legend = nullptr;
 };
 
-TEST_F(LegendaTest, NeverDrawnOrEmptyItHitsNothingAndWritesOneRow) {
+TEST_F(LegendaTest, NeverDrawnItHitsNothingAndRowsFollowTracesAndColumns) {
     diagram->CreateTraccia("A");
     EXPECT_EQ(legend->TraceAtPos({41, 26}), nullptr);
     diagram->RemoveElement(diagram->GetTraccia("A"));
     graph.Repaint();
     EXPECT_EQ(legend->GetRowCount(), 1);
+    // Rows are the traces divided by the columns, the remainder left out.
+    Paint({"A", "B"}, 5);
+    EXPECT_EQ(legend->GetColCount(), 2);
+    Paint({"C", "D", "E"});
+    EXPECT_EQ(legend->GetRowCount(), 2);
+    Paint({}, 0);
+    EXPECT_EQ(legend->GetColCount(), 1);
+    EXPECT_EQ(legend->GetRowCount(), 5);
 }
 
 TEST_F(LegendaTest, ThreeTracesInTwoColumnsShowOneRow) {
@@ -62,17 +65,6 @@ TEST_F(LegendaTest, ThreeTracesInTwoColumnsShowOneRow) {
     graph.SelectAtPos({42, 28});
     EXPECT_FALSE(diagram->GetTraccia("Be")->GetSelected());
     EXPECT_EQ(diagram->GetSelTraccia(), diagram->GetTraccia("Alpha"));
-}
-
-// Rows are the traces divided by the columns, the remainder left out.
-TEST_F(LegendaTest, ColumnsShrinkToTheTracesAndStay) {
-    Paint({"A", "B"}, 5);
-    EXPECT_EQ(legend->GetColCount(), 2);
-    Paint({"C", "D", "E"});
-    EXPECT_EQ(legend->GetRowCount(), 2);
-    Paint({}, 0);
-    EXPECT_EQ(legend->GetColCount(), 1);
-    EXPECT_EQ(legend->GetRowCount(), 5);
 }
 
 } // namespace

@@ -1,10 +1,6 @@
 #include "GraphTestSupport.h"
 #include "NvDateTime.h"
-#include "TnvDiagram.h"
-#include "TnvGraph.h"
 #include "TnvScala.h"
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -52,11 +48,10 @@ TEST_F(ScalaTest, DivisionsStartAtTheFirstMultipleAboveMin) {
         double Step;
         std::vector<double> Expected;
     } cases[] = {
-        {0, 130, 20, {20, 40, 60, 80, 100, 120}},
-        {-35, 40, 20, {-20, 0, 20, 40}},
-        {0, 130, 0, {}},
-        {0, 130, -20, {}},
-        {0, 130, 1e-12, {}},
+        // clang-format off
+        {0, 130, 20, {20, 40, 60, 80, 100, 120}}, {-35, 40, 20, {-20, 0, 20, 40}},
+        {0, 130, 0, {}}, {0, 130, -20, {}}, {0, 130, 1e-12, {}},
+        // clang-format on
     };
     for (const auto& c : cases) {
         scale->SetRange(c.Min, c.Max);

@@ -1,16 +1,13 @@
 #include "GraphTestSupport.h"
 #include "NvFormat.h"
 #include "NvGraphSetup.h"
-#include "TnvDiagram.h"
 #include "TnvError.h"
-#include "TnvGraph.h"
 #include "TnvLegenda.h"
 #include "TnvMarker.h"
 #include "TnvScala.h"
 #include "TnvTraccia.h"
 
 #include <QRegularExpression>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -67,11 +64,6 @@ void BuildSample(TnvGraph& graph) {
     empty->CreateScala("Time", 2);
 }
 
-TEST(SetupTest, NewGraphIsFiveLines) {
-    EXPECT_EQ(TnvGraph().GetSetup(),
-              "[nvGraph]\r\nBegin\r\nAutoRefresh=false\r\nDrawArea=0,0,319,239\r\nEnd");
-}
-
 TEST(SetupTest, WriteReadWriteGivesTheSameText) {
     TnvGraph graph;
     BuildSample(graph);
@@ -83,6 +75,9 @@ TEST(SetupTest, WriteReadWriteGivesTheSameText) {
     EXPECT_EQ(copy.GetDiagram(std::int8_t(1))->GetName(), "");
     EXPECT_EQ(copy.GetDiagram(std::int8_t(0))->GetTrkList().size(), 2u);
     EXPECT_EQ(copy.GetDiagram("Frequency")->GetLegenda()->GetColCount(), 2);
+    // A new graph is five lines.
+    EXPECT_EQ(TnvGraph().GetSetup(),
+              "[nvGraph]\r\nBegin\r\nAutoRefresh=false\r\nDrawArea=0,0,319,239\r\nEnd");
 }
 
 // The reader is as lenient as the writer is exact, so the round trip alone
@@ -102,10 +97,7 @@ TEST(SetupTest, TheTextHasTheBlocksInOrderAndTheValuesInTheirForms) {
           "LinePen=16711680,14,2,2", "TitleFont=16777215,Arial,-12,B"})
         EXPECT_TRUE(lines.contains(line)) << line;
     EXPECT_FALSE(lines.contains("P3="));
-}
-
-// Stored setups hold one style a font: bold and italic is written bold.
-TEST(SetupTest, FontStylesAreWrittenOne) {
+    // Stored setups hold one style a font: bold and italic is written bold.
     EXPECT_EQ(nv::SetupFont(TnvFont(0xFF, "Arial", -10, fsBold | fsItalic)), "255,Arial,-10,B");
 }
 
@@ -130,32 +122,28 @@ TEST(SetupTest, ElementsReadBackTheirOwnText) {
     EXPECT_EQ(scale.GetAlign(), 2);
 }
 
-TEST(SetupTextTest, MalformedNumberKeepsEarlierDiagrams) {
+// Reading adds to the diagrams there and takes the graph's keys; a malformed
+// number raises and keeps what was read before it.
+TEST(SetupTextTest, ReadingAddsToExistingDiagramsAndKeepsThemOnAnError) {
     TnvGraph source;
     source.CreateNewDiagram("First")->SetDgrBack(0x123456);
     source.CreateNewDiagram("Second")->SetTrkBack(7);
-    QString text = source.GetSetup();
-    text.replace("TrkBack=7", "TrkBack=7x");
-    TnvGraph graph;
-    EXPECT_THROW(graph.SetSetup(text), TnvConvertError);
-    ASSERT_NE(graph.GetDiagram("First"), nullptr);
-    EXPECT_EQ(graph.GetDiagram("First")->GetDgrBack(), 0x123456);
-}
-
-TEST(SetupTextTest, ReadingAddsToExistingDiagramsAndTakesTheGraphKeys) {
-    TnvGraph source;
-    source.CreateNewDiagram("New");
     QString text = source.GetSetup();
     text.replace("DrawArea=0,0,319,239", "DrawArea=5,6,100,200");
     text.replace("AutoRefresh=false", "AutoRefresh=true");
     TnvGraph graph;
     graph.CreateNewDiagram("Old");
     graph.SetSetup(text);
-    EXPECT_EQ(graph.GetDgrCount(), 2);
+    EXPECT_EQ(graph.GetDgrCount(), 3);
     EXPECT_EQ(graph.GetDrawArea(), (TnvRect{5, 6, 100, 200}));
     EXPECT_TRUE(graph.GetAutoRefresh());
+    TnvGraph broken;
+    EXPECT_THROW(broken.SetSetup(text.replace("TrkBack=7", "TrkBack=7x")), TnvConvertError);
+    ASSERT_NE(broken.GetDiagram("First"), nullptr);
+    EXPECT_EQ(broken.GetDiagram("First")->GetDgrBack(), 0x123456);
 }
 
+// Reals use a point whatever the separator.
 TEST(SetupValueTest, ReadsLinesEndedAnyWayAndRaisesOnMalformedValues) {
     const QStringList lines = nv::SplitSetupLines("a=1\rb=2\nc=3\r\nd=4");
     ASSERT_EQ(lines.size(), 4);
@@ -166,9 +154,6 @@ TEST(SetupValueTest, ReadsLinesEndedAnyWayAndRaisesOnMalformedValues) {
     EXPECT_THROW(nv::ReadSetupRect("1,2,3"), TnvConvertError);
     EXPECT_THROW(nv::ReadSetupFloat("1,5"), TnvConvertError);
     EXPECT_THROW(nv::ReadSetupFloat(""), TnvConvertError);
-}
-
-TEST(SetupValueTest, RealsUseAPointWhateverTheSeparator) {
     const nv::TFormatSettings saved = nv::FormatSettings();
     nv::TFormatSettings comma = saved;
     comma.DecimalSeparator = ',';

@@ -39,9 +39,7 @@ TEST_F(TracciaTest, RangesFollowAddedAndRemovedPoints) {
     trace->Clear();
     trace->AddPoint(false, -4, 9);
     EXPECT_EQ(Ranges(), (std::array<double, 4>{-4, -4, 9, 9}));
-}
-
-TEST_F(TracciaTest, ShiftKeepsAWindowAndASinglePointGrows) {
+    trace->Clear();
     trace->AddPoint(true, 1, 1);
     trace->AddPoint(true, 2, 2); // one point cannot shift: it grows to two
     EXPECT_EQ(trace->GetCount(), 2);

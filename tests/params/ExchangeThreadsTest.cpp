@@ -1,8 +1,8 @@
 #include "ParamsTestSupport.h"
-#include "TnvParDef.h"
 #include "TnvParValue.h"
 #include "TnvParValueSet.h"
 
+#include <QDeadlineTimer>
 #include <atomic>
 #include <thread>
 
@@ -65,7 +65,9 @@ TEST(ExchangeThreads, AWorkerDeliversWhileTheGuiThreadReadsAndWrites) {
         QCoreApplication::processEvents();
     }
     worker.join();
-    EXPECT_TRUE(PumpUntil([&] { return received == posted; }));
+    for (QDeadlineTimer deadline(5000); received != posted && !deadline.hasExpired();)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    EXPECT_EQ(received, posted);
     EXPECT_FALSE(stop);
     EXPECT_TRUE(ordered);
     EXPECT_EQ(value->GetValueUShort(0), lastTaken);

@@ -1,6 +1,5 @@
 #include "ParamsTestSupport.h"
 #include "TnvIniFile.h"
-#include "TnvParDef.h"
 #include "TnvParDefSet.h"
 
 namespace {
@@ -43,12 +42,11 @@ TEST_F(ParDefSetTest, IndexLists) {
         const char* Error;
         const char* Events;
     } rows[] = {
-        {"3,1/2", true, "", "+1 +2 +3"},
-        {"7, 5 / 6 ", true, "", "+5 +6 +7"},
-        {"", false, "", ""},
-        {"5/2", true, "", ""},
-        {"1,,2", false, "", "+2 +1"},
+        // clang-format off
+        {"3,1/2", true, "", "+1 +2 +3"}, {"7, 5 / 6 ", true, "", "+5 +6 +7"},
+        {"", false, "", ""}, {"5/2", true, "", ""}, {"1,,2", false, "", "+2 +1"},
         {"8/11", false, "", "+8 +9 !10 !11"},
+        // clang-format on
         {"1,x,3/4", false, "'x' is not a valid integer value", "+3 +4"},
         {"1/2/3", false, "'1/2' is not a valid integer value", ""},
         {"1/100000", false, "'1/100000' is not a valid index range", ""},

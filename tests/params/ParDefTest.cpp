@@ -1,7 +1,6 @@
 #include "NvDateTime.h"
 #include "ParamsTestSupport.h"
 #include "TnvIniFile.h"
-#include "TnvParDef.h"
 #include "TnvParValue.h"
 
 #include <QRegularExpression>
@@ -33,13 +32,9 @@ TEST(ParDefLoad, ValueSyntaxAndDefaults) {
     for (const auto& [keys, expected] : rows) {
         const TnvParDef def = Load(QString("; comment\n[par-12]\nTYPE=3\n") + keys + "\n");
         EXPECT_TRUE(def.Valid);
-        EXPECT_EQ(QString("%1 %2 %3 %4 %5 %6")
-                      .arg(def.RegAddr)
-                      .arg(def.Readonly)
-                      .arg(def.Unsigned)
-                      .arg(def.FormatNorm)
-                      .arg(def.FormatOffset)
-                      .arg(def.Name),
+        EXPECT_EQ(QString::asprintf("%d %d %d %g %g ", int(def.RegAddr), def.Readonly, def.Unsigned,
+                                    def.FormatNorm, def.FormatOffset) +
+                      def.Name,
                   expected)
             << keys;
     }
@@ -84,7 +79,7 @@ TEST(ParDefLoad, AMissingSectionOrFileLeavesTheDefinitionInvalidAndReadOnly) {
     }
 }
 
-TEST(Encoding16And8, HighByteFirstWithSignednessAndChangedBytesReported) {
+TEST(EncodingIntegers, HighByteFirstWithSignednessAndChangedBytesReported) {
     const TnvParDef def = MakeDef(T::tpInt16, 2);
     Bytes buf{0x12, 0x34, 0xFF, 0xFE};
     EXPECT_EQ(def.GetValueUShort(buf, 0), 4660);
@@ -102,17 +97,22 @@ TEST(Encoding16And8, HighByteFirstWithSignednessAndChangedBytesReported) {
     EXPECT_FALSE(int8.SetValueUChar(buf, 255, 1)) << "only the low byte is compared";
     EXPECT_TRUE(int8.SetValueChar(buf, -2, 0));
     EXPECT_EQ(buf, (Bytes{0x00, 0xFE, 0x00, 0xFF}));
-}
 
-TEST(Encoding32, MostSignificantWordFirst) {
-    const TnvParDef def = MakeDef(T::tpInt32, 2);
-    Bytes buf{0x00, 0x01, 0x00, 0x02, 0xFF, 0xFF, 0xFF, 0xFE};
-    EXPECT_EQ(def.GetValueULong(buf, 0), 65538u);
-    EXPECT_EQ(def.GetValueLong(buf, 1), -2);
-    EXPECT_EQ(def.GetValueULong(buf, 1), 0xFFFFFFFEu);
-    EXPECT_TRUE(def.SetValueLong(buf, 0x01020304, 1));
+    const TnvParDef int32 = MakeDef(T::tpInt32, 2); // the most significant word first
+    buf = {0x00, 0x01, 0x00, 0x02, 0xFF, 0xFF, 0xFF, 0xFE};
+    EXPECT_EQ(int32.GetValueULong(buf, 0), 65538u);
+    EXPECT_EQ(int32.GetValueLong(buf, 1), -2);
+    EXPECT_EQ(int32.GetValueULong(buf, 1), 0xFFFFFFFEu);
+    EXPECT_TRUE(int32.SetValueLong(buf, 0x01020304, 1));
     EXPECT_EQ(buf, (Bytes{0x00, 0x01, 0x00, 0x02, 0x01, 0x02, 0x03, 0x04}));
-    EXPECT_FALSE(def.SetValueULong(buf, 0x01020304, 1));
+    EXPECT_FALSE(int32.SetValueULong(buf, 0x01020304, 1));
+    // Scaled by the format, with the signedness and offset.
+    // 16-bit words in their units: the shipped definitions' test.
+    TnvParDef scaled = MakeDef(T::tpInt8, 1, false);
+    scaled.FormatNorm = 0.5;
+    scaled.FormatOffset = -1.0;
+    EXPECT_DOUBLE_EQ(scaled.GetValueDouble(Bytes{0, 0xFC}, 0), -3.0);
+    EXPECT_DOUBLE_EQ(MakeDef(T::tpInt32).GetValueDouble(Bytes{0, 1, 0, 2}, 0), 65538.0);
 }
 
 TEST(EncodingBits, FlagsZeroToSevenSitInTheLowByteAndNumbersWrapAtSixteen) {
@@ -126,15 +126,6 @@ TEST(EncodingBits, FlagsZeroToSevenSitInTheLowByteAndNumbersWrapAtSixteen) {
     EXPECT_EQ(buf, (Bytes{0, 0, 0, 0x08}));
     EXPECT_TRUE(def.GetValueBit(buf, 1, 19));
     EXPECT_FALSE(def.GetValueBit(buf, 1, 2));
-}
-
-// 16-bit words in their units: the shipped definitions' test.
-TEST(EncodingDouble, ScalesTheRawIntegerWithItsSignednessAndOffset) {
-    TnvParDef int8 = MakeDef(T::tpInt8, 1, false);
-    int8.FormatNorm = 0.5;
-    int8.FormatOffset = -1.0;
-    EXPECT_DOUBLE_EQ(int8.GetValueDouble(Bytes{0, 0xFC}, 0), -3.0);
-    EXPECT_DOUBLE_EQ(MakeDef(T::tpInt32).GetValueDouble(Bytes{0, 1, 0, 2}, 0), 65538.0);
 }
 
 TEST(EncodingDateTime, DayMonthYearAndSecondMinuteHourInTheLowBytes) {
@@ -175,12 +166,13 @@ struct Accessor {
     std::function<void(const TnvParDef&, Bytes&, std::uint8_t)> call;
 };
 
-std::vector<Accessor> Accessors() {
+// A type of the wrong width would read past a buffer sized for the right one.
+TEST(EncodingErrors, AWrongTypeOrAnElementBeyondTheBufferIsRefusedAndNothingIsWritten) {
     using D = const TnvParDef&;
     using U = std::uint8_t;
     static const nv::TDateTime kDay = nv::EncodeDate(2020, 1, 1);
     // clang-format off
-    return {
+    const Accessor accessors[] = {
         {"SetValueBit", {1}, [](D d, Bytes& b, U i) { d.SetValueBit(b, true, i, 0); }},
         {"SetValueChar", {2}, [](D d, Bytes& b, U i) { d.SetValueChar(b, 1, i); }},
         {"SetValueUShort", {1, 3}, [](D d, Bytes& b, U i) { d.SetValueUShort(b, 1, i); }},
@@ -191,11 +183,7 @@ std::vector<Accessor> Accessors() {
         {"SetValueTime", {6}, [](D d, Bytes& b, U i) { d.SetValueTime(b, i, 0.5); }},
     };
     // clang-format on
-}
-
-// A type of the wrong width would read past a buffer sized for the right one.
-TEST(EncodingErrors, AWrongTypeOrAnElementBeyondTheBufferIsRefusedAndNothingIsWritten) {
-    for (const Accessor& a : Accessors()) {
+    for (const Accessor& a : accessors) {
         SCOPED_TRACE(a.name);
         for (std::uint8_t type = 0; type <= 8; ++type) {
             Bytes none;
@@ -238,15 +226,10 @@ TEST(ParDefRobustness, MalformedSectionsNeverGiveUndocumentedErrors) {
         "range)\\.|Invalid argument to (date|time) encode)$");
     const QStringList keys{"RegAddr", "Type",       "Length",       "Unsigned",     "UseFormat",
                            "Name",    "FormatNorm", "FormatOffset", "FormatString", "FormatMask"};
-    const QStringList values{"",         "0",
-                             "1",        "3",
-                             "5",        "6",
-                             "7",        "255",
-                             "-1",       "0xFFFFFFFFFF",
-                             "1e400",    "nan",
-                             "000.0",    "=",
-                             "hh:nn:ss", "0;-0;'zero'",
-                             "ON/OFF",   "\""};
+    const QStringList values =
+        QString("|0|1|3|5|6|7|255|-1|0xFFFFFFFFFF|1e400|nan|000.0|=|hh:nn:ss|"
+                "0;-0;'zero'|ON/OFF|\"")
+            .split('|');
     std::mt19937 random(2007);
     const auto below = [&](int n) {
         return std::uniform_int_distribution<int>(0, n - 1)(random);

@@ -1,6 +1,5 @@
 #include "NvErrorReport.h"
 #include "ParamsTestSupport.h"
-#include "TnvParDef.h"
 #include "TnvParDefSet.h"
 #include "TnvParValue.h"
 #include "TnvParValueSet.h"
@@ -15,6 +14,8 @@ QString DefinitionsText() {
         text += QString("[Par-%1]\nName=%2\nType=3\n").arg(index).arg(index == 4 ? "P1" : "P");
     return text;
 }
+
+using S = TnvParValueSet;
 
 std::uintptr_t W(TnvParValue* value) {
     return reinterpret_cast<std::uintptr_t>(value);
@@ -74,6 +75,17 @@ TEST_F(ParValueSetTest, CreationSkipsPresentValuesAndDeletingFiresBeforeDestroyi
     Set.DeleteAllPar();
     EXPECT_EQ(deleted, QStringList({"2", "4", "3", "1"}));
     EXPECT_EQ(Set.GetCountParBind(), 0);
+    // Messages queued for a destroyed set are dropped.
+    auto doomed = std::make_unique<TnvParValueSet>();
+    ASSERT_TRUE(doomed->AddParBindsFromIdxList(&Defs, "1"));
+    int received = 0;
+    doomed->FindValue(1)->OnReceive = [&](TnvParValue*, bool) {
+        ++received;
+    };
+    doomed->PostMessage(S::kMsgReadDone, W(doomed->FindValue(1)), 1);
+    doomed.reset();
+    PumpEvents();
+    EXPECT_EQ(received, 0);
 }
 
 // The state event fires once per change; a value of another set, or none, is
@@ -87,15 +99,12 @@ TEST_F(ParValueSetTest, TheStateEventFiresOncePerChangeWithOrWithoutAValue) {
         strangerTouched = true;
     };
     const std::pair<unsigned, std::uintptr_t> messages[] = {
-        {TnvParValueSet::kMsgReadDone, 0},
-        {TnvParValueSet::kMsgReadDone, W(Value(1))},
-        {TnvParValueSet::kMsgUpdateState, usOk},
-        {TnvParValueSet::kMsgExchangeFailed, W(stranger)},
-        {TnvParValueSet::kMsgExchangeFailed, W(Value(1))},
-        {TnvParValueSet::kMsgUpdateState, usWaiting},
-        {TnvParValueSet::kMsgUpdateState, 200},
-        {TnvParValueSet::kMsgReadDone, W(stranger)},
+        // clang-format off
+        {S::kMsgReadDone, 0}, {S::kMsgReadDone, W(Value(1))}, {S::kMsgUpdateState, usOk},
+        {S::kMsgExchangeFailed, W(stranger)}, {S::kMsgExchangeFailed, W(Value(1))},
+        {S::kMsgUpdateState, usWaiting}, {S::kMsgUpdateState, 200}, {S::kMsgReadDone, W(stranger)},
         {9999, W(Value(1))},
+        // clang-format on
     };
     for (const auto& [message, value] : messages)
         Set.WndProc(message, value, 7);
@@ -115,9 +124,9 @@ TEST_F(ParValueSetTest, AnExceptionInAnyEventIsReportedAndTheRestIsHandled) {
     Set.OnUpdateStateChange = [](TnvParValueSet*, TnvUpdateState) {
         throw TnvError("state failed");
     };
-    Set.PostMessage(TnvParValueSet::kMsgReadDone, W(Value(1)), 1);
-    Set.PostMessage(TnvParValueSet::kMsgExchangeFailed, W(Value(2)), 4);
-    Set.PostMessage(TnvParValueSet::kMsgReadDone, W(Value(3)), 1);
+    Set.PostMessage(S::kMsgReadDone, W(Value(1)), 1);
+    Set.PostMessage(S::kMsgExchangeFailed, W(Value(2)), 4);
+    Set.PostMessage(S::kMsgReadDone, W(Value(3)), 1);
     PumpEvents();
     EXPECT_EQ(Reports, QStringList({"Wrong data type!", "state failed", "plain", "state failed",
                                     "state failed"}));
@@ -163,27 +172,12 @@ TEST_P(ReportInArrivalOrder, TheLastResultDecidesTheState) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, ReportInArrivalOrder,
-    ::testing::Values(TRaisingRow{"ReadThenFailure", TnvParValueSet::kMsgReadDone,
-                                  TnvParValueSet::kMsgExchangeFailed, "state 2, error 2 4, state 3",
-                                  usError},
-                      TRaisingRow{"WriteThenFailure", TnvParValueSet::kMsgWriteDone,
-                                  TnvParValueSet::kMsgExchangeFailed, "state 2, error 2 4, state 3",
-                                  usError},
-                      TRaisingRow{"FailureThenRead", TnvParValueSet::kMsgExchangeFailed,
-                                  TnvParValueSet::kMsgReadDone, "state 3, rx 2 1, state 2", usOk}),
+    ::testing::Values(TRaisingRow{"ReadThenFailure", S::kMsgReadDone, S::kMsgExchangeFailed,
+                                  "state 2, error 2 4, state 3", usError},
+                      TRaisingRow{"WriteThenFailure", S::kMsgWriteDone, S::kMsgExchangeFailed,
+                                  "state 2, error 2 4, state 3", usError},
+                      TRaisingRow{"FailureThenRead", S::kMsgExchangeFailed, S::kMsgReadDone,
+                                  "state 3, rx 2 1, state 2", usOk}),
     [](const ::testing::TestParamInfo<TRaisingRow>& row) { return std::string(row.param.Name); });
-
-TEST_F(ParValueSetTest, MessagesQueuedForADestroyedSetAreDropped) {
-    auto doomed = std::make_unique<TnvParValueSet>();
-    ASSERT_TRUE(doomed->AddParBindsFromIdxList(&Defs, "1"));
-    int received = 0;
-    doomed->FindValue(1)->OnReceive = [&](TnvParValue*, bool) {
-        ++received;
-    };
-    doomed->PostMessage(TnvParValueSet::kMsgReadDone, W(doomed->FindValue(1)), 1);
-    doomed.reset();
-    PumpEvents();
-    EXPECT_EQ(received, 0);
-}
 
 } // namespace

@@ -1,5 +1,4 @@
 #include "ParamsTestSupport.h"
-#include "TnvParDef.h"
 #include "TnvParValue.h"
 
 #include <string>
@@ -30,12 +29,6 @@ protected:
     TnvParValue Value{nullptr, &Def};
 };
 
-TEST(ParValue, ABindingNeedsALoadedDefinition) {
-    TnvParDef unloaded;
-    EXPECT_EQ(ErrorOf([&] { TnvParValue v(nullptr, &unloaded); }),
-              "TnvParBind: Bad identity specifier!");
-}
-
 TEST_F(WordValue, PollingIsDueAtOnceThenEveryPeriodAndAWriteDelaysTheNextRead) {
     EXPECT_EQ(DuePattern(Value, 21), "1.........1.........1");
     Value.SetPeriod(15);
@@ -55,7 +48,7 @@ TEST_F(WordValue, PollingIsDueAtOnceThenEveryPeriodAndAWriteDelaysTheNextRead) {
     EXPECT_EQ(DuePattern(idle, 8), ".......1") << "a value that is not cyclic keeps its count";
 }
 
-TEST(Frames, LoadFromFrameCopiesTheDataAfterTheHeaderAndNeedsAWholeFrame) {
+TEST(Frames, LoadFromFrameNeedsAWholeFrameAndCopyToStaysInTheDestination) {
     const TnvParDef def = MakeDef(T::tpInt32);
     TnvParValue value(nullptr, &def);
     for (std::size_t size = 0; size < 7; ++size)
@@ -70,20 +63,23 @@ TEST(Frames, LoadFromFrameCopiesTheDataAfterTheHeaderAndNeedsAWholeFrame) {
     const TnvParDef noneDef = MakeDef(T::tpNone);
     TnvParValue none(nullptr, &noneDef);
     EXPECT_FALSE(none.LoadFromFrame(Bytes{2, 3, 2, 1, 2}));
-}
 
-TEST(Frames, CopyToNeverWritesBeyondTheDestination) {
-    const TnvParDef def = MakeDef(T::tpInt16, 2);
-    TnvParValue value(nullptr, &def);
-    value.SetValueUShort(1, 0xBEEF);
+    // CopyTo never writes beyond the destination.
+    value.SetValueLong(0, 0x0001BEEF);
     Bytes out(5, 0x11);
     EXPECT_EQ(value.CopyTo(out), 4);
-    EXPECT_EQ(out, (Bytes{0, 0, 0xBE, 0xEF, 0x11}));
+    EXPECT_EQ(out, (Bytes{0, 1, 0xBE, 0xEF, 0x11}));
     Bytes small(3, 0x11);
     EXPECT_EQ(value.CopyTo(small), 4);
     EXPECT_EQ(small, Bytes(3, 0x11));
+    // A binding needs a loaded definition.
+    TnvParDef unloaded;
+    EXPECT_EQ(ErrorOf([&] { TnvParValue v(nullptr, &unloaded); }),
+              "TnvParBind: Bad identity specifier!");
 }
 
+// A refused write changes nothing, an accepted one reports a change, and an
+// event may write its own value again.
 TEST(TypedAccess, ARefusedWriteChangesNothingAndAnAcceptedOneReportsAChange) {
     const TnvParDef def = MakeDef(T::tpInt16, 1, false);
     TnvParValue value(nullptr, &def);
@@ -105,16 +101,13 @@ TEST(TypedAccess, ARefusedWriteChangesNothingAndAnAcceptedOneReportsAChange) {
     EXPECT_FALSE(value.SetValueShort(0, 9));
     EXPECT_EQ(checked, (std::vector<double>{-2.0, 9.0, 9.0}));
     EXPECT_EQ(changes, (std::vector<bool>{true, false}));
-}
-
-TEST_F(WordValue, TypedAccessAnEventMayWriteItsOwnValueAgain) {
     // The clamping pattern of the application: a Value above 100 is set to 100.
-    Value.OnSetValue = [](TnvParValue* sender, bool) {
+    value.OnSetValue = [](TnvParValue* sender, bool) {
         if (sender->GetValueUShort(0) > 100)
             sender->SetValueUShort(0, 100);
     };
-    Value.SetValueUShort(0, 250);
-    EXPECT_EQ(Value.GetValueUShort(0), 100);
+    value.SetValueUShort(0, 250);
+    EXPECT_EQ(value.GetValueUShort(0), 100);
 }
 
 TEST_F(WordValue, AnErrorKeepsTheWriteRequestAndAnEditOnTheWireIsStillSent) {

@@ -1,10 +1,9 @@
 #pragma once
 
-#include "TnvError.h"
+#include "TestErrors.h"
 #include "TnvParDef.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -43,32 +42,10 @@ inline TnvParDef MakeDef(std::uint8_t type, std::uint8_t length = 1, bool isUnsi
     return def;
 }
 
-// Handles posted events until done() holds or the deadline passes.
-inline bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
 inline void PumpEvents() {
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
 }
 
-// Runs body and returns the text of the TnvError it raises ("" if none); any
-// other exception escapes and fails the test.
-template <typename Body>
-QString ErrorOf(Body body) {
-    try {
-        body();
-    } catch (const TnvError& e) {
-        return e.Message();
-    }
-    return QString();
-}
-
+using kxtest::ErrorOf;
 using Bytes = std::vector<std::uint8_t>;

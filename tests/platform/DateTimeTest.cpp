@@ -10,7 +10,7 @@ namespace {
 
 // Days count from 30 December 1899; 1900 is no leap year. Weekdays count
 // from Sunday (1), also before 1899.
-TEST(EncodeDate, CountsDaysFrom30December1899AndDecodesThemBack) {
+TEST(DateTime, CountsDaysFrom30December1899AndDecodesThemBack) {
     const std::tuple<int, int, int, double, int> rows[] = {
         {1899, 12, 29, -1, 6}, {1900, 3, 1, 61, 5},        {2000, 2, 29, 36585, 3},
         {1, 1, 1, -693593, 2}, {9999, 12, 31, 2958465, 6}, {1899, 12, 30, 0, 7},
@@ -22,9 +22,22 @@ TEST(EncodeDate, CountsDaysFrom30December1899AndDecodesThemBack) {
         nv::DecodeDate(value, y, m, d);
         EXPECT_EQ(std::tie(y, m, d), std::tie(year, month, day)) << value;
     }
-}
-
-TEST(EncodeDateTime, RaisesForImpossibleDatesAndTimes) {
+    for (int day = -693593; day <= 2958465; day += 97) {
+        int y = 0, m = 0, d = 0;
+        nv::DecodeDate(day, y, m, d);
+        ASSERT_EQ(nv::EncodeDate(y, m, d), day) << y << "-" << m << "-" << d;
+    }
+    // Times round-trip to the millisecond.
+    for (int ms = 0; ms < 86400000; ms += 86399) {
+        const int hour = ms / 3600000, min = ms / 60000 % 60, sec = ms / 1000 % 60,
+                  msec = ms % 1000;
+        const nv::TDateTime value =
+            nv::EncodeDate(2031, 3, 12) + nv::EncodeTime(hour, min, sec, msec);
+        int h = 0, m = 0, s = 0, z = 0;
+        nv::DecodeTime(value, h, m, s, z);
+        ASSERT_EQ((((h * 60 + m) * 60) + s) * 1000 + z, ms);
+    }
+    // Impossible dates and times raise.
     const int dates[][3] = {{2023, 2, 29}, {1900, 2, 29}, {2024, 4, 31}, {0, 1, 1},
                             {10000, 1, 1}, {2020, 13, 1}, {2020, 0, 1},  {2020, 1, 0}};
     for (const auto& d : dates) {
@@ -37,37 +50,13 @@ TEST(EncodeDateTime, RaisesForImpossibleDatesAndTimes) {
         {24, 0, 0, 0}, {0, 60, 0, 0}, {0, 0, 60, 0}, {0, 0, 0, 1000}, {-1, 0, 0, 0}};
     for (const auto& t : times)
         EXPECT_THROW(nv::EncodeTime(t[0], t[1], t[2], t[3]), TnvConvertError) << t[0] << t[1];
-}
-
-TEST(DecodeDate, RoundTripsEveryFewDaysOverTheWholeRange) {
-    for (int day = -693593; day <= 2958465; day += 97) {
-        int year = 0, month = 0, dayOfMonth = 0;
-        nv::DecodeDate(day, year, month, dayOfMonth);
-        ASSERT_EQ(nv::EncodeDate(year, month, dayOfMonth), day)
-            << year << "-" << month << "-" << dayOfMonth;
-    }
-}
-
-TEST(DecodeTime, RoundTripsMilliseconds) {
-    for (int ms = 0; ms < 86400000; ms += 86399) {
-        const int hour = ms / 3600000, min = ms / 60000 % 60, sec = ms / 1000 % 60,
-                  msec = ms % 1000;
-        const nv::TDateTime value =
-            nv::EncodeDate(2031, 3, 12) + nv::EncodeTime(hour, min, sec, msec);
-        int h = 0, m = 0, s = 0, z = 0;
-        nv::DecodeTime(value, h, m, s, z);
-        ASSERT_EQ((((h * 60 + m) * 60) + s) * 1000 + z, ms);
-    }
-}
-
-// Days before 1899 count backwards with a positive time; a time that rounds
-// to 24 hours moves to the next day.
-TEST(DecodeDateTime, SplitsAValueIntoDateAndTime) {
-    const std::pair<double, std::array<int, 7>> rows[] = {
+    // Days before 1899 count backwards with a positive time; a time that rounds
+    // to 24 hours moves to the next day.
+    const std::pair<double, std::array<int, 7>> splits[] = {
         {-1.25, {1899, 12, 29, 6, 0, 0, 0}},
         {1.0 - 1e-10, {1899, 12, 31, 0, 0, 0, 0}},
     };
-    for (const auto& [value, expected] : rows) {
+    for (const auto& [value, expected] : splits) {
         std::array<int, 7> got{};
         nv::DecodeDate(value, got[0], got[1], got[2]);
         nv::DecodeTime(value, got[3], got[4], got[5], got[6]);
@@ -75,9 +64,7 @@ TEST(DecodeDateTime, SplitsAValueIntoDateAndTime) {
     }
     EXPECT_EQ(nv::ComposeDateTime(nv::EncodeDate(1899, 12, 29), nv::EncodeTime(6, 0, 0, 0)), -1.25);
     EXPECT_EQ(nv::ComposeDateTime(nv::EncodeDate(1899, 12, 31), nv::EncodeTime(6, 0, 0, 0)), 1.25);
-}
-
-TEST(DecodeDateTime, GivesZerosForValuesThatAreNoDate) {
+    // Values that are no date give zeros.
     for (double value :
          {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), 1e300,
           -1e300, 2958466.0, -693594.5}) {

@@ -1,8 +1,8 @@
-#include "TnvError.h"
+#include "TestErrors.h"
+#include "TestFiles.h"
 #include "TnvIniFile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -15,20 +15,9 @@ const char* const kSample =
     "# a comment line: Type=9\n; Readonly=0\nType=3\nType=4\nFormatString=000.0;-000.0\n\n"
     "[Empty]\n[CommentsOnly]\n; Key=1\n[par-1]\nDescr=second header of the same section\n";
 
-QByteArray ReadBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    ASSERT_EQ(file.write(bytes), bytes.size());
-}
-
 // Integers read as StrToInt reads them (its own test has the forms), else the
 // default; booleans are integers.
-TEST(IniFile, ReadsIntegersAndBooleansOrTheirDefaults) {
+TEST(IniFile, ReadsValuesKeysAndSections) {
     const std::tuple<const char*, int, int> rows[] = {
         {"$FFFF", 65535, 1}, {"  7  ", 7, 1}, {"0x0", 0, 0}, {"12abc", -99, -99}, {"", -99, -99}};
     for (const auto& [value, integer, boolean] : rows) {
@@ -39,13 +28,10 @@ TEST(IniFile, ReadsIntegersAndBooleansOrTheirDefaults) {
         else
             EXPECT_TRUE(ini.ReadBool("S", "K", true) && !ini.ReadBool("S", "K", false)) << value;
     }
-}
-
-// Sections and keys match without regard to case; values are trimmed and keep
-// everything after the first equals sign; the first of duplicate keys wins;
-// comment lines, keys before the first section and sections without keys
-// do not count; a repeated header continues its section.
-TEST(IniFile, ReadsTheSample) {
+    // Sections and keys match without regard to case; values are trimmed and keep
+    // everything after the first equals sign; the first of duplicate keys wins;
+    // comment lines, keys before the first section and sections without keys
+    // do not count; a repeated header continues its section.
     const auto ini =
         TnvIniFile::FromText(QString(kSample) + "  [ Par-7 ]  \nMask = a=b \n =orphan\n");
     EXPECT_EQ(ini.ReadInteger("PAR-1", "regaddr", 0), 256);
@@ -69,23 +55,19 @@ TEST(IniFile, KeepsLinesCommentsAndOrderWhenWriting) {
     expected.replace("Type=4\nFormatString=000.0;-000.0\n",
                      "Type=4\nFormatString=000.0;-000.0\nNewKey=new\n");
     EXPECT_EQ(ini.ToText(), expected);
-}
-
-TEST(IniFile, AddsMissingSectionsAtTheEndAndKeepsAValueOnOneLine) {
-    auto ini = TnvIniFile::FromText("[A]\r\nX=1\r\n");
-    ini.WriteBool("B", "Flag", true);
-    ini.WriteString("B", "K", "two\nlines");
-    EXPECT_EQ(ini.ToText(), "[A]\r\nX=1\r\n\r\n[B]\r\nFlag=1\r\nK=two lines\r\n");
-}
-
-TEST(IniFile, ErasesSectionsAndDeletesKeys) {
-    auto ini = TnvIniFile::FromText(kSample);
-    ini.DeleteKey("par-1", "TYPE");
-    EXPECT_FALSE(ini.ValueExists("Par-1", "Type")) << "every duplicate goes";
-    ini.EraseSection("PAR-1");
-    EXPECT_FALSE(ini.SectionExists("Par-1"));
-    EXPECT_FALSE(ini.ToText().contains("second header"));
-    EXPECT_TRUE(ini.ToText().startsWith("; drive parameters\n"));
+    // Missing sections go at the end, and a value stays on one line.
+    auto crlf = TnvIniFile::FromText("[A]\r\nX=1\r\n");
+    crlf.WriteBool("B", "Flag", true);
+    crlf.WriteString("B", "K", "two\nlines");
+    EXPECT_EQ(crlf.ToText(), "[A]\r\nX=1\r\n\r\n[B]\r\nFlag=1\r\nK=two lines\r\n");
+    // Erasing a section or deleting a key keeps the rest.
+    auto erased = TnvIniFile::FromText(kSample);
+    erased.DeleteKey("par-1", "TYPE");
+    EXPECT_FALSE(erased.ValueExists("Par-1", "Type")) << "every duplicate goes";
+    erased.EraseSection("PAR-1");
+    EXPECT_FALSE(erased.SectionExists("Par-1"));
+    EXPECT_FALSE(erased.ToText().contains("second header"));
+    EXPECT_TRUE(erased.ToText().startsWith("; drive parameters\n"));
 }
 
 class IniFileOnDisk : public ::testing::Test {
@@ -105,32 +87,20 @@ TEST_F(IniFileOnDisk, WritesAndReadsBack) {
     const TnvIniFile read(Path("new.ini"));
     EXPECT_EQ(read.ReadString("link", "host", "") + read.ReadString("LINK", "PORT", ""),
               "192.168.0.10502");
-}
-
-TEST_F(IniFileOnDisk, ReadsUtf8WithByteOrderMarkAndLatin1) {
-    WriteBytes(Path("bom.ini"), "\xEF\xBB\xBF[S]\nName=K\xC3\xBChler\n");
-    WriteBytes(Path("latin1.ini"), "[S]\nName=K\xFChler\n");
-    EXPECT_EQ(TnvIniFile(Path("bom.ini")).ReadString("S", "Name", ""),
-              QString::fromUtf8("K\xC3\xBChler"));
-    EXPECT_EQ(TnvIniFile(Path("latin1.ini")).ReadString("S", "Name", ""),
-              QString::fromUtf8("K\xC3\xBChler"));
+    // UTF-8 with a byte order mark, and Latin-1.
+    for (const char* bytes : {"\xEF\xBB\xBF[S]\nName=K\xC3\xBChler\n", "[S]\nName=K\xFChler\n"})
+        EXPECT_EQ(TnvIniFile(kxtest::WriteFile(Path("s.ini"), bytes)).ReadString("S", "Name", ""),
+                  QString::fromUtf8("K\xC3\xBChler"));
 }
 
 TEST_F(IniFileOnDisk, RaisesNamingAFileThatCannotBeReadOrWritten) {
     ASSERT_TRUE(QDir(FDir.path()).mkdir("folder.ini"));
-    WriteBytes(Path("plain"), "not a folder");
-    const auto message = [](auto body) {
-        try {
-            body();
-        } catch (const TnvError& e) {
-            return e.Message();
-        }
-        return QString("no error");
-    };
-    EXPECT_TRUE(message([&] { TnvIniFile(Path("folder.ini")); }).contains(Path("folder.ini")));
+    kxtest::WriteFile(Path("plain"), "not a folder");
+    EXPECT_TRUE(
+        kxtest::ErrorOf([&] { TnvIniFile(Path("folder.ini")); }).contains(Path("folder.ini")));
     TnvIniFile ini(Path("plain/sub.ini"));
     ini.WriteString("S", "K", "V");
-    EXPECT_TRUE(message([&] {
+    EXPECT_TRUE(kxtest::ErrorOf([&] {
                     ini.UpdateFile();
                 }).startsWith(QStringLiteral("Cannot write \"%1\": ").arg(Path("plain/sub.ini"))));
     EXPECT_THROW(TnvIniFile::FromText("[S]\nK=1\n").UpdateFile(), TnvError) << "no file name";
@@ -140,7 +110,7 @@ TEST_F(IniFileOnDisk, RaisesNamingAFileThatCannotBeReadOrWritten) {
 // root); the old file must survive whole.
 TEST_F(IniFileOnDisk, LeavesTheOldFileIntactWhenWritingFails) {
     const QByteArray original = "[S]\nK=old\n";
-    WriteBytes(Path("keep.ini"), original);
+    kxtest::WriteFile(Path("keep.ini"), original);
     TnvIniFile ini(Path("keep.ini"));
     ini.WriteString("S", "Big", QString(64 * 1024, u'x'));
 
@@ -160,7 +130,7 @@ TEST_F(IniFileOnDisk, LeavesTheOldFileIntactWhenWritingFails) {
     std::signal(SIGXFSZ, previousHandler);
 
     EXPECT_TRUE(raised);
-    EXPECT_EQ(ReadBytes(Path("keep.ini")), original);
+    EXPECT_EQ(kxtest::ReadFile(Path("keep.ini")), original);
     EXPECT_EQ(QDir(FDir.path()).entryList(QDir::Files), QStringList({"keep.ini"}))
         << "no temporary file left";
 }

@@ -7,18 +7,13 @@
 #include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
-#include <memory>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
 
-struct TMessage {
-    unsigned Code;
-    std::uintptr_t W;
-    std::intptr_t L;
-    bool operator==(const TMessage&) const = default;
-};
+using TMessage = std::tuple<unsigned, std::uintptr_t, std::intptr_t>;
 
 // Serves the event loop until done() or the time runs out.
 template <typename Done>
@@ -28,17 +23,6 @@ bool ProcessEventsUntil(Done done, int milliseconds = 10000) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     return done();
 }
-
-// Captures what reaches the default error report while a test runs.
-class TReportCapture {
-public:
-    TReportCapture() {
-        nv::SetErrorReporter([this](const QString& message) { Reports.push_back(message); });
-    }
-    ~TReportCapture() { nv::SetErrorReporter(nullptr); }
-
-    std::vector<QString> Reports;
-};
 
 TEST(MessageWindow, HandlesMessagesFromAnotherThreadInPostingOrder) {
     constexpr int kCount = 1000;
@@ -86,7 +70,8 @@ TEST(MessageWindow, QueuedMessagesWaitForAFlushAndKeepTheirPlace) {
 }
 
 TEST(MessageWindow, ReportsAnExceptionAndGoesOnWithLaterMessages) {
-    TReportCapture capture;
+    std::vector<QString> reports;
+    nv::SetErrorReporter([&](const QString& message) { reports.push_back(message); });
     std::vector<unsigned> handled;
     TnvMessageWindow window([&](unsigned code, std::uintptr_t, std::intptr_t) {
         handled.push_back(code);
@@ -97,10 +82,23 @@ TEST(MessageWindow, ReportsAnExceptionAndGoesOnWithLaterMessages) {
     });
     for (unsigned code = 1; code <= 5; ++code)
         window.Post(code, 0, 0);
-    ASSERT_TRUE(ProcessEventsUntil([&] { return handled.size() == 5; }));
+    EXPECT_TRUE(ProcessEventsUntil([&] { return handled.size() == 5; }));
 
     EXPECT_EQ(handled, (std::vector<unsigned>{1, 2, 3, 4, 5}));
-    EXPECT_EQ(capture.Reports, (std::vector<QString>{"Wrong data type!", "Unknown error"}));
+    EXPECT_EQ(reports, (std::vector<QString>{"Wrong data type!", "Unknown error"}));
+
+    // The current exception's text, and a reporter that raises survived.
+    reports.clear();
+    try {
+        throw std::runtime_error("boom");
+    } catch (...) {
+        nv::ReportCurrentException();
+    }
+    nv::ReportCurrentException(); // outside a catch block: a generic text, no crash
+    EXPECT_EQ(reports, (std::vector<QString>{"boom", "Unknown error"}));
+    nv::SetErrorReporter([](const QString&) { throw std::runtime_error("reporter failed"); });
+    EXPECT_NO_THROW(nv::ReportError("to standard error instead"));
+    nv::SetErrorReporter(nullptr);
 }
 
 // A handler that shows a message box runs a nested event loop that waits for
@@ -126,22 +124,6 @@ TEST(MessageWindow, GoesOnWithTheNextMessagesInANestedEventLoop) {
         ASSERT_TRUE(ProcessEventsUntil([&] { return trace.size() == 6; }));
         EXPECT_EQ(trace, (std::vector<int>{1, 2, -2, 3, -3, -1})) << "waits " << waits;
     }
-}
-
-TEST(ErrorReport, ReportsTheCurrentExceptionsTextAndSurvivesAReporterThatRaises) {
-    {
-        TReportCapture capture;
-        try {
-            throw std::runtime_error("boom");
-        } catch (...) {
-            nv::ReportCurrentException();
-        }
-        nv::ReportCurrentException(); // outside a catch block: a generic text, no crash
-        EXPECT_EQ(capture.Reports, (std::vector<QString>{"boom", "Unknown error"}));
-    }
-    nv::SetErrorReporter([](const QString&) { throw std::runtime_error("reporter failed"); });
-    EXPECT_NO_THROW(nv::ReportError("to standard error instead"));
-    nv::SetErrorReporter(nullptr);
 }
 
 } // namespace

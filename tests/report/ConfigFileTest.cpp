@@ -3,13 +3,13 @@
 
 #include "NvConfigFile.h"
 #include "NvDateTime.h"
-#include "TnvError.h"
+#include "TestErrors.h"
+#include "TestFiles.h"
 #include "TnvParDefSet.h"
 #include "TnvParValue.h"
 #include "TnvParValueSet.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -55,11 +55,7 @@ QByteArray Definitions() {
 class ConfigFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        QFile file(Dir.path() + "/defs.ini");
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(Definitions());
-        file.close();
-        ASSERT_TRUE(Defs.LoadFromFile(Dir.path(), "defs.ini"));
+        ASSERT_TRUE(Defs.LoadFromFile(kxtest::WriteFile(Path("defs.ini"), Definitions())));
         ASSERT_TRUE(Set.AddParBindsCategory(&Defs, "All"));
     }
     TnvParValue& Value(std::uint32_t index) {
@@ -87,16 +83,13 @@ TEST_F(ConfigFileTest, ElementTextsFollowTheTypeTableAndReadBack) {
         TBytes bytes;
         const char* text;
     } rows[] = {
-        {1, {0xFF, 0xFF}, "65535"},
-        {2, {0xFF, 0xFF}, "-1"},
-        {3, {0x12, 0x34}, "4660"},
-        {4, {0x00, 0xFF}, "-1"},
-        {5, {0x00, 0xFF}, "255"},
-        {6, {0xFF, 0xFF, 0xFF, 0xFE}, "-2"},
-        {7, {0xFF, 0xFF, 0xFF, 0xFF}, "4294967295"},
-        {8, {0, 12, 0, 3, 0, 31}, "12/03/2031"},
+        // clang-format off
+        {1, {0xFF, 0xFF}, "65535"}, {2, {0xFF, 0xFF}, "-1"}, {3, {0x12, 0x34}, "4660"},
+        {4, {0x00, 0xFF}, "-1"}, {5, {0x00, 0xFF}, "255"}, {6, {0xFF, 0xFF, 0xFF, 0xFE}, "-2"},
+        {7, {0xFF, 0xFF, 0xFF, 0xFF}, "4294967295"}, {8, {0, 12, 0, 3, 0, 31}, "12/03/2031"},
         {9, {0, 30, 0, 20, 0, 10}, "30/12/1899 10:20:30"},
         {10, {0, 'K', 0, 'X', 0, '7', 0, '2'}, "KX72"},
+        // clang-format on
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.index);
@@ -107,6 +100,14 @@ TEST_F(ConfigFileTest, ElementTextsFollowTheTypeTableAndReadBack) {
         nv::SetConfigElementText(Value(row.index), 0, row.text);
         EXPECT_EQ(Value(row.index).GetBuffer(), stored);
     }
+    // Keys ignore case, and the first line of a name wins.
+    nv::TnvConfigKeys keys;
+    keys.SetLines(
+        {"[header]", "VERSION=2.05", "version=2.07", "1.0=12", "1.0=13", "no value", "2.0==5"});
+    EXPECT_EQ(keys.Value("Version"), "2.05");
+    EXPECT_EQ(keys.Value("1.0"), "12");
+    EXPECT_EQ(keys.Value("2.0"), "=5");
+    EXPECT_TRUE(keys.Value("3.0").isNull());
 }
 
 TEST_F(ConfigFileTest, TextsThatDoNotFitAreRefusedWithTheirReason) {
@@ -125,38 +126,21 @@ TEST_F(ConfigFileTest, TextsThatDoNotFitAreRefusedWithTheirReason) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.text);
-        try {
-            nv::SetConfigElementText(Value(row.index), 0, row.text);
-            ADD_FAILURE() << "accepted";
-        } catch (const TnvConvertError& e) {
-            EXPECT_EQ(e.Message().toStdString(), row.message);
-        }
+        EXPECT_EQ(kxtest::ErrorOf<TnvConvertError>(
+                      [&] { nv::SetConfigElementText(Value(row.index), 0, row.text); }),
+                  row.message);
     }
 }
 
 TEST_F(ConfigFileTest, AFailedSaveLeavesTheOldFileWhole) {
-    QFile old(Path("old.720"));
-    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-    old.write("previous configuration\r\n");
-    old.close();
+    kxtest::WriteFile(Path("old.720"), "previous configuration\r\n");
     // A date register holding no date: its text cannot be made.
     Load(8, TBytes(18, 0));
     QString error;
     EXPECT_FALSE(nv::SaveConfigFile(Set, Path("old.720"), error));
     EXPECT_EQ(error, "Invalid argument to date encode");
-    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
-    EXPECT_EQ(old.readAll(), QByteArray("previous configuration\r\n"));
+    EXPECT_EQ(kxtest::ReadFile(Path("old.720")), "previous configuration\r\n");
     EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files).size(), 2) << "no temporary left behind";
-}
-
-TEST_F(ConfigFileTest, KeysIgnoreCaseAndTheFirstLineOfANameWins) {
-    nv::TnvConfigKeys keys;
-    keys.SetLines(
-        {"[header]", "VERSION=2.05", "version=2.07", "1.0=12", "1.0=13", "no value", "2.0==5"});
-    EXPECT_EQ(keys.Value("Version"), "2.05");
-    EXPECT_EQ(keys.Value("1.0"), "12");
-    EXPECT_EQ(keys.Value("2.0"), "=5");
-    EXPECT_TRUE(keys.Value("3.0").isNull());
 }
 
 TEST_F(ConfigFileTest, ReportLinesWordTheValues) {
@@ -181,9 +165,6 @@ TEST_F(ConfigFileTest, ReportLinesWordTheValues) {
     EXPECT_TRUE(lines.contains("  EEPROM: Software inputs = In1: On| In2: Off| In3: On|  "));
     EXPECT_FALSE(lines.filter("Drive size =").size()) << "the size has its own line";
     EXPECT_EQ(lines.last(), "__");
-}
-
-TEST_F(ConfigFileTest, ReportShowsUnknownSizeClassesAndAMissingSize) {
     EXPECT_EQ(nv::DriveSizeText(0x0222), "???V ???A ???Hz");
     EXPECT_EQ(nv::DriveSizeText(0x0001), "230V 8A(12A) 128Hz");
     TnvParValueSet set;

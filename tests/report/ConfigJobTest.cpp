@@ -3,6 +3,7 @@
 // what it refuses, and what it reports when the drive does not keep a value.
 
 #include "NvParIndex.h"
+#include "TestFiles.h"
 #include "TestSupport.h"
 #include "TnvConfigJob.h"
 #include "TnvMBThread.h"
@@ -10,7 +11,6 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -26,17 +26,6 @@ constexpr std::uint8_t kSlave = 2;
 // FFFF shows the two texts apart (8 stays unsigned).
 constexpr std::uint32_t kSignedIndex = nv::par::kMaxCurrentTime;
 constexpr std::uint16_t kAccelTimeRegister = 0x10;
-
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void WriteFile(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
 
 // The category "ExportFile" (4/19,31/47,49) in the file's order, elements
 // from the last to the first: index and register address.

@@ -1,5 +1,6 @@
 // The HTML template engine against hand-worked templates and a SQLite file.
-#include "TnvError.h"
+#include "TestErrors.h"
+#include "TestFiles.h"
 #include "TnvParDefSet.h"
 #include "TnvParValue.h"
 #include "TnvParValueSet.h"
@@ -12,6 +13,8 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+using kxtest::ErrorOf;
 
 // A folder of template files and a value set of a few parameters:
 // 4 a voltage (230), 18 a bit field with flag 3 set ("Set/Clear"),
@@ -38,31 +41,14 @@ protected:
             return "msg:" + tag;
         };
         FReport.OnDescription = [](TnvReportHtml*, const QString& tag, const TnvParCode& code) {
-            return QStringLiteral("%1=%2/%3/%4")
-                .arg(tag)
-                .arg(code.Index)
-                .arg(code.Element)
-                .arg(code.Bit);
+            return tag + QString::asprintf("=%d/%d/%d", code.Index, code.Element, code.Bit);
         };
     }
 
     QString Path(const QString& name) const { return FDir.filePath(name); }
 
     void Write(const QString& name, const QByteArray& text) const {
-        QFile file(Path(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(text);
-    }
-
-    // The text of the TnvError that body raises, "" if none.
-    template <typename Body>
-    static QString ErrorOf(Body body) {
-        try {
-            body();
-        } catch (const TnvError& e) {
-            return e.Message();
-        }
-        return {};
+        kxtest::WriteFile(Path(name), text);
     }
 
     QString Compile(const QByteArray& text) {
@@ -85,45 +71,32 @@ struct TCase {
 TEST_F(ReportHtml, ReplacesEveryTagKindAsWorkedOutByHand) {
     Write("inc.html", "[<#PAR GET=V4>]");
     const TCase cases[] = {
-        {"plain <b>text</b> < # >", "plain <b>text</b> < # >"},
-        {"a<#NOSUCH X=1>b", "ab"},
-        {"<#PAR GET=SAbc>", "Abc"},
-        {"<#PAR GET=X1>", ""},
-        {"<#PAR GET=V99:0>", "99:0"},
-        {"<#PAR GET=V4>", "230"},
-        {"<#PAR GET=V18:0:3>/<#PAR GET=V18:0:2>", "Set/Clear"},
-        {"<#PAR GET=V7>", "&lt;&amp;&quot;&gt;"},
-        {"<#PAR GET=Iabc>", "<i>abc</i>"},
-        {"<#PAR GET=Mhello>", "msg:hello"},
-        {"<#PAR GET=D18:0:3>", "18:0:3=18/0/3"},
-        {"<#PAR GET=D4>", "4=4/-1/-1"},
-        {"<#PAR GET=Finc.html>", "[230]"},
+        // clang-format off
+        {"plain <b>text</b> < # >", "plain <b>text</b> < # >"}, {"a<#NOSUCH X=1>b", "ab"},
+        {"<#PAR GET=SAbc>", "Abc"}, {"<#PAR GET=X1>", ""}, {"<#PAR GET=V99:0>", "99:0"},
+        {"<#PAR GET=V4>", "230"}, {"<#PAR GET=V18:0:3>/<#PAR GET=V18:0:2>", "Set/Clear"},
+        {"<#PAR GET=V7>", "&lt;&amp;&quot;&gt;"}, {"<#PAR GET=Iabc>", "<i>abc</i>"},
+        {"<#PAR GET=Mhello>", "msg:hello"}, {"<#PAR GET=D18:0:3>", "18:0:3=18/0/3"},
+        {"<#PAR GET=D4>", "4=4/-1/-1"}, {"<#PAR GET=Finc.html>", "[230]"},
         {"<#PAR IF=!18:0:3 THEN=Syes ELSE=Sno>", "no"},
         {"<#PAR IF=!18:0:2 THEN=Syes ELSE=Sno>", "yes"},
-        {"<#PAR IF=18:0 THEN=Syes ELSE=Sno>", "no"},
-        {"<#PAR IF=!18:0 THEN=Syes ELSE=Sno>", "yes"},
+        {"<#PAR IF=18:0 THEN=Syes ELSE=Sno>", "no"}, {"<#PAR IF=!18:0 THEN=Syes ELSE=Sno>", "yes"},
         {"<#PAR IF=4:0:1 THEN=Syes ELSE=Sno>", "no"},
         {"<#PAR IF=I1 THEN=Syes ELSE=Sno GET=Sget>", "yes"},
-        {"<#PAR IF=!I1 THEN=Syes ELSE=Sno>", "no"},
-        {"<#PAR GET=Sget THEN=Syes>", "get"},
+        {"<#PAR IF=!I1 THEN=Syes ELSE=Sno>", "no"}, {"<#PAR GET=Sget THEN=Syes>", "get"},
         {"<#BLOCK GET=inc.html>", "[230]"},
-        {"<#BLOCK IF=I2 THEN=nosuch.html ELSE=inc.html>", "[230]"},
-        {"<#BLOCK GET=>", ""},
+        {"<#BLOCK IF=I2 THEN=nosuch.html ELSE=inc.html>", "[230]"}, {"<#BLOCK GET=>", ""},
         {"<#SWITCH CASE=I1:I2: GET0=S0 GET1=S1 GET2=S2 GET3=S3>", "2"},
-        {"<#SWITCH CASE=I2:I1:I1: GET3=Sthree>", "three"},
-        {"<#SWITCH CASE= GET0=Szero>", ""},
+        {"<#SWITCH CASE=I2:I1:I1: GET3=Sthree>", "three"}, {"<#SWITCH CASE= GET0=Szero>", ""},
         {"<#par get=\"Sa > b\">|<#Par Get=\"Sx \"\"y\"\"\">", "a > b|x \"y\""},
-        {"<#PAR\tGET=Sx\n>", "x"},
-        {"<#PAR GET=Sx", "<#PAR GET=Sx"},
+        {"<#PAR\tGET=Sx\n>", "x"}, {"<#PAR GET=Sx", "<#PAR GET=Sx"},
         {"<#PAR GET=\"S<#PAR GET=Sinner>\">", "<#PAR GET=Sinner>"},
+        // clang-format on
     };
     for (const TCase& c : cases)
         EXPECT_EQ(Compile(c.Template), QString::fromUtf8(c.Expected)) << c.Template;
-}
-
-// Without callbacks the I, M and D descriptors give nothing; an I condition is
-// then a parameter code.
-TEST_F(ReportHtml, UnassignedEventsGiveNothing) {
+    // Without callbacks the I, M and D descriptors give nothing; an I condition is
+    // then a parameter code.
     FReport.OnCondition = nullptr;
     FReport.OnDescriptor = nullptr;
     FReport.OnMessage = nullptr;
@@ -157,17 +130,10 @@ TEST_F(ReportHtml, RaisesTheErrorsOfCodesFilesAndRecursion) {
                 }).contains("more than 1000 templates make up the report"));
     EXPECT_EQ(ErrorOf([&] { FReport.CompileModel(Path("missing-inc.html")); }),
               "Cannot open file \"" + Path("gone.html") + "\". No such file or directory");
-    try {
-        FReport.CompileModel(Path("gone.html"));
-        FAIL() << "a missing template raised nothing";
-    } catch (const TnvFileError& e) {
-        EXPECT_TRUE(e.Message().startsWith("Cannot open file \"" + Path("gone.html")));
-    }
+    EXPECT_THROW(FReport.CompileModel(Path("gone.html")), TnvFileError);
     // After an error the component works again from the top.
     EXPECT_EQ(Compile("<#PAR GET=V4>"), "230");
-}
-
-TEST_F(ReportHtml, CreateReportSplitsLinesAndKeepsTheLastReportOnError) {
+    // CreateReport splits lines and keeps the last report on an error.
     Write("r.html", "one\r\n<#PAR GET=V4>\n\nfour\n");
     ASSERT_TRUE(FReport.CreateReport(Path("r.html")));
     EXPECT_EQ(FReport.GetReportList(), QStringList({"one", "230", "", "four"}));
@@ -211,9 +177,7 @@ TEST_F(ReportTable, BuildsAnEscapedTableWithFilterFieldsAndLabels) {
     EXPECT_EQ(Compile("<#TABLE TAB=Sfaults FILTER=\"Scode > 99\" EMPTY=\"S<p>none</p>\">"),
               "<p>none</p>");
     EXPECT_EQ(Compile("<#TABLE FILTER=Scode>"), "");
-}
-
-TEST_F(ReportTable, ReportsDatabaseFailuresAndNeverWrites) {
+    // Database failures raise, and the file is never written.
     const TCase cases[] = {
         {"<#TABLE TAB=Snosuch>", "TABLE: no such table: nosuch"},
         {"<#TABLE TAB=Sfaults FILTER=\"Scode >\">", "TABLE: "},
