@@ -6,6 +6,7 @@
 #include "TProgForm.h"
 #include "TSimProcess.h"
 #include "TerminalFixture.h"
+#include "TestFiles.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
@@ -52,9 +53,8 @@ protected:
 TEST_F(ProgFormTest, ExportPrintAndCompareThroughTheWindow) {
     kxtest::TSimProcess sim(false);
     ConnectAndExport(sim, "drive.720");
-    QFile file(Path("drive.720"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().startsWith("[Header]\r\nOwner=KX720_VevIde\r\n"));
+    EXPECT_TRUE(
+        kxtest::ReadFile(Path("drive.720")).startsWith("[Header]\r\nOwner=KX720_VevIde\r\n"));
     EXPECT_TRUE(MainSetUpdates());
 
     ProgForm->Printer->setOutputFormat(QPrinter::PdfFormat);
@@ -107,9 +107,8 @@ TEST_F(ProgFormTest, AStoppedOrBrokenImportWritesNothing) {
     };
     kxtest::TSimProcess sim(false);
     ConnectAndExport(sim, "drive.720");
-    QFile file(Path("drive.720"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray exported = file.readAll();
+    const QByteArray exported = kxtest::ReadFile(Path("drive.720"));
+    ASSERT_FALSE(exported.isEmpty());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         QByteArray text = exported;

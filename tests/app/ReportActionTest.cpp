@@ -5,6 +5,7 @@
 #include "TReportAction.h"
 #include "TSimProcess.h"
 #include "TerminalFixture.h"
+#include "TestFiles.h"
 
 #include <QToolBar>
 
@@ -26,8 +27,7 @@ protected:
     }
     static TReportAction* Report() { return MainForm->ReportAction; }
     static QString ReadText(const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        return QString::fromUtf8(kxtest::ReadFile(path));
     }
 
     QTemporaryDir FDir;

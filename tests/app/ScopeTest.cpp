@@ -6,6 +6,7 @@
 #include "TGraphView.h"
 #include "TSimProcess.h"
 #include "TerminalFixture.h"
+#include "TestFiles.h"
 #include "TnvDiagram.h"
 #include "TnvGraph.h"
 #include "TnvMarker.h"
@@ -162,9 +163,8 @@ TEST_F(ScopeTest, PauseFreezesThePictureAndTheCsvHoldsEverySample) {
         return name;
     };
     FormScope->tbSaveCsv->click();
-    QFile file(name + QStringLiteral(".csv"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    const QStringList lines = QString::fromLatin1(kxtest::ReadFile(name + QStringLiteral(".csv")))
+                                  .split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 16);
     EXPECT_EQ(lines[0], "time,frequency_hz,setpoint_hz,current_a,voltage_v,dc_bus_v");
     const double norm = Value(1002)->GetParDef().FormatNorm;
@@ -219,9 +219,8 @@ TEST_F(ScopeSimTest, AnOverCurrentTripIsCapturedWithTwentySamplesAfterIt) {
     EXPECT_TRUE(csvs[0].contains(QStringLiteral("-slave2")));
     EXPECT_FALSE(QImage(dir.filePath(pngs[0])).isNull());
 
-    QFile file(dir.filePath(csvs[0]));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromLatin1(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    const QStringList lines = QString::fromLatin1(kxtest::ReadFile(dir.filePath(csvs[0])))
+                                  .split('\n', Qt::SkipEmptyParts);
     ASSERT_GE(lines.size(), 1 + 21);
     QList<double> frequency;
     for (const QString& line : lines.mid(1))

@@ -1,6 +1,7 @@
 // Start-up with a definitions file that cannot be loaded as a whole.
 
 #include "TerminalFixture.h"
+#include "TestFiles.h"
 
 #include <QCheckBox>
 #include <QPushButton>
@@ -55,12 +56,9 @@ protected:
             ASSERT_GE(at, 0) << key.toStdString();
             text.replace(at + 1, text.indexOf('\n', at + 1) - at - 1, line);
         }
-        QFile file(Path());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text.toUtf8());
-        file.close();
+        kxtest::WriteFile(Path(), text.toUtf8());
         if (GetParam().Unreadable)
-            file.setPermissions({});
+            QFile::setPermissions(Path(), {});
     }
     QString Path() const { return Dir.path() + "/" + TPARModule::kDefinitionsFile; }
 

@@ -2,6 +2,7 @@
 // a client we did not write, its fault injection, its request log and its
 // command line.
 #include "SimTestData.h"
+#include "TProgramRun.h"
 #include "TestSupport.h"
 
 #include <QDeadlineTimer>
@@ -22,16 +23,9 @@ namespace {
 const TBytes kReadMaxVoltage{0x03, 0x00, 0x14, 0x00, 0x01};
 const TBytes kMaxVoltageReply{0x02, 0x03, 0x02, 0x01, 0xCC};
 
-QString RunProgram(const QString& program, const QStringList& arguments, int* exitCode = nullptr) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    if (!process.waitForFinished(10000))
-        process.kill();
-    process.waitForFinished();
-    if (exitCode)
-        *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return QString::fromLocal8Bit(process.readAll());
+// What a program said, on either channel.
+QString Said(const kxtest::TProgramRun& run) {
+    return run.Out + run.Err;
 }
 
 // The log's lines without comments and without their time, once it has count of them.
@@ -198,9 +192,11 @@ TEST(SimTcpTest, MbpollReadsAndIsRefused) {
     ASSERT_TRUE(sim.Ready());
     const QStringList mbpoll{
         "-m", "tcp", "-p", QString::number(sim.TcpPort()), "-a", "2", "-0", "-1", "-o", "2", "-r"};
-    const QString read = RunProgram("mbpoll", mbpoll + QStringList{"20", "-c", "2", "127.0.0.1"});
+    const QString read =
+        Said(kxtest::RunProgram("mbpoll", mbpoll + QStringList{"20", "-c", "2", "127.0.0.1"}));
     EXPECT_TRUE(read.contains("[20]: \t460") && read.contains("[21]: \t500")) << read.toStdString();
-    const QString refused = RunProgram("mbpoll", mbpoll + QStringList{"22", "127.0.0.1", "1"});
+    const QString refused =
+        Said(kxtest::RunProgram("mbpoll", mbpoll + QStringList{"22", "127.0.0.1", "1"}));
     EXPECT_TRUE(refused.contains("Illegal data address")) << refused.toStdString();
 }
 
@@ -303,10 +299,10 @@ TEST(SimProcessTest, WhatItCannotServeEndsItWithAWord) {
         {{"--pty", file.fileName()}, 1, "no symbolic link"},
     };
     for (const auto& row : rows) {
-        int code = 0;
-        const QString out = RunProgram(
-            TSimProcess::Binary(), QStringList{"--defs", DefinitionsFile()} + row.Arguments, &code);
-        EXPECT_EQ(code, row.ExitCode) << row.Arguments.join(' ').toStdString();
+        const auto run = kxtest::RunProgram(
+            TSimProcess::Binary(), QStringList{"--defs", DefinitionsFile()} + row.Arguments);
+        const QString out = Said(run);
+        EXPECT_EQ(run.ExitCode, row.ExitCode) << row.Arguments.join(' ').toStdString();
         EXPECT_TRUE(out.contains(row.Says)) << out.toStdString();
     }
     EXPECT_TRUE(QFileInfo(file.fileName()).isFile()) << "a file that is no link is kept";
