@@ -1,5 +1,5 @@
 #include "TnvSimMachine.h"
-#include "TnvError.h"
+#include "TestErrors.h"
 
 #include <gtest/gtest.h>
 
@@ -7,12 +7,9 @@ namespace {
 
 TEST(SimMachineTest, MalformedProgramLinesNameTheirPlace) {
     for (const char* text : {"1 2 3", "x 1 2 3 4", "1 1 2 3 0x10000", "1 refuses"}) {
-        try {
-            TnvSimMachine::ParsePrograms(QString("# header\n") + text, "p.txt");
-            ADD_FAILURE() << text;
-        } catch (const TnvError& e) {
-            EXPECT_TRUE(e.Message().startsWith("p.txt:2: '")) << e.Message().toStdString();
-        }
+        const QString error = kxtest::ErrorOf(
+            [&] { TnvSimMachine::ParsePrograms(QString("# header\n") + text, "p.txt"); });
+        EXPECT_TRUE(error.startsWith("p.txt:2: '")) << text << error.toStdString();
     }
     EXPECT_EQ(TnvSimMachine::GeneratedPrograms().at(7).Header,
               (std::array<uint16_t, 4>{7, 17, 67, 0xC0DE}));

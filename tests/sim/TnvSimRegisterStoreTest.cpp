@@ -1,5 +1,5 @@
 #include "TnvSimRegisterStore.h"
-#include "TnvError.h"
+#include "TestErrors.h"
 #include "TnvIniFile.h"
 #include "TnvSimDefinitions.h"
 
@@ -21,13 +21,9 @@ TnvSimParameter Par(uint32_t index, uint16_t address, uint16_t count = 1, bool r
 TEST(SimDefinitionsTest, AMalformedCategoryListRefusesTheFile) {
     const TnvIniFile ini =
         TnvIniFile::FromText("[Categories]\nScope=1000/70000\n[Par-1]\nRegAddr=1\n");
-    try {
-        TnvSimDefinitions::FromIni(ini);
-        ADD_FAILURE();
-    } catch (const TnvError& error) {
-        EXPECT_TRUE(
-            error.Message().endsWith("category Scope: '1000/70000' is not a valid index range"));
-    }
+    const QString error = kxtest::ErrorOf([&] { TnvSimDefinitions::FromIni(ini); });
+    EXPECT_TRUE(error.endsWith("category Scope: '1000/70000' is not a valid index range"))
+        << error.toStdString();
 }
 
 TEST(SimRegisterStoreTest, OverlapsAndAliases) {

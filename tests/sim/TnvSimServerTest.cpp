@@ -3,12 +3,12 @@
 // command line.
 #include "SimTestData.h"
 #include "TProgramRun.h"
+#include "TestFiles.h"
 #include "TestSupport.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
@@ -54,10 +54,8 @@ QStringList LogLines(const QString& path, qsizetype count) {
 
 // Bytes from hex pairs: "02 83 02".
 TBytes H(const QString& hex) {
-    TBytes bytes;
-    for (const QString& pair : hex.split(' ', Qt::SkipEmptyParts))
-        bytes.push_back(static_cast<uint8_t>(pair.toUInt(nullptr, 16)));
-    return bytes;
+    const QByteArray bytes = QByteArray::fromHex(hex.toLatin1());
+    return TBytes(bytes.begin(), bytes.end());
 }
 
 // Each row starts a simulator with its options and runs its exchanges in
@@ -283,9 +281,7 @@ TEST(SimProcessTest, SigintRemovesTheLinkAndStoredCopiesSurviveARestart) {
 
 TEST(SimProcessTest, WhatItCannotServeEndsItWithAWord) {
     QTemporaryDir dir;
-    QFile file(dir.filePath("file"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.close();
+    const QString file = kxtest::WriteFile(dir.filePath("file"), {});
     const struct {
         QStringList Arguments;
         int ExitCode;
@@ -296,7 +292,7 @@ TEST(SimProcessTest, WhatItCannotServeEndsItWithAWord) {
         {{"--tcp", "0", "--log", "/nonexistent/dir/requests.log"},
          1,
          "--log /nonexistent/dir/requests.log"},
-        {{"--pty", file.fileName()}, 1, "no symbolic link"},
+        {{"--pty", file}, 1, "no symbolic link"},
     };
     for (const auto& row : rows) {
         const auto run = kxtest::RunProgram(
@@ -305,7 +301,7 @@ TEST(SimProcessTest, WhatItCannotServeEndsItWithAWord) {
         EXPECT_EQ(run.ExitCode, row.ExitCode) << row.Arguments.join(' ').toStdString();
         EXPECT_TRUE(out.contains(row.Says)) << out.toStdString();
     }
-    EXPECT_TRUE(QFileInfo(file.fileName()).isFile()) << "a file that is no link is kept";
+    EXPECT_TRUE(QFileInfo(file).isFile()) << "a file that is no link is kept";
 }
 
 } // namespace

@@ -1,12 +1,12 @@
 #include "TnvSimSlave.h"
 #include "SimTestData.h"
-#include "TnvError.h"
+#include "TestErrors.h"
+#include "TestFiles.h"
 #include "TnvSimDefinitions.h"
 #include "TnvSimDrive.h"
 #include "TnvSimEeprom.h"
 #include "TnvSimRegisterStore.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
@@ -89,17 +89,9 @@ TEST_F(SlaveTest, EepromFaultsNeverLoseTheOldValue) {
 
     const QString file = dir.filePath("eeprom.ini");
     for (const char* text : {"[EEPROM]\n30=abc\n", "[EEPROM]\n110=1 2\n", "[EEPROM]\n30=1 2\n"}) {
-        QFile out(file);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        out.write(text);
-        out.close();
-        Build(file);
-        try {
-            eeprom->Load(*store);
-            ADD_FAILURE() << text;
-        } catch (const TnvError& error) {
-            EXPECT_TRUE(error.Message().contains(file)) << error.Message().toStdString();
-        }
+        Build(kxtest::WriteFile(file, text));
+        const QString error = kxtest::ErrorOf([&] { eeprom->Load(*store); });
+        EXPECT_TRUE(error.contains(file)) << text << error.toStdString();
     }
 }
 
