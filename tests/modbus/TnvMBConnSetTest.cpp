@@ -1,10 +1,10 @@
 #include "TnvMBConnSet.h"
+#include "TestFiles.h"
 #include "TestSupport.h"
 #include "TnvError.h"
 #include "TnvMBThread.h"
 #include "TnvRegistry.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -38,18 +38,11 @@ protected:
         };
     }
 
-    void WriteIni(const QString& text) {
-        QFile file(Ini);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text.toUtf8());
-    }
+    void WriteIni(const QString& text) { kxtest::WriteFile(Ini, text.toUtf8()); }
 
     void SaveToRegistry(const QString& name, bool enabled) {
-        TnvMBSetup s;
-        s.Name = name;
-        s.ConnType = 2;
-        s.TCPIPPort = kxtest::FreeTcpPort();
-        s.Enabled = enabled;
+        const TnvMBSetup s{
+            .Name = name, .ConnType = 2, .TCPIPPort = kxtest::FreeTcpPort(), .Enabled = enabled};
         ASSERT_TRUE(s.SaveToRegistry(TnvRegistryRoot::CurrentUser, "Software\\KX\\Links"));
     }
 };

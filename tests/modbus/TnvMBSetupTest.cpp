@@ -1,4 +1,5 @@
 #include "TnvMBSetup.h"
+#include "TestFiles.h"
 #include "TestSupport.h"
 #include "TnvError.h"
 #include "TnvRegistry.h"
@@ -29,19 +30,11 @@ const TnvMBSetup kUnusual{.Name = "Drive A",
                           .HostName = "plc.example",
                           .Enabled = true};
 
-// All sixteen fields as "Key=value", so that a mismatch names its field.
-std::vector<std::string> Fields(const TnvMBSetup& s) {
-    std::vector<std::string> fields{"Name=" + s.Name.toStdString(),
-                                    "HostName=" + s.HostName.toStdString()};
-    const std::pair<const char*, int> numbers[] = {
-        {"ConnType", s.ConnType},   {"Retries", s.Retries},       {"RaiseError", s.RaiseError},
-        {"BaudRate", s.BaudRate},   {"PortNumber", s.PortNumber}, {"ByteSize", s.ByteSize},
-        {"FlowCtrl", s.FlowCtrl},   {"Parity", s.Parity},         {"StopBits", s.StopBits},
-        {"SilentInt", s.SilentInt}, {"Timeout", s.Timeout},       {"TxMode", s.TxMode},
-        {"TCPIPPort", s.TCPIPPort}, {"Enabled", s.Enabled}};
-    for (const auto& [key, value] : numbers)
-        fields.push_back(key + ("=" + std::to_string(value)));
-    return fields;
+// All sixteen fields, so that one comparison covers every one.
+auto Fields(const TnvMBSetup& s) {
+    return std::tuple(s.Name.toStdString(), s.HostName.toStdString(), s.ConnType, s.Retries,
+                      s.RaiseError, s.BaudRate, s.PortNumber, s.ByteSize, s.FlowCtrl, s.Parity,
+                      s.StopBits, s.SilentInt, s.Timeout, s.TxMode, s.TCPIPPort, s.Enabled);
 }
 
 // The edges of each range, and the link kinds' own fields.
@@ -73,12 +66,6 @@ protected:
     QTemporaryDir Dir;
     QString File = Dir.path() + "/links.ini";
     const QString Key = "Software\\KX720\\Links";
-
-    void WriteFile(const QByteArray& text) {
-        QFile f(File);
-        f.open(QIODevice::WriteOnly);
-        f.write(text);
-    }
 };
 
 TEST_F(TnvMBSetupStore, RoundTripsReproduceEveryFieldUntilDeleted) {
@@ -103,11 +90,9 @@ TEST_F(TnvMBSetupStore, RoundTripsReproduceEveryFieldUntilDeleted) {
 
 // Files written by other programs name the keys so, in this order.
 TEST_F(TnvMBSetupStore, IniKeepsKeyNamesOrderAndForeignKeys) {
-    WriteFile("[COM1]\nComment=kept\n");
+    kxtest::WriteFile(File, "[COM1]\nComment=kept\n");
     ASSERT_TRUE(kSerial.SaveToIniFile(File));
-    QFile f(File);
-    f.open(QIODevice::ReadOnly);
-    const QString text = QString::fromUtf8(f.readAll());
+    const QString text = QString::fromUtf8(kxtest::ReadFile(File));
     EXPECT_TRUE(text.contains("Comment=kept"));
     qsizetype last = -1;
     for (const char* key : {"ConnType", "Retries", "RaiseError=0", "BaudRate", "PortNumber",
@@ -120,7 +105,7 @@ TEST_F(TnvMBSetupStore, IniKeepsKeyNamesOrderAndForeignKeys) {
 }
 
 TEST_F(TnvMBSetupStore, AbsentOrUnreadableIniKeysGiveTheLoadDefaults) {
-    WriteFile("[Drive]\nRetries=x7\n[Empty]\n");
+    kxtest::WriteFile(File, "[Drive]\nRetries=x7\n[Empty]\n");
     for (const char* name : {"Drive", "Empty"}) {
         TnvMBSetup s = kUnusual;
         s.Name = name;
