@@ -5,10 +5,9 @@
 namespace kxtest {
 
 QString Hex(const std::vector<uint8_t>& bytes) {
-    QStringList parts;
-    for (uint8_t b : bytes)
-        parts << QStringLiteral("%1").arg(b, 2, 16, QChar('0'));
-    return parts.join(' ');
+    return QString::fromLatin1(
+        QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()))
+            .toHex(' '));
 }
 
 QStringList LoggedRequests(const QString& logFile, bool withLineChecks) {
@@ -20,7 +19,7 @@ QStringList LoggedRequests(const QString& logFile, bool withLineChecks) {
         const QByteArray raw = QByteArray::fromHex(line.trimmed());
         if (raw.isEmpty() || (!withLineChecks && raw.size() > 1 && raw[1] == 0x08))
             continue; // the transport's line checks
-        lines << Hex(std::vector<uint8_t>(raw.begin(), raw.end()));
+        lines << QString::fromLatin1(raw.toHex(' '));
     }
     return lines;
 }

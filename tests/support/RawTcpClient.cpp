@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 using namespace std::chrono_literals;
@@ -90,20 +91,10 @@ bool RawTcpClient::ClosedByPeer(std::chrono::milliseconds timeout) {
 }
 
 bool RawTcpClient::ReadExactly(uint8_t* into, size_t count, std::chrono::milliseconds timeout) {
-    QElapsedTimer timer;
-    timer.start();
-    size_t got = 0;
-    while (got < count) {
-        const auto left = timeout.count() - timer.elapsed();
-        pollfd p{FFd, POLLIN, 0};
-        if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0)
-            return false;
-        const ssize_t n = ::read(FFd, into + got, count - got);
-        if (n <= 0)
-            return false;
-        got += static_cast<size_t>(n);
-    }
-    return true;
+    const int64_t ms = std::max<int64_t>(timeout.count(), 1); // 0 would wait for ever
+    const timeval limit{ms / 1000, ms % 1000 * 1000};
+    ::setsockopt(FFd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    return ::recv(FFd, into, count, MSG_WAITALL) == static_cast<ssize_t>(count);
 }
 
 std::optional<RawTcpClient::TReply> RawTcpClient::Receive(std::chrono::milliseconds timeout) {

@@ -32,7 +32,6 @@ public:
     // time-out, a closed connection or another id.
     std::optional<TBytes> Transact(uint8_t unit, const TBytes& pdu,
                                    std::chrono::milliseconds timeout = std::chrono::seconds(3));
-    uint16_t LastTransaction() const { return FTransaction; }
     bool SendRaw(const TBytes& bytes);
     // The next reply, read by its MBAP length.
     std::optional<TReply> Receive(std::chrono::milliseconds timeout = std::chrono::seconds(3));

@@ -15,7 +15,6 @@ public:
     ~TConfigHome();
     TConfigHome(const TConfigHome&) = delete;
     TConfigHome& operator=(const TConfigHome&) = delete;
-    QString Path() const { return FDir.path(); }
     void Map(int port, const QString& device);
 
 private:

@@ -2,8 +2,8 @@
 
 #include "RawTcpClient.h"
 #include "TestPaths.h"
+#include "TestWait.h"
 
-#include <QElapsedTimer>
 #include <QThread>
 
 namespace kxtest {
@@ -13,14 +13,6 @@ namespace {
 std::unique_ptr<TPeer> Python(const QString& script, const QStringList& arguments) {
     return std::make_unique<TPeer>(
         "/usr/bin/python3", QStringList{SourcePath("tests/modbus/peers/" + script)} + arguments);
-}
-
-// pymodbus prints READY before it listens; wait until it accepts.
-void WaitUntilListening(int port) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 10000 && !RawTcpClient(static_cast<uint16_t>(port)).Connected())
-        QThread::msleep(50);
 }
 
 } // namespace
@@ -34,8 +26,8 @@ TPeer::TPeer(const QString& program, const QStringList& arguments)
     }
 }
 
-std::unique_ptr<TPeer> TPeer::TcpSlave(const QStringList& options) {
-    return Python("peer.py", QStringList{"tcp", "0"} + options);
+std::unique_ptr<TPeer> TPeer::TcpSlave(const QStringList& options, int port) {
+    return Python("peer.py", QStringList{"tcp", QString::number(port)} + options);
 }
 
 std::unique_ptr<TPeer> TPeer::RtuSlave(const QString& device, const QStringList& options) {
@@ -45,7 +37,8 @@ std::unique_ptr<TPeer> TPeer::RtuSlave(const QString& device, const QStringList&
 std::unique_ptr<TPeer> TPeer::PymodbusTcp() {
     const int port = FreeTcpPort();
     auto peer = Python("pymodbus_server.py", {"tcp", QString::number(port)});
-    WaitUntilListening(port);
+    // pymodbus prints READY before it listens.
+    PollUntil([port] { return RawTcpClient(static_cast<uint16_t>(port)).Connected(); }, 10000, 50);
     peer->FPort = port;
     return peer;
 }

@@ -15,8 +15,8 @@ public:
     bool Ready() const { return FReady; }
     int Port() const { return FPort; }
 
-    // peer.py over TCP on a free port, or RTU on device.
-    static std::unique_ptr<TPeer> TcpSlave(const QStringList& options = {});
+    // peer.py over TCP on port (0: a free one), or RTU on device.
+    static std::unique_ptr<TPeer> TcpSlave(const QStringList& options = {}, int port = 0);
     static std::unique_ptr<TPeer> RtuSlave(const QString& device, const QStringList& options = {});
     // pymodbus's own server; holding register a holds 1000 + a.
     static std::unique_ptr<TPeer> PymodbusTcp();

@@ -1,23 +1,16 @@
 #include "TPtyPair.h"
 
-#include <QElapsedTimer>
+#include "TestWait.h"
+
 #include <QFileInfo>
-#include <QThread>
 
 namespace kxtest {
 
 TPtyPair::TPtyPair()
     : FProcess("/usr/bin/socat",
                {"pty,raw,echo=0,link=" + LinkEnd(), "pty,raw,echo=0,link=" + PeerEnd()}) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 5000) {
-        if (QFileInfo::exists(LinkEnd()) && QFileInfo::exists(PeerEnd())) {
-            FReady = true;
-            return;
-        }
-        QThread::msleep(10);
-    }
+    FReady = PollUntil(
+        [this] { return QFileInfo::exists(LinkEnd()) && QFileInfo::exists(PeerEnd()); }, 5000);
 }
 
 } // namespace kxtest

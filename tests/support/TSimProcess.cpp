@@ -1,23 +1,15 @@
 #include "TSimProcess.h"
 
+#include "TestFiles.h"
 #include "TestPaths.h"
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QStandardPaths>
 
 namespace kxtest {
 
 namespace {
-
-QString ErrorFile(const QTemporaryDir& dir) {
-    return dir.path() + QStringLiteral("/stderr.txt");
-}
-
-QString RequestLog(const QTemporaryDir& dir) {
-    return dir.path() + QStringLiteral("/requests.log");
-}
 
 // Under a sanitizer the simulator takes seconds to come up.
 constexpr int kStartMs = 10000;
@@ -34,20 +26,24 @@ TSimProcess::TSimProcess(QStringList arguments, int links) {
 
 TSimProcess::TSimProcess(bool withPty, const QStringList& extra) {
     QStringList arguments{QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0"),
-                          QStringLiteral("--log"), RequestLog(FDir)};
+                          QStringLiteral("--log"), FDir.filePath(QStringLiteral("requests.log"))};
     if (withPty)
         arguments << QStringLiteral("--pty") << PtyLink();
     Start(arguments + extra, withPty ? 2 : 1);
-    if (!FReady)
-        return;
-    FClient = std::make_unique<RawTcpClient>(TcpPort());
-    FReady = FClient->Connected();
+    FReady = FReady && Client(); // the first client: ClientLink() names its link
+}
+
+RawTcpClient* TSimProcess::Client() {
+    if (!FClient && FReady)
+        FClient = std::make_unique<RawTcpClient>(TcpPort());
+    return FClient && FClient->Connected() ? FClient.get() : nullptr;
 }
 
 void TSimProcess::Start(QStringList arguments, int links) {
     if (!arguments.contains(QStringLiteral("--defs")))
         arguments << QStringLiteral("--defs") << DefinitionsFile();
-    FProcess = std::make_unique<TSubprocess>(Binary(), arguments, ErrorFile(FDir));
+    FProcess = std::make_unique<TSubprocess>(Binary(), arguments,
+                                             FDir.filePath(QStringLiteral("stderr.txt")));
     if (!FProcess->Running())
         return;
     QElapsedTimer timer;
@@ -79,8 +75,7 @@ int TSimProcess::Stop(int signal) {
 }
 
 QString TSimProcess::StandardError() const {
-    QFile file(ErrorFile(FDir));
-    return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
+    return QString::fromLocal8Bit(ReadFile(FDir.filePath(QStringLiteral("stderr.txt"))));
 }
 
 QString TSimProcess::PtyLink() const {
@@ -91,37 +86,35 @@ void TSimProcess::MapComPort(int port) const {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                            QStringLiteral("/kx720");
     QDir().mkpath(folder);
-    QFile file(folder + QStringLiteral("/ports.ini"));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-        file.write(QStringLiteral("COM%1=%2\n").arg(port).arg(PtyLink()).toLocal8Bit());
+    WriteFile(folder + QStringLiteral("/ports.ini"),
+              QStringLiteral("COM%1=%2\n").arg(port).arg(PtyLink()).toLocal8Bit());
 }
 
 std::optional<uint16_t> TSimProcess::Read(uint16_t address, uint8_t slave) {
-    if (!FClient)
+    RawTcpClient* client = Client();
+    if (!client)
         return std::nullopt;
-    const auto reply = FClient->Transact(slave, {0x03, static_cast<uint8_t>(address >> 8),
-                                                 static_cast<uint8_t>(address & 0xFF), 0, 1});
+    const auto reply = client->Transact(slave, RawTcpClient::ReadPdu(address));
     if (!reply || reply->size() != 5 || (*reply)[1] != 0x03 || (*reply)[2] != 2)
         return std::nullopt;
     return static_cast<uint16_t>((*reply)[3] << 8 | (*reply)[4]);
 }
 
 bool TSimProcess::Write(uint16_t address, uint16_t word, uint8_t slave) {
-    if (!FClient)
+    RawTcpClient* client = Client();
+    if (!client)
         return false;
     const TBytes pdu{0x06, static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address & 0xFF),
                      static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word & 0xFF)};
-    const auto reply = FClient->Transact(slave, pdu);
+    const auto reply = client->Transact(slave, pdu);
     return reply && reply->size() == 6 && TBytes(reply->begin() + 1, reply->end()) == pdu;
 }
 
 QList<TSimProcess::TRequest> TSimProcess::Requests() const {
-    QFile file(RequestLog(FDir));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return {};
+    const QByteArray log = ReadFile(FDir.filePath(QStringLiteral("requests.log")));
     QList<TRequest> requests;
     // TIME LINK SLAVE FUNCTION ADDRESS QUANTITY OUTCOME, tab-separated.
-    for (const QString& line : QString::fromLocal8Bit(file.readAll()).split(QLatin1Char('\n'))) {
+    for (const QString& line : QString::fromLocal8Bit(log).split(QLatin1Char('\n'))) {
         const QStringList fields = line.split(QLatin1Char('\t'));
         if (line.startsWith(QLatin1Char('#')) || fields.size() < 7)
             continue;

@@ -33,6 +33,7 @@ public:
     uint16_t TcpPort() const;
     // Sends signal and returns the exit code, -1 when it had to be killed.
     int Stop(int signal = SIGTERM);
+    int Pid() const { return FProcess ? FProcess->Pid() : -1; }
     // What the simulator wrote to standard error so far.
     QString StandardError() const;
     static QString Binary();
@@ -40,7 +41,8 @@ public:
     QString PtyLink() const;
     // Points COMn of the terminal's ports.ini at the pty.
     void MapComPort(int port) const;
-    // The drive's register at address; none when the exchange fails.
+    // The drive's register at address; none when the exchange fails. The
+    // first call of a simulator started with arguments connects a client.
     std::optional<uint16_t> Read(uint16_t address, uint8_t slave = 2);
     bool Write(uint16_t address, uint16_t word, uint8_t slave = 2);
 
@@ -58,6 +60,7 @@ public:
 
 private:
     void Start(QStringList arguments, int links);
+    RawTcpClient* Client();
 
     QTemporaryDir FDir;
     std::unique_ptr<TSubprocess> FProcess;

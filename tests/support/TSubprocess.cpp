@@ -1,7 +1,8 @@
 #include "TSubprocess.h"
 
+#include "TestWait.h"
+
 #include <QElapsedTimer>
-#include <QThread>
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -74,11 +75,8 @@ int TSubprocess::Stop(int signal, int ms) {
         return FExitCode;
     kill(FPid, signal);
     int status = 0;
-    QElapsedTimer timer;
-    timer.start();
     pid_t done = 0;
-    while ((done = waitpid(FPid, &status, WNOHANG)) == 0 && timer.elapsed() < ms)
-        QThread::msleep(10);
+    PollUntil([&] { return (done = waitpid(FPid, &status, WNOHANG)) != 0; }, ms);
     if (done == 0) {
         kill(FPid, SIGKILL);
         waitpid(FPid, &status, 0);

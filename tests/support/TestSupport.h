@@ -11,3 +11,4 @@
 #include "TSimProcess.h"
 #include "TSubprocess.h"
 #include "TestPaths.h"
+#include "TestWait.h"
