@@ -2,8 +2,8 @@
 
 #include "TModbusSrv.h"
 #include "TestSupport.h"
+#include "TnvMBSetup.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -45,19 +45,31 @@ protected:
         else
             Peer = tcp ? TPeer::TcpSlave(options) : TPeer::RtuSlave(Pty->PeerEnd(), options);
         ASSERT_TRUE(Peer->Ready());
-        ASSERT_TRUE(Srv.OpenConnection(tcp ? "TCP" : "COM3", tcp ? 2 : 1));
-        if (tcp) {
-            Srv.put_HostName("127.0.0.1");
-            Srv.put_TCPIPPort(Peer->Port());
-        } else {
-            Srv.put_PortNumber(3);
-            Srv.put_BaudRate(19200);
-            Srv.put_Parity(2);
-            Srv.put_FlowCtrl(8);
-            Srv.put_StopBits(50);
-        }
-        Srv.put_Timeout(timeout);
+        const TnvMBSetup s = Settings(timeout);
+        ASSERT_TRUE(Srv.OpenConnection(s.Name, s.ConnType));
+        Srv.put_HostName(s.HostName);
+        Srv.put_TCPIPPort(s.TCPIPPort);
+        Srv.put_PortNumber(s.PortNumber);
+        Srv.put_Parity(s.Parity);
+        Srv.put_FlowCtrl(s.FlowCtrl);
+        Srv.put_StopBits(s.StopBits);
+        Srv.put_Timeout(s.Timeout);
         ASSERT_TRUE(Srv.Connect()) << Srv.ErrorText().toStdString();
+    }
+
+    // The terminal's settings of a link to the started peer: TCP, or COM3.
+    TnvMBSetup Settings(int timeout, int retries = 0) const {
+        const bool tcp = GetParam() == TKind::Tcp;
+        return {.Name = tcp ? "TCP" : "COM3",
+                .ConnType = tcp ? TnvMBSetup::kTcpIp : TnvMBSetup::kSerial,
+                .Retries = retries,
+                .PortNumber = 3,
+                .FlowCtrl = 8,
+                .Parity = 2,
+                .StopBits = 50,
+                .Timeout = timeout,
+                .TCPIPPort = Peer->Port(),
+                .Enabled = true};
     }
 
     int32_t Tx(const std::vector<uint8_t>& query, std::vector<uint8_t>& response) {

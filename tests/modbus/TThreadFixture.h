@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TLinkFixture.h"
+#include "TestFiles.h"
 #include "TnvMBThread.h"
 #include "TnvParDef.h"
 #include "TnvParDefSet.h"
@@ -8,7 +9,6 @@
 #include "TnvParValueSet.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QThread>
 #include <functional>
 
@@ -18,36 +18,25 @@ namespace kxtest {
 // 5 a 32-bit value at 0x0124, 6 a 16-bit word at 0x0123.
 inline QString WriteDefinitions(const QString& folder) {
     QString text = "[Categories]\nRam=1/6\n";
-    auto add = [&](int index, int address, int type) {
+    const int addresses[] = {0x10, 0x11, 0x12, 0x13, 0x0124, 0x0123};
+    for (int index = 1; index <= 6; ++index)
         text += QStringLiteral("[Par-%1]\nRegAddr=%2\nRegQtty=%3\nRegProg=%2\nName=P%1\nDescr=P%1\n"
                                "Type=%4\nUnsigned=1\nReadonly=0\nFormatNorm=1\nFormatString=0\n")
                     .arg(index)
-                    .arg(address)
-                    .arg(type == 4 ? 2 : 1)
-                    .arg(type);
-    };
-    for (int i = 1; i <= 4; ++i)
-        add(i, 0x0F + i, 3);
-    add(5, 0x0124, 4);
-    add(6, 0x0123, 3);
-    const QString path = folder + "/defs.ini";
-    QFile file(path);
-    file.open(QIODevice::WriteOnly);
-    file.write(text.toUtf8());
-    return path;
+                    .arg(addresses[index - 1])
+                    .arg(index == 5 ? 2 : 1)
+                    .arg(index == 5 ? 4 : 3);
+    return WriteFile(folder + "/defs.ini", text.toUtf8());
 }
 
 // Runs the GUI thread's events until done() or the time is up.
 inline bool PumpUntil(const std::function<bool()>& done, int ms = 3000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(2);
-    }
-    return true;
+    return PollUntil(
+        [&] {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            return done();
+        },
+        ms, 2);
 }
 
 inline void Pump(int ms) {
@@ -74,22 +63,7 @@ protected:
         TLinkFixture::Start(options, timeout, pymodbus);
         Srv.CloseConnection();
         Thread = std::make_unique<TnvMBThread>();
-        TnvMBSetup& s = Thread->Settings;
-        s.Enabled = true;
-        s.Timeout = timeout;
-        s.Retries = retries;
-        if (GetParam() == TKind::Tcp) {
-            s.Name = "TCP";
-            s.ConnType = 2;
-            s.HostName = "127.0.0.1";
-            s.TCPIPPort = Peer->Port();
-        } else {
-            s.Name = "COM3";
-            s.PortNumber = 3;
-            s.Parity = 2;
-            s.FlowCtrl = 8;
-            s.StopBits = 50;
-        }
+        Thread->Settings = Settings(timeout, retries);
     }
 
     // Makes the given values cyclic, starts the thread and subscribes the set.

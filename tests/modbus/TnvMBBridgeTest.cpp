@@ -30,12 +30,10 @@ protected:
     }
 
     void UsePeer() {
-        TnvMBSetup& s = Bridge->Settings;
-        s.Name = "Upstream";
-        s.ConnType = TnvMBSetup::kTcpIp;
-        s.HostName = "127.0.0.1";
-        s.TCPIPPort = Peer->Port();
-        s.Timeout = 300;
+        Bridge->Settings = {.Name = "Upstream",
+                            .ConnType = TnvMBSetup::kTcpIp,
+                            .Timeout = 300,
+                            .TCPIPPort = Peer->Port()};
     }
 
     uint16_t Port() { return static_cast<uint16_t>(Bridge->GetTCPServer()->GetListenPort()); }

@@ -110,11 +110,7 @@ TEST_F(TnvMBSetupStore, AbsentOrUnreadableIniKeysGiveTheLoadDefaults) {
         TnvMBSetup s = kUnusual;
         s.Name = name;
         ASSERT_TRUE(s.LoadFromIniFile(File)) << name;
-        TnvMBSetup expected;
-        expected.Name = name;
-        expected.StopBits = 4;
-        expected.HostName = "";
-        EXPECT_EQ(Fields(s), Fields(expected));
+        EXPECT_EQ(Fields(s), Fields({.Name = name, .StopBits = 4, .HostName = ""}));
     }
 }
 

@@ -19,12 +19,7 @@ TEST(TnvTDSetup, SavesAndLoadsThroughBothStoresAndDefaultsWhatIsAbsent) {
     kxtest::TConfigHome home;
     QTemporaryDir dir;
     const QString file = dir.path() + "/nodes.ini";
-    TnvTDSetup saved;
-    saved.NodeName = "Press";
-    saved.ConnName = "TCP";
-    saved.SlaveAddress = 17;
-    saved.SampleTime = 12;
-    saved.Enabled = false;
+    TnvTDSetup saved{.NodeName = "Press", .ConnName = "TCP", .SlaveAddress = 17, .SampleTime = 12};
     ASSERT_TRUE(saved.SaveToIniFile(file));
     ASSERT_TRUE(saved.SaveToRegistry(TnvRegistryRoot::CurrentUser, "Software\\KX720\\Nodes"));
     EXPECT_EQ(TnvIniFile(file).ReadSection("Press"),
@@ -52,10 +47,7 @@ TEST(TnvTDSetup, SavesAndLoadsThroughBothStoresAndDefaultsWhatIsAbsent) {
 TEST(TnvTDMachine, StatesWithoutALink) {
     TnvTDMachine node;
     EXPECT_EQ(node.GetNodeState(), TnvTDMachine::kDisabled);
-    TnvTDSetup setup;
-    setup.SlaveAddress = 3;
-    setup.Enabled = true;
-    node.AssignSettings(setup);
+    node.AssignSettings({.NodeName = "", .ConnName = "", .SlaveAddress = 3, .Enabled = true});
     EXPECT_EQ(node.GetNodeState(), TnvTDMachine::kNoThread);
     EXPECT_FALSE(node.AskForDeviceInfo(100));
 
@@ -79,10 +71,7 @@ TEST(TnvTDMachine, VetoesKeepTheAddressAndTheSubscription) {
         TnvMBThread link;
         link.Settings.Enabled = true;
         TnvTDMachine node;
-        TnvTDSetup setup;
-        setup.SlaveAddress = 3;
-        setup.Enabled = true;
-        node.AssignSettings(setup);
+        node.AssignSettings({.NodeName = "", .ConnName = "", .SlaveAddress = 3, .Enabled = true});
         node.SetSubscribed(&link);
         node.OnBeforeAddrChange = [veto](TnvTDMachine*, int, bool& canchange) {
             canchange = !veto;
@@ -101,7 +90,7 @@ TEST(TnvTDMachine, VetoesKeepTheAddressAndTheSubscription) {
     }
 }
 
-TEST(TnvTDProgHeaders, IndicesOutsideTheCapacityAreIgnored) {
+TEST(TnvTDProgHeaders, IndicesOutsideTheCapacityAreIgnoredAndNoDefinitionsSendNothing) {
     TnvTDProgHeaders headers(100);
     EXPECT_EQ(headers.GetLastIndex(), 99);
     headers.SetFirstIndex(100);
@@ -109,6 +98,11 @@ TEST(TnvTDProgHeaders, IndicesOutsideTheCapacityAreIgnored) {
     EXPECT_EQ(headers.GetFirstIndex(), 0);
     EXPECT_EQ(headers.GetLastIndex(), 99);
     EXPECT_EQ(headers.GetHeader(100), TnvTDProgHeaders::TSlot{});
+    // Without definitions nothing is sent.
+    TModbusSrv notOpen;
+    headers.SetFirstIndex(4);
+    EXPECT_EQ(headers.Exchange(notOpen), TnvMBThread::kNoValue);
+    EXPECT_EQ(headers.GetLastIndex(), 3);
 }
 
 // ---------------------------------------------------------------- against a machine
@@ -125,10 +119,10 @@ TEST_F(NodeOnSim, StatesFollowAlarmsAndLinkLoss) {
     ASSERT_TRUE(WaitState(TnvTDMachine::kOk));
     States.clear();
 
-    ASSERT_TRUE(Bench(kAlarmRegister, 0x0004));
+    ASSERT_TRUE(Sim->Write(kAlarmRegister, 0x0004, kSlave));
     ASSERT_TRUE(WaitState(TnvTDMachine::kAlarm));
     EXPECT_FALSE(Node->AskForProgHeaders(0, 9));
-    ASSERT_TRUE(Bench(kAlarmRegister, 0));
+    ASSERT_TRUE(Sim->Write(kAlarmRegister, 0, kSlave));
     ASSERT_TRUE(WaitState(TnvTDMachine::kOk));
     EXPECT_EQ(alarms, (std::vector<std::pair<int, bool>>{{402, true}, {402, false}}));
 
@@ -142,7 +136,7 @@ TEST_F(NodeOnSim, StatesFollowAlarmsAndLinkLoss) {
 TEST_F(NodeOnSim, AnAlarmPresentAtTheStartIsNeverShownAsOk) {
     // Slow replies: the first reads are handled long before the alarm words come in.
     StartSim({"--delay", "30"});
-    ASSERT_TRUE(Bench(kAlarmRegister + 1, 0x0100)); // the second alarm word
+    ASSERT_TRUE(Sim->Write(kAlarmRegister + 1, 0x0100, kSlave)); // the second alarm word
     StartNode();
     ASSERT_TRUE(WaitState(TnvTDMachine::kAlarm));
     EXPECT_EQ(std::count(States.begin(), States.end(), TnvTDMachine::kOk), 0);
@@ -235,14 +229,6 @@ TEST_P(HeadersOnPeer, AHeaderReplyOfAnotherLengthFailsWithoutTouchingTheSlot) {
     EXPECT_EQ(headers.GetHeader(3), TnvTDProgHeaders::TSlot{});
     EXPECT_EQ(kxtest::LoggedRequests(Log),
               (QStringList{"01 06 00 0a 00 03", "01 03 00 0a 00 01", "01 03 00 10 00 04"}));
-}
-
-TEST(TnvTDProgHeaders, WithoutDefinitionsNothingIsSent) {
-    TModbusSrv notOpen;
-    TnvTDProgHeaders headers(100);
-    headers.SetFirstIndex(4);
-    EXPECT_EQ(headers.Exchange(notOpen), TnvMBThread::kNoValue);
-    EXPECT_EQ(headers.GetLastIndex(), 3);
 }
 
 } // namespace

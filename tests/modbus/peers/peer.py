@@ -40,36 +40,23 @@ class Slave:
         self.count = 0
         self.current = args.mode  # the mode of the reply being sent
         self.regs = {}
-        self.ident = bytes.fromhex(args.ident) if args.ident else None
-
-    def value(self, addr):
-        return self.regs.get(addr, (0x1000 + addr) & 0xFFFF)
-
-    def log(self, pdu):
-        if self.args.log:
-            with open(self.args.log, "a") as f:
-                f.write(pdu.hex() + "\n")
-
-    def mode(self):
-        """The mode of the request being answered."""
-        if self.args.once and self.count != self.args.late_at:
-            return "normal"
-        return self.args.mode
 
     def answer(self, pdu):
         """The reply PDU (slave first) to a request, or None for silence."""
-        self.log(pdu)
+        if self.args.log:
+            with open(self.args.log, "a") as f:
+                f.write(pdu.hex() + "\n")
         if pdu[1] == 0x08 and not self.args.no_echo and \
                 (self.args.mode != "silent" or self.args.once):
             time.sleep(self.args.every_ms / 1000.0)
             self.current = "normal" if self.args.once else self.args.mode
             return pdu
         self.count += 1
-        mode = self.current = self.mode()
+        once = self.args.once and self.count != self.args.late_at
+        mode = self.current = "normal" if once else self.args.mode
         if mode == "silent":
             return None
-        if self.args.every_ms:
-            time.sleep(self.args.every_ms / 1000.0)
+        time.sleep(self.args.every_ms / 1000.0)
         if mode == "late" and self.count == self.args.late_at:
             time.sleep(self.args.delay_ms / 1000.0)
         slave, fc = pdu[0], pdu[1]
@@ -82,7 +69,8 @@ class Slave:
             if mode == "short":
                 return bytes([slave, 3, 0])
             size = self.args.size or 2 * qty + (2 if mode == "long" else 0)
-            data = b"".join(struct.pack(">H", self.value(addr + i)) for i in range(size // 2))
+            words = [self.regs.get(a, (0x1000 + a) & 0xFFFF) for a in range(addr, addr + size // 2)]
+            data = b"".join(struct.pack(">H", w) for w in words)
             return bytes([slave, 3, len(data)]) + data
         if fc == 0x10:
             addr, qty, n = struct.unpack(">HHB", pdu[2:7])
@@ -94,8 +82,8 @@ class Slave:
             addr, val = struct.unpack(">HH", pdu[2:6])
             self.regs[addr] = val
             return pdu[:6]
-        if fc == 0x41 and self.ident is not None:
-            return bytes([slave, 0x41]) + self.ident
+        if fc == 0x41 and self.args.ident:
+            return bytes([slave, 0x41]) + bytes.fromhex(self.args.ident)
         return bytes([slave, fc | 0x80, 0x01])
 
 
@@ -180,13 +168,10 @@ def main():
     p.add_argument("kind", choices=["tcp", "rtu"])
     p.add_argument("where")
     p.add_argument("--mode", default="normal")
-    p.add_argument("--log")
-    p.add_argument("--late-at", type=int, default=2)
-    p.add_argument("--delay-ms", type=int, default=150)
-    p.add_argument("--size", type=int, default=0)
-    p.add_argument("--ident")
-    p.add_argument("--every-ms", type=int, default=0)
-    p.add_argument("--stale")
+    for name in ("--log", "--ident", "--stale"):
+        p.add_argument(name)
+    for name, default in (("--late-at", 2), ("--delay-ms", 150), ("--size", 0), ("--every-ms", 0)):
+        p.add_argument(name, type=int, default=default)
     p.add_argument("--no-echo", action="store_true")
     p.add_argument("--exception-code", type=lambda t: int(t, 0), default=2)
     p.add_argument("--once", action="store_true")
