@@ -73,8 +73,7 @@ protected:
         drive->PowerUp();
     }
     static uint16_t Number(const QString& text) {
-        return static_cast<uint16_t>(text.startsWith("0x") ? text.toInt(nullptr, 16)
-                                                           : text.toInt());
+        return static_cast<uint16_t>(text.toInt(nullptr, 0)); // 0x for hex
     }
     void Step(const QString& step) {
         const QString arg = step.mid(1);

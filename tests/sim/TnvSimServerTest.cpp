@@ -6,7 +6,6 @@
 #include "TestFiles.h"
 #include "TestSupport.h"
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -20,43 +19,45 @@ using namespace kxtest;
 
 namespace {
 
+// Bytes from hex pairs: "02 83 02".
+TBytes H(const QString& hex) {
+    const QByteArray bytes = QByteArray::fromHex(hex.toLatin1());
+    return TBytes(bytes.begin(), bytes.end());
+}
+
 const TBytes kReadMaxVoltage{0x03, 0x00, 0x14, 0x00, 0x01};
 const TBytes kMaxVoltageReply{0x02, 0x03, 0x02, 0x01, 0xCC};
+// Unit 2's slave address read under transaction 7, and its reply, with their MBAP.
+const TBytes kReadAddress = H("00 07 00 00 00 06 02 03 00 00 00 01");
+const TBytes kAddressReply = H("00 07 00 00 00 05 02 03 02 00 02");
 
 // What a program said, on either channel.
-QString Said(const kxtest::TProgramRun& run) {
+QString Said(const TProgramRun& run) {
     return run.Out + run.Err;
 }
 
 // The log's lines without comments and without their time, once it has count of them.
 QStringList LogLines(const QString& path, qsizetype count) {
     QStringList lines;
-    for (QDeadlineTimer deadline(5000); !deadline.hasExpired(); QThread::msleep(20)) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        lines.clear();
-        for (const QString& line : QString::fromLocal8Bit(file.readAll()).split('\n')) {
-            if (line.isEmpty() || line.startsWith('#'))
-                continue;
-            lines << line.section('\t', 1);
-            EXPECT_TRUE(
-                QRegularExpression("^\\d+\\.\\d{3}$").match(line.section('\t', 0, 0)).hasMatch())
-                << line.toStdString();
-        }
-        if (lines.size() >= count)
-            break;
-    }
+    PollUntil(
+        [&] {
+            lines.clear();
+            for (const QString& line : QString::fromLocal8Bit(ReadFile(path)).split('\n')) {
+                if (line.isEmpty() || line.startsWith('#'))
+                    continue;
+                lines << line.section('\t', 1);
+                EXPECT_TRUE(QRegularExpression("^\\d+\\.\\d{3}$")
+                                .match(line.section('\t', 0, 0))
+                                .hasMatch())
+                    << line.toStdString();
+            }
+            return lines.size() >= count;
+        },
+        5000, 20);
     return lines;
 }
 
 // --------------------------------------------------------------- TCP
-
-// Bytes from hex pairs: "02 83 02".
-TBytes H(const QString& hex) {
-    const QByteArray bytes = QByteArray::fromHex(hex.toLatin1());
-    return TBytes(bytes.begin(), bytes.end());
-}
 
 // Each row starts a simulator with its options and runs its exchanges in
 // order ("UNIT PDU > UNIT REPLY;...", no reply: none may come; "wait MS"); the first
@@ -109,10 +110,9 @@ TEST(SimTcpTest, ExchangesAnswerAsTheOptionsSay) {
             }
             const TBytes request = H(exchange.section('>', 0, 0));
             const TBytes reply = H(exchange.section('>', 1));
-            const auto none = std::optional<TBytes>();
             EXPECT_EQ(client.Transact(request[0], TBytes(request.begin() + 1, request.end()),
                                       reply.empty() ? 300ms : 1000ms),
-                      reply.empty() ? none : reply)
+                      reply.empty() ? std::nullopt : std::optional(reply))
                 << exchange.toStdString();
         }
         EXPECT_GE(clock.elapsed(), row.MinMs);
@@ -147,8 +147,7 @@ TEST(SimTcpTest, ClientsAreServedSideBySide) {
     TSimProcess sim({"--tcp", "127.0.0.1:0", "--delay", "400"});
     ASSERT_TRUE(sim.Ready());
     RawTcpClient first(sim.TcpPort()), second(sim.TcpPort()), half(sim.TcpPort());
-    const TBytes request = RawTcpClient::Mbap(7, 2, {0x03, 0x00, 0x00, 0x00, 0x01});
-    half.SendRaw(TBytes(request.begin(), request.begin() + 5));
+    half.SendRaw(TBytes(kReadAddress.begin(), kReadAddress.begin() + 5));
     QElapsedTimer timer;
     timer.start();
     first.SendRaw(RawTcpClient::Mbap(1, 2, kReadMaxVoltage));
@@ -156,25 +155,21 @@ TEST(SimTcpTest, ClientsAreServedSideBySide) {
     EXPECT_EQ(first.ReadRaw(1500ms).size(), 11u);
     EXPECT_EQ(second.ReadRaw(1500ms).size(), 11u);
     EXPECT_LT(timer.elapsed(), 750) << "the replies wait side by side, not one after the other";
-    half.SendRaw(TBytes(request.begin() + 5, request.end()));
-    EXPECT_EQ(half.ReadRaw(1500ms),
-              (TBytes{0x00, 0x07, 0x00, 0x00, 0x00, 0x05, 0x02, 0x03, 0x02, 0x00, 0x02}));
+    half.SendRaw(TBytes(kReadAddress.begin() + 5, kReadAddress.end()));
+    EXPECT_EQ(half.ReadRaw(1500ms), kAddressReply);
 }
 
 TEST(SimTcpTest, ABadHeaderOrTheRequestLimitClosesOnlyThatConnection) {
     TSimProcess sim({"--tcp", "127.0.0.1:0", "--drop-after", "2"});
     ASSERT_TRUE(sim.Ready());
     RawTcpClient client(sim.TcpPort());
-    TBytes bytes = RawTcpClient::Mbap(7, 2, {0x03, 0x00, 0x00, 0x00, 0x01});
-    const TBytes badLength{0xFF, 0x01, 0x00, 0x00, 0x00, 0x00, 0x02};
-    bytes.insert(bytes.end(), badLength.begin(), badLength.end());
-    client.SendRaw(bytes); // one write: both arrive in one read
+    // A sound request and a header of length 0 in one write, to arrive in one read.
+    client.SendRaw(H("00 07 00 00 00 06 02 03 00 00 00 01 FF 01 00 00 00 00 02"));
     bool closed = false;
     const TBytes reply = client.ReadRaw(1000ms, &closed);
     if (!closed)
         client.ReadRaw(1000ms, &closed);
-    EXPECT_EQ(reply, (TBytes{0x00, 0x07, 0x00, 0x00, 0x00, 0x05, 0x02, 0x03, 0x02, 0x00, 0x02}))
-        << "the reply to the sound request still goes out";
+    EXPECT_EQ(reply, kAddressReply) << "the reply to the sound request still goes out";
     EXPECT_TRUE(closed);
 
     RawTcpClient next(sim.TcpPort());
@@ -191,10 +186,10 @@ TEST(SimTcpTest, MbpollReadsAndIsRefused) {
     const QStringList mbpoll{
         "-m", "tcp", "-p", QString::number(sim.TcpPort()), "-a", "2", "-0", "-1", "-o", "2", "-r"};
     const QString read =
-        Said(kxtest::RunProgram("mbpoll", mbpoll + QStringList{"20", "-c", "2", "127.0.0.1"}));
+        Said(RunProgram("mbpoll", mbpoll + QStringList{"20", "-c", "2", "127.0.0.1"}));
     EXPECT_TRUE(read.contains("[20]: \t460") && read.contains("[21]: \t500")) << read.toStdString();
     const QString refused =
-        Said(kxtest::RunProgram("mbpoll", mbpoll + QStringList{"22", "127.0.0.1", "1"}));
+        Said(RunProgram("mbpoll", mbpoll + QStringList{"22", "127.0.0.1", "1"}));
     EXPECT_TRUE(refused.contains("Illegal data address")) << refused.toStdString();
 }
 
@@ -263,25 +258,19 @@ TEST(SimProcessTest, SigintRemovesTheLinkAndStoredCopiesSurviveARestart) {
         TSimProcess sim({"--pty", link, "--tcp", "127.0.0.1:0", "--eeprom", eeprom}, 2);
         ASSERT_TRUE(sim.Ready());
         EXPECT_TRUE(QFileInfo(link).isSymLink());
-        RawTcpClient client(sim.TcpPort());
-        EXPECT_EQ(client.Transact(2, {0x06, 0x01, 0x0F, 0x01, 0x4D}),
-                  (TBytes{0x02, 0x06, 0x01, 0x0F, 0x01, 0x4D}));
+        EXPECT_TRUE(sim.Write(0x010F, 0x014D));
         EXPECT_EQ(sim.Stop(SIGINT), 0);
         EXPECT_FALSE(QFileInfo(link).exists() || QFileInfo(link).isSymLink());
     }
     TSimProcess sim({"--tcp", "127.0.0.1:0", "--eeprom", eeprom});
     ASSERT_TRUE(sim.Ready());
-    RawTcpClient client(sim.TcpPort());
-    EXPECT_EQ(client.Transact(2, {0x03, 0x01, 0x0F, 0x00, 0x01}),
-              (TBytes{0x02, 0x03, 0x02, 0x01, 0x4D}));
-    EXPECT_EQ(client.Transact(2, {0x03, 0x00, 0x0F, 0x00, 0x01}),
-              (TBytes{0x02, 0x03, 0x02, 0x01, 0x4D}))
-        << "the working setpoint starts from its stored copy";
+    EXPECT_EQ(sim.Read(0x010F), 0x014D);
+    EXPECT_EQ(sim.Read(0x000F), 0x014D) << "the working setpoint starts from its stored copy";
 }
 
 TEST(SimProcessTest, WhatItCannotServeEndsItWithAWord) {
     QTemporaryDir dir;
-    const QString file = kxtest::WriteFile(dir.filePath("file"), {});
+    const QString file = WriteFile(dir.filePath("file"), {});
     const struct {
         QStringList Arguments;
         int ExitCode;
@@ -289,14 +278,12 @@ TEST(SimProcessTest, WhatItCannotServeEndsItWithAWord) {
     } rows[] = {
         {{"--slave", "300"}, 2, "--slave"},
         {{"--defs", "/nonexistent.ini", "--tcp", "0"}, 1, "/nonexistent.ini"},
-        {{"--tcp", "0", "--log", "/nonexistent/dir/requests.log"},
-         1,
-         "--log /nonexistent/dir/requests.log"},
+        {{"--tcp", "0", "--log", "/no/dir/requests.log"}, 1, "--log /no/dir/requests.log"},
         {{"--pty", file}, 1, "no symbolic link"},
     };
     for (const auto& row : rows) {
-        const auto run = kxtest::RunProgram(
-            TSimProcess::Binary(), QStringList{"--defs", DefinitionsFile()} + row.Arguments);
+        const auto run = RunProgram(TSimProcess::Binary(),
+                                    QStringList{"--defs", DefinitionsFile()} + row.Arguments);
         const QString out = Said(run);
         EXPECT_EQ(run.ExitCode, row.ExitCode) << row.Arguments.join(' ').toStdString();
         EXPECT_TRUE(out.contains(row.Says)) << out.toStdString();
