@@ -39,11 +39,11 @@ protected:
 
 } // namespace
 
-TEST_F(LinkTest, TcpLinkShowsTheLiveDrive) {
+TEST_F(LinkTest, TcpLinkShowsTheLiveDriveAndReopensCleanly) {
     kxtest::TSimProcess sim(false, {QStringLiteral("--size"), QStringLiteral("0x0110")});
     Connect(sim);
-    EXPECT_TRUE(
-        LogContains(QStringLiteral("ModBus connection to: 127.0.0.1:%1").arg(sim.TcpPort())));
+    const QString connect = QStringLiteral("ModBus connection to: 127.0.0.1:%1").arg(sim.TcpPort());
+    EXPECT_TRUE(LogContains(connect));
     EXPECT_FALSE(MainForm->tbSelectPort->isEnabled());
     // Values read once settle; the live ones keep arriving.
     ASSERT_TRUE(Settled({49, 18}));
@@ -58,9 +58,19 @@ TEST_F(LinkTest, TcpLinkShowsTheLiveDrive) {
     EXPECT_NEAR(Value(22)->GetValueUShort(0), dcBus, dcBus / 10 + 5);
     EXPECT_EQ(MainForm->cbMode_Stop->isChecked(),
               *sim.Read(Address(3)) == 0 && *sim.Read(Address(2)) == 0);
+    // Opening again closes first and makes the setpoint controls once.
+    MainForm->acOpenConnectionExecute();
+    ASSERT_TRUE(WaitFor([&] { return LogCount(connect) == 2; }, kLinkMs));
+    const QStringList lines = Lines();
+    const int closed = static_cast<int>(lines.indexOf("ModBus closed."));
+    EXPECT_GE(closed, 0);
+    EXPECT_LT(closed, static_cast<int>(lines.lastIndexOf(connect)));
+    QWidget* overlay = MainForm->sgOmegaRef->OverlayParent();
+    EXPECT_EQ(overlay->findChildren<TUpDown*>().size(), 1);
+    EXPECT_EQ(overlay->findChildren<QToolButton*>(QStringLiteral("sbtnSaveRef")).size(), 1);
     EXPECT_TRUE(WaitFor([] { return MainForm->acImport->isEnabled(); }, kLinkMs));
     MainForm->acCloseConnection->trigger();
-    EXPECT_TRUE(LogContains("ModBus closed."));
+    EXPECT_EQ(LogCount("ModBus closed."), 2);
     EXPECT_TRUE(MainForm->tbSelectPort->isEnabled());
     MainForm->ApplicationEventsIdle();
     EXPECT_FALSE(MainForm->acImport->isEnabled());
@@ -124,21 +134,6 @@ TEST_F(LinkTest, SoftwareCommandsReachTheDriveAndComeBack) {
     EXPECT_TRUE(DriveHolds(sim, 29, 10000));
     ASSERT_TRUE(sim.Write(Address(29), 0));
     EXPECT_TRUE(WaitFor([&] { return sim.Read(Address(29)) == 10000; }, 4000));
-}
-
-TEST_F(LinkTest, ReopeningClosesFirstAndMakesTheSetpointControlsOnce) {
-    kxtest::TSimProcess sim(false);
-    Connect(sim);
-    const QString connect = QStringLiteral("ModBus connection to: 127.0.0.1:%1").arg(sim.TcpPort());
-    MainForm->acOpenConnectionExecute(); // the open action again, as a second opening
-    ASSERT_TRUE(WaitFor([&] { return LogCount(connect) == 2; }, kLinkMs));
-    const QStringList lines = Lines();
-    const int closed = static_cast<int>(lines.indexOf("ModBus closed."));
-    EXPECT_GE(closed, 0);
-    EXPECT_LT(closed, static_cast<int>(lines.lastIndexOf(connect)));
-    QWidget* overlay = MainForm->sgOmegaRef->OverlayParent();
-    EXPECT_EQ(overlay->findChildren<TUpDown*>().size(), 1);
-    EXPECT_EQ(overlay->findChildren<QToolButton*>(QStringLiteral("sbtnSaveRef")).size(), 1);
 }
 
 TEST_F(LinkTest, EmptyPortTextIsReportedAndTheProgramGoesOn) {
