@@ -14,7 +14,7 @@
 #include <QFile>
 #include <QTextStream>
 
-using kxtest::TKind;
+using namespace kxtest;
 
 namespace {
 
@@ -118,7 +118,7 @@ void WriteRow(const TFault& fault, TKind kind, int32_t status, const QString& de
                       << fault.Recovery << " |\n";
 }
 
-class FaultMatrix : public kxtest::TLinkFixture {
+class FaultMatrix : public TLinkFixture {
 protected:
     // Ends a fault of the link: a sound peer where the faulty one was, or the
     // adapter plugged in again (a new pty behind the same COM port).
@@ -126,12 +126,12 @@ protected:
         if (after == TAfter::RestartPeer) {
             const int port = Peer->Port();
             Peer.reset();
-            Peer = kxtest::TPeer::TcpSlave({}, port);
+            Peer = TPeer::TcpSlave({}, port);
         } else if (after == TAfter::Replug) {
-            Pty = std::make_unique<kxtest::TPtyPair>();
+            Pty = std::make_unique<TPtyPair>();
             ASSERT_TRUE(Pty->Ready());
             Home.Map(3, Pty->LinkEnd());
-            Peer = kxtest::TPeer::RtuSlave(Pty->PeerEnd());
+            Peer = TPeer::RtuSlave(Pty->PeerEnd());
         }
         ASSERT_TRUE(Peer->Ready());
     }
@@ -139,11 +139,10 @@ protected:
 
 } // namespace
 
-INSTANTIATE_TEST_SUITE_P(Both, FaultMatrix, ::testing::Values(TKind::Tcp, TKind::Rtu),
-                         kxtest::KindName);
+INSTANTIATE_TEST_SUITE_P(Both, FaultMatrix, ::testing::Values(TKind::Tcp, TKind::Rtu), KindName);
 
 TEST_P(FaultMatrix, EachFaultIsReportedCostsLittleAndNeverGivesAWrongValue) {
-    constexpr int kSlack = kxtest::kSanitized ? 400 : 150; // ms a loaded machine may add
+    constexpr int kSlack = kSanitized ? 400 : 150; // ms a loaded machine may add
     const TKind kind = GetParam();
     for (const TFault& fault : kFaults) {
         if ((fault.Links == TLinks::TcpOnly && kind == TKind::Rtu) ||

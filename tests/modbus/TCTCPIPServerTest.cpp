@@ -7,14 +7,12 @@
 #include <mutex>
 #include <thread>
 
-using kxtest::RawTcpClient;
-using kxtest::TBytes;
-using kxtest::TKind;
+using namespace kxtest;
 using namespace std::chrono_literals;
 
 namespace {
 
-constexpr int kSlack = kxtest::kSanitized ? 250 : 60; // ms a loaded machine may add to a bound
+constexpr int kSlack = kSanitized ? 250 : 60; // ms a loaded machine may add to a bound
 
 // Replies as unit 1 gets them.
 TBytes Exception(uint8_t function, uint8_t code) {
@@ -28,7 +26,7 @@ TBytes PeerWord(uint16_t address) {
 }
 
 // A TCP server serving through the fixture's link to our misbehaving peer.
-class TServerTest : public kxtest::TLinkFixture {
+class TServerTest : public TLinkFixture {
 protected:
     std::mutex EventsLock;
     QStringList Events;                    // "connected", "left", "dropped", "refused"
@@ -52,40 +50,35 @@ protected:
 
     // Waits until the server has raised name count times.
     bool AwaitEvent(const QString& name, int count = 1) {
-        return kxtest::PumpUntil([&] {
+        return PumpUntil([&] {
             std::lock_guard lock(EventsLock);
             return Events.count(name) >= count;
         });
     }
 };
 
-INSTANTIATE_TEST_SUITE_P(Both, TServerTest, ::testing::Values(TKind::Tcp, TKind::Rtu),
-                         kxtest::KindName);
+INSTANTIATE_TEST_SUITE_P(Both, TServerTest, ::testing::Values(TKind::Tcp, TKind::Rtu), KindName);
 
 // What the drive answers reaches the client under the request's own
 // transaction and unit id; what it does not answer becomes 0x0B in time.
 TEST_P(TServerTest, AnswersCarryTheRequestsIdsAndTheDrivesWords) {
-    struct TCase {
-        const char* Mode;
-        TBytes Pdu;
-        TBytes Expected;
-    };
-    const TCase cases[] = {
+    const std::tuple<const char*, TBytes, TBytes> cases[] = {
+        // mode, request, reply
         {"normal", RawTcpClient::ReadPdu(0x0123), PeerWord(0x0123)},
         {"normal", {0x06, 0x00, 0x20, 0xBE, 0xEF}, {0x01, 0x06, 0x00, 0x20, 0xBE, 0xEF}},
         {"exception", RawTcpClient::ReadPdu(0x10), Exception(0x03, 0x02)},
         {"silent", RawTcpClient::ReadPdu(0x10), Exception(0x03, TCTCPIPServer::kTargetFailed)},
     };
     constexpr int kTimeout = 300;
-    for (const TCase& c : cases) {
-        SCOPED_TRACE(c.Mode);
-        Serve({"--mode", c.Mode}, kTimeout);
+    for (const auto& [mode, pdu, expected] : cases) {
+        SCOPED_TRACE(mode);
+        Serve({"--mode", mode}, kTimeout);
         RawTcpClient client(Port());
         // Several in a row: a time-out must not make the next one wait longer.
         for (int i = 0; i < 3; ++i) {
             QElapsedTimer clock;
             clock.start();
-            EXPECT_EQ(client.Transact(1, c.Pdu), c.Expected);
+            EXPECT_EQ(client.Transact(1, pdu), expected);
             EXPECT_LE(clock.elapsed(), kTimeout + 100 + kSlack);
         }
     }
@@ -111,7 +104,7 @@ TEST_P(TServerTest, AClientBreakingTheProtocolIsDroppedAlone) {
         EXPECT_TRUE(AwaitEvent("dropped", ++dropped));
         EXPECT_EQ(good.Transact(1, RawTcpClient::ReadPdu(0x11)), PeerWord(0x11));
     }
-    EXPECT_EQ(kxtest::LoggedRequests(Log).size(),
+    EXPECT_EQ(LoggedRequests(Log).size(),
               static_cast<qsizetype>(std::size(junk))); // no junk on the line
 }
 
@@ -135,7 +128,7 @@ TEST_P(TServerTest, VanishingClientsBroadcastsAndAClosedLinkCostNothing) {
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(client.Transact(1, RawTcpClient::ReadPdu(0x10)),
                   Exception(0x03, TCTCPIPServer::kPathUnavailable));
-    EXPECT_EQ(kxtest::LoggedRequests(Log), (QStringList{"00 06 00 30 12 34", "01 03 00 30 00 01"}));
+    EXPECT_EQ(LoggedRequests(Log), (QStringList{"00 06 00 30 12 34", "01 03 00 30 00 01"}));
     EXPECT_EQ(Server->GetServedCount(), 2u);
     EXPECT_EQ(Server->GetFailedCount(), 2u);
 }

@@ -1,7 +1,6 @@
 #include "TLinkFixture.h"
 
-using kxtest::Hex;
-using kxtest::TKind;
+using namespace kxtest;
 
 namespace {
 
@@ -10,10 +9,9 @@ std::vector<uint8_t> ReadQuery(uint16_t address) {
             0x00, 0x01};
 }
 
-class TModbusSrvLink : public kxtest::TLinkFixture {};
+class TModbusSrvLink : public TLinkFixture {};
 
-INSTANTIATE_TEST_SUITE_P(Both, TModbusSrvLink, ::testing::Values(TKind::Tcp, TKind::Rtu),
-                         kxtest::KindName);
+INSTANTIATE_TEST_SUITE_P(Both, TModbusSrvLink, ::testing::Values(TKind::Tcp, TKind::Rtu), KindName);
 
 // The second request is answered N time-outs late; every request reads
 // another register, so a reply taken for a later request shows as a wrong
@@ -41,12 +39,11 @@ TEST_P(TModbusSrvLink, LateReplyNeverAnswersALaterRequest) {
     }
 }
 
-class TModbusSrvRtuOnly : public kxtest::TLinkFixture {};
-INSTANTIATE_TEST_SUITE_P(Serial, TModbusSrvRtuOnly, ::testing::Values(TKind::Rtu),
-                         kxtest::KindName);
+class TModbusSrvRtuOnly : public TLinkFixture {};
+INSTANTIATE_TEST_SUITE_P(Serial, TModbusSrvRtuOnly, ::testing::Values(TKind::Rtu), KindName);
 
 TEST_P(TModbusSrvRtuOnly, Rs485ModeAndMarkParityOnAPtyFailClearly) {
-    Pty = std::make_unique<kxtest::TPtyPair>();
+    Pty = std::make_unique<TPtyPair>();
     ASSERT_TRUE(Pty->Ready());
     Home.Map(2, Pty->LinkEnd());
     for (const QString what : {"RS-485", "parity"}) {
@@ -80,7 +77,7 @@ TEST(TModbusSrv, PortNumbersNameDevicesAndNoLinkIsNotInitialized) {
     std::vector<uint8_t> reply;
     EXPECT_EQ(srv.TxRxMessage(ReadQuery(1), 6, reply), TModbusSrv::kNotInitialized);
     EXPECT_FALSE(srv.OpenConnection("X", 3));
-    kxtest::TConfigHome home;
+    TConfigHome home;
     EXPECT_EQ(TModbusSrv::DeviceOfPort(1), "/dev/ttyS0");
     home.Map(2, "/dev/ttyUSB0");
     EXPECT_EQ(TModbusSrv::DeviceOfPort(2), "/dev/ttyUSB0");

@@ -69,35 +69,30 @@ TEST_F(TBridgeTest, ActivationRunsTheStepsOnceAndTheServerGoesWithTheBridge) {
 
 // Each failed step leaves the bridge idle and names itself by its code.
 TEST_F(TBridgeTest, AFailedActivationClosesTheLinkAndReportsTheStep) {
-    struct TCase {
-        const char* Name;
-        std::function<void(TnvMBBridge&)> Prepare;
-        int32_t Code;
-    };
-    const TCase cases[] = {
-        {"default settings", [](TnvMBBridge&) {}, TnvMBBridge::kLinkRefused},
+    const std::tuple<const char*, std::function<void()>, int32_t> cases[] = {
+        {"default settings", [] {}, TnvMBBridge::kLinkRefused},
         {"nobody upstream",
-         [this](TnvMBBridge& b) {
+         [this] {
              UsePeer();
-             b.Settings.TCPIPPort = kxtest::FreeTcpPort();
+             Bridge->Settings.TCPIPPort = kxtest::FreeTcpPort();
          },
          TnvMBBridge::kLinkRefused},
         {"listen port taken",
-         [&](TnvMBBridge& b) {
+         [this] {
              UsePeer();
-             b.ServerPort = Peer->Port(); // the peer listens there
+             Bridge->ServerPort = Peer->Port(); // the peer listens there
          },
          TnvMBBridge::kServerRefused},
     };
-    for (const TCase& c : cases) {
-        SCOPED_TRACE(c.Name);
+    for (const auto& [name, prepare, code] : cases) {
+        SCOPED_TRACE(name);
         Bridge = std::make_unique<TnvMBBridge>();
         SetUp();
         Events.clear();
-        c.Prepare(*Bridge);
+        prepare();
         Bridge->SetServerActive(true);
-        EXPECT_EQ(Events, QStringList{QStringLiteral("error %1").arg(c.Code)});
-        EXPECT_EQ(Bridge->GetLastError(), c.Code);
+        EXPECT_EQ(Events, QStringList{QStringLiteral("error %1").arg(code)});
+        EXPECT_EQ(Bridge->GetLastError(), code);
         EXPECT_FALSE(Bridge->GetConnected());
         EXPECT_FALSE(Bridge->GetServerActive());
         EXPECT_FALSE(Bridge->LastErrorDetail().isEmpty());

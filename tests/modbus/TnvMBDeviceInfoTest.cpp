@@ -1,36 +1,32 @@
 #include "TnvMBDeviceInfo.h"
 #include "TLinkFixture.h"
 
-using kxtest::TKind;
+using namespace kxtest;
 
 namespace {
 
 // Suffixes end at a space or a NUL; the firmware's shows after a dash.
 TEST(TnvMBDeviceInfo, TextsShowModelVersionAndSuffixes) {
-    const struct {
-        uint16_t Model;
-        std::array<char, 2> HwSuffix;
-        uint16_t Version;
-        std::array<char, 2> FwSuffix;
-        const char* Hardware;
-        const char* Firmware;
-    } rows[] = {{720, {' ', ' '}, 5, {' ', 'B'}, "KX720", "0.05"},
-                {720, {0, 'B'}, 100, {'r', 'c'}, "KX720", "1.00-rc"},
-                {721, {'A', 'B'}, 1234, {'b', ' '}, "KX721-AB", "12.34-b"}};
-    for (const auto& row : rows) {
+    using TSuffix = std::array<char, 2>;
+    // model, its suffix, firmware version, its suffix; the texts shown
+    const std::tuple<uint16_t, TSuffix, uint16_t, TSuffix, const char*, const char*> rows[] = {
+        {720, {' ', ' '}, 5, {' ', 'B'}, "KX720", "0.05"},
+        {720, {0, 'B'}, 100, {'r', 'c'}, "KX720", "1.00-rc"},
+        {721, {'A', 'B'}, 1234, {'b', ' '}, "KX721-AB", "12.34-b"}};
+    for (const auto& [model, hwSuffix, version, fwSuffix, hardware, firmware] : rows) {
         TnvMBDeviceInfo info(2);
-        info.HwModel = row.Model;
-        info.HwSuffix = row.HwSuffix;
-        info.FwVersion = row.Version;
-        info.FwSuffix = row.FwSuffix;
-        EXPECT_EQ(info.HardwareVersionText(), row.Hardware);
-        EXPECT_EQ(info.FirmwareVersionText(), row.Firmware);
+        info.HwModel = model;
+        info.HwSuffix = hwSuffix;
+        info.FwVersion = version;
+        info.FwSuffix = fwSuffix;
+        EXPECT_EQ(info.HardwareVersionText(), hardware);
+        EXPECT_EQ(info.FirmwareVersionText(), firmware);
     }
 }
 
-class TnvMBDeviceInfoLink : public kxtest::TLinkFixture {};
+class TnvMBDeviceInfoLink : public TLinkFixture {};
 INSTANTIATE_TEST_SUITE_P(Both, TnvMBDeviceInfoLink, ::testing::Values(TKind::Tcp, TKind::Rtu),
-                         kxtest::KindName);
+                         KindName);
 
 // A user-defined function has no byte count: the transport frames its reply
 // itself, and nothing of it may be left to answer the next request.
@@ -44,8 +40,8 @@ TEST_P(TnvMBDeviceInfoLink, DecodesATwelveByteReplyFramedWhole) {
     EXPECT_EQ(info.FirmwareVersionText(), "2.07");
     std::vector<uint8_t> reply;
     ASSERT_EQ(Tx({0x01, 0x03, 0x00, 0x20, 0x00, 0x01}, reply), 0);
-    EXPECT_EQ(kxtest::Hex(reply), "01 03 02 10 20");
-    EXPECT_EQ(kxtest::LoggedRequests(Log), (QStringList{"01 41", "01 03 00 20 00 01"}));
+    EXPECT_EQ(Hex(reply), "01 03 02 10 20");
+    EXPECT_EQ(LoggedRequests(Log), (QStringList{"01 41", "01 03 00 20 00 01"}));
 }
 
 TEST_P(TnvMBDeviceInfoLink, OtherLengthsCompleteWithoutValid) {

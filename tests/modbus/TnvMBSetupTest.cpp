@@ -74,8 +74,7 @@ TEST_F(TnvMBSetupStore, RoundTripsReproduceEveryFieldUntilDeleted) {
     ASSERT_TRUE(saved.SaveToIniFile(File));
     ASSERT_TRUE(saved.SaveToRegistry(TnvRegistryRoot::LocalMachine, Key));
     for (const bool registry : {false, true}) {
-        TnvMBSetup loaded;
-        loaded.Name = saved.Name;
+        TnvMBSetup loaded{.Name = saved.Name};
         ASSERT_TRUE(registry ? loaded.LoadFromRegistry(TnvRegistryRoot::LocalMachine, Key)
                              : loaded.LoadFromIniFile(File));
         EXPECT_EQ(Fields(loaded), Fields(saved)) << registry;
@@ -137,8 +136,7 @@ TEST_F(TnvMBSetupStore, ABrokenRegistryEntryRaises) {
     partial.WriteInteger("ConnType", 2);
     partial.WriteInteger("Retries", 9);
     for (const char* name : {"COM1", "Partial"}) {
-        TnvMBSetup s;
-        s.Name = name;
+        TnvMBSetup s{.Name = name};
         EXPECT_THROW(s.LoadFromRegistry(TnvRegistryRoot::CurrentUser, Key), TnvError) << name;
         EXPECT_EQ(s.ConnType, name[0] == 'P' ? 2 : 1);
     }

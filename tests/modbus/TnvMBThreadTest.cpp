@@ -4,9 +4,7 @@
 #include <chrono>
 #include <mutex>
 
-using kxtest::Pump;
-using kxtest::PumpUntil;
-using kxtest::TKind;
+using namespace kxtest;
 
 namespace {
 
@@ -59,7 +57,7 @@ private:
     std::vector<TTime> FEnds;
 };
 
-class TnvMBThreadLink : public kxtest::TThreadFixture {
+class TnvMBThreadLink : public TThreadFixture {
 protected:
     TRecorder Events;
     void SetUp() override {
@@ -70,7 +68,7 @@ protected:
 };
 
 INSTANTIATE_TEST_SUITE_P(Both, TnvMBThreadLink, ::testing::Values(TKind::Tcp, TKind::Rtu),
-                         kxtest::KindName);
+                         KindName);
 
 TEST_P(TnvMBThreadLink, FramesCarryQuantityOneAndTheSlavesLowByte) {
     StartPeer({});
@@ -84,7 +82,7 @@ TEST_P(TnvMBThreadLink, FramesCarryQuantityOneAndTheSlavesLowByte) {
     Value(6)->SetCyclic(true);
     ASSERT_TRUE(PumpUntil([&] { return !Events.Received.empty(); }));
     Thread.reset();
-    EXPECT_EQ(kxtest::LoggedRequests(Log).mid(0, 3),
+    EXPECT_EQ(LoggedRequests(Log).mid(0, 3),
               (QStringList{"01 10 01 24 00 01 04 01 02 03 04", "01 10 01 23 00 01 02 ab cd",
                            "01 03 01 23 00 01"}));
     EXPECT_EQ(Events.Received.front(), std::make_pair(6u, uint16_t{0xABCD}));
@@ -98,7 +96,7 @@ TEST_P(TnvMBThreadLink, SilentPeerCostsRetriesPlusOneExchangesForTheFirstValueOn
     Thread.reset(); // may cut the last cycle's retries short
     Pump(50);
     // Over RTU the line check before each attempt is all that goes out.
-    const QStringList sent = kxtest::LoggedRequests(Log, true);
+    const QStringList sent = LoggedRequests(Log, true);
     EXPECT_GE(sent.size(), 6);
     for (const QString& request : sent) // only the first value
         EXPECT_TRUE(request == "01 03 00 10 00 01" || request.startsWith("01 08 00 00"))
@@ -129,19 +127,19 @@ TEST_P(TnvMBThreadLink, ReplyOfAnotherSizeThanTheValueIsInvalid) {
 // An operator's edit made while the read of the same value is on the wire
 // is written, and the late read reply does not overwrite it.
 class TnvMBThreadTcp : public TnvMBThreadLink {};
-INSTANTIATE_TEST_SUITE_P(Tcp, TnvMBThreadTcp, ::testing::Values(TKind::Tcp), kxtest::KindName);
+INSTANTIATE_TEST_SUITE_P(Tcp, TnvMBThreadTcp, ::testing::Values(TKind::Tcp), KindName);
 
 TEST_P(TnvMBThreadTcp, AnEditMadeWhileItsReadIsOnTheWireIsWrittenAndKept) {
     StartPeer({"--every-ms", "300"}, 1000); // register 0x10 holds 0x1010
     Run({1});
     // The peer logs a request when it arrives, before it waits.
-    ASSERT_TRUE(PumpUntil([&] { return !kxtest::LoggedRequests(Log).isEmpty(); }));
+    ASSERT_TRUE(PumpUntil([&] { return !LoggedRequests(Log).isEmpty(); }));
     ASSERT_EQ(Value(1)->GetStatus(), TnvParValue::stCleared) << "the reply came before the edit";
     Value(1)->SetValueUShort(0, 0xBEEF);
     Value(1)->SetWriteRequest(true);
     ASSERT_TRUE(PumpUntil([&] { return Events.Written.size() == 1; }, 5000));
     Thread.reset();
-    EXPECT_EQ(kxtest::LoggedRequests(Log).mid(0, 2),
+    EXPECT_EQ(LoggedRequests(Log).mid(0, 2),
               (QStringList{"01 03 00 10 00 01", "01 10 00 10 00 01 02 be ef"}));
     EXPECT_EQ(Value(1)->GetValueUShort(0), 0xBEEF);
 }
@@ -163,11 +161,11 @@ TEST_P(TnvMBThreadLink, AddingTwiceKeepsOneSubscription) {
     Thread->RemoveValueSet(&Set);
     EXPECT_EQ(Set.GetUpdateState(), usIdle);
     Pump(50);
-    const auto before = kxtest::LoggedRequests(Log).size();
+    const auto before = LoggedRequests(Log).size();
     const auto received = Events.Received.size();
     Pump(250);
     Thread.reset();
-    EXPECT_EQ(kxtest::LoggedRequests(Log).size(), before);
+    EXPECT_EQ(LoggedRequests(Log).size(), before);
     // One read per cycle: a doubled subscription would read twice per cycle.
     EXPECT_EQ(static_cast<qsizetype>(received), before);
 }
@@ -217,7 +215,7 @@ TEST_P(TnvMBThreadLink, StoppingCutsTheExchangeOnTheWireShort) {
         SCOPED_TRACE(destroy ? "destruction" : "RemoveValueSet");
         StartPeer({"--mode", "silent"}, kTimeout, 2);
         Run({1});
-        ASSERT_TRUE(PumpUntil([&] { return !kxtest::LoggedRequests(Log, true).isEmpty(); }));
+        ASSERT_TRUE(PumpUntil([&] { return !LoggedRequests(Log, true).isEmpty(); }));
         Pump(kTimeout / 2); // well inside the first attempt
         QElapsedTimer clock;
         clock.start();
@@ -256,7 +254,7 @@ TEST_P(TnvMBThreadLink, UserRequestsAreServedOnceOnTheGuiThread) {
         EXPECT_EQ(ends, answered ? 1 : 100);
         EXPECT_EQ(info.Valid, answered);
         EXPECT_EQ(info.LastError, answered ? 0 : TModbusSrv::kTimeout);
-        const QStringList sent = kxtest::LoggedRequests(Log, true);
+        const QStringList sent = LoggedRequests(Log, true);
         EXPECT_EQ(answered ? sent.count("01 41") : sent.size(), 1) << sent.join(", ").toStdString();
     }
 }
@@ -265,7 +263,7 @@ TEST_P(TnvMBThreadLink, UserRequestsAreServedOnceOnTheGuiThread) {
 // moments.
 class TnvMBThreadLife : public ::testing::Test {
 protected:
-    kxtest::TConfigHome Home;
+    TConfigHome Home;
     std::vector<QString> Log; // outlives the thread, whose last event writes to it
     TnvParValueSet Set;
     std::unique_ptr<TnvMBThread> Thread = std::make_unique<TnvMBThread>();
@@ -273,7 +271,7 @@ protected:
     void SetUp() override {
         Thread->Settings.Name = "TCP";
         Thread->Settings.ConnType = 2;
-        Thread->Settings.TCPIPPort = kxtest::FreeTcpPort(); // nobody listens
+        Thread->Settings.TCPIPPort = FreeTcpPort(); // nobody listens
         Thread->Settings.Enabled = true;
         Thread->Settings.Timeout = 100;
         Thread->OnConnect = [this](TnvMBThread*) {
@@ -333,7 +331,7 @@ TEST_F(TnvMBThreadLife, DestroyedWhileConnecting) {
 }
 
 TEST_F(TnvMBThreadLife, DestroyedWhileTheConnectEventWaitsForTheGuiThread) {
-    auto peer = kxtest::TPeer::TcpSlave();
+    auto peer = TPeer::TcpSlave();
     ASSERT_TRUE(peer->Ready());
     Thread->Settings.TCPIPPort = peer->Port();
     ASSERT_TRUE(Thread->Start());

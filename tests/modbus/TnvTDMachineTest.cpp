@@ -7,16 +7,14 @@
 
 namespace {
 
-using kxtest::PumpUntil;
-using kxtest::TKind;
-using kxtest::TNodeFixture;
+using namespace kxtest;
 
 constexpr uint16_t kAlarmRegister = 0x0192;
 
 // ---------------------------------------------------------------- without a link
 
 TEST(TnvTDSetup, SavesAndLoadsThroughBothStoresAndDefaultsWhatIsAbsent) {
-    kxtest::TConfigHome home;
+    TConfigHome home;
     QTemporaryDir dir;
     const QString file = dir.path() + "/nodes.ini";
     TnvTDSetup saved{.NodeName = "Press", .ConnName = "TCP", .SlaveAddress = 17, .SampleTime = 12};
@@ -197,7 +195,7 @@ TEST_F(HeadersOnSim, AReadingStopsAtOnceWhenItsThreadOrNodeGoes) {
         } else {
             Node->SetSubscribed(nullptr);
             EXPECT_LT(clock.elapsed(), kPatience / 4);
-            kxtest::Pump(200);
+            Pump(200);
             EXPECT_FALSE(ended); // a withdrawn request is not reported
         }
         TearDown();
@@ -207,16 +205,15 @@ TEST_F(HeadersOnSim, AReadingStopsAtOnceWhenItsThreadOrNodeGoes) {
 
 // ---------------------------------------------------------------- a wrong reply
 
-class HeadersOnPeer : public kxtest::TLinkFixture {};
-INSTANTIATE_TEST_SUITE_P(Both, HeadersOnPeer, ::testing::Values(TKind::Tcp, TKind::Rtu),
-                         kxtest::KindName);
+class HeadersOnPeer : public TLinkFixture {};
+INSTANTIATE_TEST_SUITE_P(Both, HeadersOnPeer, ::testing::Values(TKind::Tcp, TKind::Rtu), KindName);
 
 TEST_P(HeadersOnPeer, AHeaderReplyOfAnotherLengthFailsWithoutTouchingTheSlot) {
     // Every read answers 10 bytes: the read-back still shows the selection;
     // the header read, of 4 registers, is refused by the transport.
     Start({"--size", "10"});
     TnvParDefSet defs;
-    ASSERT_TRUE(defs.LoadFromFile(kxtest::SourcePath("data/TD_Machine.ini")));
+    ASSERT_TRUE(defs.LoadFromFile(SourcePath("data/TD_Machine.ini")));
     TnvTDProgHeaders headers(100);
     headers.SetDefinitions(&defs);
     headers.SetSlaveAddress(1);
@@ -227,7 +224,7 @@ TEST_P(HeadersOnPeer, AHeaderReplyOfAnotherLengthFailsWithoutTouchingTheSlot) {
     EXPECT_FALSE(headers.GetComplete());
     EXPECT_FALSE(headers.GetBusy());
     EXPECT_EQ(headers.GetHeader(3), TnvTDProgHeaders::TSlot{});
-    EXPECT_EQ(kxtest::LoggedRequests(Log),
+    EXPECT_EQ(LoggedRequests(Log),
               (QStringList{"01 06 00 0a 00 03", "01 03 00 0a 00 01", "01 03 00 10 00 04"}));
 }
 

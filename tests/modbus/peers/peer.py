@@ -120,16 +120,11 @@ def serve_tcp(slave, args):
 
 
 def request_length(buf):
-    if len(buf) < 2:
+    if len(buf) < 2 or (buf[1] == 0x10 and len(buf) < 7):
         return None
-    fc = buf[1]
-    if fc in (0x03, 0x06, 0x08):
-        return 8
-    if fc == 0x10:
-        return 9 + buf[6] if len(buf) >= 7 else None
-    if fc == 0x41:
-        return 4
-    return len(buf)  # unknown: take what came
+    if buf[1] == 0x10:
+        return 9 + buf[6]
+    return {0x03: 8, 0x06: 8, 0x08: 8, 0x41: 4}.get(buf[1], len(buf))  # unknown: what came
 
 
 def serve_rtu(slave, args):
