@@ -101,8 +101,11 @@ TEST_P(TnvMBThreadLink, SilentPeerCostsRetriesPlusOneExchangesForTheFirstValueOn
     for (const QString& request : sent) // only the first value
         EXPECT_TRUE(request == "01 03 00 10 00 01" || request.startsWith("01 08 00 00"))
             << request.toStdString();
-    // One failure per cycle, each after three exchanges (the last perhaps fewer).
-    EXPECT_EQ(static_cast<qsizetype>(Events.Failed.size()), (sent.size() + 2) / 3);
+    // One failure per cycle of three exchanges; the stop may cut the last cycle
+    // short without one, a loaded machine end it one exchange early at its deadline.
+    const auto failed = static_cast<qsizetype>(Events.Failed.size());
+    EXPECT_GE(failed, sent.size() / 3);
+    EXPECT_LE(failed, (sent.size() + 2) / 3);
     for (const auto& failure : Events.Failed)
         EXPECT_EQ(failure, std::make_pair(1u, int(TModbusSrv::kTimeout)));
     EXPECT_TRUE(Events.Received.empty());
