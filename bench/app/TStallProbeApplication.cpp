@@ -11,6 +11,7 @@
 namespace {
 
 constexpr std::size_t kSlowestKept = 8;
+constexpr std::int64_t kReadingNs = 200000; // a reading of the clocks, unpreempted
 
 TStallProbeApplication* Probe = nullptr;
 
@@ -40,16 +41,24 @@ TStallProbeApplication* TStallProbeApplication::Instance() {
 TStallProbeApplication::TClocks TStallProbeApplication::Now(bool withRunQueue) const {
     TClocks now;
     timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    now.Wall = Ns(ts);
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    now.Cpu = Ns(ts);
-    // "time on a CPU, time waiting on a run queue, time slices", in ns.
-    char text[96] = {};
-    if (withRunQueue && FSchedStat >= 0 && ::pread(FSchedStat, text, sizeof text - 1, 0) > 0) {
-        char* end = nullptr;
-        std::strtoll(text, &end, 10);
-        now.RunQueue = std::strtoll(end, nullptr, 10);
+    // A preemption between the readings would give the wait to one gap and
+    // its wall time to the next: read again until none came between.
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        clock_gettime(CLOCK_MONOTONIC, &ts);
+        const std::int64_t first = Ns(ts);
+        // "time on a CPU, time waiting on a run queue, time slices", in ns.
+        char text[96] = {};
+        if (withRunQueue && FSchedStat >= 0 && ::pread(FSchedStat, text, sizeof text - 1, 0) > 0) {
+            char* end = nullptr;
+            std::strtoll(text, &end, 10);
+            now.RunQueue = std::strtoll(end, nullptr, 10);
+        }
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+        now.Cpu = Ns(ts);
+        clock_gettime(CLOCK_MONOTONIC, &ts);
+        now.Wall = Ns(ts);
+        if (now.Wall - first < kReadingNs)
+            break;
     }
     return now;
 }
