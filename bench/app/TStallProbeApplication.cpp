@@ -76,9 +76,13 @@ void TStallProbeApplication::Tick() {
     if (!FOn)
         return;
     const TClocks now = Now();
-    if (now.Wall - FGapStart.Wall > FLongest.Wall)
-        FLongest = {now.Wall - FGapStart.Wall, now.Cpu - FGapStart.Cpu,
-                    now.RunQueue - FGapStart.RunQueue, FRecent};
+    const std::int64_t wall = now.Wall - FGapStart.Wall;
+    const std::int64_t cpu = now.Cpu - FGapStart.Cpu;
+    // The scheduler keeps its account with each CPU's own clock: a thread
+    // moved between CPUs may be given a little more wait than the gap held.
+    const std::int64_t wait = std::min(now.RunQueue - FGapStart.RunQueue, wall - cpu);
+    if (wall > FLongest.Wall)
+        FLongest = {wall, cpu, wait, FRecent};
     FRecent.clear();
     FGapStart = now;
 }
