@@ -127,7 +127,10 @@ std::set<int> AnsweredWith(const QString& seed) {
     RawTcpClient client(sim.TcpPort());
     for (uint16_t t = 0; t < 24; ++t)
         client.SendRaw(RawTcpClient::Mbap(t, 2, kReadMaxVoltage));
-    const TBytes replies = client.ReadRaw(500ms);
+    // Until half a second of silence: a loaded machine may pause between replies.
+    TBytes replies;
+    for (TBytes more; !(more = client.ReadRaw(500ms)).empty();)
+        replies.insert(replies.end(), more.begin(), more.end());
     std::set<int> answered;
     for (size_t at = 0; at + 11 <= replies.size(); at += 11)
         answered.insert(replies[at + 1]);
