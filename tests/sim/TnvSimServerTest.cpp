@@ -1,7 +1,6 @@
 // kx720-sim as a process: its TCP and RTU links against our raw clients and
 // a client we did not write, its fault injection, its request log and its
 // command line.
-#include "SimTestData.h"
 #include "TProgramRun.h"
 #include "TestFiles.h"
 #include "TestSupport.h"
@@ -56,8 +55,6 @@ QStringList LogLines(const QString& path, qsizetype count) {
         5000, 20);
     return lines;
 }
-
-// --------------------------------------------------------------- TCP
 
 // Each row starts a simulator with its options and runs its exchanges in
 // order ("UNIT PDU > UNIT REPLY;...", no reply: none may come; "wait MS"); the first
@@ -196,8 +193,6 @@ TEST(SimTcpTest, MbpollReadsAndIsRefused) {
     EXPECT_TRUE(refused.contains("Illegal data address")) << refused.toStdString();
 }
 
-// --------------------------------------------------------------- RTU
-
 TEST(SimPtyTest, RawFramesAreExactAndTheLogNamesEveryOutcome) {
     QTemporaryDir dir;
     const QString link = dir.filePath("kx720");
@@ -250,8 +245,6 @@ TEST(SimPtyTest, BadCrcCorruptsTheRepliesAndTheLogSaysSo) {
     EXPECT_EQ(LogLines(dir.filePath("log"), 1),
               QStringList{"pty:" + link + "\t2\t03\t20\t1\treply bad-crc"});
 }
-
-// --------------------------------------------------------------- process
 
 TEST(SimProcessTest, SigintRemovesTheLinkAndStoredCopiesSurviveARestart) {
     QTemporaryDir dir;
