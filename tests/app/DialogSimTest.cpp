@@ -41,9 +41,7 @@ TEST_F(DialogSimTest, SaveToRemoteWalksTheChainAndTheTerminalFollows) {
     FormModBus->sgAddress->CommitText(1, 1, QStringLiteral("5"));
     EXPECT_EQ(FormModBus->sgAddress->GetCellText(1, 1), "5");
     FormModBus->sbtnSaveRemote->click();
-    ASSERT_TRUE(WaitFor(
-        [this] { return LogContains(QStringLiteral("New ModBus slave address set to LOCAL: 5")); },
-        kLinkMs))
+    ASSERT_TRUE(Logged(QStringLiteral("New ModBus slave address set to LOCAL: 5")))
         << Lines().join('\n').toStdString();
     const QStringList lines = Lines();
     const auto eeprom =

@@ -32,16 +32,6 @@ protected:
 
     static constexpr std::uint32_t kWritable[] = {4,  5,  6,  7,  16, 17, 19,
                                                   31, 32, 33, 34, 43, 44, 46};
-    static void ClearRequests() {
-        for (std::uint32_t index : kWritable)
-            Value(index)->SetWriteRequest(false);
-    }
-    static TUpDown* UpDownOf(TValueGrid* grid, int tag) {
-        for (TUpDown* upDown : grid->OverlayParent()->findChildren<TUpDown*>())
-            if (upDown->Tag == tag)
-                return upDown;
-        return nullptr;
-    }
 };
 
 // The names of the buttons a screen reader reaches from root, walking the
@@ -103,7 +93,9 @@ TEST_F(DialogTest, ControlModeWordSetsTheListsAndAChoiceWritesTheBit) {
 }
 
 TEST_F(DialogTest, RemoteAddressStepsButNotBelowZero) {
-    TUpDown* upDown = UpDownOf(FormModBus->sgAddress, 0);
+    TUpDown* upDown = nullptr; // the working address's, tagged with its index
+    for (TUpDown* each : FormModBus->sgAddress->OverlayParent()->findChildren<TUpDown*>())
+        upDown = each->Tag == 0 ? each : upDown;
     ASSERT_NE(upDown, nullptr);
     Value(0)->SetValueUShort(0, 0);
     upDown->Step(-1);
@@ -127,44 +119,36 @@ TEST_F(DialogTest, SendWritesTheWorkingCopySaveAlsoTheStoredOne) {
     Value(5)->SetValueUShort(0, 60);
     FormAccel->sgAccel->CommitText(1, 1, QStringLiteral("120"));
     FormAccel->sgAccel->CommitText(1, 2, QStringLiteral("340"));
-    TValueGrid* plate = FormPlateData->sgPlateData;
-    const auto sendAll = [] {
-        FormPlateData->btnSendAll->click();
-    };
-    const auto saveAll = [] {
-        FormPlateData->btnSaveAll->click();
-    };
-    const auto sendRow = [plate] {
-        ButtonAt(plate, 2, 2)->click();
-    };
-    const auto saveRow = [plate] {
-        ButtonAt(plate, 3, 2)->click();
-    };
+    QAbstractButton* sendAll = FormPlateData->btnSendAll;
+    QAbstractButton* saveAll = FormPlateData->btnSaveAll;
+    QAbstractButton* sendRow = ButtonAt(FormPlateData->sgPlateData, 2, 2);
+    QAbstractButton* saveRow = ButtonAt(FormPlateData->sgPlateData, 3, 2);
     const struct {
         const char* Press;
         bool Running;
-        std::function<void()> Click;
+        QAbstractButton* Button;
         std::vector<std::uint32_t> Written;
     } cases[] = {
         {"Send All, running", true, sendAll, {}},
         {"Save All, running", true, saveAll, {}},
         {"Send in a row, running", true, sendRow, {}},
         {"Save in a row, running", true, saveRow, {}},
-        {"8 kHz, running", true, [] { FormPlateData->rgPWMItems->button(1)->click(); }, {19, 46}},
-        {"ramp Send All, running", true, [] { FormAccel->btnSendAll->click(); }, {16, 17}},
+        {"8 kHz, running", true, FormPlateData->rgPWMItems->button(1), {19, 46}},
+        {"ramp Send All, running", true, FormAccel->btnSendAll, {16, 17}},
         {"Send in a row", false, sendRow, {5}},
         {"Save in a row", false, saveRow, {5, 32}},
         {"Send All", false, sendAll, {4, 5, 6, 7}},
         {"Save All", false, saveAll, {4, 5, 6, 7, 31, 32, 33, 34}},
-        {"ramp Save All", false, [] { FormAccel->btnSaveAll->click(); }, {16, 17, 43, 44}},
-        {"12 kHz", false, [] { FormPlateData->rgPWMItems->button(2)->click(); }, {19, 46}},
+        {"ramp Save All", false, FormAccel->btnSaveAll, {16, 17, 43, 44}},
+        {"12 kHz", false, FormPlateData->rgPWMItems->button(2), {19, 46}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Press);
         Receive(3, c.Running ? 1 : 0);
-        ClearRequests();
+        for (std::uint32_t index : kWritable)
+            Value(index)->SetWriteRequest(false);
         const qsizetype boxes = Answerer->Texts.size() + (c.Written.empty() ? 1 : 0);
-        c.Click();
+        c.Button->click();
         ASSERT_TRUE(WaitFor([&] { return Answerer->Texts.size() == boxes; }, 2000));
         if (c.Written.empty()) {
             EXPECT_EQ(Answerer->Texts.back(),

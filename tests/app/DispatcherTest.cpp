@@ -32,36 +32,31 @@ protected:
 } // namespace
 
 TEST_F(DispatcherTest, EditsSettleWithinLimitsThatFollowOtherValues) {
+    // Known is received first (index 0: none); Received reads the value from
+    // the drive rather than editing it. Index 4: the main voltage within the
+    // drive's; 13 and 14: minimum and maximum frequency, kept 0.1 Hz apart; 7: the
+    // time at maximum current; 16 and 17: the ramps; 6 over a drive maximum
+    // below the nominal current: crossed limits, where the maximum wins without
+    // endless recursion; 15: the setpoint below the maximum frequency.
     const struct {
-        const char* What;
-        std::pair<std::uint32_t, std::uint16_t> Known; // received first; index 0: none
+        std::pair<std::uint32_t, std::uint16_t> Known;
         std::uint32_t Index;
         std::uint16_t Typed;
-        bool Received; // read from the drive rather than edited
+        bool Received;
         std::uint16_t Settled;
-    } cases[] = {
-        {"main voltage, drive voltage unknown", {0, 0}, 4, 230, false, 0},
-        {"main voltage under the drive's", {20, 460}, 4, 230, false, 230},
-        {"minimum above the maximum", {0, 0}, 13, 1300, false, 1199},
-        {"maximum below minimum + 1", {13, 1199}, 14, 50, false, 1200},
-        {"time at maximum current", {0, 0}, 7, 0, false, 1},
-        {"time at maximum current", {0, 0}, 7, 9, false, 5},
-        {"ramp", {0, 0}, 16, 0, false, 1},
-        {"ramp", {0, 0}, 16, 5000, false, 3000},
-        {"received ramp", {0, 0}, 17, 5000, true, 3000},
-        {"received ramp", {0, 0}, 17, 0, true, 1},
-        // A nominal current above the drive's maximum current crosses the
-        // limits: the maximum wins, without endless recursion.
-        {"crossed limits", {5, 200}, 6, 150, false, 120},
-        {"crossed limits", {5, 200}, 6, 10, false, 120},
-        {"setpoint above the maximum", {14, 900}, 15, 1500, false, 900},
-    };
+    } cases[] = {{{0, 0}, 4, 230, false, 0},       {{20, 460}, 4, 230, false, 230},
+                 {{0, 0}, 13, 1300, false, 1199},  {{13, 1199}, 14, 50, false, 1200},
+                 {{0, 0}, 7, 0, false, 1},         {{0, 0}, 7, 9, false, 5},
+                 {{0, 0}, 16, 0, false, 1},        {{0, 0}, 16, 5000, false, 3000},
+                 {{0, 0}, 17, 5000, true, 3000},   {{0, 0}, 17, 0, true, 1},
+                 {{5, 200}, 6, 150, false, 120},   {{5, 200}, 6, 10, false, 120},
+                 {{14, 900}, 15, 1500, false, 900}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.What);
+        SCOPED_TRACE(testing::Message() << c.Index << " <- " << c.Typed);
         if (c.Known.first != 0)
             Receive(c.Known.first, c.Known.second);
         c.Received ? Receive(c.Index, c.Typed) : Set(c.Index, c.Typed);
-        EXPECT_EQ(Word(c.Index), c.Settled) << c.Typed;
+        EXPECT_EQ(Word(c.Index), c.Settled);
     }
 }
 

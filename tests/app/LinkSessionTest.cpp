@@ -28,9 +28,6 @@ constexpr std::uint16_t kSoftwareAndModbusSetpoint = 0x0006;
 
 class LinkSessionTest : public TerminalFixture {
 protected:
-    static QString NotSent(std::uint32_t index) {
-        return QStringLiteral("Not connected: %1 not sent.").arg(Value(index)->GetParDef().Name);
-    }
     // Opens the link and waits until the values read at opening have come.
     static void OpenAndSettle(int port) {
         OpenTcp(port);
@@ -130,31 +127,23 @@ TEST_F(LinkSessionTest, StartsInTheLayoutOfHardwareCommandsAndKeepsItsPlaces) {
     MainForm->show();
     Settle();
     ExpectStartupLayout();
-    const QRect work = MainForm->gbWorkState->geometry();
-    const QRect inputs = MainForm->gbHWInput->geometry();
-    const QRect setpoint = MainForm->pOmegaRef->geometry();
-    const QRect menu = MainForm->pMenu->geometry();
-    struct TCase {
-        std::uint16_t Word;
-        bool Software;
-        bool ModbusSetpoint;
+    // Whichever input group shows takes the same place; nothing moves.
+    const auto places = [](QGroupBox* inputs) {
+        return QList<QRect>{inputs->geometry(), MainForm->gbWorkState->geometry(),
+                            MainForm->pOmegaRef->geometry(), MainForm->pMenu->geometry()};
     };
-    const TCase cases[] = {
+    const QList<QRect> startup = places(MainForm->gbHWInput);
+    const std::tuple<std::uint16_t, bool, bool> cases[] = {
         {0x0006, true, true}, {0x0004, true, false}, {0x0002, false, true}, {0x0000, false, false}};
-    for (const TCase& c : cases) {
-        SCOPED_TRACE(c.Word);
-        Receive(18, c.Word);
+    for (const auto& [word, software, modbusSetpoint] : cases) {
+        SCOPED_TRACE(word);
+        Receive(18, word);
         Settle();
-        EXPECT_EQ(MainForm->gbSWInput->isHidden(), !c.Software);
-        EXPECT_EQ(MainForm->cbKeepAlive->isHidden(), !c.Software);
-        EXPECT_EQ(MainForm->gbHWInput->isHidden(), c.Software);
-        EXPECT_EQ(MainForm->pOmegaRef->isHidden(), !c.ModbusSetpoint);
-        // Whichever input group shows takes the same place; nothing moves.
-        QGroupBox* shown = c.Software ? MainForm->gbSWInput : MainForm->gbHWInput;
-        EXPECT_EQ(shown->geometry(), inputs);
-        EXPECT_EQ(MainForm->gbWorkState->geometry(), work);
-        EXPECT_EQ(MainForm->pOmegaRef->geometry(), setpoint);
-        EXPECT_EQ(MainForm->pMenu->geometry(), menu);
+        EXPECT_EQ(MainForm->gbSWInput->isHidden(), !software);
+        EXPECT_EQ(MainForm->cbKeepAlive->isHidden(), !software);
+        EXPECT_EQ(MainForm->gbHWInput->isHidden(), software);
+        EXPECT_EQ(MainForm->pOmegaRef->isHidden(), !modbusSetpoint);
+        EXPECT_EQ(places(software ? MainForm->gbSWInput : MainForm->gbHWInput), startup);
     }
 }
 
@@ -178,8 +167,7 @@ TEST_F(LinkSessionTest, NothingIsWrittenThatWasNotSentOnThisLink) {
     makeEvery();
     // The dialogs read their values as the link opens; that answers nothing.
     // (Not the ramp dialog: its register fails every request here.)
-    for (QWidget* dialog : {static_cast<QWidget*>(FormPlateData),
-                            static_cast<QWidget*>(FormCtrlMode), static_cast<QWidget*>(FormModBus)})
+    for (QWidget* dialog : std::initializer_list<QWidget*>{FormPlateData, FormCtrlMode, FormModBus})
         dialog->show();
     OpenAndSettle(sim.TcpPort());
     EXPECT_EQ(TerminalWrites(sim, 0), "") << "first opening";
@@ -192,12 +180,8 @@ TEST_F(LinkSessionTest, NothingIsWrittenThatWasNotSentOnThisLink) {
 
     // A write that keeps failing, then Close: it must not reach the next link.
     ButtonAt(FormAccel->sgAccel, 2, 1)->click();
-    ASSERT_TRUE(WaitFor(
-        [this] {
-            return LogCount(QStringLiteral("Error on ModBus data exchange: invalid response!")) >=
-                   2;
-        },
-        kLinkMs))
+    const QString invalid = QStringLiteral("Error on ModBus data exchange: invalid response!");
+    ASSERT_TRUE(WaitFor([&] { return LogCount(invalid) >= 2; }, kLinkMs))
         << Lines().join('\n').toStdString();
     CloseAndWait();
     ExpectStartupLayout();

@@ -82,26 +82,10 @@ qint64 TerminalFixture::Stop() {
     return clock.elapsed();
 }
 
-QStringList TerminalFixture::Lines() const {
-    return MainForm->LogLines();
-}
-
-bool TerminalFixture::LogContains(const QString& line) const {
-    return Lines().contains(line);
-}
-
-int TerminalFixture::LogCount(const QString& line) const {
-    return static_cast<int>(Lines().count(line));
-}
-
 TnvParValue* TerminalFixture::Value(std::uint32_t index) {
     TnvParValue* value = PARModule->nvParValueSet.FindValue(index);
     EXPECT_NE(value, nullptr) << index;
     return value;
-}
-
-std::uint16_t TerminalFixture::Word(std::uint32_t index) {
-    return Value(index)->GetValueUShort(0);
 }
 
 void TerminalFixture::Receive(std::uint32_t index, std::uint16_t word) {
@@ -118,19 +102,11 @@ void TerminalFixture::OpenTcp(int port) {
     MainForm->acOpenConnection->trigger();
 }
 
-bool TerminalFixture::Linked() {
-    return MainForm->acCloseConnection->isVisible();
-}
-
 void TerminalFixture::Connect(const kxtest::TSimProcess& sim) {
     ASSERT_TRUE(sim.Ready());
     Start();
     OpenTcp(sim.TcpPort());
     ASSERT_TRUE(WaitFor(Linked, kLinkMs));
-}
-
-int TerminalFixture::LinesWith(const QString& part) const {
-    return static_cast<int>(Lines().filter(part).size());
 }
 
 bool TerminalFixture::Logged(const QString& part) const {
@@ -151,10 +127,6 @@ TSpeedButton* TerminalFixture::ButtonAt(TValueGrid* grid, int col, int row) {
         if (button->geometry() == grid->CellRect(col, row))
             return button;
     return nullptr;
-}
-
-void TerminalFixture::KeepWriteRequests() {
-    PARModule->nvParValueSet.OnWriteRequest = nullptr;
 }
 
 QPoint TerminalFixture::At(TnvDiagram* d, double x, double y) {

@@ -70,24 +70,29 @@ protected:
     void StartIn(const QString& folder);
     // Destroys the terminal; returns the milliseconds it took.
     qint64 Stop();
-    // The memo's lines.
-    QStringList Lines() const;
-    bool LogContains(const QString& line) const;
-    int LogCount(const QString& line) const;
+    static QStringList Lines() { return MainForm->LogLines(); }
+    static bool LogContains(const QString& line) { return Lines().contains(line); }
+    static int LogCount(const QString& line) { return static_cast<int>(Lines().count(line)); }
+    // The memo line of a write dropped for want of a link.
+    static QString NotSent(std::uint32_t index) {
+        return QStringLiteral("Not connected: %1 not sent.").arg(Value(index)->GetParDef().Name);
+    }
+    // Memo lines that contain part.
+    static int LinesWith(const QString& part) {
+        return static_cast<int>(Lines().filter(part).size());
+    }
 
     // The terminal's value of a parameter (a failed expectation when missing).
     static TnvParValue* Value(std::uint32_t index);
-    static std::uint16_t Word(std::uint32_t index);
+    static std::uint16_t Word(std::uint32_t index) { return Value(index)->GetValueUShort(0); }
     // As a read reply of the drive (slave 2) carrying word arrives.
     static void Receive(std::uint32_t index, std::uint16_t word);
     // Opens a link over TCP as the operator does (the answerer confirms the
     // TCP/IP dialog), without waiting for it.
     static void OpenTcp(int port);
-    static bool Linked();
+    static bool Linked() { return MainForm->acCloseConnection->isVisible(); }
     // Starts the terminal and links it to the ready simulator.
     void Connect(const kxtest::TSimProcess& sim);
-    // Memo lines that contain part.
-    int LinesWith(const QString& part) const;
     // Waits until a memo line contains part.
     bool Logged(const QString& part) const;
     // Waits until each value has been read once (is no longer polled).
@@ -95,7 +100,7 @@ protected:
 
     // Lets write requests stand without a link, for tests of what the
     // windows ask to be written rather than of the link.
-    static void KeepWriteRequests();
+    static void KeepWriteRequests() { PARModule->nvParValueSet.OnWriteRequest = nullptr; }
 
     // The plots driven as the operator drives them: real mouse events at
     // pixels computed from the chart's values. The pixel of world point

@@ -122,9 +122,6 @@ TEST_F(VFChartTest, TheFrequencyAxisAndTheCurveFollowTheDriveSize) {
 TEST_F(VFChartTest, RowButtonsWriteTheirRowAndRefuseARunningDrive) {
     // Without a link every write is refused with a line naming the
     // parameter: the lines tell what a button asked to write.
-    const auto line = [](std::uint32_t index) {
-        return QStringLiteral("Not connected: %1 not sent.").arg(Value(index)->GetParDef().Name);
-    };
     const std::uint32_t stored9 = Value(9)->GetParDef().RegProg;
     const std::uint32_t stored11 = Value(11)->GetParDef().RegProg;
     const struct {
@@ -149,7 +146,7 @@ TEST_F(VFChartTest, RowButtonsWriteTheirRowAndRefuseARunningDrive) {
         ButtonTagged(c.Tag)->click();
         QStringList expected;
         for (std::uint32_t index : c.Written)
-            expected << line(index);
+            expected << NotSent(index);
         QStringList asked = Lines().mid(before).filter(QStringLiteral("Not connected: "));
         asked.sort();
         expected.sort();
