@@ -71,13 +71,10 @@ TEST_F(DialogTest, RowButtonsAreReachedByAScreenReaderAndNamedForTheirRow) {
     }
 }
 
-TEST_F(DialogTest, AReceivedPwmIndexIsShownWithoutBeingWritten) {
+TEST_F(DialogTest, ReceivedWordsSetTheChoicesUnwrittenAndAChoiceWritesItsBit) {
     Receive(19, 2);
     EXPECT_TRUE(FormPlateData->rgPWMItems->button(2)->isChecked());
     EXPECT_FALSE(Value(19)->GetWriteRequest());
-}
-
-TEST_F(DialogTest, ControlModeWordSetsTheListsAndAChoiceWritesTheBit) {
     Receive(18, 0b1000101);
     const int expected[] = {1, 0, 1, 0, 0, 0, 1};
     for (int bit = 0; bit < TFormCtrlMode::kFlags; ++bit)

@@ -42,12 +42,9 @@ protected:
     // The terminal's writes among the simulator's requests from position on.
     static std::string TerminalWrites(const kxtest::TSimProcess& sim, qsizetype from) {
         QStringList writes;
-        const auto requests = sim.Requests();
-        for (qsizetype i = from; i < requests.size(); ++i) {
-            const kxtest::TSimProcess::TRequest& r = requests[i];
+        for (const kxtest::TSimProcess::TRequest& r : sim.Requests().mid(from))
             if (r.Link != sim.ClientLink() && (r.Function == 6 || r.Function == 16))
                 writes << QStringLiteral("%1 %2 at %3").arg(r.Link).arg(r.Function).arg(r.Address);
-        }
         return writes.join(QStringLiteral(", ")).toStdString();
     }
     static bool NoWriteRequest() {
@@ -199,22 +196,17 @@ TEST_F(LinkSessionTest, NothingIsWrittenThatWasNotSentOnThisLink) {
 TEST_F(LinkSessionTest, EveryEndOfALinkLeavesTheSameCleanState) {
     kxtest::TSimProcess sim(false, {QStringLiteral("--exception"), QStringLiteral("16:2")});
     ASSERT_TRUE(sim.Ready());
-    struct TEnding {
-        const char* What;
-        std::function<void()> End;
-        bool Connects;
-    };
-    const TEnding endings[] = {
+    const std::tuple<const char*, std::function<void()>, bool> endings[] = {
         {"Close Connection", [] { MainForm->acCloseConnection->trigger(); }, true},
         {"link lost for good", [] { COMModule->ThreadDisconnect(COMModule->MBThread.get()); },
          true},
         {"failed Open", [] { OpenTcp(1); }, false}, // nothing listens there
     };
-    for (const TEnding& ending : endings) {
-        SCOPED_TRACE(ending.What);
+    for (const auto& [what, end, connects] : endings) {
+        SCOPED_TRACE(what);
         Start();
         MainForm->show();
-        if (ending.Connects) {
+        if (connects) {
             OpenTcp(sim.TcpPort());
             ASSERT_TRUE(WaitFor(Linked, kLinkMs));
         }
@@ -224,8 +216,8 @@ TEST_F(LinkSessionTest, EveryEndOfALinkLeavesTheSameCleanState) {
         MainForm->cbKeepAlive->click();
         ASSERT_TRUE(MainForm->TimerLink->isActive());
         ButtonAt(FormAccel->sgAccel, 2, 1)->click();
-        ending.End();
-        if (!ending.Connects) {
+        end();
+        if (!connects) {
             ASSERT_TRUE(Logged(QStringLiteral("Connection Error:")));
         }
         EXPECT_TRUE(NoWriteRequest());

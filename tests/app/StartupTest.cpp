@@ -38,10 +38,6 @@ struct TBadFile {
     std::uint32_t LoadedIndex; // a parameter of a category that did load
 };
 
-void PrintTo(const TBadFile& row, std::ostream* os) {
-    *os << row.Name;
-}
-
 class BadDefinitionsFile : public TerminalFixture, public ::testing::WithParamInterface<TBadFile> {
 protected:
     // The shipped definitions file with the row's change, in Dir.

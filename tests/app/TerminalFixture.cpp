@@ -1,25 +1,17 @@
 #include "TerminalFixture.h"
 
-#include "TGraphView.h"
 #include "TSimProcess.h"
 #include "TSpeedButton.h"
 #include "TTCPForm.h"
 #include "TValueGrid.h"
-#include "TestPaths.h"
-#include "TnvDiagram.h"
-#include "TnvMarker.h"
-#include "TnvScala.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QTest>
 #include <algorithm>
-#include <cmath>
 
 bool WaitFor(const std::function<bool()>& pred, int ms) {
     QElapsedTimer clock;
@@ -47,12 +39,6 @@ TModalAnswerer::TModalAnswerer() {
         }
     });
     FTimer.start();
-}
-
-TModalAnswerer::~TModalAnswerer() = default;
-
-QString TerminalFixture::SourceDir() {
-    return kxtest::SourcePath({}).chopped(1);
 }
 
 void TerminalFixture::SetUp() {
@@ -127,28 +113,6 @@ TSpeedButton* TerminalFixture::ButtonAt(TValueGrid* grid, int col, int row) {
         if (button->geometry() == grid->CellRect(col, row))
             return button;
     return nullptr;
-}
-
-QPoint TerminalFixture::At(TnvDiagram* d, double x, double y) {
-    // The inverse of the diagram's own pixel-to-world conversion.
-    const TnvRect p = d->GetPlotArea();
-    const TnvScala& xs = *d->GetScalaX();
-    const TnvScala& ys = *d->GetScalaY();
-    const double px = p.Left + (x - xs.GetMin()) * (p.Right - p.Left - 2) / xs.GetSpan();
-    const double py = p.Bottom - (y - ys.GetMin()) * (p.Bottom - p.Top - 2) / ys.GetSpan();
-    return {static_cast<int>(std::lround(px)), static_cast<int>(std::lround(py))};
-}
-
-QPoint TerminalFixture::Label(TnvMarker* m, int which) {
-    const TnvRect r = which == 1 ? m->GetXLabelBox() : m->GetYLabelBox();
-    return {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
-}
-
-void TerminalFixture::Drag(TGraphView* view, QPoint from, QPoint to) {
-    QTest::mousePress(view, Qt::LeftButton, {}, from);
-    QTest::mouseMove(view, (from + to) / 2);
-    QTest::mouseMove(view, to);
-    QTest::mouseRelease(view, Qt::LeftButton, {}, to);
 }
 
 void TerminalFixture::ShowExposed(QWidget* window) {

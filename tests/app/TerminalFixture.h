@@ -5,11 +5,11 @@
 #include "TMainForm.h"
 #include "TPARModule.h"
 #include "TTerminal.h"
+#include "TestPaths.h"
 #include "TnvParDef.h"
 #include "TnvParValue.h"
 
 #include <QMessageBox>
-#include <QPoint>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -19,11 +19,8 @@
 #include <initializer_list>
 #include <memory>
 
-class TGraphView;
 class TSpeedButton;
 class TValueGrid;
-class TnvDiagram;
-class TnvMarker;
 namespace kxtest {
 class TSimProcess;
 }
@@ -31,12 +28,11 @@ class TSimProcess;
 // Waits up to ms, serving events, for pred to hold.
 bool WaitFor(const std::function<bool()>& pred, int ms);
 
-// Answers every modal box that opens (records its text or title and
-// answers it), so that no test ever hangs on one.
+// Answers every modal box that opens and records its text or title, so that
+// no test ever hangs on one.
 class TModalAnswerer {
 public:
     TModalAnswerer();
-    ~TModalAnswerer();
     QStringList Texts;
     // The answer to message boxes.
     QMessageBox::StandardButton Reply = QMessageBox::Ok;
@@ -54,7 +50,7 @@ private:
 class TerminalFixture : public ::testing::Test {
 public:
     // The source tree (tests run with KX_SOURCE_DIR set).
-    static QString SourceDir();
+    static QString SourceDir() { return kxtest::SourcePath({}).chopped(1); }
     // How long a link to the simulator may take to open or answer.
     static constexpr int kLinkMs = 8000;
     // The grid button over cell (col, row), or null.
@@ -102,14 +98,6 @@ protected:
     // windows ask to be written rather than of the link.
     static void KeepWriteRequests() { PARModule->nvParValueSet.OnWriteRequest = nullptr; }
 
-    // The plots driven as the operator drives them: real mouse events at
-    // pixels computed from the chart's values. The pixel of world point
-    // (x, y) in diagram d (after a paint):
-    static QPoint At(TnvDiagram* d, double x, double y);
-    // The middle of a marker's X (1) or Y (2) label.
-    static QPoint Label(TnvMarker* m, int which);
-    // Press at from, move to to, release there.
-    static void Drag(TGraphView* view, QPoint from, QPoint to);
     // Shows window and waits until it is on the screen.
     static void ShowExposed(QWidget* window);
 

@@ -13,6 +13,7 @@
 #include "TnvTraccia.h"
 
 #include <QTest>
+#include <cmath>
 
 namespace {
 
@@ -47,6 +48,29 @@ protected:
     static TGraphView* View() { return FormVFChart->Image; }
     static TnvDiagram* Chart() { return FormVFChart->Graph().GetDiagram(std::int8_t{0}); }
     static TnvMarker* Marker(const char* name) { return FormVFChart->Marker(name); }
+    // The chart driven as the operator drives it: real mouse events at pixels
+    // computed from its values. The pixel of world point (x, y) after a paint,
+    // the inverse of the diagram's own pixel-to-world conversion:
+    static QPoint At(TnvDiagram* d, double x, double y) {
+        const TnvRect p = d->GetPlotArea();
+        const TnvScala& xs = *d->GetScalaX();
+        const TnvScala& ys = *d->GetScalaY();
+        const double px = p.Left + (x - xs.GetMin()) * (p.Right - p.Left - 2) / xs.GetSpan();
+        const double py = p.Bottom - (y - ys.GetMin()) * (p.Bottom - p.Top - 2) / ys.GetSpan();
+        return {static_cast<int>(std::lround(px)), static_cast<int>(std::lround(py))};
+    }
+    // The middle of a marker's X (1) or Y (2) label.
+    static QPoint Label(TnvMarker* m, int which) {
+        const TnvRect r = which == 1 ? m->GetXLabelBox() : m->GetYLabelBox();
+        return {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
+    }
+    // Press at from, move to to, release there.
+    static void Drag(QPoint from, QPoint to) {
+        QTest::mousePress(View(), Qt::LeftButton, {}, from);
+        QTest::mouseMove(View(), (from + to) / 2);
+        QTest::mouseMove(View(), to);
+        QTest::mouseRelease(View(), Qt::LeftButton, {}, to);
+    }
 };
 
 TEST_F(VFChartTest, DraggedMarkersStopAtTheirLimits) {
@@ -79,7 +103,7 @@ TEST_F(VFChartTest, DraggedMarkersStopAtTheirLimits) {
         const int settled = c.Settled >= 0 ? c.Settled
                             : byFrequency  ? TFormVFChart::DragWord(under.X, 10)
                                            : TFormVFChart::DragWord(under.Y, 1);
-        Drag(View(), Label(m, c.Label), to);
+        Drag(Label(m, c.Label), to);
         EXPECT_EQ(Word(c.Index), settled) << c.Marker << " to " << c.To;
         const double shown = byFrequency ? m->GetPoint().X * 10 : m->GetPoint().Y;
         EXPECT_NEAR(shown, settled, 1e-6) << c.Marker << ": on the accepted value";
@@ -91,12 +115,12 @@ TEST_F(VFChartTest, DraggedMarkersStopAtTheirLimits) {
 
 TEST_F(VFChartTest, AMoveAfterTheReleaseDragsNothing) {
     TnvMarker* boost = Marker("Boost");
-    Drag(View(), Label(boost, 2), At(Chart(), boost->GetPoint().X, 120));
+    Drag(Label(boost, 2), At(Chart(), boost->GetPoint().X, 120));
     ASSERT_EQ(Word(9), 120);
     QTest::mouseMove(View(), At(Chart(), boost->GetPoint().X, 180));
     EXPECT_EQ(Word(9), 120);
     // A press outside every marker's label selects no marker.
-    Drag(View(), At(Chart(), 90, 300), At(Chart(), 100, 200));
+    Drag(At(Chart(), 90, 300), At(Chart(), 100, 200));
     EXPECT_EQ(Word(9), 120);
     EXPECT_EQ(Word(14), 1200);
 }
