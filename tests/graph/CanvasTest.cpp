@@ -20,7 +20,7 @@ void Line(TnvCanvas& c, int x1, int y1, int x2, int y2) {
     c.LineTo(x2, y2);
 }
 
-// Each shape on a white 40x30 image, and the pixels that show its edges.
+// Each shape in a red pen on a white 40x30 image, and the pixels that show its edges.
 TEST(CanvasTest, ShapesFollowTheExclusiveEdgeRules) {
     const struct {
         const char* Name;
@@ -29,22 +29,17 @@ TEST(CanvasTest, ShapesFollowTheExclusiveEdgeRules) {
     } cases[] = {
         // clang-format off
         {"lines leave out their end, whichever way they run",
-         [](TnvCanvas& c) {
-             UsePen(c, kRed);
-             Line(c, 2, 5, 10, 5), Line(c, 5, 20, 5, 10), Line(c, 30, 25, 25, 20);
-         },
+         [](TnvCanvas& c) { Line(c, 2, 5, 10, 5), Line(c, 5, 20, 5, 10), Line(c, 30, 25, 25, 20); },
          {{2, 5, kRed}, {9, 5, kRed}, {10, 5, kWhite}, {1, 5, kWhite}, {5, 20, kRed}, {5, 11, kRed},
           {5, 10, kWhite}, {30, 25, kRed}, {26, 21, kRed}, {25, 20, kWhite}}},
         {"a polyline keeps every joint and leaves out the last point",
          [](TnvCanvas& c) {
-             UsePen(c, kRed);
              const QPoint points[] = {{2, 20}, {10, 20}, {10, 5}, {3, 5}};
              c.Polyline(points, 4);
          },
          {{2, 20, kRed}, {10, 20, kRed}, {10, 5, kRed}, {4, 5, kRed}, {3, 5, kWhite}}},
         {"a rectangle has an exclusive corner and a filled inside",
          [](TnvCanvas& c) {
-             UsePen(c, kRed);
              c.Brush().Assign(TnvBrush(kBlue, TnvBrushStyle::Solid));
              c.Rectangle(5, 5, 15, 12);
          },
@@ -52,7 +47,6 @@ TEST(CanvasTest, ShapesFollowTheExclusiveEdgeRules) {
           {15, 8, kWhite}, {10, 12, kWhite}}},
         {"a clear brush leaves the inside, a one-wide rectangle is a column",
          [](TnvCanvas& c) {
-             UsePen(c, kRed);
              c.Brush().Assign(TnvBrush(kBlue, TnvBrushStyle::Clear));
              c.Rectangle(5, 5, 15, 12);
              c.Rectangle(30, 3, 31, 9);
@@ -62,7 +56,6 @@ TEST(CanvasTest, ShapesFollowTheExclusiveEdgeRules) {
         {"the clip leaves out its right and bottom edges",
          [](TnvCanvas& c) {
              c.SetClipRect({5, 5, 10, 10});
-             UsePen(c, kRed);
              c.Brush().Assign(TnvBrush(kRed, TnvBrushStyle::Solid));
              c.Rectangle(0, 0, 20, 20);
          },
@@ -85,7 +78,6 @@ TEST(CanvasTest, ShapesFollowTheExclusiveEdgeRules) {
          {{5, 3, 0xFF00FF}, {5, 4, kBlue}}},
         {"shapes as wide as an int fill what the image shows of them",
          [](TnvCanvas& c) {
-             UsePen(c, kRed);
              c.Brush().Assign(TnvBrush(kBlue, TnvBrushStyle::Solid));
              c.FillRect(INT32_MIN, INT32_MIN, INT32_MAX, 10);
              c.Rectangle(INT32_MIN, 15, INT32_MAX, INT32_MAX);
@@ -101,6 +93,7 @@ TEST(CanvasTest, ShapesFollowTheExclusiveEdgeRules) {
         SCOPED_TRACE(c.Name);
         QImage image = White(40, 30);
         TnvCanvas canvas(image);
+        UsePen(canvas, kRed);
         c.Draw(canvas);
         canvas.End();
         ExpectPixels(image, c.Pixels);
