@@ -192,13 +192,12 @@ TEST_F(DialogTest, AboutBoxShowsAllItsLinesWithoutAScrollBar) {
     AboutForm->show();
     QApplication::processEvents();
     EXPECT_EQ(AboutForm->DeviceMemo->toPlainText(), "Not connected!");
+    // As many lines as an identification has.
+    AboutForm->DeviceMemo->setPlainText("Hardware version:\tKX720-A\nFirmware version:\t2.07\n"
+                                        "Drive size:\t230V 16A(25A) 400Hz");
+    QApplication::processEvents();
     for (QPlainTextEdit* memo : {AboutForm->AboutMemo, AboutForm->DeviceMemo}) {
         SCOPED_TRACE(memo->objectName().toStdString());
-        if (memo == AboutForm->DeviceMemo) // as many lines as an identification has
-            memo->setPlainText(
-                QStringLiteral("Hardware version:\tKX720-A\nFirmware version:\t2.07\n"
-                               "Drive size:\t230V 16A(25A) 400Hz"));
-        QApplication::processEvents();
         EXPECT_FALSE(memo->verticalScrollBar()->isVisible());
         EXPECT_EQ(memo->verticalScrollBar()->maximum(), 0);
         const QFontMetrics metrics(memo->font());

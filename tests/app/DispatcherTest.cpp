@@ -104,7 +104,7 @@ TEST_F(DispatcherTest, WriteReportNamesTheValueAndWhereItWent) {
 }
 
 // A received setpoint moves the bar without being written back.
-TEST_F(DispatcherTest, SetpointIsShownWithoutBeingWrittenBack) {
+TEST_F(DispatcherTest, LiveStateReachesLampsFieldsAndTheSetpointBar) {
     Value(15)->SetWriteRequest(false);
     Receive(15, 300);
     EXPECT_EQ(MainForm->tbOmegaRef->value(), 300);
@@ -114,9 +114,6 @@ TEST_F(DispatcherTest, SetpointIsShownWithoutBeingWrittenBack) {
     Receive(14, 900);
     EXPECT_EQ(MainForm->tbOmegaRef->minimum(), 200);
     EXPECT_EQ(MainForm->tbOmegaRef->maximum(), 900);
-}
-
-TEST_F(DispatcherTest, LiveStateReachesLampsAndFields) {
     Receive(2, 0);
     Receive(3, 1);
     EXPECT_TRUE(MainForm->cbMode_Run->isChecked());

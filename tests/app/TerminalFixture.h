@@ -45,8 +45,7 @@ private:
     QTimer FTimer;
 };
 
-// The whole terminal, created in a working directory with or without the
-// definitions file, and destroyed at the end of the test.
+// The whole terminal, started in a working directory and destroyed after the test.
 class TerminalFixture : public ::testing::Test {
 public:
     // The source tree (tests run with KX_SOURCE_DIR set).
@@ -83,8 +82,7 @@ protected:
     static std::uint16_t Word(std::uint32_t index) { return Value(index)->GetValueUShort(0); }
     // As a read reply of the drive (slave 2) carrying word arrives.
     static void Receive(std::uint32_t index, std::uint16_t word);
-    // Opens a link over TCP as the operator does (the answerer confirms the
-    // TCP/IP dialog), without waiting for it.
+    // Opens a link over TCP as the operator does, without waiting for it.
     static void OpenTcp(int port);
     static bool Linked() { return MainForm->acCloseConnection->isVisible(); }
     // Starts the terminal and links it to the ready simulator.
@@ -94,8 +92,7 @@ protected:
     // Waits until each value has been read once (is no longer polled).
     static bool Settled(std::initializer_list<std::uint32_t> indices);
 
-    // Lets write requests stand without a link, for tests of what the
-    // windows ask to be written rather than of the link.
+    // Lets write requests stand without a link, for tests of what windows ask to write.
     static void KeepWriteRequests() { PARModule->nvParValueSet.OnWriteRequest = nullptr; }
 
     // Shows window and waits until it is on the screen.
