@@ -9,8 +9,9 @@ using test::MakeComplete;
 
 namespace {
 
-// An empty graph clears its whole bitmap to the button face.
-TEST(GraphTest, TheDrawAreaCoversTheBitmap) {
+// An empty graph clears its whole bitmap to the button face; a change
+// repaints, once, and only while AutoRefresh is on.
+TEST(GraphTest, TheDrawAreaCoversTheBitmapAndChangesRepaintOnlyWithAutoRefresh) {
     TnvGraph graph;
     graph.SetWidth(320);
     graph.SetHeight(100);
@@ -18,11 +19,6 @@ TEST(GraphTest, TheDrawAreaCoversTheBitmap) {
     EXPECT_EQ(graph.GetDrawArea(), (TnvRect{0, 0, 319, 99}));
     graph.Repaint();
     test::ExpectPixels(graph.GetBitmap(), {{0, 0, 0xF0F0F0}, {319, 99, 0xF0F0F0}});
-}
-
-// A change repaints, once, and only while AutoRefresh is on.
-TEST(GraphTest, ChangesRepaintOnlyWithAutoRefresh) {
-    TnvGraph graph;
     int refreshed = 0;
     graph.OnRefreshed = [&](TnvGraph*, QImage&, bool&) {
         ++refreshed;

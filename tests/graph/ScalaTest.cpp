@@ -40,7 +40,7 @@ protected:
     TnvDiagram* diagram = nullptr;
 };
 
-TEST_F(ScalaTest, DivisionsStartAtTheFirstMultipleAboveMin) {
+TEST_F(ScalaTest, DivisionsStartAtTheFirstMultipleAboveMinAndLabelTheirTime) {
     TnvScala* scale = Make(2);
     const struct {
         double Min;
@@ -59,10 +59,7 @@ TEST_F(ScalaTest, DivisionsStartAtTheFirstMultipleAboveMin) {
     }
     scale->SetRange(5, 5); // a flat range divides by nothing
     EXPECT_DOUBLE_EQ(scale->PixelsPerUnit(), 1.0);
-}
-
-TEST_F(ScalaTest, TimeLabelsAreTimesAndDatesHaveTwoLines) {
-    TnvScala* scale = Make(2);
+    // Time labels are times, and dates have two lines.
     scale->SetIsTime(true);
     const double start = nv::EncodeDate(2026, 12, 6) + nv::EncodeTime(12, 0, 0, 0);
     scale->SetRange(start, start + 30 * kSecond);
