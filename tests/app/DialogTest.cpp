@@ -163,27 +163,23 @@ TEST_F(DialogTest, SendWritesTheWorkingCopySaveAlsoTheStoredOne) {
 }
 
 TEST_F(DialogTest, ShownDialogsReadTheirParametersAndStopWhenHidden) {
-    struct TCase {
-        QWidget* Dialog;
-        std::vector<std::uint32_t> Read;
-        std::vector<std::uint32_t> Stopped;
-    };
-    const TCase cases[] = {
+    // The dialog, what it reads while shown, what stops when it hides.
+    const std::tuple<QWidget*, std::vector<std::uint32_t>, std::vector<std::uint32_t>> cases[] = {
         {FormPlateData, {4, 5, 6, 7, 19, 20, 49}, {4, 5, 6, 7, 19}},
         {FormCtrlMode, {18}, {18}},
         {FormModBus, {0, 30}, {0, 30}},
         {FormAccel, {16, 17}, {16, 17}},
     };
-    for (const TCase& c : cases) {
-        SCOPED_TRACE(c.Dialog->objectName().toStdString());
-        c.Dialog->show();
-        for (std::uint32_t index : c.Read)
+    for (const auto& [dialog, read, stopped] : cases) {
+        SCOPED_TRACE(dialog->objectName().toStdString());
+        dialog->show();
+        for (std::uint32_t index : read)
             EXPECT_TRUE(Value(index)->GetCyclic()) << index;
-        auto* cancel = c.Dialog->findChild<QPushButton*>(QStringLiteral("btnCancel"));
+        auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("btnCancel"));
         ASSERT_NE(cancel, nullptr);
         cancel->click();
-        EXPECT_FALSE(c.Dialog->isVisible());
-        for (std::uint32_t index : c.Stopped)
+        EXPECT_FALSE(dialog->isVisible());
+        for (std::uint32_t index : stopped)
             EXPECT_FALSE(Value(index)->GetCyclic()) << index;
     }
 }

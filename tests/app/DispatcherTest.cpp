@@ -138,19 +138,16 @@ TEST_F(DispatcherTest, ControlModeSetsKeepAliveAndInputCaptions) {
     MainForm->cbKeepAlive->click();
     EXPECT_TRUE(MainForm->TimerLink->isActive());
     EXPECT_EQ(MainForm->TimerLink->interval(), 2500);
-    const struct {
-        std::uint16_t Word;
-        const char* Captions[3];
-    } cases[] = {
+    const std::pair<std::uint16_t, QStringList> cases[] = {
         {0x0030, {"Move forward (L->H edge)", "Move reverse", "Reset (L->H edge)"}},
         {0x0008, {"Drive enable", "Reverse", "Reset (H level)"}},
     };
-    for (const auto& c : cases) {
-        Receive(18, c.Word);
+    for (const auto& [word, captions] : cases) {
+        Receive(18, word);
         EXPECT_FALSE(MainForm->TimerLink->isActive());
-        for (int i = 0; i < 3; ++i)
-            EXPECT_EQ(MainForm->cbHW[i]->text(), c.Captions[i]) << c.Word;
-        EXPECT_EQ(MainForm->cbSW[0]->text(), c.Captions[0]);
+        EXPECT_EQ((QStringList{MainForm->cbHW[0]->text(), MainForm->cbHW[1]->text(),
+                               MainForm->cbHW[2]->text(), MainForm->cbSW[0]->text()}),
+                  captions + captions.first(1));
     }
 }
 

@@ -124,17 +124,14 @@ TEST_F(ScopeTest, AShownScopeRestsUntilSomethingChanges) {
 }
 
 TEST_F(ScopeTest, TheAnalogReferenceIsReadWhileItSetsTheFrequency) {
-    const struct {
-        std::uint16_t ControlMode;
-        bool Polled;
-    } cases[] = {{0x0000, true}, {0x0002, false}};
-    for (const auto& c : cases) {
+    // The control mode, and whether the analog reference is polled.
+    for (const auto& [controlMode, polled] : {std::pair{0x0000, true}, {0x0002, false}}) {
         FormScope->hide();
-        Receive(18, c.ControlMode);
+        Receive(18, static_cast<std::uint16_t>(controlMode));
         FormScope->show();
-        EXPECT_EQ(Value(21)->GetCyclic(), c.Polled) << c.ControlMode;
+        EXPECT_EQ(Value(21)->GetCyclic(), polled) << controlMode;
         Receive(21, 5);
-        EXPECT_EQ(Value(21)->GetCyclic(), c.Polled) << c.ControlMode << " after a reading";
+        EXPECT_EQ(Value(21)->GetCyclic(), polled) << controlMode << " after a reading";
         for (std::uint32_t index : {1000, 1001, 1002, 1003})
             EXPECT_TRUE(Value(index)->GetCyclic()) << index;
     }

@@ -126,18 +126,16 @@ TEST_F(VFChartTest, AMoveAfterTheReleaseDragsNothing) {
 }
 
 TEST_F(VFChartTest, TheFrequencyAxisAndTheCurveFollowTheDriveSize) {
-    const struct {
-        std::uint16_t Size;
-        double AxisEnd;
-        double CurveEnd;
-    } cases[] = {{0x0000, 128.0 / 0.98, 128.0}, {0x0100, 400.0 / 0.98, 400.0}};
-    for (const auto& c : cases) {
-        Receive(49, c.Size);
+    // The drive size, the frequency axis's end and the curve's.
+    const std::tuple<std::uint16_t, double, double> cases[] = {{0x0000, 128.0 / 0.98, 128.0},
+                                                               {0x0100, 400.0 / 0.98, 400.0}};
+    for (const auto& [size, axisEnd, curveEnd] : cases) {
+        Receive(49, size);
         Receive(10, 230); // the curve is drawn again from the values
-        EXPECT_NEAR(Chart()->GetScalaX()->GetMax(), c.AxisEnd, 1e-9) << c.Size;
+        EXPECT_NEAR(Chart()->GetScalaX()->GetMax(), axisEnd, 1e-9) << size;
         const auto& curve = Chart()->GetTraccia(std::int8_t{0})->GetPoints();
         ASSERT_EQ(curve.size(), 4u);
-        EXPECT_DOUBLE_EQ(curve.back().X, c.CurveEnd);
+        EXPECT_DOUBLE_EQ(curve.back().X, curveEnd);
         EXPECT_DOUBLE_EQ(curve.back().Y, 230);
     }
     EXPECT_NEAR(Chart()->GetScalaY()->GetMax(), 1.1 * 400, 1e-9) << "the main voltage";
@@ -148,48 +146,42 @@ TEST_F(VFChartTest, RowButtonsWriteTheirRowAndRefuseARunningDrive) {
     // parameter: the lines tell what a button asked to write.
     const std::uint32_t stored9 = Value(9)->GetParDef().RegProg;
     const std::uint32_t stored11 = Value(11)->GetParDef().RegProg;
-    const struct {
-        std::uint16_t Status;
-        int Tag;
-        QList<std::uint32_t> Written;
-    } cases[] = {
+    // The drive's status word, the button's tag, the values it writes.
+    const std::tuple<std::uint16_t, int, QList<std::uint32_t>> cases[] = {
         {0, 13, {8}},                        // Send, "Start volt.": its voltage only
         {0, 23, {9, 11}},                    // Send, "Boost corner": both cells
         {0, 24, {9, 11, stored9, stored11}}, // Save: the stored copies too
         {1, 23, {}},                         // the drive runs: nothing
     };
-    for (const auto& c : cases) {
+    for (const auto& [status, tag, written] : cases) {
         Stop();
         Start();
-        Receive(3, c.Status);
+        Receive(3, status);
         const auto boxes = Answerer->Texts.size();
         const qsizetype before = Lines().size();
         // An edit in another row is neither sent by itself nor with the row.
         FormVFChart->sgVFChart->CommitText(2, 4, QString::number(Word(13) + 1));
-        ASSERT_NE(ButtonTagged(c.Tag), nullptr) << c.Tag;
-        ButtonTagged(c.Tag)->click();
+        ASSERT_NE(ButtonTagged(tag), nullptr) << tag;
+        ButtonTagged(tag)->click();
         QStringList expected;
-        for (std::uint32_t index : c.Written)
+        for (std::uint32_t index : written)
             expected << NotSent(index);
         QStringList asked = Lines().mid(before).filter(QStringLiteral("Not connected: "));
         asked.sort();
         expected.sort();
-        EXPECT_EQ(asked, expected) << c.Tag;
-        EXPECT_EQ(Answerer->Texts.size() - boxes, c.Status ? 1 : 0) << c.Tag;
+        EXPECT_EQ(asked, expected) << tag;
+        EXPECT_EQ(Answerer->Texts.size() - boxes, status ? 1 : 0) << tag;
         EXPECT_FALSE(Value(9)->GetCyclic()) << "no read-back";
     }
 }
 
 TEST(VFChartDragWord, RoundsHalfUpAndStaysWithinAWord) {
-    const struct {
-        double X;
-        double Units;
-        std::uint16_t Word;
-    } cases[] = {{50.04, 10, 500}, {50.05, 10, 501}, {0.0, 10, 0},
-                 {-0.04, 10, 0},   {-3.0, 10, 0},    {229.5, 1, 230},
-                 {229.49, 1, 229}, {1e9, 1, 65535},  {6553.45, 10, 65535}};
-    for (const auto& c : cases)
-        EXPECT_EQ(TFormVFChart::DragWord(c.X, c.Units), c.Word) << c.X;
+    // The value under the pointer, words per unit, the word.
+    const std::tuple<double, double, std::uint16_t> cases[] = {
+        {50.04, 10, 500}, {50.05, 10, 501}, {0.0, 10, 0},    {-0.04, 10, 0},      {-3.0, 10, 0},
+        {229.5, 1, 230},  {229.49, 1, 229}, {1e9, 1, 65535}, {6553.45, 10, 65535}};
+    for (const auto& [x, units, word] : cases)
+        EXPECT_EQ(TFormVFChart::DragWord(x, units), word) << x;
 }
 
 } // namespace
