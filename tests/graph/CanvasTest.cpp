@@ -103,12 +103,8 @@ TEST(CanvasTest, ShapesFollowTheExclusiveEdgeRules) {
 // Dashed lines follow their pattern from their start, also when they come from
 // far outside the image: only the visible stretch is walked, in its phase.
 TEST(CanvasTest, StraightLinesKeepTheirDashPhase) {
-    const struct {
-        TnvPenStyle Style;
-        std::vector<int> Pattern;
-        QPoint From;
-        QPoint To;
-    } cases[] = {
+    // The style, its pattern of dashes and gaps, the line's ends.
+    const std::tuple<TnvPenStyle, std::vector<int>, QPoint, QPoint> cases[] = {
         // clang-format off
         {TnvPenStyle::Dot, {3, 3}, {0, 3}, {30, 3}}, {TnvPenStyle::Dot, {3, 3}, {20, 29}, {20, 0}},
         {TnvPenStyle::Dash, {18, 6}, {-1'000'000'007, 3}, {35, 3}},
@@ -118,28 +114,28 @@ TEST(CanvasTest, StraightLinesKeepTheirDashPhase) {
         {TnvPenStyle::Solid, {1, 0}, {INT32_MIN, 12}, {INT32_MAX, 12}},
         // clang-format on
     };
-    for (const auto& c : cases) {
+    for (const auto& [style, pattern, from, to] : cases) {
         QImage image = White(40, 30);
         TnvCanvas canvas(image);
-        UsePen(canvas, kRed, TnvPenMode::Copy, c.Style);
-        Line(canvas, c.From.x(), c.From.y(), c.To.x(), c.To.y());
+        UsePen(canvas, kRed, TnvPenMode::Copy, style);
+        Line(canvas, from.x(), from.y(), to.x(), to.y());
         canvas.End();
-        const bool horizontal = c.From.y() == c.To.y();
-        const int64_t start = horizontal ? c.From.x() : c.From.y();
-        const int64_t end = horizontal ? c.To.x() : c.To.y();
-        const int64_t period = std::accumulate(c.Pattern.begin(), c.Pattern.end(), int64_t{0});
+        const bool horizontal = from.y() == to.y();
+        const int64_t start = horizontal ? from.x() : from.y();
+        const int64_t end = horizontal ? to.x() : to.y();
+        const int64_t period = std::accumulate(pattern.begin(), pattern.end(), int64_t{0});
         const int extent = horizontal ? image.width() : image.height();
         for (int along = 0; along < extent; ++along) {
             int64_t into = std::abs(along - start) % period;
             size_t run = 0;
-            while (into >= c.Pattern[run])
-                into -= c.Pattern[run++];
+            while (into >= pattern[run])
+                into -= pattern[run++];
             const bool on = along >= std::min(start, end) && along <= std::max(start, end) &&
                             along != end && run % 2 == 0;
-            const int x = horizontal ? along : c.From.x();
-            const int y = horizontal ? c.From.y() : along;
+            const int x = horizontal ? along : from.x();
+            const int y = horizontal ? from.y() : along;
             ASSERT_EQ(Pixel(image, x, y), on ? kRed : kWhite)
-                << "style " << int(c.Style) << " from " << start << " at " << along;
+                << "style " << int(style) << " from " << start << " at " << along;
         }
     }
 }

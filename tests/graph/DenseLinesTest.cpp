@@ -71,20 +71,18 @@ TEST(DenseLinesTest, WideAndDenseLinesKeepTheirPixelsAndTheClip) {
 TEST(DenseLinesTest, TheEnvelopeKeepsFewPointsAndThinsManyToTheirExtremes) {
     TnvGraph graph;
     TnvTraccia* trace = graph.CreateNewDiagram("D")->CreateTraccia("T");
-    const struct {
-        int Points;
-        int Columns;
-        int Kept;
-    } cases[] = {{10, 100, 10}, {200, 100, 200}, {10000, 100, 200}, {10000, 0, 2}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Points);
+    // Points, pixel columns, points kept.
+    const std::tuple<int, int, int> cases[] = {
+        {10, 100, 10}, {200, 100, 200}, {10000, 100, 200}, {10000, 0, 2}};
+    for (const auto& [count, columns, thinned] : cases) {
+        SCOPED_TRACE(count);
         std::vector<Tnv2DPoint> points;
-        for (int i = 0; i < c.Points; ++i)
+        for (int i = 0; i < count; ++i)
             points.push_back({static_cast<double>(i), (i * 7919) % 1000 - 500.0});
-        points[static_cast<std::size_t>(c.Points / 3)].Y = 9999;
-        points[static_cast<std::size_t>(c.Points / 2)].Y = -9999;
-        nv::FillEnvelope(*trace, points, c.Columns);
-        EXPECT_EQ(trace->GetCount(), c.Kept);
+        points[static_cast<std::size_t>(count / 3)].Y = 9999;
+        points[static_cast<std::size_t>(count / 2)].Y = -9999;
+        nv::FillEnvelope(*trace, points, columns);
+        EXPECT_EQ(trace->GetCount(), thinned);
         EXPECT_EQ(trace->GetYMax(), 9999);
         EXPECT_EQ(trace->GetYMin(), -9999);
         const std::vector<Tnv2DPoint>& kept = trace->GetPoints();

@@ -140,16 +140,14 @@ protected:
 };
 
 TEST_F(SelectionTest, TopmostCompleteDiagramInsideItsBordersIsSelected) {
-    const struct {
-        QPoint At;
-        const char* Selected;
-    } cases[] = {{{75, 75}, "High"}, {{25, 25}, "Low"}, {{200, 200}, ""}, {{0, 20}, ""},
-                 {{100, 20}, ""},    {{20, 100}, ""},   {{1, 1}, "Low"},  {{150, 120}, ""}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.At.x() * 1000 + c.At.y());
-        graph.SelectAtPos({c.At.x(), c.At.y()});
+    const std::pair<QPoint, const char*> cases[] = {
+        {{75, 75}, "High"}, {{25, 25}, "Low"}, {{200, 200}, ""}, {{0, 20}, ""},
+        {{100, 20}, ""},    {{20, 100}, ""},   {{1, 1}, "Low"},  {{150, 120}, ""}};
+    for (const auto& [at, name] : cases) {
+        SCOPED_TRACE(at.x() * 1000 + at.y());
+        graph.SelectAtPos(at);
         const TnvDiagram* selected = graph.GetSelDiagram();
-        EXPECT_EQ(selected ? selected->GetName() : "", c.Selected);
+        EXPECT_EQ(selected ? selected->GetName() : "", name);
         EXPECT_EQ(low->GetSelected(), selected == low);
         EXPECT_EQ(high->GetSelected(), selected == high);
     }
