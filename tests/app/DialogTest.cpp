@@ -120,12 +120,8 @@ TEST_F(DialogTest, SendWritesTheWorkingCopySaveAlsoTheStoredOne) {
     QAbstractButton* saveAll = FormPlateData->btnSaveAll;
     QAbstractButton* sendRow = ButtonAt(FormPlateData->sgPlateData, 2, 2);
     QAbstractButton* saveRow = ButtonAt(FormPlateData->sgPlateData, 3, 2);
-    const struct {
-        const char* Press;
-        bool Running;
-        QAbstractButton* Button;
-        std::vector<std::uint32_t> Written;
-    } cases[] = {
+    // The press, whether the drive runs, the button, the values it writes.
+    const std::tuple<const char*, bool, QAbstractButton*, std::vector<std::uint32_t>> cases[] = {
         {"Send All, running", true, sendAll, {}},
         {"Save All, running", true, saveAll, {}},
         {"Send in a row, running", true, sendRow, {}},
@@ -139,15 +135,15 @@ TEST_F(DialogTest, SendWritesTheWorkingCopySaveAlsoTheStoredOne) {
         {"ramp Save All", false, FormAccel->btnSaveAll, {16, 17, 43, 44}},
         {"12 kHz", false, FormPlateData->rgPWMItems->button(2), {19, 46}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Press);
-        Receive(3, c.Running ? 1 : 0);
+    for (const auto& [press, running, button, expected] : cases) {
+        SCOPED_TRACE(press);
+        Receive(3, running ? 1 : 0);
         for (std::uint32_t index : kWritable)
             Value(index)->SetWriteRequest(false);
-        const qsizetype boxes = Answerer->Texts.size() + (c.Written.empty() ? 1 : 0);
-        c.Button->click();
+        const qsizetype boxes = Answerer->Texts.size() + (expected.empty() ? 1 : 0);
+        button->click();
         ASSERT_TRUE(WaitFor([&] { return Answerer->Texts.size() == boxes; }, 2000));
-        if (c.Written.empty()) {
+        if (expected.empty()) {
             EXPECT_EQ(Answerer->Texts.back(),
                       "Disable the drive before to send or save this data.");
         }
@@ -155,7 +151,7 @@ TEST_F(DialogTest, SendWritesTheWorkingCopySaveAlsoTheStoredOne) {
         for (std::uint32_t index : kWritable)
             if (Value(index)->GetWriteRequest())
                 written.push_back(index);
-        EXPECT_EQ(written, c.Written);
+        EXPECT_EQ(written, expected);
     }
     for (const auto& [index, word] : {std::pair{32u, 60}, {43u, 120}, {44u, 340}, {46u, 2}})
         EXPECT_EQ(Word(index), word) << index;

@@ -61,13 +61,9 @@ TEST_F(DispatcherTest, EditsSettleWithinLimitsThatFollowOtherValues) {
 }
 
 TEST_F(DispatcherTest, DriveSizeGivesDeratedCurrentsAndFrequencyLimits) {
-    const struct {
-        std::uint16_t Size;
-        std::uint16_t Pwm;
-        QStringList Current; // typical, maximum
-        const char* Frequency;
-        const char* About;
-    } cases[] = {
+    // The size word, the PWM index, the typical and maximum currents, the
+    // frequency limit, the about box's text.
+    const std::tuple<std::uint16_t, int, QStringList, const char*, const char*> cases[] = {
         {0x0110, 2, {"012.8A", "025.0A"}, "400Hz", "400V 16A(25A) 400Hz"},
         // Twice the nominal current is below the table's maximum here.
         {0x0001, 3, {"006.4A", "012.0A"}, "128Hz", "230V 8A(12A) 128Hz"},
@@ -75,11 +71,11 @@ TEST_F(DispatcherTest, DriveSizeGivesDeratedCurrentsAndFrequencyLimits) {
         {0x0222, 0, {"000.0A", "000.0A"}, "000Hz", "???V ???A ???Hz"},
         {0x0000, 4, {"000.0A", "000.0A"}, "128Hz", "400V 8A(12A) 128Hz"},
     };
-    for (const auto& c : cases) {
-        const auto rows = nv::DriveSizeRows(c.Size, c.Pwm, {});
-        EXPECT_EQ(rows[2].mid(2), c.Current) << c.Size;
-        EXPECT_EQ(rows[3][3], c.Frequency) << c.Size;
-        EXPECT_EQ(TAboutForm::DriveSizeText(c.Size), c.About) << c.Size;
+    for (const auto& [size, pwm, currents, frequency, about] : cases) {
+        const auto rows = nv::DriveSizeRows(size, pwm, {});
+        EXPECT_EQ(rows[2].mid(2), currents) << size;
+        EXPECT_EQ(rows[3][3], frequency) << size;
+        EXPECT_EQ(TAboutForm::DriveSizeText(size), about) << size;
     }
     Receive(49, 0x0200);
     for (std::uint32_t index : {12u, 14u}) {
@@ -154,25 +150,22 @@ TEST_F(DispatcherTest, ControlModeSetsKeepAliveAndInputCaptions) {
 // The setpoint's Save needs the setpoint from Modbus, the software inputs'
 // Save the commands from Modbus; the other bit alone is not enough.
 TEST_F(DispatcherTest, SaveButtonsWriteTheStoredCopyOnlyFromModbus) {
-    const struct {
-        std::function<void()> Click;
-        std::uint16_t FromModbus; // the control word's bit
-        std::uint32_t Index;
-        std::uint16_t Word;
-    } cases[] = {{[] { MainForm->sbtnSaveRefClick(); }, 0x0002, 15, 700},
-                 {[] { MainForm->btnSave->click(); }, 0x0004, 27, 3}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Index);
-        const std::uint32_t stored = Value(c.Index)->GetParDef().RegProg;
-        Receive(18, 0x0006 & ~c.FromModbus);
+    // The Save, the control word's bit it needs, the value it stores, a word.
+    const std::tuple<std::function<void()>, std::uint16_t, std::uint32_t, std::uint16_t> cases[] = {
+        {[] { MainForm->sbtnSaveRefClick(); }, 0x0002, 15, 700},
+        {[] { MainForm->btnSave->click(); }, 0x0004, 27, 3}};
+    for (const auto& [click, fromModbus, index, word] : cases) {
+        SCOPED_TRACE(index);
+        const std::uint32_t stored = Value(index)->GetParDef().RegProg;
+        Receive(18, 0x0006 & ~fromModbus);
         Value(stored)->SetWriteRequest(false);
-        c.Click();
+        click();
         EXPECT_FALSE(Value(stored)->GetWriteRequest());
-        Receive(18, c.FromModbus);
-        Set(c.Index, c.Word);
-        c.Click();
+        Receive(18, fromModbus);
+        Set(index, word);
+        click();
         EXPECT_TRUE(Value(stored)->GetWriteRequest());
-        EXPECT_EQ(Word(stored), c.Word);
+        EXPECT_EQ(Word(stored), word);
     }
 }
 

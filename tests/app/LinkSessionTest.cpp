@@ -35,10 +35,6 @@ protected:
         ASSERT_TRUE(Settled({49, 18}));
         QTest::qWait(5 * TnvMBThread::kCycleMs); // anything queued would have gone by now
     }
-    static void CloseAndWait() {
-        MainForm->acCloseConnection->trigger();
-        ASSERT_TRUE(WaitFor([] { return !Linked(); }, kLinkMs));
-    }
     // The terminal's writes among the simulator's requests from position on.
     static std::string TerminalWrites(const kxtest::TSimProcess& sim, qsizetype from) {
         QStringList writes;
@@ -48,10 +44,9 @@ protected:
         return writes.join(QStringLiteral(", ")).toStdString();
     }
     static bool NoWriteRequest() {
-        for (const auto& value : PARModule->nvParValueSet.GetValues())
-            if (value->GetWriteRequest())
-                return false;
-        return true;
+        const auto& values = PARModule->nvParValueSet.GetValues();
+        return std::none_of(values.begin(), values.end(),
+                            [](const auto& value) { return value->GetWriteRequest(); });
     }
     static void Settle() {
         QApplication::processEvents();
@@ -180,7 +175,8 @@ TEST_F(LinkSessionTest, NothingIsWrittenThatWasNotSentOnThisLink) {
     const QString invalid = QStringLiteral("Error on ModBus data exchange: invalid response!");
     ASSERT_TRUE(WaitFor([&] { return LogCount(invalid) >= 2; }, kLinkMs))
         << Lines().join('\n').toStdString();
-    CloseAndWait();
+    MainForm->acCloseConnection->trigger();
+    ASSERT_TRUE(WaitFor([] { return !Linked(); }, kLinkMs));
     ExpectStartupLayout();
     // The last reply stays, so that the engineer sees when the drive last spoke.
     EXPECT_TRUE(StatusField("stLinkReply").startsWith("Last reply "));

@@ -30,9 +30,7 @@ protected:
     }
     static TnvGraph& Graph() { return FormScope->Graph(); }
     static TnvDiagram* Diagram(const char* name) { return Graph().GetDiagram(QString(name)); }
-    static TnvTraccia* Trace(const char* diagram, int index) {
-        return Diagram(diagram)->GetTraccia(static_cast<std::int8_t>(index));
-    }
+    static TnvTraccia* Trace(const char* d, std::int8_t i) { return Diagram(d)->GetTraccia(i); }
     static QStringList Order() {
         QStringList names;
         for (const auto& d : Graph().GetDiagrams())
@@ -175,8 +173,8 @@ TEST_F(ScopeTest, PauseFreezesThePictureAndTheCsvHoldsEverySample) {
     for (int i = 1; i < lines.size(); ++i) {
         const QStringList fields = lines[i].split(',');
         ASSERT_EQ(fields.size(), 6) << lines[i].toStdString();
-        const QDateTime time = QDateTime::fromString(fields[0], Qt::ISODateWithMs);
-        EXPECT_TRUE(time.isValid()) << fields[0].toStdString();
+        EXPECT_TRUE(QDateTime::fromString(fields[0], Qt::ISODateWithMs).isValid())
+            << fields[0].toStdString();
         EXPECT_TRUE(fields[0].contains('.')) << "milliseconds";
         EXPECT_NEAR(fields[1].toDouble(), (i - 1) * norm, 1e-9);
         EXPECT_DOUBLE_EQ(fields[5].toDouble(), Value(1000)->GetValueDouble(0));
@@ -220,8 +218,7 @@ TEST_F(ScopeSimTest, AnOverCurrentTripIsCapturedWithTwentySamplesAfterIt) {
         frequency << line.section(',', 1, 1).toDouble();
     // Running before the trip, stopped at once after it, to the last sample.
     EXPECT_GT(*std::max_element(frequency.begin(), frequency.end() - 20), 0.0);
-    for (auto it = frequency.end() - 19; it != frequency.end(); ++it)
-        EXPECT_EQ(*it, 0.0);
+    EXPECT_EQ(frequency.mid(frequency.size() - 19), QList<double>(19, 0.0));
     for (const QString& name : csvs + pngs)
         QFile::remove(dir.filePath(name));
 }

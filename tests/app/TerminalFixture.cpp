@@ -52,10 +52,6 @@ void TerminalFixture::TearDown() {
     Answerer.reset();
 }
 
-void TerminalFixture::Start(bool withDefinitions) {
-    StartIn(withDefinitions ? SourceDir() + QStringLiteral("/data") : FEmptyDir.path());
-}
-
 void TerminalFixture::StartIn(const QString& folder) {
     QDir::setCurrent(folder);
     FTerminal = std::make_unique<TTerminal>();

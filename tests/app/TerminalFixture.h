@@ -34,12 +34,9 @@ class TModalAnswerer {
 public:
     TModalAnswerer();
     QStringList Texts;
-    // The answer to message boxes.
-    QMessageBox::StandardButton Reply = QMessageBox::Ok;
-    // Result given to dialogs that are not message boxes: true accepts.
-    bool AcceptDialogs = true;
-    // A modal window to leave alone (one that closes itself).
-    QWidget* Leave = nullptr;
+    QMessageBox::StandardButton Reply = QMessageBox::Ok; // to message boxes
+    bool AcceptDialogs = true;                           // other dialogs: accept or reject
+    QWidget* Leave = nullptr; // a modal window to leave alone (one that closes itself)
 
 private:
     QTimer FTimer;
@@ -60,7 +57,9 @@ protected:
     void TearDown() override;
 
     // Creates the terminal; withDefinitions false starts it in an empty folder.
-    void Start(bool withDefinitions = true);
+    void Start(bool withDefinitions = true) {
+        StartIn(withDefinitions ? SourceDir() + QStringLiteral("/data") : FEmptyDir.path());
+    }
     // Creates the terminal with folder as its working directory.
     void StartIn(const QString& folder);
     // Destroys the terminal; returns the milliseconds it took.

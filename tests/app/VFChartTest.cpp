@@ -74,14 +74,10 @@ protected:
 };
 
 TEST_F(VFChartTest, DraggedMarkersStopAtTheirLimits) {
-    struct TCase {
-        const char* Marker;
-        int Label; // 1: by its frequency, 2: by its voltage
-        double To; // Hz or V
-        std::uint32_t Index;
-        int Settled; // -1: the value under the pixel, rounded
-    };
-    const TCase cases[] = {
+    // The marker, dragged by its frequency (1) or voltage (2) label to a value in
+    // Hz or V, the value it edits, and where that settles (-1: the value under
+    // the pixel, rounded).
+    const std::tuple<const char*, int, double, std::uint32_t, int> cases[] = {
         {"Boost", 1, 200.0, 11, 600}, // beyond the chart: stops at the base corner
         {"Fmax", 1, 5.0, 14, 101},    // below the minimum: minimum + 0.1 Hz
         {"Fmin", 1, 35.0, 13, -1},    // free below the maximum
@@ -91,22 +87,22 @@ TEST_F(VFChartTest, DraggedMarkersStopAtTheirLimits) {
         // boost voltage.
         {"Start", 2, -50.0, 8, 0},
     };
-    for (const TCase& c : cases) {
+    for (const auto& [name, label, target, index, expected] : cases) {
         ReceiveCurve();
         View()->Repaint();
-        TnvMarker* m = Marker(c.Marker);
-        const bool byFrequency = c.Label == 1;
-        const QPoint to =
-            byFrequency ? At(Chart(), c.To, m->GetPoint().Y) : At(Chart(), m->GetPoint().X, c.To);
+        TnvMarker* m = Marker(name);
+        const bool byFrequency = label == 1;
+        const QPoint to = byFrequency ? At(Chart(), target, m->GetPoint().Y)
+                                      : At(Chart(), m->GetPoint().X, target);
         Tnv2DPoint under;
         Chart()->CoordAtPos(under, to);
-        const int settled = c.Settled >= 0 ? c.Settled
-                            : byFrequency  ? TFormVFChart::DragWord(under.X, 10)
-                                           : TFormVFChart::DragWord(under.Y, 1);
-        Drag(Label(m, c.Label), to);
-        EXPECT_EQ(Word(c.Index), settled) << c.Marker << " to " << c.To;
+        const int settled = expected >= 0 ? expected
+                            : byFrequency ? TFormVFChart::DragWord(under.X, 10)
+                                          : TFormVFChart::DragWord(under.Y, 1);
+        Drag(Label(m, label), to);
+        EXPECT_EQ(Word(index), settled) << name << " to " << target;
         const double shown = byFrequency ? m->GetPoint().X * 10 : m->GetPoint().Y;
-        EXPECT_NEAR(shown, settled, 1e-6) << c.Marker << ": on the accepted value";
+        EXPECT_NEAR(shown, settled, 1e-6) << name << ": on the accepted value";
         EXPECT_EQ(FormVFChart->Graph().GetSelDiagram(), nullptr) << "released";
     }
     // Grid and chart agree.
