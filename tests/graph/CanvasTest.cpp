@@ -22,11 +22,7 @@ void Line(TnvCanvas& c, int x1, int y1, int x2, int y2) {
 
 // Each shape in a red pen on a white 40x30 image, and the pixels that show its edges.
 TEST(CanvasTest, ShapesFollowTheExclusiveEdgeRules) {
-    const struct {
-        const char* Name;
-        std::function<void(TnvCanvas&)> Draw;
-        std::vector<TPixel> Pixels;
-    } cases[] = {
+    const std::tuple<const char*, std::function<void(TnvCanvas&)>, std::vector<TPixel>> cases[] = {
         // clang-format off
         {"lines leave out their end, whichever way they run",
          [](TnvCanvas& c) { Line(c, 2, 5, 10, 5), Line(c, 5, 20, 5, 10), Line(c, 30, 25, 25, 20); },
@@ -89,14 +85,14 @@ TEST(CanvasTest, ShapesFollowTheExclusiveEdgeRules) {
           {39, 29, kBlue}}},
         // clang-format on
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Name);
+    for (const auto& [name, draw, pixels] : cases) {
+        SCOPED_TRACE(name);
         QImage image = White(40, 30);
         TnvCanvas canvas(image);
         UsePen(canvas, kRed);
-        c.Draw(canvas);
+        draw(canvas);
         canvas.End();
-        ExpectPixels(image, c.Pixels);
+        ExpectPixels(image, pixels);
     }
 }
 

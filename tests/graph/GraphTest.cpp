@@ -215,8 +215,7 @@ TEST(GraphTest, AutoScaleSkipsInvisibleTracesAndMarkers) {
     m->SetPoint(100, 100);
     m->SetOrType(orHorizontal);
     graph.Repaint();
-    EXPECT_EQ(x.GetMax(), 35);
-    EXPECT_EQ(y.GetMax(), 100);
+    EXPECT_EQ(std::pair(x.GetMax(), y.GetMax()), std::pair(35.0, 100.0));
     m->SetVisible(false);
     graph.Repaint();
     EXPECT_EQ(y.GetMax(), 45);
