@@ -10,11 +10,10 @@ namespace {
 
 using T = TnvParDef;
 
-// Loads parameter 12 from a file holding text.
+// Loads parameter 12 from text.
 TnvParDef Load(const QString& text) {
-    TTempIni ini(text);
     TnvParDef def;
-    def.LoadFromIni(ini.Path(), 12);
+    def.LoadFromIni(TnvIniFile::FromText(text), 12);
     return def;
 }
 
@@ -66,11 +65,13 @@ TEST(ParDefLoad, UseFormatReadsOnlyFromAPresentFormatSection) {
 }
 
 TEST(ParDefLoad, AMissingSectionOrFileLeavesTheDefinitionInvalidAndReadOnly) {
-    TTempIni ini("[Par-12]\nType=3\n[Par-13]\n");
+    QTemporaryDir dir;
+    const QString path =
+        kxtest::WriteFile(dir.filePath("defs.ini"), "[Par-12]\nType=3\n[Par-13]\n");
     TnvParDef def;
-    ASSERT_TRUE(def.LoadFromIni(ini.Path(), 12));
+    ASSERT_TRUE(def.LoadFromIni(path, 12));
     const std::pair<QString, std::uint32_t> loads[] = {
-        {ini.Path(), 13}, {ini.Path(), 14}, {ini.Folder() + "/missing.ini", 12}};
+        {path, 13}, {path, 14}, {dir.path() + "/missing.ini", 12}};
     for (const auto& [file, index] : loads) {
         EXPECT_FALSE(def.LoadFromIni(file, index)) << index;
         EXPECT_FALSE(def.Valid);
@@ -187,7 +188,7 @@ TEST(EncodingErrors, AWrongTypeOrAnElementBeyondTheBufferIsRefusedAndNothingIsWr
         SCOPED_TRACE(a.name);
         for (std::uint8_t type = 0; type <= 8; ++type) {
             Bytes none;
-            if (std::count(a.types.begin(), a.types.end(), type) == 0) {
+            if (std::ranges::count(a.types, type) == 0) {
                 EXPECT_EQ(ErrorOf([&] { a.call(MakeDef(type, 3), none, 0); }), "Wrong data type!")
                     << int(type);
             }

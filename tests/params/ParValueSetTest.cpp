@@ -25,7 +25,8 @@ std::uintptr_t W(TnvParValue* value) {
 class ParValueSetTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(Defs.LoadFromFile(Ini.Path()));
+        ASSERT_TRUE(Defs.LoadFromFile(
+            kxtest::WriteFile(Dir.filePath("defs.ini"), DefinitionsText().toUtf8())));
         Set.OnUpdateStateChange = [this](TnvParValueSet* sender, TnvUpdateState state) {
             EXPECT_EQ(sender, &Set);
             Log << QString("state %1").arg(int(state));
@@ -52,7 +53,7 @@ protected:
 
     TnvParValue* Value(std::uint32_t index) { return Set.FindValue(index); }
 
-    TTempIni Ini{DefinitionsText()};
+    QTemporaryDir Dir;
     TnvParDefSet Defs;
     TnvParValueSet Set;
     QStringList Log;
@@ -143,10 +144,6 @@ struct TRaisingRow {
     const char* Log;  // the events, in the order they fired
     TnvUpdateState Last;
 };
-
-void PrintTo(const TRaisingRow& row, std::ostream* os) {
-    *os << row.Name;
-}
 
 class ReportInArrivalOrder : public ParValueSetTest,
                              public ::testing::WithParamInterface<TRaisingRow> {};

@@ -140,10 +140,6 @@ struct TDuringRead {
     bool Changed;       // LoadFromFrame's answer
 };
 
-void PrintTo(const TDuringRead& row, std::ostream* os) {
-    *os << row.Name;
-}
-
 class ReadOnTheWire : public ::testing::TestWithParam<TDuringRead> {};
 
 TEST_P(ReadOnTheWire, TheReplyNeverReplacesANewerEdit) {
