@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -44,14 +45,9 @@ protected:
     void SetUp() override {
         qputenv("XDG_DATA_HOME", Path("share").toLocal8Bit());
         // The shipped definitions, with one parameter signed.
-        QByteArray defs =
-            ReadFile(kxtest::SourcePath("data/VF_Parameters_v207.ini")).replace("\r\n", "\n");
-        const qsizetype section = defs.indexOf("[Par-7]\n");
-        ASSERT_GE(section, 0);
-        const qsizetype flag = defs.indexOf("Unsigned=1", section);
-        ASSERT_GT(flag, section);
-        defs.replace(flag, 10, "Unsigned=0");
-        WriteFile(Path("VF_Parameters_v207.ini"), defs);
+        QString defs = ReadFile(SourcePath("data/VF_Parameters_v207.ini"));
+        defs.replace(QRegularExpression(R"((\[Par-7\][^[]*)Unsigned=1)"), "\\1Unsigned=0");
+        WriteFile(Path("VF_Parameters_v207.ini"), defs.toUtf8());
         ASSERT_EQ(Job.Load(Dir.path(), "VF_Parameters_v207.ini"), QString());
         Job.OnLog = [this](TnvConfigJob*, const QString& line) {
             Log << line;
@@ -79,13 +75,8 @@ protected:
     void Connect(int port) {
         Client = std::make_unique<RawTcpClient>(static_cast<std::uint16_t>(port));
         Thread = std::make_unique<TnvMBThread>();
-        TnvMBSetup& s = Thread->Settings;
-        s.Name = "TCP";
-        s.ConnType = TnvMBSetup::kTcpIp;
-        s.HostName = "127.0.0.1";
-        s.TCPIPPort = port;
-        s.Timeout = 1000;
-        s.Enabled = true;
+        Thread->Settings = {
+            .Name = "TCP", .ConnType = TnvMBSetup::kTcpIp, .TCPIPPort = port, .Enabled = true};
         ASSERT_TRUE(Thread->Start());
         ASSERT_TRUE(Pump([this] { return Thread->IsConnected(); }, 5000));
     }
