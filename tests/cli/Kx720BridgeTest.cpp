@@ -41,15 +41,6 @@ struct TBridgeProcess {
     int Port = 0;
 };
 
-// The raw words of a direct RTU read ("4\tMainVoltage\t400\t0x0190").
-QStringList DirectWords() {
-    QStringList words;
-    for (const QString& line :
-         Kx720(QStringList{"--com", "4", "read"} + kIndices).Out.split('\n', Qt::SkipEmptyParts))
-        words << line.section('\t', 3);
-    return words;
-}
-
 // mbpoll, a client we did not write, reads through the bridge the words of a
 // direct read. Then eight clients at once each read their own register:
 // every reply carries its request's transaction id and that register's word;
@@ -58,7 +49,11 @@ QStringList DirectWords() {
 TEST(Kx720Bridge, MbpollAndEightClientsAtOnceReadTheWordsOfADirectRead) {
     CliSim sim({}, kComPort);
     ASSERT_TRUE(sim.Ready());
-    const QStringList words = DirectWords();
+    // The raw words of a direct RTU read ("4\tMainVoltage\t400\t0x0190").
+    QStringList words;
+    for (const QString& line :
+         Kx720(QStringList{"--com", "4", "read"} + kIndices).Out.split('\n', Qt::SkipEmptyParts))
+        words << line.section('\t', 3);
     ASSERT_EQ(words.size(), kIndices.size());
     TBridgeProcess bridge;
     ASSERT_NE(bridge.Port, 0) << bridge.FirstLine.toStdString();

@@ -109,12 +109,12 @@ TEST(Kx720Cli, CommandLineMistakesExitWithTwo) {
         {"--com 1 read 4 --text --raw", usage}, {"list Ram Flash", usage},
         {"--com 3 scan --slaves 0-4", usage}, {"--com 3 scan --slaves 9-4", usage},
         {"--com 3 scan --bauds 19201", usage}, {"--com 3 scan --parity M", usage},
-        // clang-format on
         {"--tcp 127.0.0.1:1 scan", "scan looks on a serial line: give --com N"},
         {"--com 4 bridge --listen host:port", "--listen wants [HOST:]PORT"},
         {"--com 4 bridge --listen 70000", "--listen wants [HOST:]PORT"},
         {"--com 4 bridge extra", "bridge takes no arguments"},
         {"--tcp 127.0.0.1:1 report", "report wants one template file"},
+        // clang-format on
     };
     for (const auto& [args, says] : rows) {
         const CliRun run = Kx720(QString(args).split(' '));

@@ -62,17 +62,14 @@ TEST_F(Kx720Report, CommissioningReportShowsTheDrive) {
 
 TEST_F(Kx720Report, FailuresWriteNothingAndSayWhy) {
     const QString old = kxtest::WriteFile(FDir.filePath("old.html"), "kept");
-    struct TCase {
-        QStringList Arguments;
-        const char* Error;
-    } const cases[] = {
+    const std::pair<QStringList, const char*> cases[] = {
         {{FDir.filePath("gone.html"), "-o", old}, "Cannot open file \""},
         {{Reports("commissioning.html"), "-o", old}, "TABLE: no database is given."},
     };
-    for (const TCase& c : cases) {
-        const CliRun run = Report(c.Arguments);
-        EXPECT_EQ(run.ExitCode, 1) << c.Error;
-        EXPECT_TRUE(run.Err.contains(c.Error)) << run.Err.toStdString();
+    for (const auto& [arguments, error] : cases) {
+        const CliRun run = Report(arguments);
+        EXPECT_EQ(run.ExitCode, 1) << error;
+        EXPECT_TRUE(run.Err.contains(error)) << run.Err.toStdString();
         EXPECT_EQ(kxtest::ReadFile(old), "kept");
     }
     const CliRun silent = Kx720({"--tcp", "127.0.0.1:1", "report", Reports("commissioning.html")});
