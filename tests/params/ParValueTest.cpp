@@ -22,7 +22,6 @@ Bytes TakeForWrite(TnvParValue& value) {
     return data;
 }
 
-// A 16-bit word and its value, as most of these tests need.
 class WordValue : public ::testing::Test {
 protected:
     const TnvParDef Def = MakeDef(T::tpInt16);
