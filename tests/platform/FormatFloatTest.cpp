@@ -53,7 +53,6 @@ TEST(FormatFloat, GivesTheHandWorkedText) {
     for (const auto& [pattern, value, expected] : cases)
         EXPECT_EQ(nv::FormatFloat(QString::fromUtf8(pattern), value).toStdString(), expected)
             << pattern << " " << value;
-    // The process-wide separators.
     const nv::TFormatSettings saved = nv::FormatSettings();
     nv::TFormatSettings swapped = saved;
     swapped.DecimalSeparator = u',';

@@ -28,18 +28,6 @@ constexpr std::uint8_t kSlave = 2;
 constexpr std::uint32_t kSignedIndex = nv::par::kMaxCurrentTime;
 constexpr std::uint16_t kAccelTimeRegister = 0x10;
 
-// The category "ExportFile" (4/19,31/47,49) in the file's order, elements
-// from the last to the first: index and register address.
-std::vector<std::pair<std::uint32_t, std::uint16_t>> ExportOrder() {
-    std::vector<std::pair<std::uint32_t, std::uint16_t>> order{{49, 0x0200}};
-    for (std::uint32_t i = 31; i <= 46; ++i)
-        order.emplace_back(i, static_cast<std::uint16_t>(0x0104 + (i - 31)));
-    order.emplace_back(47, 0x011B);
-    for (std::uint32_t i = 4; i <= 19; ++i)
-        order.emplace_back(i, static_cast<std::uint16_t>(i));
-    return order;
-}
-
 class ConfigJobTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -85,7 +73,6 @@ protected:
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         return done();
     }
-    // Waits for the job's one event.
     void RunToEnd() {
         ASSERT_TRUE(Pump([this] { return Done != 0 || !Failure.isEmpty(); }, kJobMs));
         EXPECT_FALSE(Job.IsRunning());
@@ -110,7 +97,15 @@ protected:
                           "Company=Velmora Drive Systems\r\n"
                           "Address=Service Department, 12 Drive Street, Example City\r\n"
                           "Web=www.velmora-drives.example\r\n\r\n[KX720_Cfg]\r\n";
-        for (const auto& [index, address] : ExportOrder()) {
+        // The category "ExportFile" (4/19,31/47,49) in the file's order, elements
+        // from the last to the first: index and register address.
+        std::vector<std::pair<std::uint32_t, std::uint16_t>> order{{49, 0x0200}};
+        for (std::uint32_t i = 31; i <= 46; ++i)
+            order.emplace_back(i, static_cast<std::uint16_t>(0x0104 + (i - 31)));
+        order.emplace_back(47, 0x011B);
+        for (std::uint32_t i = 4; i <= 19; ++i)
+            order.emplace_back(i, static_cast<std::uint16_t>(i));
+        for (const auto& [index, address] : order) {
             const std::uint16_t w = word ? word(index, address) : Register(address);
             const QString shown = index == kSignedIndex
                                       ? QString::number(static_cast<std::int16_t>(w))

@@ -61,10 +61,8 @@ protected:
     TnvReportHtml FReport;
 };
 
-struct TCase {
-    const char* Template;
-    const char* Expected;
-};
+// A template and what it gives.
+using TCase = std::pair<const char*, const char*>;
 
 // Every tag kind, the output worked out by hand from the fixture's values.
 TEST_F(ReportHtml, ReplacesEveryTagKindAsWorkedOutByHand) {
@@ -92,8 +90,8 @@ TEST_F(ReportHtml, ReplacesEveryTagKindAsWorkedOutByHand) {
         {"<#PAR GET=\"S<#PAR GET=Sinner>\">", "<#PAR GET=Sinner>"},
         // clang-format on
     };
-    for (const TCase& c : cases)
-        EXPECT_EQ(Compile(c.Template), QString::fromUtf8(c.Expected)) << c.Template;
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(Compile(text), QString::fromUtf8(expected)) << text;
     // Without callbacks the I, M and D descriptors give nothing; an I condition is
     // then a parameter code.
     FReport.OnCondition = nullptr;
@@ -181,8 +179,8 @@ TEST_F(ReportTable, BuildsAnEscapedTableWithFilterFieldsAndLabels) {
         {"<#TABLE TAB=Sfaults FILTER=\"Scode >\">", "TABLE: "},
         {"<#TABLE SQL=\"SDELETE FROM faults\">", "readonly"},
     };
-    for (const TCase& c : cases)
-        EXPECT_TRUE(ErrorOf([&] { Compile(c.Template); }).contains(c.Expected)) << c.Template;
+    for (const auto& [text, error] : cases)
+        EXPECT_TRUE(ErrorOf([&] { Compile(text); }).contains(error)) << text;
     EXPECT_EQ(Compile("<#TABLE SQL=\"SSELECT count(*) AS n FROM faults\">"),
               "<table class=\"nvreport\">\n<tr><th>n</th></tr>\n<tr><td>3</td></tr>\n</table>");
     FReport.SetDatabaseName(Path("gone.db"));
