@@ -220,14 +220,16 @@ void TFormVFChart::UpdateChart() {
     if (TnvMarker* m = Marker(QStringLiteral("Fmax")))
         m->SetPoint(W(kMaxFrequency) * 0.1, m->GetPoint().Y);
     d->GetScalaY()->SetMax(1.1 * std::max(W(kBaseVoltage), W(kMainVoltage)));
-    Image->Repaint();
+    // The drive's readings call this one value at a time, shown or not: a
+    // hidden chart is drawn when it shows, a shown one once for the batch.
+    Image->ScheduleRepaint();
 }
 
 void TFormVFChart::SetFrequencyRange(std::uint16_t maxFrequency) {
     if (TnvDiagram* d = Graph().GetDiagram(nv::kVFDiagram)) {
         // A 2 % margin beyond the drive's maximum frequency.
         d->GetScalaX()->SetRange(0, maxFrequency * 0.1 / 0.98);
-        Image->Repaint();
+        Image->ScheduleRepaint();
     }
 }
 

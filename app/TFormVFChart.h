@@ -29,9 +29,11 @@ public:
     // Shown by the parameter reactions: value 8 to 14 in its cell, and the
     // chart redrawn from the values.
     void ShowValue(std::uint32_t index);
-    // Redraws the curve and the markers from the current values.
+    // Redraws the curve and the markers from the current values, at the
+    // chart's next paint.
     void UpdateChart();
-    // The frequency axis for a drive whose maximum is maxFrequency (0.1 Hz).
+    // The frequency axis for a drive whose maximum is maxFrequency (0.1 Hz),
+    // drawn at the chart's next paint.
     void SetFrequencyRange(std::uint16_t maxFrequency);
 
     void btnUpdateClick() override;

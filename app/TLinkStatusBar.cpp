@@ -52,8 +52,13 @@ void TLinkStatusBar::ShowDisconnected() {
 
 void TLinkStatusBar::Refresh() {
     FState->setText(FConnected ? "Connected" : "Disconnected");
-    FState->setStyleSheet(FConnected ? "color: darkgreen; font-weight: bold;"
-                                     : "color: darkred; font-weight: bold;");
+    // A style sheet set again, even the same one, restyles the label and
+    // lays the bar out anew: at every refresh, a millisecond of the GUI
+    // thread's time.
+    const QString sheet = FConnected ? QStringLiteral("color: darkgreen; font-weight: bold;")
+                                     : QStringLiteral("color: darkred; font-weight: bold;");
+    if (FState->styleSheet() != sheet)
+        FState->setStyleSheet(sheet);
     FTarget->setText(FConnected ? FTargetText : QString());
     FTarget->setVisible(FConnected);
     const int slave = SlaveAddress ? SlaveAddress() : 0;

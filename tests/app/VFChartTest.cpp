@@ -115,6 +115,11 @@ TEST_F(VFChartTest, TheFrequencyAxisAndTheCurveFollowTheDriveSize) {
         ASSERT_EQ(curve.size(), 4u);
         EXPECT_DOUBLE_EQ(curve.back().X, c.CurveEnd);
         EXPECT_DOUBLE_EQ(curve.back().Y, 230);
+        ShowExposed(FormVFChart); // drawn from what it read while closed
+        const QImage shown = View()->grab().toImage();
+        View()->Repaint();
+        EXPECT_TRUE(shown == View()->grab().toImage()) << "the chart as read";
+        FormVFChart->hide(); // the next readings arrive while it is closed
     }
     EXPECT_NEAR(Chart()->GetScalaY()->GetMax(), 1.1 * 400, 1e-9) << "the main voltage";
 }
