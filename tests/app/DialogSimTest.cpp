@@ -41,16 +41,12 @@ TEST_F(DialogSimTest, SaveToRemoteWalksTheChainAndTheTerminalFollows) {
     FormModBus->sgAddress->CommitText(1, 1, QStringLiteral("5"));
     EXPECT_EQ(FormModBus->sgAddress->GetCellText(1, 1), "5");
     FormModBus->sbtnSaveRemote->click();
-    ASSERT_TRUE(WaitFor(
-        [this] { return LogContains(QStringLiteral("New ModBus slave address set to LOCAL: 5")); },
-        kLinkMs))
+    ASSERT_TRUE(Logged(QStringLiteral("New ModBus slave address set to LOCAL: 5")))
         << Lines().join('\n').toStdString();
-    const QStringList lines = Lines();
-    const auto eeprom =
-        lines.indexOf(QStringLiteral("New ModBus slave address set to REMOTE EEPROM: 5"));
-    const auto remote = lines.indexOf(QStringLiteral("New ModBus slave address set to REMOTE: 5"));
-    const auto local = lines.indexOf(QStringLiteral("New ModBus slave address set to LOCAL: 5"));
-    EXPECT_TRUE(eeprom >= 0 && eeprom < remote && remote < local);
+    EXPECT_EQ(Lines().filter(QStringLiteral("New ModBus slave address set to ")),
+              (QStringList{"New ModBus slave address set to REMOTE EEPROM: 5",
+                           "New ModBus slave address set to REMOTE: 5",
+                           "New ModBus slave address set to LOCAL: 5"}));
     EXPECT_EQ(PARModule->nvParValueSet.GetSlaveAddress(), 5);
     // The drive now answers at 5, and the terminal reads it there. (A read
     // may have gone to the old address between the drive's switch and the

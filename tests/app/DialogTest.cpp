@@ -32,16 +32,6 @@ protected:
 
     static constexpr std::uint32_t kWritable[] = {4,  5,  6,  7,  16, 17, 19,
                                                   31, 32, 33, 34, 43, 44, 46};
-    static void ClearRequests() {
-        for (std::uint32_t index : kWritable)
-            Value(index)->SetWriteRequest(false);
-    }
-    static TUpDown* UpDownOf(TValueGrid* grid, int tag) {
-        for (TUpDown* upDown : grid->OverlayParent()->findChildren<TUpDown*>())
-            if (upDown->Tag == tag)
-                return upDown;
-        return nullptr;
-    }
 };
 
 // The names of the buttons a screen reader reaches from root, walking the
@@ -81,13 +71,10 @@ TEST_F(DialogTest, RowButtonsAreReachedByAScreenReaderAndNamedForTheirRow) {
     }
 }
 
-TEST_F(DialogTest, AReceivedPwmIndexIsShownWithoutBeingWritten) {
+TEST_F(DialogTest, ReceivedWordsSetTheChoicesUnwrittenAndAChoiceWritesItsBit) {
     Receive(19, 2);
     EXPECT_TRUE(FormPlateData->rgPWMItems->button(2)->isChecked());
     EXPECT_FALSE(Value(19)->GetWriteRequest());
-}
-
-TEST_F(DialogTest, ControlModeWordSetsTheListsAndAChoiceWritesTheBit) {
     Receive(18, 0b1000101);
     const int expected[] = {1, 0, 1, 0, 0, 0, 1};
     for (int bit = 0; bit < TFormCtrlMode::kFlags; ++bit)
@@ -103,7 +90,9 @@ TEST_F(DialogTest, ControlModeWordSetsTheListsAndAChoiceWritesTheBit) {
 }
 
 TEST_F(DialogTest, RemoteAddressStepsButNotBelowZero) {
-    TUpDown* upDown = UpDownOf(FormModBus->sgAddress, 0);
+    TUpDown* upDown = nullptr; // the working address's, tagged with its index
+    for (TUpDown* each : FormModBus->sgAddress->OverlayParent()->findChildren<TUpDown*>())
+        upDown = each->Tag == 0 ? each : upDown;
     ASSERT_NE(upDown, nullptr);
     Value(0)->SetValueUShort(0, 0);
     upDown->Step(-1);
@@ -127,46 +116,34 @@ TEST_F(DialogTest, SendWritesTheWorkingCopySaveAlsoTheStoredOne) {
     Value(5)->SetValueUShort(0, 60);
     FormAccel->sgAccel->CommitText(1, 1, QStringLiteral("120"));
     FormAccel->sgAccel->CommitText(1, 2, QStringLiteral("340"));
-    TValueGrid* plate = FormPlateData->sgPlateData;
-    const auto sendAll = [] {
-        FormPlateData->btnSendAll->click();
-    };
-    const auto saveAll = [] {
-        FormPlateData->btnSaveAll->click();
-    };
-    const auto sendRow = [plate] {
-        ButtonAt(plate, 2, 2)->click();
-    };
-    const auto saveRow = [plate] {
-        ButtonAt(plate, 3, 2)->click();
-    };
-    const struct {
-        const char* Press;
-        bool Running;
-        std::function<void()> Click;
-        std::vector<std::uint32_t> Written;
-    } cases[] = {
+    QAbstractButton* sendAll = FormPlateData->btnSendAll;
+    QAbstractButton* saveAll = FormPlateData->btnSaveAll;
+    QAbstractButton* sendRow = ButtonAt(FormPlateData->sgPlateData, 2, 2);
+    QAbstractButton* saveRow = ButtonAt(FormPlateData->sgPlateData, 3, 2);
+    // The press, whether the drive runs, the button, the values it writes.
+    const std::tuple<const char*, bool, QAbstractButton*, std::vector<std::uint32_t>> cases[] = {
         {"Send All, running", true, sendAll, {}},
         {"Save All, running", true, saveAll, {}},
         {"Send in a row, running", true, sendRow, {}},
         {"Save in a row, running", true, saveRow, {}},
-        {"8 kHz, running", true, [] { FormPlateData->rgPWMItems->button(1)->click(); }, {19, 46}},
-        {"ramp Send All, running", true, [] { FormAccel->btnSendAll->click(); }, {16, 17}},
+        {"8 kHz, running", true, FormPlateData->rgPWMItems->button(1), {19, 46}},
+        {"ramp Send All, running", true, FormAccel->btnSendAll, {16, 17}},
         {"Send in a row", false, sendRow, {5}},
         {"Save in a row", false, saveRow, {5, 32}},
         {"Send All", false, sendAll, {4, 5, 6, 7}},
         {"Save All", false, saveAll, {4, 5, 6, 7, 31, 32, 33, 34}},
-        {"ramp Save All", false, [] { FormAccel->btnSaveAll->click(); }, {16, 17, 43, 44}},
-        {"12 kHz", false, [] { FormPlateData->rgPWMItems->button(2)->click(); }, {19, 46}},
+        {"ramp Save All", false, FormAccel->btnSaveAll, {16, 17, 43, 44}},
+        {"12 kHz", false, FormPlateData->rgPWMItems->button(2), {19, 46}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Press);
-        Receive(3, c.Running ? 1 : 0);
-        ClearRequests();
-        const qsizetype boxes = Answerer->Texts.size() + (c.Written.empty() ? 1 : 0);
-        c.Click();
+    for (const auto& [press, running, button, expected] : cases) {
+        SCOPED_TRACE(press);
+        Receive(3, running ? 1 : 0);
+        for (std::uint32_t index : kWritable)
+            Value(index)->SetWriteRequest(false);
+        const qsizetype boxes = Answerer->Texts.size() + (expected.empty() ? 1 : 0);
+        button->click();
         ASSERT_TRUE(WaitFor([&] { return Answerer->Texts.size() == boxes; }, 2000));
-        if (c.Written.empty()) {
+        if (expected.empty()) {
             EXPECT_EQ(Answerer->Texts.back(),
                       "Disable the drive before to send or save this data.");
         }
@@ -174,7 +151,7 @@ TEST_F(DialogTest, SendWritesTheWorkingCopySaveAlsoTheStoredOne) {
         for (std::uint32_t index : kWritable)
             if (Value(index)->GetWriteRequest())
                 written.push_back(index);
-        EXPECT_EQ(written, c.Written);
+        EXPECT_EQ(written, expected);
     }
     for (const auto& [index, word] : {std::pair{32u, 60}, {43u, 120}, {44u, 340}, {46u, 2}})
         EXPECT_EQ(Word(index), word) << index;
@@ -182,27 +159,23 @@ TEST_F(DialogTest, SendWritesTheWorkingCopySaveAlsoTheStoredOne) {
 }
 
 TEST_F(DialogTest, ShownDialogsReadTheirParametersAndStopWhenHidden) {
-    struct TCase {
-        QWidget* Dialog;
-        std::vector<std::uint32_t> Read;
-        std::vector<std::uint32_t> Stopped;
-    };
-    const TCase cases[] = {
+    // The dialog, what it reads while shown, what stops when it hides.
+    const std::tuple<QWidget*, std::vector<std::uint32_t>, std::vector<std::uint32_t>> cases[] = {
         {FormPlateData, {4, 5, 6, 7, 19, 20, 49}, {4, 5, 6, 7, 19}},
         {FormCtrlMode, {18}, {18}},
         {FormModBus, {0, 30}, {0, 30}},
         {FormAccel, {16, 17}, {16, 17}},
     };
-    for (const TCase& c : cases) {
-        SCOPED_TRACE(c.Dialog->objectName().toStdString());
-        c.Dialog->show();
-        for (std::uint32_t index : c.Read)
+    for (const auto& [dialog, read, stopped] : cases) {
+        SCOPED_TRACE(dialog->objectName().toStdString());
+        dialog->show();
+        for (std::uint32_t index : read)
             EXPECT_TRUE(Value(index)->GetCyclic()) << index;
-        auto* cancel = c.Dialog->findChild<QPushButton*>(QStringLiteral("btnCancel"));
+        auto* cancel = dialog->findChild<QPushButton*>(QStringLiteral("btnCancel"));
         ASSERT_NE(cancel, nullptr);
         cancel->click();
-        EXPECT_FALSE(c.Dialog->isVisible());
-        for (std::uint32_t index : c.Stopped)
+        EXPECT_FALSE(dialog->isVisible());
+        for (std::uint32_t index : stopped)
             EXPECT_FALSE(Value(index)->GetCyclic()) << index;
     }
 }
@@ -211,13 +184,12 @@ TEST_F(DialogTest, AboutBoxShowsAllItsLinesWithoutAScrollBar) {
     AboutForm->show();
     QApplication::processEvents();
     EXPECT_EQ(AboutForm->DeviceMemo->toPlainText(), "Not connected!");
+    // As many lines as an identification has.
+    AboutForm->DeviceMemo->setPlainText("Hardware version:\tKX720-A\nFirmware version:\t2.07\n"
+                                        "Drive size:\t230V 16A(25A) 400Hz");
+    QApplication::processEvents();
     for (QPlainTextEdit* memo : {AboutForm->AboutMemo, AboutForm->DeviceMemo}) {
         SCOPED_TRACE(memo->objectName().toStdString());
-        if (memo == AboutForm->DeviceMemo) // as many lines as an identification has
-            memo->setPlainText(
-                QStringLiteral("Hardware version:\tKX720-A\nFirmware version:\t2.07\n"
-                               "Drive size:\t230V 16A(25A) 400Hz"));
-        QApplication::processEvents();
         EXPECT_FALSE(memo->verticalScrollBar()->isVisible());
         EXPECT_EQ(memo->verticalScrollBar()->maximum(), 0);
         const QFontMetrics metrics(memo->font());

@@ -32,47 +32,38 @@ protected:
 } // namespace
 
 TEST_F(DispatcherTest, EditsSettleWithinLimitsThatFollowOtherValues) {
+    // Known is received first (index 0: none); Received reads the value from
+    // the drive rather than editing it. Index 4: the main voltage within the
+    // drive's; 13 and 14: minimum and maximum frequency, kept 0.1 Hz apart; 7: the
+    // time at maximum current; 16 and 17: the ramps; 6 over a drive maximum
+    // below the nominal current: crossed limits, where the maximum wins without
+    // endless recursion; 15: the setpoint below the maximum frequency.
     const struct {
-        const char* What;
-        std::pair<std::uint32_t, std::uint16_t> Known; // received first; index 0: none
+        std::pair<std::uint32_t, std::uint16_t> Known;
         std::uint32_t Index;
         std::uint16_t Typed;
-        bool Received; // read from the drive rather than edited
+        bool Received;
         std::uint16_t Settled;
-    } cases[] = {
-        {"main voltage, drive voltage unknown", {0, 0}, 4, 230, false, 0},
-        {"main voltage under the drive's", {20, 460}, 4, 230, false, 230},
-        {"minimum above the maximum", {0, 0}, 13, 1300, false, 1199},
-        {"maximum below minimum + 1", {13, 1199}, 14, 50, false, 1200},
-        {"time at maximum current", {0, 0}, 7, 0, false, 1},
-        {"time at maximum current", {0, 0}, 7, 9, false, 5},
-        {"ramp", {0, 0}, 16, 0, false, 1},
-        {"ramp", {0, 0}, 16, 5000, false, 3000},
-        {"received ramp", {0, 0}, 17, 5000, true, 3000},
-        {"received ramp", {0, 0}, 17, 0, true, 1},
-        // A nominal current above the drive's maximum current crosses the
-        // limits: the maximum wins, without endless recursion.
-        {"crossed limits", {5, 200}, 6, 150, false, 120},
-        {"crossed limits", {5, 200}, 6, 10, false, 120},
-        {"setpoint above the maximum", {14, 900}, 15, 1500, false, 900},
-    };
+    } cases[] = {{{0, 0}, 4, 230, false, 0},       {{20, 460}, 4, 230, false, 230},
+                 {{0, 0}, 13, 1300, false, 1199},  {{13, 1199}, 14, 50, false, 1200},
+                 {{0, 0}, 7, 0, false, 1},         {{0, 0}, 7, 9, false, 5},
+                 {{0, 0}, 16, 0, false, 1},        {{0, 0}, 16, 5000, false, 3000},
+                 {{0, 0}, 17, 5000, true, 3000},   {{0, 0}, 17, 0, true, 1},
+                 {{5, 200}, 6, 150, false, 120},   {{5, 200}, 6, 10, false, 120},
+                 {{14, 900}, 15, 1500, false, 900}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.What);
+        SCOPED_TRACE(testing::Message() << c.Index << " <- " << c.Typed);
         if (c.Known.first != 0)
             Receive(c.Known.first, c.Known.second);
         c.Received ? Receive(c.Index, c.Typed) : Set(c.Index, c.Typed);
-        EXPECT_EQ(Word(c.Index), c.Settled) << c.Typed;
+        EXPECT_EQ(Word(c.Index), c.Settled);
     }
 }
 
 TEST_F(DispatcherTest, DriveSizeGivesDeratedCurrentsAndFrequencyLimits) {
-    const struct {
-        std::uint16_t Size;
-        std::uint16_t Pwm;
-        QStringList Current; // typical, maximum
-        const char* Frequency;
-        const char* About;
-    } cases[] = {
+    // The size word, the PWM index, the typical and maximum currents, the
+    // frequency limit, the about box's text.
+    const std::tuple<std::uint16_t, int, QStringList, const char*, const char*> cases[] = {
         {0x0110, 2, {"012.8A", "025.0A"}, "400Hz", "400V 16A(25A) 400Hz"},
         // Twice the nominal current is below the table's maximum here.
         {0x0001, 3, {"006.4A", "012.0A"}, "128Hz", "230V 8A(12A) 128Hz"},
@@ -80,11 +71,11 @@ TEST_F(DispatcherTest, DriveSizeGivesDeratedCurrentsAndFrequencyLimits) {
         {0x0222, 0, {"000.0A", "000.0A"}, "000Hz", "???V ???A ???Hz"},
         {0x0000, 4, {"000.0A", "000.0A"}, "128Hz", "400V 8A(12A) 128Hz"},
     };
-    for (const auto& c : cases) {
-        const auto rows = nv::DriveSizeRows(c.Size, c.Pwm, {});
-        EXPECT_EQ(rows[2].mid(2), c.Current) << c.Size;
-        EXPECT_EQ(rows[3][3], c.Frequency) << c.Size;
-        EXPECT_EQ(TAboutForm::DriveSizeText(c.Size), c.About) << c.Size;
+    for (const auto& [size, pwm, currents, frequency, about] : cases) {
+        const auto rows = nv::DriveSizeRows(size, pwm, {});
+        EXPECT_EQ(rows[2].mid(2), currents) << size;
+        EXPECT_EQ(rows[3][3], frequency) << size;
+        EXPECT_EQ(TAboutForm::DriveSizeText(size), about) << size;
     }
     Receive(49, 0x0200);
     for (std::uint32_t index : {12u, 14u}) {
@@ -109,7 +100,7 @@ TEST_F(DispatcherTest, WriteReportNamesTheValueAndWhereItWent) {
 }
 
 // A received setpoint moves the bar without being written back.
-TEST_F(DispatcherTest, SetpointIsShownWithoutBeingWrittenBack) {
+TEST_F(DispatcherTest, LiveStateReachesLampsFieldsAndTheSetpointBar) {
     Value(15)->SetWriteRequest(false);
     Receive(15, 300);
     EXPECT_EQ(MainForm->tbOmegaRef->value(), 300);
@@ -119,9 +110,6 @@ TEST_F(DispatcherTest, SetpointIsShownWithoutBeingWrittenBack) {
     Receive(14, 900);
     EXPECT_EQ(MainForm->tbOmegaRef->minimum(), 200);
     EXPECT_EQ(MainForm->tbOmegaRef->maximum(), 900);
-}
-
-TEST_F(DispatcherTest, LiveStateReachesLampsAndFields) {
     Receive(2, 0);
     Receive(3, 1);
     EXPECT_TRUE(MainForm->cbMode_Run->isChecked());
@@ -146,44 +134,38 @@ TEST_F(DispatcherTest, ControlModeSetsKeepAliveAndInputCaptions) {
     MainForm->cbKeepAlive->click();
     EXPECT_TRUE(MainForm->TimerLink->isActive());
     EXPECT_EQ(MainForm->TimerLink->interval(), 2500);
-    const struct {
-        std::uint16_t Word;
-        const char* Captions[3];
-    } cases[] = {
+    const std::pair<std::uint16_t, QStringList> cases[] = {
         {0x0030, {"Move forward (L->H edge)", "Move reverse", "Reset (L->H edge)"}},
         {0x0008, {"Drive enable", "Reverse", "Reset (H level)"}},
     };
-    for (const auto& c : cases) {
-        Receive(18, c.Word);
+    for (const auto& [word, captions] : cases) {
+        Receive(18, word);
         EXPECT_FALSE(MainForm->TimerLink->isActive());
-        for (int i = 0; i < 3; ++i)
-            EXPECT_EQ(MainForm->cbHW[i]->text(), c.Captions[i]) << c.Word;
-        EXPECT_EQ(MainForm->cbSW[0]->text(), c.Captions[0]);
+        EXPECT_EQ((QStringList{MainForm->cbHW[0]->text(), MainForm->cbHW[1]->text(),
+                               MainForm->cbHW[2]->text(), MainForm->cbSW[0]->text()}),
+                  captions + captions.first(1));
     }
 }
 
 // The setpoint's Save needs the setpoint from Modbus, the software inputs'
 // Save the commands from Modbus; the other bit alone is not enough.
 TEST_F(DispatcherTest, SaveButtonsWriteTheStoredCopyOnlyFromModbus) {
-    const struct {
-        std::function<void()> Click;
-        std::uint16_t FromModbus; // the control word's bit
-        std::uint32_t Index;
-        std::uint16_t Word;
-    } cases[] = {{[] { MainForm->sbtnSaveRefClick(); }, 0x0002, 15, 700},
-                 {[] { MainForm->btnSave->click(); }, 0x0004, 27, 3}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Index);
-        const std::uint32_t stored = Value(c.Index)->GetParDef().RegProg;
-        Receive(18, 0x0006 & ~c.FromModbus);
+    // The Save, the control word's bit it needs, the value it stores, a word.
+    const std::tuple<std::function<void()>, std::uint16_t, std::uint32_t, std::uint16_t> cases[] = {
+        {[] { MainForm->sbtnSaveRefClick(); }, 0x0002, 15, 700},
+        {[] { MainForm->btnSave->click(); }, 0x0004, 27, 3}};
+    for (const auto& [click, fromModbus, index, word] : cases) {
+        SCOPED_TRACE(index);
+        const std::uint32_t stored = Value(index)->GetParDef().RegProg;
+        Receive(18, 0x0006 & ~fromModbus);
         Value(stored)->SetWriteRequest(false);
-        c.Click();
+        click();
         EXPECT_FALSE(Value(stored)->GetWriteRequest());
-        Receive(18, c.FromModbus);
-        Set(c.Index, c.Word);
-        c.Click();
+        Receive(18, fromModbus);
+        Set(index, word);
+        click();
         EXPECT_TRUE(Value(stored)->GetWriteRequest());
-        EXPECT_EQ(Word(stored), c.Word);
+        EXPECT_EQ(Word(stored), word);
     }
 }
 

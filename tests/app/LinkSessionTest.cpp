@@ -28,9 +28,6 @@ constexpr std::uint16_t kSoftwareAndModbusSetpoint = 0x0006;
 
 class LinkSessionTest : public TerminalFixture {
 protected:
-    static QString NotSent(std::uint32_t index) {
-        return QStringLiteral("Not connected: %1 not sent.").arg(Value(index)->GetParDef().Name);
-    }
     // Opens the link and waits until the values read at opening have come.
     static void OpenAndSettle(int port) {
         OpenTcp(port);
@@ -38,26 +35,18 @@ protected:
         ASSERT_TRUE(Settled({49, 18}));
         QTest::qWait(5 * TnvMBThread::kCycleMs); // anything queued would have gone by now
     }
-    static void CloseAndWait() {
-        MainForm->acCloseConnection->trigger();
-        ASSERT_TRUE(WaitFor([] { return !Linked(); }, kLinkMs));
-    }
     // The terminal's writes among the simulator's requests from position on.
     static std::string TerminalWrites(const kxtest::TSimProcess& sim, qsizetype from) {
         QStringList writes;
-        const auto requests = sim.Requests();
-        for (qsizetype i = from; i < requests.size(); ++i) {
-            const kxtest::TSimProcess::TRequest& r = requests[i];
+        for (const kxtest::TSimProcess::TRequest& r : sim.Requests().mid(from))
             if (r.Link != sim.ClientLink() && (r.Function == 6 || r.Function == 16))
                 writes << QStringLiteral("%1 %2 at %3").arg(r.Link).arg(r.Function).arg(r.Address);
-        }
         return writes.join(QStringLiteral(", ")).toStdString();
     }
     static bool NoWriteRequest() {
-        for (const auto& value : PARModule->nvParValueSet.GetValues())
-            if (value->GetWriteRequest())
-                return false;
-        return true;
+        const auto& values = PARModule->nvParValueSet.GetValues();
+        return std::none_of(values.begin(), values.end(),
+                            [](const auto& value) { return value->GetWriteRequest(); });
     }
     static void Settle() {
         QApplication::processEvents();
@@ -130,31 +119,23 @@ TEST_F(LinkSessionTest, StartsInTheLayoutOfHardwareCommandsAndKeepsItsPlaces) {
     MainForm->show();
     Settle();
     ExpectStartupLayout();
-    const QRect work = MainForm->gbWorkState->geometry();
-    const QRect inputs = MainForm->gbHWInput->geometry();
-    const QRect setpoint = MainForm->pOmegaRef->geometry();
-    const QRect menu = MainForm->pMenu->geometry();
-    struct TCase {
-        std::uint16_t Word;
-        bool Software;
-        bool ModbusSetpoint;
+    // Whichever input group shows takes the same place; nothing moves.
+    const auto places = [](QGroupBox* inputs) {
+        return QList<QRect>{inputs->geometry(), MainForm->gbWorkState->geometry(),
+                            MainForm->pOmegaRef->geometry(), MainForm->pMenu->geometry()};
     };
-    const TCase cases[] = {
+    const QList<QRect> startup = places(MainForm->gbHWInput);
+    const std::tuple<std::uint16_t, bool, bool> cases[] = {
         {0x0006, true, true}, {0x0004, true, false}, {0x0002, false, true}, {0x0000, false, false}};
-    for (const TCase& c : cases) {
-        SCOPED_TRACE(c.Word);
-        Receive(18, c.Word);
+    for (const auto& [word, software, modbusSetpoint] : cases) {
+        SCOPED_TRACE(word);
+        Receive(18, word);
         Settle();
-        EXPECT_EQ(MainForm->gbSWInput->isHidden(), !c.Software);
-        EXPECT_EQ(MainForm->cbKeepAlive->isHidden(), !c.Software);
-        EXPECT_EQ(MainForm->gbHWInput->isHidden(), c.Software);
-        EXPECT_EQ(MainForm->pOmegaRef->isHidden(), !c.ModbusSetpoint);
-        // Whichever input group shows takes the same place; nothing moves.
-        QGroupBox* shown = c.Software ? MainForm->gbSWInput : MainForm->gbHWInput;
-        EXPECT_EQ(shown->geometry(), inputs);
-        EXPECT_EQ(MainForm->gbWorkState->geometry(), work);
-        EXPECT_EQ(MainForm->pOmegaRef->geometry(), setpoint);
-        EXPECT_EQ(MainForm->pMenu->geometry(), menu);
+        EXPECT_EQ(MainForm->gbSWInput->isHidden(), !software);
+        EXPECT_EQ(MainForm->cbKeepAlive->isHidden(), !software);
+        EXPECT_EQ(MainForm->gbHWInput->isHidden(), software);
+        EXPECT_EQ(MainForm->pOmegaRef->isHidden(), !modbusSetpoint);
+        EXPECT_EQ(places(software ? MainForm->gbSWInput : MainForm->gbHWInput), startup);
     }
 }
 
@@ -178,8 +159,7 @@ TEST_F(LinkSessionTest, NothingIsWrittenThatWasNotSentOnThisLink) {
     makeEvery();
     // The dialogs read their values as the link opens; that answers nothing.
     // (Not the ramp dialog: its register fails every request here.)
-    for (QWidget* dialog : {static_cast<QWidget*>(FormPlateData),
-                            static_cast<QWidget*>(FormCtrlMode), static_cast<QWidget*>(FormModBus)})
+    for (QWidget* dialog : std::initializer_list<QWidget*>{FormPlateData, FormCtrlMode, FormModBus})
         dialog->show();
     OpenAndSettle(sim.TcpPort());
     EXPECT_EQ(TerminalWrites(sim, 0), "") << "first opening";
@@ -192,14 +172,11 @@ TEST_F(LinkSessionTest, NothingIsWrittenThatWasNotSentOnThisLink) {
 
     // A write that keeps failing, then Close: it must not reach the next link.
     ButtonAt(FormAccel->sgAccel, 2, 1)->click();
-    ASSERT_TRUE(WaitFor(
-        [this] {
-            return LogCount(QStringLiteral("Error on ModBus data exchange: invalid response!")) >=
-                   2;
-        },
-        kLinkMs))
+    const QString invalid = QStringLiteral("Error on ModBus data exchange: invalid response!");
+    ASSERT_TRUE(WaitFor([&] { return LogCount(invalid) >= 2; }, kLinkMs))
         << Lines().join('\n').toStdString();
-    CloseAndWait();
+    MainForm->acCloseConnection->trigger();
+    ASSERT_TRUE(WaitFor([] { return !Linked(); }, kLinkMs));
     ExpectStartupLayout();
     // The last reply stays, so that the engineer sees when the drive last spoke.
     EXPECT_TRUE(StatusField("stLinkReply").startsWith("Last reply "));
@@ -215,22 +192,17 @@ TEST_F(LinkSessionTest, NothingIsWrittenThatWasNotSentOnThisLink) {
 TEST_F(LinkSessionTest, EveryEndOfALinkLeavesTheSameCleanState) {
     kxtest::TSimProcess sim(false, {QStringLiteral("--exception"), QStringLiteral("16:2")});
     ASSERT_TRUE(sim.Ready());
-    struct TEnding {
-        const char* What;
-        std::function<void()> End;
-        bool Connects;
-    };
-    const TEnding endings[] = {
+    const std::tuple<const char*, std::function<void()>, bool> endings[] = {
         {"Close Connection", [] { MainForm->acCloseConnection->trigger(); }, true},
         {"link lost for good", [] { COMModule->ThreadDisconnect(COMModule->MBThread.get()); },
          true},
         {"failed Open", [] { OpenTcp(1); }, false}, // nothing listens there
     };
-    for (const TEnding& ending : endings) {
-        SCOPED_TRACE(ending.What);
+    for (const auto& [what, end, connects] : endings) {
+        SCOPED_TRACE(what);
         Start();
         MainForm->show();
-        if (ending.Connects) {
+        if (connects) {
             OpenTcp(sim.TcpPort());
             ASSERT_TRUE(WaitFor(Linked, kLinkMs));
         }
@@ -240,8 +212,8 @@ TEST_F(LinkSessionTest, EveryEndOfALinkLeavesTheSameCleanState) {
         MainForm->cbKeepAlive->click();
         ASSERT_TRUE(MainForm->TimerLink->isActive());
         ButtonAt(FormAccel->sgAccel, 2, 1)->click();
-        ending.End();
-        if (!ending.Connects) {
+        end();
+        if (!connects) {
             ASSERT_TRUE(Logged(QStringLiteral("Connection Error:")));
         }
         EXPECT_TRUE(NoWriteRequest());

@@ -114,11 +114,7 @@ TEST_F(ProgFormTest, AStoppedOrBrokenImportWritesNothing) {
         QByteArray text = exported;
         for (const auto& [from, to] : c.Changes)
             text.replace(from, to);
-        const QString name = Path(QString(c.Name) + ".720");
-        QFile changed(name);
-        ASSERT_TRUE(changed.open(QIODevice::WriteOnly));
-        changed.write(text);
-        changed.close();
+        const QString name = kxtest::WriteFile(Path(QString(c.Name) + ".720"), text);
         Answerer->Reply = c.Reply;
         Answerer->Texts.clear();
         ProgForm->OpenDialog->selectFile(name);

@@ -30,9 +30,7 @@ protected:
     }
     static TnvGraph& Graph() { return FormScope->Graph(); }
     static TnvDiagram* Diagram(const char* name) { return Graph().GetDiagram(QString(name)); }
-    static TnvTraccia* Trace(const char* diagram, int index) {
-        return Diagram(diagram)->GetTraccia(static_cast<std::int8_t>(index));
-    }
+    static TnvTraccia* Trace(const char* d, std::int8_t i) { return Diagram(d)->GetTraccia(i); }
     static QStringList Order() {
         QStringList names;
         for (const auto& d : Graph().GetDiagrams())
@@ -110,30 +108,28 @@ TEST_F(ScopeTest, AShownScopeRestsUntilSomethingChanges) {
     FormScope->nvGraph->OnBeforeRepaint = [&repaints](TGraphView*) {
         ++repaints;
     };
-    QTest::qWait(300);
-    EXPECT_EQ(repaints, 0);
+    // The repaints once the n-th has come and a while has passed without more.
+    const auto settled = [&repaints](int n) {
+        WaitFor([&] { return repaints >= n; }, 5000);
+        QTest::qWait(300);
+        return repaints;
+    };
+    EXPECT_EQ(settled(0), 0);
     FormScope->resize(640, 500);
-    ASSERT_TRUE(WaitFor([&] { return repaints >= 1; }, 5000));
-    QTest::qWait(300);
-    EXPECT_EQ(repaints, 1);
+    EXPECT_EQ(settled(1), 1);
     Cycles(3);
-    ASSERT_TRUE(WaitFor([&] { return repaints >= 2; }, 5000));
-    QTest::qWait(300);
-    EXPECT_EQ(repaints, 2) << "one repaint for a burst of receptions";
+    EXPECT_EQ(settled(2), 2) << "one repaint for a burst of receptions";
 }
 
 TEST_F(ScopeTest, TheAnalogReferenceIsReadWhileItSetsTheFrequency) {
-    const struct {
-        std::uint16_t ControlMode;
-        bool Polled;
-    } cases[] = {{0x0000, true}, {0x0002, false}};
-    for (const auto& c : cases) {
+    // The control mode, and whether the analog reference is polled.
+    for (const auto& [controlMode, polled] : {std::pair{0x0000, true}, {0x0002, false}}) {
         FormScope->hide();
-        Receive(18, c.ControlMode);
+        Receive(18, static_cast<std::uint16_t>(controlMode));
         FormScope->show();
-        EXPECT_EQ(Value(21)->GetCyclic(), c.Polled) << c.ControlMode;
+        EXPECT_EQ(Value(21)->GetCyclic(), polled) << controlMode;
         Receive(21, 5);
-        EXPECT_EQ(Value(21)->GetCyclic(), c.Polled) << c.ControlMode << " after a reading";
+        EXPECT_EQ(Value(21)->GetCyclic(), polled) << controlMode << " after a reading";
         for (std::uint32_t index : {1000, 1001, 1002, 1003})
             EXPECT_TRUE(Value(index)->GetCyclic()) << index;
     }
@@ -145,6 +141,12 @@ TEST_F(ScopeTest, TheAnalogReferenceIsReadWhileItSetsTheFrequency) {
 }
 
 TEST_F(ScopeTest, PauseFreezesThePictureAndTheCsvHoldsEverySample) {
+    // Every tool is heard by its caption; capture starts off.
+    for (QToolButton* b : {FormScope->tbPause, FormScope->tbSaveCsv, FormScope->tbSavePng})
+        EXPECT_EQ(b->accessibleName(), b->text());
+    EXPECT_EQ(FormScope->cbCapture->accessibleName(), "Capture on fault");
+    EXPECT_EQ(FormScope->seSamples->accessibleName(), "Samples");
+    EXPECT_FALSE(FormScope->cbCapture->isChecked());
     Cycles(10);
     FormScope->nvGraph->Repaint();
     FormScope->tbPause->click();
@@ -171,20 +173,12 @@ TEST_F(ScopeTest, PauseFreezesThePictureAndTheCsvHoldsEverySample) {
     for (int i = 1; i < lines.size(); ++i) {
         const QStringList fields = lines[i].split(',');
         ASSERT_EQ(fields.size(), 6) << lines[i].toStdString();
-        const QDateTime time = QDateTime::fromString(fields[0], Qt::ISODateWithMs);
-        EXPECT_TRUE(time.isValid()) << fields[0].toStdString();
+        EXPECT_TRUE(QDateTime::fromString(fields[0], Qt::ISODateWithMs).isValid())
+            << fields[0].toStdString();
         EXPECT_TRUE(fields[0].contains('.')) << "milliseconds";
         EXPECT_NEAR(fields[1].toDouble(), (i - 1) * norm, 1e-9);
         EXPECT_DOUBLE_EQ(fields[5].toDouble(), Value(1000)->GetValueDouble(0));
     }
-}
-
-TEST_F(ScopeTest, EveryToolHasItsCaptionAsAccessibleName) {
-    for (QToolButton* b : {FormScope->tbPause, FormScope->tbSaveCsv, FormScope->tbSavePng})
-        EXPECT_EQ(b->accessibleName(), b->text());
-    EXPECT_EQ(FormScope->cbCapture->accessibleName(), "Capture on fault");
-    EXPECT_EQ(FormScope->seSamples->accessibleName(), "Samples");
-    EXPECT_FALSE(FormScope->cbCapture->isChecked());
 }
 
 class ScopeSimTest : public TerminalFixture {};
@@ -200,13 +194,10 @@ TEST_F(ScopeSimTest, AnOverCurrentTripIsCapturedWithTwentySamplesAfterIt) {
     for (const auto& [index, word] : writes)
         ASSERT_TRUE(sim.Write(Value(index)->GetParDef().RegAddr, word)) << index;
     const auto captured = [] {
-        for (const QString& line : MainForm->LogLines())
-            if (line.startsWith(QStringLiteral("Scope capture after a trip: ")))
-                return line;
-        return QString();
+        return Lines().filter("Scope capture after a trip: ").value(0);
     };
     ASSERT_TRUE(WaitFor([&] { return !captured().isEmpty(); }, 20000))
-        << sim.StandardError().toStdString() << MainForm->LogLines().join('\n').toStdString();
+        << sim.StandardError().toStdString() << Lines().join('\n').toStdString();
     EXPECT_NE(Value(2)->GetValueUShort(0), 0);
     EXPECT_TRUE(FormScope->IsPaused());
 
@@ -227,8 +218,7 @@ TEST_F(ScopeSimTest, AnOverCurrentTripIsCapturedWithTwentySamplesAfterIt) {
         frequency << line.section(',', 1, 1).toDouble();
     // Running before the trip, stopped at once after it, to the last sample.
     EXPECT_GT(*std::max_element(frequency.begin(), frequency.end() - 20), 0.0);
-    for (auto it = frequency.end() - 19; it != frequency.end(); ++it)
-        EXPECT_EQ(*it, 0.0);
+    EXPECT_EQ(frequency.mid(frequency.size() - 19), QList<double>(19, 0.0));
     for (const QString& name : csvs + pngs)
         QFile::remove(dir.filePath(name));
 }

@@ -38,35 +38,28 @@ struct TBadFile {
     std::uint32_t LoadedIndex; // a parameter of a category that did load
 };
 
-void PrintTo(const TBadFile& row, std::ostream* os) {
-    *os << row.Name;
-}
-
 class BadDefinitionsFile : public TerminalFixture, public ::testing::WithParamInterface<TBadFile> {
 protected:
-    // The shipped definitions file with the row's change, in Dir.
-    void WriteFile() {
-        QFile shipped(SourceDir() + "/data/" + TPARModule::kDefinitionsFile);
-        ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
-        QString text = QString::fromUtf8(shipped.readAll());
-        const QString line = GetParam().Line;
-        if (!line.isEmpty()) {
-            const QString key = line.left(line.indexOf('=') + 1);
-            const qsizetype at = text.indexOf("\n" + key);
-            ASSERT_GE(at, 0) << key.toStdString();
-            text.replace(at + 1, text.indexOf('\n', at + 1) - at - 1, line);
-        }
-        kxtest::WriteFile(Path(), text.toUtf8());
-        if (GetParam().Unreadable)
-            QFile::setPermissions(Path(), {});
-    }
     QString Path() const { return Dir.path() + "/" + TPARModule::kDefinitionsFile; }
 
     QTemporaryDir Dir;
 };
 
 TEST_P(BadDefinitionsFile, FailsItsCategoriesInTheMemoAndStartsWithTheOthers) {
-    WriteFile();
+    // The shipped definitions file with the row's change, in Dir.
+    QFile shipped(SourceDir() + "/data/" + TPARModule::kDefinitionsFile);
+    ASSERT_TRUE(shipped.open(QIODevice::ReadOnly));
+    QString text = QString::fromUtf8(shipped.readAll());
+    const QString line = GetParam().Line;
+    if (!line.isEmpty()) {
+        const QString key = line.left(line.indexOf('=') + 1);
+        const qsizetype at = text.indexOf("\n" + key);
+        ASSERT_GE(at, 0) << key.toStdString();
+        text.replace(at + 1, text.indexOf('\n', at + 1) - at - 1, line);
+    }
+    kxtest::WriteFile(Path(), text.toUtf8());
+    if (GetParam().Unreadable)
+        QFile::setPermissions(Path(), {});
     {
         TWithoutReadOverride asAUser;
         StartIn(Dir.path());

@@ -1,25 +1,17 @@
 #include "TerminalFixture.h"
 
-#include "TGraphView.h"
 #include "TSimProcess.h"
 #include "TSpeedButton.h"
 #include "TTCPForm.h"
 #include "TValueGrid.h"
-#include "TestPaths.h"
-#include "TnvDiagram.h"
-#include "TnvMarker.h"
-#include "TnvScala.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QTest>
 #include <algorithm>
-#include <cmath>
 
 bool WaitFor(const std::function<bool()>& pred, int ms) {
     QElapsedTimer clock;
@@ -49,12 +41,6 @@ TModalAnswerer::TModalAnswerer() {
     FTimer.start();
 }
 
-TModalAnswerer::~TModalAnswerer() = default;
-
-QString TerminalFixture::SourceDir() {
-    return kxtest::SourcePath({}).chopped(1);
-}
-
 void TerminalFixture::SetUp() {
     FOldDir = QDir::currentPath();
     Answerer = std::make_unique<TModalAnswerer>();
@@ -64,10 +50,6 @@ void TerminalFixture::TearDown() {
     Stop();
     QDir::setCurrent(FOldDir);
     Answerer.reset();
-}
-
-void TerminalFixture::Start(bool withDefinitions) {
-    StartIn(withDefinitions ? SourceDir() + QStringLiteral("/data") : FEmptyDir.path());
 }
 
 void TerminalFixture::StartIn(const QString& folder) {
@@ -82,26 +64,10 @@ qint64 TerminalFixture::Stop() {
     return clock.elapsed();
 }
 
-QStringList TerminalFixture::Lines() const {
-    return MainForm->LogLines();
-}
-
-bool TerminalFixture::LogContains(const QString& line) const {
-    return Lines().contains(line);
-}
-
-int TerminalFixture::LogCount(const QString& line) const {
-    return static_cast<int>(Lines().count(line));
-}
-
 TnvParValue* TerminalFixture::Value(std::uint32_t index) {
     TnvParValue* value = PARModule->nvParValueSet.FindValue(index);
     EXPECT_NE(value, nullptr) << index;
     return value;
-}
-
-std::uint16_t TerminalFixture::Word(std::uint32_t index) {
-    return Value(index)->GetValueUShort(0);
 }
 
 void TerminalFixture::Receive(std::uint32_t index, std::uint16_t word) {
@@ -118,19 +84,11 @@ void TerminalFixture::OpenTcp(int port) {
     MainForm->acOpenConnection->trigger();
 }
 
-bool TerminalFixture::Linked() {
-    return MainForm->acCloseConnection->isVisible();
-}
-
 void TerminalFixture::Connect(const kxtest::TSimProcess& sim) {
     ASSERT_TRUE(sim.Ready());
     Start();
     OpenTcp(sim.TcpPort());
     ASSERT_TRUE(WaitFor(Linked, kLinkMs));
-}
-
-int TerminalFixture::LinesWith(const QString& part) const {
-    return static_cast<int>(Lines().filter(part).size());
 }
 
 bool TerminalFixture::Logged(const QString& part) const {
@@ -151,32 +109,6 @@ TSpeedButton* TerminalFixture::ButtonAt(TValueGrid* grid, int col, int row) {
         if (button->geometry() == grid->CellRect(col, row))
             return button;
     return nullptr;
-}
-
-void TerminalFixture::KeepWriteRequests() {
-    PARModule->nvParValueSet.OnWriteRequest = nullptr;
-}
-
-QPoint TerminalFixture::At(TnvDiagram* d, double x, double y) {
-    // The inverse of the diagram's own pixel-to-world conversion.
-    const TnvRect p = d->GetPlotArea();
-    const TnvScala& xs = *d->GetScalaX();
-    const TnvScala& ys = *d->GetScalaY();
-    const double px = p.Left + (x - xs.GetMin()) * (p.Right - p.Left - 2) / xs.GetSpan();
-    const double py = p.Bottom - (y - ys.GetMin()) * (p.Bottom - p.Top - 2) / ys.GetSpan();
-    return {static_cast<int>(std::lround(px)), static_cast<int>(std::lround(py))};
-}
-
-QPoint TerminalFixture::Label(TnvMarker* m, int which) {
-    const TnvRect r = which == 1 ? m->GetXLabelBox() : m->GetYLabelBox();
-    return {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
-}
-
-void TerminalFixture::Drag(TGraphView* view, QPoint from, QPoint to) {
-    QTest::mousePress(view, Qt::LeftButton, {}, from);
-    QTest::mouseMove(view, (from + to) / 2);
-    QTest::mouseMove(view, to);
-    QTest::mouseRelease(view, Qt::LeftButton, {}, to);
 }
 
 void TerminalFixture::ShowExposed(QWidget* window) {

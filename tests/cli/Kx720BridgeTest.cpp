@@ -3,7 +3,6 @@
 
 #include <QRegularExpression>
 #include <csignal>
-#include <gtest/gtest.h>
 #include <thread>
 
 namespace {
@@ -15,51 +14,32 @@ constexpr int kComPort = 4;
 constexpr uint8_t kDrive = 2;
 const QStringList kIndices{"4", "5", "6", "7", "8", "9", "10", "11", "12"};
 
-// kx720 bridge on a free port, until Stop sends it a signal.
-class TBridgeProcess {
-public:
-    explicit TBridgeProcess(const QStringList& options = {}) {
-        FProcess.setWorkingDirectory(kxtest::SourcePath("data"));
-        FProcess.start(KX_CLI_BINARY, QStringList{"--com", QString::number(kComPort)} + options +
-                                          QStringList{"bridge", "--listen", "0"});
-        QElapsedTimer clock;
-        clock.start();
-        while (!FProcess.canReadLine() && !clock.hasExpired(10000))
-            FProcess.waitForReadyRead(100);
-        FFirstLine = QString::fromLocal8Bit(FProcess.readLine()).trimmed();
-        const auto match =
-            QRegularExpression(R"(^bridge 127\.0\.0\.1:(\d+) -> COM4$)").match(FFirstLine);
-        FPort = match.hasMatch() ? match.captured(1).toInt() : 0;
-    }
-    ~TBridgeProcess() {
-        FProcess.kill();
-        FProcess.waitForFinished(5000);
-    }
-    int Port() const { return FPort; }
-    QString FirstLine() const { return FFirstLine; }
+// kx720 bridge on a free port (0 when its first line names none), until Stop
+// sends it a signal.
+struct TBridgeProcess {
+    explicit TBridgeProcess(const QStringList& options = {})
+        : Process(KX_CLI_BINARY,
+                  QStringList{"--defs", kxtest::SourcePath("data/VF_Parameters_v207.ini"), "--com",
+                              "4"} +
+                      options + QStringList{"bridge", "--listen", "0"})
+        , FirstLine(Process.ReadLine(10000))
+        , Port(QRegularExpression(R"(^bridge 127\.0\.0\.1:(\d+) -> COM4$)")
+                   .match(FirstLine)
+                   .captured(1)
+                   .toInt()) {}
     // Sends the signal; the exit code and the lines printed after the first.
     std::pair<int, QStringList> Stop(int signal) {
-        kill(static_cast<pid_t>(FProcess.processId()), signal);
-        FProcess.waitForFinished(5000);
-        return {FProcess.exitStatus() == QProcess::NormalExit ? FProcess.exitCode() : -1,
-                QString::fromLocal8Bit(FProcess.readAllStandardOutput())
-                    .split('\n', Qt::SkipEmptyParts)};
+        const int code = Process.Stop(signal);
+        QStringList lines;
+        for (QString line = Process.ReadLine(1000); !line.isNull(); line = Process.ReadLine(1000))
+            lines << line;
+        return {code, lines};
     }
 
-private:
-    QProcess FProcess;
-    QString FFirstLine;
-    int FPort = 0;
+    kxtest::TSubprocess Process;
+    QString FirstLine;
+    int Port = 0;
 };
-
-// The raw words of a direct RTU read ("4\tMainVoltage\t400\t0x0190").
-QStringList DirectWords() {
-    QStringList words;
-    for (const QString& line :
-         Kx720(QStringList{"--com", "4", "read"} + kIndices).Out.split('\n', Qt::SkipEmptyParts))
-        words << line.section('\t', 3);
-    return words;
-}
 
 // mbpoll, a client we did not write, reads through the bridge the words of a
 // direct read. Then eight clients at once each read their own register:
@@ -69,12 +49,16 @@ QStringList DirectWords() {
 TEST(Kx720Bridge, MbpollAndEightClientsAtOnceReadTheWordsOfADirectRead) {
     CliSim sim({}, kComPort);
     ASSERT_TRUE(sim.Ready());
-    const QStringList words = DirectWords();
+    // The raw words of a direct RTU read ("4\tMainVoltage\t400\t0x0190").
+    QStringList words;
+    for (const QString& line :
+         Kx720(QStringList{"--com", "4", "read"} + kIndices).Out.split('\n', Qt::SkipEmptyParts))
+        words << line.section('\t', 3);
     ASSERT_EQ(words.size(), kIndices.size());
     TBridgeProcess bridge;
-    ASSERT_NE(bridge.Port(), 0) << bridge.FirstLine().toStdString();
+    ASSERT_NE(bridge.Port, 0) << bridge.FirstLine.toStdString();
     const CliRun mbpoll = RunProgram(
-        "/usr/bin/mbpoll", {"-m", "tcp", "-p", QString::number(bridge.Port()), "-a", "2", "-r", "4",
+        "/usr/bin/mbpoll", {"-m", "tcp", "-p", QString::number(bridge.Port), "-a", "2", "-r", "4",
                             "-c", "9", "-0", "-1", "-t", "4:hex", "127.0.0.1"});
     QStringList mbpollWords;
     for (const auto& m :
@@ -89,7 +73,7 @@ TEST(Kx720Bridge, MbpollAndEightClientsAtOnceReadTheWordsOfADirectRead) {
     std::vector<std::thread> clients;
     for (int c = 0; c < kClients; ++c) {
         clients.emplace_back([&, c] {
-            RawTcpClient client(static_cast<uint16_t>(bridge.Port()));
+            RawTcpClient client(static_cast<uint16_t>(bridge.Port));
             const uint16_t word = static_cast<uint16_t>(words[c].toUInt(nullptr, 16));
             const TBytes expected{kDrive, 0x03, 0x02, static_cast<uint8_t>(word >> 8),
                                   static_cast<uint8_t>(word & 0xFF)};
@@ -121,8 +105,8 @@ TEST(Kx720Bridge, ALostLineIsAGatewayExceptionUntilItIsBack) {
     auto sim = std::make_unique<CliSim>(QStringList{"--pty", pty});
     ASSERT_TRUE(sim->Ready());
     TBridgeProcess bridge({"--timeout", "300"});
-    ASSERT_NE(bridge.Port(), 0) << bridge.FirstLine().toStdString();
-    RawTcpClient client(static_cast<uint16_t>(bridge.Port()));
+    ASSERT_NE(bridge.Port, 0) << bridge.FirstLine.toStdString();
+    RawTcpClient client(static_cast<uint16_t>(bridge.Port));
     const TBytes mainVoltage{kDrive, 0x03, 0x02, 0x01, 0x90};
     EXPECT_EQ(client.Transact(kDrive, RawTcpClient::ReadPdu(4)), mainVoltage);
     sim.reset();

@@ -5,20 +5,15 @@
 #include <QDir>
 #include <QFile>
 #include <QThread>
-#include <csignal>
 #include <unistd.h>
 
 namespace {
 
-// Each row on a simulator of its own; Err is the start of standard error.
+// Each row on a simulator of its own; the last column is the start of
+// standard error.
 TEST(Kx720Cli, FailuresSayWhatAndEndWithOne) {
     const QString refused = QStringLiteral("127.0.0.1:%1").arg(kxtest::FreeTcpPort());
-    const struct {
-        const char* Name;
-        QStringList Sim;
-        QStringList Args;
-        QString Err;
-    } rows[] = {
+    const std::tuple<const char*, QStringList, QStringList, QString> rows[] = {
         // clang-format off
         {"SilentDrive", {"--silence", "1"}, {"--timeout", "50", "read", "4"},
          "4 MainVoltage: Error on ModBus data exchange: timeout, no response!\n  no reply\n"},
@@ -27,13 +22,12 @@ TEST(Kx720Cli, FailuresSayWhatAndEndWithOne) {
          "Connection Error: error in ModBus connection or Port already busy!\n"},
         // clang-format on
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.Name);
-        CliSim sim(row.Sim);
-        const CliRun run =
-            row.Sim.isEmpty() && row.Args[0] == "--tcp" ? Kx720(row.Args) : sim.Run(row.Args);
+    for (const auto& [name, simOptions, args, err] : rows) {
+        SCOPED_TRACE(name);
+        CliSim sim(simOptions);
+        const CliRun run = simOptions.isEmpty() && args[0] == "--tcp" ? Kx720(args) : sim.Run(args);
         EXPECT_EQ(run.ExitCode, 1);
-        EXPECT_TRUE(run.Err.startsWith(row.Err)) << run.Err.toStdString();
+        EXPECT_TRUE(run.Err.startsWith(err)) << run.Err.toStdString();
         EXPECT_TRUE(run.Out.isEmpty()) << run.Out.toStdString();
     }
 }
@@ -54,19 +48,17 @@ TEST(Kx720Cli, ALocalParameterStopsTheRunBeforeAnyRequest) {
 // retries, status 130 and a word on what was cut short.
 TEST(Kx720Cli, CtrlCInWatchEndsAtOnceWithStatus130) {
     CliSim sim({"--silence", "1"});
-    QProcess process;
-    process.setWorkingDirectory(kxtest::SourcePath("data"));
-    process.start(KX_CLI_BINARY, {"--tcp", sim.Link(), "--timeout", "1500", "watch", "22"});
-    ASSERT_TRUE(process.waitForStarted());
+    QTemporaryDir dir;
+    kxtest::TSubprocess process(KX_CLI_BINARY,
+                                {"--defs", kxtest::SourcePath("data/VF_Parameters_v207.ini"),
+                                 "--tcp", sim.Link(), "--timeout", "1500", "watch", "22"},
+                                dir.filePath("err"));
     QThread::msleep(700);
     QElapsedTimer clock;
     clock.start();
-    ::kill(static_cast<pid_t>(process.processId()), SIGINT);
-    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.Stop(SIGINT, 10000), 130);
     EXPECT_LT(clock.elapsed(), 1500 + 100);
-    EXPECT_EQ(process.exitCode(), 130);
-    EXPECT_EQ(QString::fromLocal8Bit(process.readAllStandardError()),
-              "Interrupted: watch 22 (0 received)\n");
+    EXPECT_EQ(kxtest::ReadFile(dir.filePath("err")), "Interrupted: watch 22 (0 received)\n");
 }
 
 // A definitions file that is missing, no such thing, or one the terminal
@@ -82,10 +74,7 @@ TEST(Kx720Cli, BadDefinitionsFileIsALoadingError) {
     const QString unreadable = write("unreadable.ini", text);
     QFile(dir.filePath(unreadable)).setPermissions({});
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder.ini"));
-    const struct {
-        QString Defs;
-        QString Detail;
-    } rows[] = {
+    const std::pair<QString, QString> rows[] = {
         {write("token.ini", QString(text).replace("\nRam=0/19,21/27,29", "\nRam=0/19;21/27,29")),
          "token.ini: Ram: '0/19;21' is not a valid integer value"},
         {write("junk.ini", "MZ\x01junk\n[Other]\nKey=1\n"),
@@ -94,16 +83,16 @@ TEST(Kx720Cli, BadDefinitionsFileIsALoadingError) {
         {unreadable,
          QStringLiteral("Cannot read \"%1\": Permission denied").arg(dir.filePath(unreadable))},
     };
-    for (const auto& row : rows) {
-        const QStringList arguments{"--defs", row.Defs, "--tcp", "127.0.0.1:1", "read", "4"};
+    for (const auto& [defs, detail] : rows) {
+        const QStringList arguments{"--defs", defs, "--tcp", "127.0.0.1:1", "read", "4"};
         // As root the file's mode would not stop the read: run without that power.
         const QStringList unprivileged{"--bounding-set", "-dac_override,-dac_read_search", "--",
                                        KX_CLI_BINARY};
         const CliRun run = geteuid() == 0
                                ? RunProgram("setpriv", unprivileged + arguments, dir.path())
                                : Kx720(arguments, dir.path());
-        EXPECT_EQ(run.ExitCode, 1) << row.Defs.toStdString();
-        EXPECT_EQ(run.Err, "Error loading parameters definitions.\n  " + row.Detail + "\n");
+        EXPECT_EQ(run.ExitCode, 1) << defs.toStdString();
+        EXPECT_EQ(run.Err, "Error loading parameters definitions.\n  " + detail + "\n");
     }
     const CliRun missing = Kx720({"--tcp", "127.0.0.1:1", "read", "4"}, dir.path() + "/folder.ini");
     EXPECT_EQ(missing.ExitCode, 1);
@@ -120,12 +109,12 @@ TEST(Kx720Cli, CommandLineMistakesExitWithTwo) {
         {"--com 1 read 4 --text --raw", usage}, {"list Ram Flash", usage},
         {"--com 3 scan --slaves 0-4", usage}, {"--com 3 scan --slaves 9-4", usage},
         {"--com 3 scan --bauds 19201", usage}, {"--com 3 scan --parity M", usage},
-        // clang-format on
         {"--tcp 127.0.0.1:1 scan", "scan looks on a serial line: give --com N"},
         {"--com 4 bridge --listen host:port", "--listen wants [HOST:]PORT"},
         {"--com 4 bridge --listen 70000", "--listen wants [HOST:]PORT"},
         {"--com 4 bridge extra", "bridge takes no arguments"},
         {"--tcp 127.0.0.1:1 report", "report wants one template file"},
+        // clang-format on
     };
     for (const auto& [args, says] : rows) {
         const CliRun run = Kx720(QString(args).split(' '));

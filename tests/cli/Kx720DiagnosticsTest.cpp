@@ -4,22 +4,19 @@
 
 namespace {
 
-TEST(Kx720Ports, ShowsAPtyMappedInPortsIni) {
-    CliSim drive({}, 3);
+// ports names the pty ports.ini maps. The drive hears only at 38400; at 19200
+// every try meets silence, and the whole scan stays within the budget of a
+// full 247-address scan (30 s).
+TEST(Kx720Scan, PortsNamesTheLineAndScanFindsTheDriveAtItsAddressAndSpeed) {
+    CliSim drive({"--slave", "17", "--baud", "38400"}, 3);
     ASSERT_TRUE(drive.Ready());
-    const CliRun run = Kx720({"ports"});
+    CliRun run = Kx720({"ports"});
     EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
     EXPECT_TRUE(run.Out.contains("COM3\t" + drive.Pty() + "\tports.ini\tok\t(/dev/pts/"))
         << run.Out.toStdString();
     EXPECT_TRUE(run.Out.contains("COM4\t/dev/ttyS3\tdefault\t")) << run.Out.toStdString();
-}
 
-// The drive hears only at 38400; at 19200 every try meets silence, and the
-// whole scan stays within the budget of a full 247-address scan (30 s).
-TEST(Kx720Scan, FindsTheDriveAtItsAddressAndSpeedAmongSilence) {
-    CliSim drive({"--slave", "17", "--baud", "38400"}, 3);
-    ASSERT_TRUE(drive.Ready());
-    CliRun run = Kx720(
+    run = Kx720(
         {"--com", "3", "scan", "--slaves", "1-20", "--bauds", "19200,38400", "--parity", "E"});
     EXPECT_EQ(run.ExitCode, 0) << run.Err.toStdString();
     const QStringList lines = run.Out.split('\n', Qt::SkipEmptyParts);
@@ -54,13 +51,7 @@ TEST(Kx720Scan, ReadsParameterZeroWhenTheIdentificationIsRefused) {
 // what it says, then where a read of parameter 0 finds the drive and what
 // its stored copy (30) holds.
 TEST(Kx720SetSlave, EndsSayingWhereTheDriveAnswers) {
-    const struct {
-        QStringList Sim, Args;
-        int ExitCode;
-        const char* Says;
-        int AnswersAt;
-        const char* Stored;
-    } rows[] = {
+    const std::tuple<QStringList, QStringList, int, const char*, int, const char*> rows[] = {
         // clang-format off
         {{}, {"set-slave", "9"}, 0, "The drive now answers at slave address 9 (was 2).", 9, "2"},
         {{}, {"set-slave", "9", "--save"}, 0, "address 9 (was 2), stored copy saved.", 9, "9"},
@@ -72,19 +63,19 @@ TEST(Kx720SetSlave, EndsSayingWhereTheDriveAnswers) {
          "The drive does not answer at slave address 7; nothing was changed.", 2, "2"},
         // clang-format on
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.Says);
-        CliSim drive(row.Sim, 3);
+    for (const auto& [simOptions, args, exitCode, says, answersAt, stored] : rows) {
+        SCOPED_TRACE(says);
+        CliSim drive(simOptions, 3);
         ASSERT_TRUE(drive.Ready());
-        const CliRun run = Kx720(QStringList{"--com", "3", "--timeout", "150"} + row.Args);
-        EXPECT_EQ(run.ExitCode, row.ExitCode) << run.Err.toStdString();
-        EXPECT_TRUE((row.ExitCode == 0 ? run.Out : run.Err).contains(row.Says))
+        const CliRun run = Kx720(QStringList{"--com", "3", "--timeout", "150"} + args);
+        EXPECT_EQ(run.ExitCode, exitCode) << run.Err.toStdString();
+        EXPECT_TRUE((exitCode == 0 ? run.Out : run.Err).contains(says))
             << run.Out.toStdString() << run.Err.toStdString();
         const CliRun read =
-            Kx720({"--com", "3", "--slave", QString::number(row.AnswersAt), "read", "0", "30"});
-        EXPECT_TRUE(read.Out.startsWith(QStringLiteral("0\tSlaveAddr\t%1\t").arg(row.AnswersAt)))
+            Kx720({"--com", "3", "--slave", QString::number(answersAt), "read", "0", "30"});
+        EXPECT_TRUE(read.Out.startsWith(QStringLiteral("0\tSlaveAddr\t%1\t").arg(answersAt)))
             << read.Out.toStdString() << read.Err.toStdString();
-        EXPECT_TRUE(read.Out.contains(QStringLiteral("\n30\tSlaveAddrEE\t%1\t").arg(row.Stored)))
+        EXPECT_TRUE(read.Out.contains(QStringLiteral("\n30\tSlaveAddrEE\t%1\t").arg(stored)))
             << read.Out.toStdString();
     }
 }

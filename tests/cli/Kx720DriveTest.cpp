@@ -30,13 +30,10 @@ TEST(Kx720List, ListsWhatTheDefinitionsSayWithoutALink) {
     EXPECT_EQ(Kx720({"list", "Nope"}).ExitCode, 1);
 }
 
-TEST(Kx720Read, PrintsTheValuesAsTheTerminalDoes) {
+TEST(Kx720Read, IndicesRangesAndCategoriesPrintAsTheTerminalDoes) {
     CliSim sim;
     ASSERT_TRUE(sim.Ready());
-    const struct {
-        QStringList Args;
-        QString Out;
-    } rows[] = {
+    const std::pair<QStringList, QString> rows[] = {
         {{"ident"}, "Hardware version:\tKX720-A\nFirmware version:\t2.07\n"},
         {{"write", "16=55", "43=55"},
          "AccelTime 005.5 uploaded (RAM)\nAccelTimeEE 005.5 saved (EEPROM)\n"},
@@ -44,26 +41,20 @@ TEST(Kx720Read, PrintsTheValuesAsTheTerminalDoes) {
         {{"read", "4", "--raw"}, "4\tMainVoltage\t0x0190\n"},
         {{"read", "4", "--text"}, "4\tMainVoltage\t400\n"},
     };
-    for (const auto& row : rows) {
-        const CliRun run = sim.Run(row.Args);
-        EXPECT_EQ(run.Out, row.Out) << run.Err.toStdString();
+    for (const auto& [args, out] : rows) {
+        const CliRun run = sim.Run(args);
+        EXPECT_EQ(run.Out, out) << run.Err.toStdString();
     }
     const CliRun watch = sim.Run({"watch", "22", "23", "--count", "2", "--raw"});
     const QStringList lines = watch.Out.split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines.size(), 4);
     const QRegularExpression stamped(
         R"(^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}\t2[23]\t\w+\t0x[0-9A-F]{4}$)");
     for (const QString& line : lines)
         EXPECT_TRUE(stamped.match(line).hasMatch()) << line.toStdString();
-}
 
-TEST(Kx720Read, RangesCategoriesAndAllBecomeIndices) {
-    CliSim sim;
-    ASSERT_TRUE(sim.Ready());
-    const struct {
-        QStringList Specs;
-        std::set<uint32_t> Expected;
-    } rows[] = {
+    // Ranges, categories and "all" become indices, each once.
+    const std::pair<QStringList, std::set<uint32_t>> specs[] = {
         // clang-format off
         {{"4-7"}, {4, 5, 6, 7}}, {{"Flash", "4"}, {4, 20, 49}},
         {{"27-30"}, {27, 29, 30}}, // 28 is reserved
@@ -72,13 +63,13 @@ TEST(Kx720Read, RangesCategoriesAndAllBecomeIndices) {
         {{"28"}, {}}, {{"Nope"}, {}}, {{"7-4"}, {}},
         // clang-format on
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.Specs.join(' ').toStdString());
-        const CliRun run = sim.Run(QStringList{"read"} + row.Specs);
-        EXPECT_EQ(run.ExitCode, row.Expected.empty() ? 1 : 0) << run.Err.toStdString();
+    for (const auto& [spec, expected] : specs) {
+        SCOPED_TRACE(spec.join(' ').toStdString());
+        const CliRun run = sim.Run(QStringList{"read"} + spec);
+        EXPECT_EQ(run.ExitCode, expected.empty() ? 1 : 0) << run.Err.toStdString();
         const std::vector<uint32_t> got = Indices(run.Out);
-        EXPECT_EQ(std::set<uint32_t>(got.begin(), got.end()), row.Expected);
-        EXPECT_EQ(got.size(), row.Expected.size()) << "each index once";
+        EXPECT_EQ(std::set<uint32_t>(got.begin(), got.end()), expected);
+        EXPECT_EQ(got.size(), expected.size()) << "each index once";
     }
     EXPECT_EQ(Indices(sim.Run({"read", "all"}).Out).size(), 52U);
 }
@@ -91,20 +82,17 @@ TEST(Kx720Set, ConvertsDisplayValuesAndRefusesBeforeSending) {
         << run.Err.toStdString();
     EXPECT_EQ(sim.Run({"read", "15", "16", "--raw"}).Out,
               "15\tFreqSetpoint\t0x012C\n16\tAccelTime\t0x0037\n");
-    const struct {
-        QString Pair;
-        QString FirstLine;
-    } refusals[] = {
+    const std::pair<QString, QString> refusals[] = {
         {"3=1", "3 Status: read-only, nothing sent"},
         {"15=7000", "15 FreqSetpoint: 7000 does not fit the register (0 to 6553.5), nothing sent"},
         {"15=-1", "15 FreqSetpoint: -1 does not fit the register (0 to 6553.5), nothing sent"},
         {"15=fast", "15 FreqSetpoint: 'fast' is not a number, nothing sent"},
     };
-    for (const auto& r : refusals) {
-        run = sim.Run({"set", "16=9.9", r.Pair});
+    for (const auto& [pair, firstLine] : refusals) {
+        run = sim.Run({"set", "16=9.9", pair});
         EXPECT_EQ(run.ExitCode, 1);
         EXPECT_TRUE(run.Out.isEmpty()) << run.Out.toStdString();
-        EXPECT_EQ(run.Err.section('\n', 0, 0), r.FirstLine);
+        EXPECT_EQ(run.Err.section('\n', 0, 0), firstLine);
     }
     // The good pair of a refused command was not sent either.
     EXPECT_EQ(sim.Run({"read", "16", "--raw"}).Out, "16\tAccelTime\t0x0037\n");

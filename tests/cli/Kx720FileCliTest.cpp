@@ -15,14 +15,10 @@ protected:
     }
     void TearDown() override { qunsetenv("XDG_DATA_HOME"); }
     QString Path(const QString& name) const { return Dir.path() + "/" + name; }
-    QByteArray Read(const QString& name) const { return kxtest::ReadFile(Path(name)); }
-    void Write(const QString& name, const QByteArray& bytes) const {
-        kxtest::WriteFile(Path(name), bytes);
-    }
     CliRun Kx720(const QStringList& arguments) const { return Sim.Run(arguments); }
     // The exported file with one line replaced.
     QByteArray Exported(const QByteArray& key, const QByteArray& value) {
-        QByteArray text = Read("drive.720");
+        QByteArray text = kxtest::ReadFile(Path("drive.720"));
         const qsizetype at = text.indexOf("\r\n" + key + "=");
         const qsizetype end = text.indexOf("\r\n", at + 2);
         return text.left(at + 2) + key + "=" + value + text.mid(end);
@@ -36,25 +32,20 @@ TEST_F(Kx720FileCli, CompareExitsAsDiffDoes) {
     CliRun run = Kx720({"export", Path("drive.720")});
     ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
     EXPECT_EQ(run.Out, "Export succeeded.\n");
-    Write("slower.720", Exported("16.0", "77"));
-    Write("broken.720", Exported("16.0", "fast"));
-    const struct {
-        const char* file;
-        int exitCode;
-        const char* out;
-        const char* err;
-    } rows[] = {
+    kxtest::WriteFile(Path("slower.720"), Exported("16.0", "77"));
+    kxtest::WriteFile(Path("broken.720"), Exported("16.0", "fast"));
+    const std::tuple<const char*, int, const char*, const char*> rows[] = {
         {"drive.720", 0, "", ""},
         {"slower.720", 1, "16\tAccelTime\t50\t77\n", ""},
         {"broken.720", 2, "",
          "Error: load from file failed!\n  'fast' is not a valid integer value\n"},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.file);
-        run = Kx720({"compare", Path(row.file)});
-        EXPECT_EQ(run.ExitCode, row.exitCode);
-        EXPECT_EQ(run.Out, row.out);
-        EXPECT_EQ(run.Err, row.err);
+    for (const auto& [file, exitCode, out, err] : rows) {
+        SCOPED_TRACE(file);
+        run = Kx720({"compare", Path(file)});
+        EXPECT_EQ(run.ExitCode, exitCode);
+        EXPECT_EQ(run.Out, out);
+        EXPECT_EQ(run.Err, err);
     }
     run = Kx720({"compare", Path("missing.720")});
     EXPECT_EQ(run.ExitCode, 2);
@@ -63,10 +54,9 @@ TEST_F(Kx720FileCli, CompareExitsAsDiffDoes) {
 
 TEST_F(Kx720FileCli, ImportOfAnotherDriveSizeNeedsToBeToldTo) {
     ASSERT_EQ(Kx720({"export", Path("drive.720")}).ExitCode, 0);
-    QByteArray other = Exported("512.0", "256").replace("Version=2.07", "Version=2.05");
-    const qsizetype accel = other.indexOf("\r\n16.0=");
-    other.replace(accel, 11, "\r\n16.0=33\r\n");
-    Write("other.720", other);
+    kxtest::WriteFile(Path("other.720"), Exported("512.0", "256")
+                                             .replace("Version=2.07", "Version=2.05")
+                                             .replace("\r\n16.0=50\r\n", "\r\n16.0=33\r\n"));
 
     CliRun run = Kx720({"import", Path("other.720")});
     EXPECT_EQ(run.ExitCode, 1);
@@ -82,7 +72,7 @@ TEST_F(Kx720FileCli, ImportOfAnotherDriveSizeNeedsToBeToldTo) {
     EXPECT_TRUE(backup.startsWith(Path("share/kx720/backups/kx720-"))) << run.Err.toStdString();
     EXPECT_TRUE(QRegularExpression(R"(-\d{8}-\d{6}-slave2(-\d+)?\.720$)").match(backup).hasMatch())
         << backup.toStdString();
-    EXPECT_EQ(kxtest::ReadFile(backup), Read("drive.720"));
+    EXPECT_EQ(kxtest::ReadFile(backup), kxtest::ReadFile(Path("drive.720")));
     run = Kx720({"compare", Path("other.720")});
     EXPECT_EQ(run.ExitCode, 1) << "only the size is left";
     EXPECT_EQ(run.Out, "49\tDriveSize\t0\t256\n");

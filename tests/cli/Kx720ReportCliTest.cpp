@@ -44,36 +44,32 @@ TEST_F(Kx720Report, CommissioningReportShowsTheDrive) {
     EXPECT_FALSE(html.contains("What to do about the current faults"));
 
     // The V/F picture: a PNG of the chart with the navy curve across its
-    // silver plot area (the frame around it is navy too).
+    // silver (light grey) plot area; the frame around it is navy too.
     const QRegularExpressionMatch png =
         QRegularExpression("src=\"data:image/png;base64,([A-Za-z0-9+/=]+)\"").match(html);
     ASSERT_TRUE(png.hasMatch());
     const QImage image =
         QImage::fromData(QByteArray::fromBase64(png.captured(1).toLatin1()), "PNG");
     ASSERT_EQ(image.size(), QSize(480, 320));
-    const QColor navy(0, 0, 128);
-    const QColor silver(192, 192, 192);
     int curve = 0;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 3; x + 3 < image.width(); ++x)
-            curve += image.pixelColor(x, y) == navy && image.pixelColor(x - 3, y) == silver &&
-                     image.pixelColor(x + 3, y) == silver;
+            curve += image.pixelColor(x, y) == QColor(Qt::darkBlue) &&
+                     image.pixelColor(x - 3, y) == QColor(Qt::lightGray) &&
+                     image.pixelColor(x + 3, y) == QColor(Qt::lightGray);
     EXPECT_GT(curve, 50);
 }
 
 TEST_F(Kx720Report, FailuresWriteNothingAndSayWhy) {
     const QString old = kxtest::WriteFile(FDir.filePath("old.html"), "kept");
-    struct TCase {
-        QStringList Arguments;
-        const char* Error;
-    } const cases[] = {
+    const std::pair<QStringList, const char*> cases[] = {
         {{FDir.filePath("gone.html"), "-o", old}, "Cannot open file \""},
         {{Reports("commissioning.html"), "-o", old}, "TABLE: no database is given."},
     };
-    for (const TCase& c : cases) {
-        const CliRun run = Report(c.Arguments);
-        EXPECT_EQ(run.ExitCode, 1) << c.Error;
-        EXPECT_TRUE(run.Err.contains(c.Error)) << run.Err.toStdString();
+    for (const auto& [arguments, error] : cases) {
+        const CliRun run = Report(arguments);
+        EXPECT_EQ(run.ExitCode, 1) << error;
+        EXPECT_TRUE(run.Err.contains(error)) << run.Err.toStdString();
         EXPECT_EQ(kxtest::ReadFile(old), "kept");
     }
     const CliRun silent = Kx720({"--tcp", "127.0.0.1:1", "report", Reports("commissioning.html")});

@@ -13,12 +13,10 @@ namespace {
 // The words of the README's sh-block lines that start with prefix, without
 // their comments and optional parts ("[--pdf FILE]").
 QList<QStringList> ReadmeCommands(const QString& prefix) {
-    QFile file(kxtest::SourcePath("README.md"));
     QList<QStringList> commands;
     bool inBlock = false;
-    for (const QString& line : file.open(QIODevice::ReadOnly)
-                                   ? QString::fromUtf8(file.readAll()).split('\n')
-                                   : QStringList{}) {
+    for (const QString& line :
+         QString::fromUtf8(kxtest::ReadFile(kxtest::SourcePath("README.md"))).split('\n')) {
         if (line.startsWith("```"))
             inBlock = line == "```sh";
         else if (inBlock && line.startsWith(prefix))
@@ -74,8 +72,7 @@ TEST(Readme, EverySimulatorCommandServes) {
         ASSERT_TRUE(serial.Ready());
         // Private ports and files, so that no other run collides with this one.
         if (!words.contains("--tcp"))
-            words << "--tcp"
-                  << "0";
+            words += QStringList{"--tcp", "0"};
         Rewrite(words, "--tcp", "0");
         Rewrite(words, "--pty", dir.filePath("pty"));
         Rewrite(words, "--serial", serial.LinkEnd());

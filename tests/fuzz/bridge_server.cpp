@@ -80,9 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kxfuzz::SendAll(fd, data, size);
     // Busy replies overtake queued ones: replies are matched, not ordered.
     size_t replies = 0;
-    for (;;) {
-        if (!expected.HangUp && replies == expected.Answered.size())
-            break;
+    while (expected.HangUp || replies != expected.Answered.size()) {
         uint8_t header[7];
         if (!kxfuzz::ReadExactly(fd, header, sizeof header, kSilent)) {
             kxfuzz::Require(expected.HangUp, "every frame for a unit is answered");

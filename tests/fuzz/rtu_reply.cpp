@@ -3,9 +3,9 @@
 // request and whether the slave echoes the line check; the second is the
 // length of what it sends instead of the echo; the rest is its reply.
 #include "FuzzInput.h"
+#include "TConfigHome.h"
 #include "TModbusSrv.h"
 
-#include <QTemporaryDir>
 #include <array>
 #include <fcntl.h>
 #include <pty.h>
@@ -18,7 +18,7 @@ namespace {
 constexpr uint8_t kSlave = 1;
 
 struct TPort {
-    QTemporaryDir Config;
+    kxtest::TConfigHome Home;
     int Master = -1;
     int Slave = -1; // held open so the pty outlives each connection
 
@@ -29,29 +29,20 @@ struct TPort {
         ::tcgetattr(Slave, &raw);
         ::cfmakeraw(&raw);
         ::tcsetattr(Slave, TCSANOW, &raw);
-        QDir(Config.path()).mkpath(QStringLiteral("kx720"));
-        QFile ports(Config.filePath(QStringLiteral("kx720/ports.ini")));
-        if (!ports.open(QIODevice::WriteOnly))
-            kxfuzz::Broken("ports.ini can be written");
-        ports.write("COM1=" + QByteArray(::ptsname(Master)) + "\n");
-        ports.close();
-        qputenv("XDG_CONFIG_HOME", Config.path().toLocal8Bit());
+        Home.Map(1, QString::fromLocal8Bit(::ptsname(Master)));
     }
 };
 
 TPort* Port = nullptr;
 
 std::vector<uint8_t> Request(uint8_t choice) {
-    switch (choice & 3) {
-    case 0:
-        return {kSlave, 0x03, 0x00, 0x10, 0x00, static_cast<uint8_t>(1 + (choice >> 4))};
-    case 1:
-        return {kSlave, 0x06, 0x00, 0x10, 0x12, 0x34};
-    case 2:
-        return {kSlave, 0x10, 0x00, 0x10, 0x00, 0x01, 0x02, 0x12, 0x34};
-    default:
-        return {kSlave, 0x41};
-    }
+    const std::vector<uint8_t> requests[] = {
+        {kSlave, 0x03, 0x00, 0x10, 0x00, static_cast<uint8_t>(1 + (choice >> 4))},
+        {kSlave, 0x06, 0x00, 0x10, 0x12, 0x34},
+        {kSlave, 0x10, 0x00, 0x10, 0x00, 0x01, 0x02, 0x12, 0x34},
+        {kSlave, 0x41},
+    };
+    return requests[choice & 3];
 }
 
 // Reads what the transport sent until size bytes are in or it stays quiet.

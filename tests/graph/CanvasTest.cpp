@@ -20,31 +20,22 @@ void Line(TnvCanvas& c, int x1, int y1, int x2, int y2) {
     c.LineTo(x2, y2);
 }
 
-// Each shape on a white 40x30 image, and the pixels that show its edges.
+// Each shape in a red pen on a white 40x30 image, and the pixels that show its edges.
 TEST(CanvasTest, ShapesFollowTheExclusiveEdgeRules) {
-    const struct {
-        const char* Name;
-        std::function<void(TnvCanvas&)> Draw;
-        std::vector<TPixel> Pixels;
-    } cases[] = {
+    const std::tuple<const char*, std::function<void(TnvCanvas&)>, std::vector<TPixel>> cases[] = {
         // clang-format off
         {"lines leave out their end, whichever way they run",
-         [](TnvCanvas& c) {
-             UsePen(c, kRed);
-             Line(c, 2, 5, 10, 5), Line(c, 5, 20, 5, 10), Line(c, 30, 25, 25, 20);
-         },
+         [](TnvCanvas& c) { Line(c, 2, 5, 10, 5), Line(c, 5, 20, 5, 10), Line(c, 30, 25, 25, 20); },
          {{2, 5, kRed}, {9, 5, kRed}, {10, 5, kWhite}, {1, 5, kWhite}, {5, 20, kRed}, {5, 11, kRed},
           {5, 10, kWhite}, {30, 25, kRed}, {26, 21, kRed}, {25, 20, kWhite}}},
         {"a polyline keeps every joint and leaves out the last point",
          [](TnvCanvas& c) {
-             UsePen(c, kRed);
              const QPoint points[] = {{2, 20}, {10, 20}, {10, 5}, {3, 5}};
              c.Polyline(points, 4);
          },
          {{2, 20, kRed}, {10, 20, kRed}, {10, 5, kRed}, {4, 5, kRed}, {3, 5, kWhite}}},
         {"a rectangle has an exclusive corner and a filled inside",
          [](TnvCanvas& c) {
-             UsePen(c, kRed);
              c.Brush().Assign(TnvBrush(kBlue, TnvBrushStyle::Solid));
              c.Rectangle(5, 5, 15, 12);
          },
@@ -52,7 +43,6 @@ TEST(CanvasTest, ShapesFollowTheExclusiveEdgeRules) {
           {15, 8, kWhite}, {10, 12, kWhite}}},
         {"a clear brush leaves the inside, a one-wide rectangle is a column",
          [](TnvCanvas& c) {
-             UsePen(c, kRed);
              c.Brush().Assign(TnvBrush(kBlue, TnvBrushStyle::Clear));
              c.Rectangle(5, 5, 15, 12);
              c.Rectangle(30, 3, 31, 9);
@@ -62,7 +52,6 @@ TEST(CanvasTest, ShapesFollowTheExclusiveEdgeRules) {
         {"the clip leaves out its right and bottom edges",
          [](TnvCanvas& c) {
              c.SetClipRect({5, 5, 10, 10});
-             UsePen(c, kRed);
              c.Brush().Assign(TnvBrush(kRed, TnvBrushStyle::Solid));
              c.Rectangle(0, 0, 20, 20);
          },
@@ -85,7 +74,6 @@ TEST(CanvasTest, ShapesFollowTheExclusiveEdgeRules) {
          {{5, 3, 0xFF00FF}, {5, 4, kBlue}}},
         {"shapes as wide as an int fill what the image shows of them",
          [](TnvCanvas& c) {
-             UsePen(c, kRed);
              c.Brush().Assign(TnvBrush(kBlue, TnvBrushStyle::Solid));
              c.FillRect(INT32_MIN, INT32_MIN, INT32_MAX, 10);
              c.Rectangle(INT32_MIN, 15, INT32_MAX, INT32_MAX);
@@ -97,25 +85,22 @@ TEST(CanvasTest, ShapesFollowTheExclusiveEdgeRules) {
           {39, 29, kBlue}}},
         // clang-format on
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Name);
+    for (const auto& [name, draw, pixels] : cases) {
+        SCOPED_TRACE(name);
         QImage image = White(40, 30);
         TnvCanvas canvas(image);
-        c.Draw(canvas);
+        UsePen(canvas, kRed);
+        draw(canvas);
         canvas.End();
-        ExpectPixels(image, c.Pixels);
+        ExpectPixels(image, pixels);
     }
 }
 
 // Dashed lines follow their pattern from their start, also when they come from
 // far outside the image: only the visible stretch is walked, in its phase.
 TEST(CanvasTest, StraightLinesKeepTheirDashPhase) {
-    const struct {
-        TnvPenStyle Style;
-        std::vector<int> Pattern;
-        QPoint From;
-        QPoint To;
-    } cases[] = {
+    // The style, its pattern of dashes and gaps, the line's ends.
+    const std::tuple<TnvPenStyle, std::vector<int>, QPoint, QPoint> cases[] = {
         // clang-format off
         {TnvPenStyle::Dot, {3, 3}, {0, 3}, {30, 3}}, {TnvPenStyle::Dot, {3, 3}, {20, 29}, {20, 0}},
         {TnvPenStyle::Dash, {18, 6}, {-1'000'000'007, 3}, {35, 3}},
@@ -125,28 +110,28 @@ TEST(CanvasTest, StraightLinesKeepTheirDashPhase) {
         {TnvPenStyle::Solid, {1, 0}, {INT32_MIN, 12}, {INT32_MAX, 12}},
         // clang-format on
     };
-    for (const auto& c : cases) {
+    for (const auto& [style, pattern, from, to] : cases) {
         QImage image = White(40, 30);
         TnvCanvas canvas(image);
-        UsePen(canvas, kRed, TnvPenMode::Copy, c.Style);
-        Line(canvas, c.From.x(), c.From.y(), c.To.x(), c.To.y());
+        UsePen(canvas, kRed, TnvPenMode::Copy, style);
+        Line(canvas, from.x(), from.y(), to.x(), to.y());
         canvas.End();
-        const bool horizontal = c.From.y() == c.To.y();
-        const int64_t start = horizontal ? c.From.x() : c.From.y();
-        const int64_t end = horizontal ? c.To.x() : c.To.y();
-        const int64_t period = std::accumulate(c.Pattern.begin(), c.Pattern.end(), int64_t{0});
+        const bool horizontal = from.y() == to.y();
+        const int64_t start = horizontal ? from.x() : from.y();
+        const int64_t end = horizontal ? to.x() : to.y();
+        const int64_t period = std::accumulate(pattern.begin(), pattern.end(), int64_t{0});
         const int extent = horizontal ? image.width() : image.height();
         for (int along = 0; along < extent; ++along) {
             int64_t into = std::abs(along - start) % period;
             size_t run = 0;
-            while (into >= c.Pattern[run])
-                into -= c.Pattern[run++];
+            while (into >= pattern[run])
+                into -= pattern[run++];
             const bool on = along >= std::min(start, end) && along <= std::max(start, end) &&
                             along != end && run % 2 == 0;
-            const int x = horizontal ? along : c.From.x();
-            const int y = horizontal ? c.From.y() : along;
+            const int x = horizontal ? along : from.x();
+            const int y = horizontal ? from.y() : along;
             ASSERT_EQ(Pixel(image, x, y), on ? kRed : kWhite)
-                << "style " << int(c.Style) << " from " << start << " at " << along;
+                << "style " << int(style) << " from " << start << " at " << along;
         }
     }
 }

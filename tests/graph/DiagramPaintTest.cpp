@@ -210,20 +210,22 @@ TEST_F(MarkerPaintTest, OnlyPointsInsideTheRangesAreDrawn) {
     marker->SetPoint(50, 50);
     graph.Repaint();
     Expect({{kLeft + 48, 62, kMarker}, {kLeft + 50, 64, kFill}, {kLeft + 60, 64, kTrkBack}});
-    // A hit test uses the label boxes of the orientations drawn.
-    marker->SetOrType(orHorizontal | orVertical);
+    // A hit test takes the label boxes of the marker's orientations, not their border.
+    const unsigned hv = orHorizontal | orVertical;
+    marker->SetOrType(hv);
     marker->SetPoint(100, 70);
     graph.Repaint();
-    const TnvRect yBox = marker->GetYLabelBox();
-    const TnvRect xBox = marker->GetXLabelBox();
-    EXPECT_TRUE(marker->HitTest({yBox.Left + 1, yBox.Top + 1}));
-    EXPECT_EQ(marker->GetSelected(), 2);
-    EXPECT_FALSE(marker->HitTest({yBox.Left, yBox.Top + 1})); // the border is outside
-    EXPECT_EQ(marker->GetSelected(), 0);
-    EXPECT_TRUE(marker->HitTest({xBox.Left + 1, xBox.Top + 1}));
-    EXPECT_EQ(marker->GetSelected(), 1);
-    marker->SetOrType(orHorizontal);
-    EXPECT_FALSE(marker->HitTest({xBox.Left + 1, xBox.Top + 1}));
+    const QPoint inY(marker->GetYLabelBox().Left + 1, marker->GetYLabelBox().Top + 1);
+    const QPoint inX(marker->GetXLabelBox().Left + 1, marker->GetXLabelBox().Top + 1);
+    const QPoint edge = inY - QPoint(1, 0);
+    const std::tuple<unsigned, QPoint, int> hits[] = {
+        {hv, inY, 2}, {hv, edge, 0}, {hv, inX, 1}, {orHorizontal, inX, 0}, {orVertical, inY, 0}};
+    for (const auto& [orType, at, selected] : hits) {
+        SCOPED_TRACE(testing::Message() << orType << " at " << at.x() << "," << at.y());
+        marker->SetOrType(orType);
+        EXPECT_EQ(marker->HitTest(at), selected != 0);
+        EXPECT_EQ(marker->GetSelected(), selected);
+    }
 }
 
 } // namespace

@@ -44,25 +44,22 @@ TEST_F(GraphRenderTest, PaintsTheSamplesAndRefusesBadInput) {
         << run.Out.toStdString();
     // Without --size the graph's DrawArea sizes the picture; one larger than a
     // picture may be is refused, however far its sides lie, and --size paints it.
-    const struct {
-        const char* Area;
-        const char* Error;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"0,0,16384,99", "its DrawArea is 16385x100 pixels, larger than the 16384x16384 a "
                          "picture may have; give --size WxH"},
         {"0,0,99,100000", "its DrawArea is 100x100001 pixels"},
         {"-2147483648,0,2147483647,0", "its DrawArea is 4294967296x1 pixels"},
         {"0,0,x,1", "'x' is not a valid integer value"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Area);
+    for (const auto& [area, error] : cases) {
+        SCOPED_TRACE(area);
         const QString setup = kxtest::WriteFile(
             dir.filePath("vast.txt"),
-            QByteArray("[nvGraph]\nBegin\nAutoRefresh=false\nDrawArea=") + c.Area + "\nEnd\n");
+            QByteArray("[nvGraph]\nBegin\nAutoRefresh=false\nDrawArea=") + area + "\nEnd\n");
         auto refused = RunTool({setup, png});
         EXPECT_EQ(refused.ExitCode, 1);
-        EXPECT_TRUE(refused.Err.contains(c.Error)) << refused.Err.toStdString();
-        if (QString(c.Error).startsWith("its")) {
+        EXPECT_TRUE(refused.Err.contains(error)) << refused.Err.toStdString();
+        if (QString(error).startsWith("its")) {
             EXPECT_EQ(RunTool({setup, png, "--size", "64x48"}).ExitCode, 0);
             EXPECT_EQ(QImage(png).size(), QSize(64, 48));
         }

@@ -9,8 +9,9 @@ using test::MakeComplete;
 
 namespace {
 
-// An empty graph clears its whole bitmap to the button face.
-TEST(GraphTest, TheDrawAreaCoversTheBitmap) {
+// An empty graph clears its whole bitmap to the button face; a change
+// repaints, once, and only while AutoRefresh is on.
+TEST(GraphTest, TheDrawAreaCoversTheBitmapAndChangesRepaintOnlyWithAutoRefresh) {
     TnvGraph graph;
     graph.SetWidth(320);
     graph.SetHeight(100);
@@ -18,11 +19,6 @@ TEST(GraphTest, TheDrawAreaCoversTheBitmap) {
     EXPECT_EQ(graph.GetDrawArea(), (TnvRect{0, 0, 319, 99}));
     graph.Repaint();
     test::ExpectPixels(graph.GetBitmap(), {{0, 0, 0xF0F0F0}, {319, 99, 0xF0F0F0}});
-}
-
-// A change repaints, once, and only while AutoRefresh is on.
-TEST(GraphTest, ChangesRepaintOnlyWithAutoRefresh) {
-    TnvGraph graph;
     int refreshed = 0;
     graph.OnRefreshed = [&](TnvGraph*, QImage&, bool&) {
         ++refreshed;
@@ -144,16 +140,14 @@ protected:
 };
 
 TEST_F(SelectionTest, TopmostCompleteDiagramInsideItsBordersIsSelected) {
-    const struct {
-        QPoint At;
-        const char* Selected;
-    } cases[] = {{{75, 75}, "High"}, {{25, 25}, "Low"}, {{200, 200}, ""}, {{0, 20}, ""},
-                 {{100, 20}, ""},    {{20, 100}, ""},   {{1, 1}, "Low"},  {{150, 120}, ""}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.At.x() * 1000 + c.At.y());
-        graph.SelectAtPos({c.At.x(), c.At.y()});
+    const std::pair<QPoint, const char*> cases[] = {
+        {{75, 75}, "High"}, {{25, 25}, "Low"}, {{200, 200}, ""}, {{0, 20}, ""},
+        {{100, 20}, ""},    {{20, 100}, ""},   {{1, 1}, "Low"},  {{150, 120}, ""}};
+    for (const auto& [at, name] : cases) {
+        SCOPED_TRACE(at.x() * 1000 + at.y());
+        graph.SelectAtPos(at);
         const TnvDiagram* selected = graph.GetSelDiagram();
-        EXPECT_EQ(selected ? selected->GetName() : "", c.Selected);
+        EXPECT_EQ(selected ? selected->GetName() : "", name);
         EXPECT_EQ(low->GetSelected(), selected == low);
         EXPECT_EQ(high->GetSelected(), selected == high);
     }
@@ -221,8 +215,7 @@ TEST(GraphTest, AutoScaleSkipsInvisibleTracesAndMarkers) {
     m->SetPoint(100, 100);
     m->SetOrType(orHorizontal);
     graph.Repaint();
-    EXPECT_EQ(x.GetMax(), 35);
-    EXPECT_EQ(y.GetMax(), 100);
+    EXPECT_EQ(std::pair(x.GetMax(), y.GetMax()), std::pair(35.0, 100.0));
     m->SetVisible(false);
     graph.Repaint();
     EXPECT_EQ(y.GetMax(), 45);

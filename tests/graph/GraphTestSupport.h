@@ -12,7 +12,6 @@
 #include <ostream>
 #include <vector>
 
-// Helpers shared by the graph tests.
 namespace test {
 
 inline constexpr TnvColor kRed = 0x0000FF;
@@ -37,7 +36,6 @@ inline void ExpectPixels(const QImage& image, const std::vector<TPixel>& pixels)
         EXPECT_EQ(Pixel(image, p.X, p.Y), p.Color) << "at " << p.X << "," << p.Y;
 }
 
-// A white image of the given size.
 inline QImage White(int w, int h) {
     QImage image(w, h, QImage::Format_RGB32);
     image.fill(Qt::white);

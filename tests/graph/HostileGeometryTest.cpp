@@ -80,10 +80,7 @@ void FarStepTrace(TnvGraph& graph) {
 }
 
 TEST(HostileGeometryTest, PaintsFullHdInAFewFrames) {
-    const struct {
-        const char* Name;
-        void (*Build)(TnvGraph& graph);
-    } cases[] = {
+    const std::pair<const char*, void (*)(TnvGraph&)> cases[] = {
         {"area of +-1e9", AreaSetup<1'000'000'000>},
         {"area of +-2e9", AreaSetup<2'000'000'000>},
         {"far points", FarPoints},
@@ -94,12 +91,12 @@ TEST(HostileGeometryTest, PaintsFullHdInAFewFrames) {
 #else
     constexpr double kBoundMs = 50;
 #endif
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Name);
+    for (const auto& [name, build] : cases) {
+        SCOPED_TRACE(name);
         TnvGraph graph;
         graph.SetWidth(1920);
         graph.SetHeight(1080);
-        c.Build(graph);
+        build(graph);
         // Processor time, the best of three: on a machine shared by many
         // builds the wall clock measures the others.
         double best = std::numeric_limits<double>::max();

@@ -9,13 +9,8 @@ constexpr double kSecond = 1.0 / 86400.0;
 // Worked by hand from the rule: shrink by 0.1 while over half the span, then
 // grow by 2, 5 or 10 until a division is at least minDistance pixels wide.
 TEST(DivisionStepTest, MatchesTheHandWorkedStep) {
-    const struct {
-        double Wished;
-        double Span;
-        double PixelsPerUnit;
-        double MinDistance;
-        double Expected;
-    } cases[] = {
+    // The step wished, the span, pixels per unit, the least distance, the step.
+    const std::tuple<double, double, double, double, double> cases[] = {
         {10, 130, 2.3, 25, 20},  {10, 130, 3.0, 25, 10},
         {10, 130, 1.0, 25, 50},  {10, 130, 0.1, 25, 500},
         {100, 130, 2.3, 25, 20}, {0, 130, 2.3, 25, 0},
@@ -23,10 +18,10 @@ TEST(DivisionStepTest, MatchesTheHandWorkedStep) {
         {-10, 130, 2.3, 25, 20}, // a negative step by its magnitude
         {1e-9, 100, 1.0, 0, 1},  // no label width still ends
     };
-    for (const auto& c : cases)
-        EXPECT_NEAR(TnvScala::DivisionStep(c.Wished, c.Span, c.PixelsPerUnit, c.MinDistance),
-                    c.Expected, std::abs(c.Expected) * 1e-9)
-            << c.Wished << " over " << c.Span << " at " << c.PixelsPerUnit;
+    for (const auto& [wished, span, pixelsPerUnit, minDistance, step] : cases)
+        EXPECT_NEAR(TnvScala::DivisionStep(wished, span, pixelsPerUnit, minDistance), step,
+                    std::abs(step) * 1e-9)
+            << wished << " over " << span << " at " << pixelsPerUnit;
 }
 
 class ScalaTest : public ::testing::Test {
@@ -40,29 +35,21 @@ protected:
     TnvDiagram* diagram = nullptr;
 };
 
-TEST_F(ScalaTest, DivisionsStartAtTheFirstMultipleAboveMin) {
+TEST_F(ScalaTest, DivisionsStartAtTheFirstMultipleAboveMinAndLabelTheirTime) {
     TnvScala* scale = Make(2);
-    const struct {
-        double Min;
-        double Max;
-        double Step;
-        std::vector<double> Expected;
-    } cases[] = {
+    const std::tuple<double, double, double, std::vector<double>> cases[] = {
         // clang-format off
         {0, 130, 20, {20, 40, 60, 80, 100, 120}}, {-35, 40, 20, {-20, 0, 20, 40}},
         {0, 130, 0, {}}, {0, 130, -20, {}}, {0, 130, 1e-12, {}},
         // clang-format on
     };
-    for (const auto& c : cases) {
-        scale->SetRange(c.Min, c.Max);
-        EXPECT_EQ(scale->Divisions(c.Step), c.Expected) << c.Min << " by " << c.Step;
+    for (const auto& [min, max, step, divisions] : cases) {
+        scale->SetRange(min, max);
+        EXPECT_EQ(scale->Divisions(step), divisions) << min << " by " << step;
     }
     scale->SetRange(5, 5); // a flat range divides by nothing
     EXPECT_DOUBLE_EQ(scale->PixelsPerUnit(), 1.0);
-}
-
-TEST_F(ScalaTest, TimeLabelsAreTimesAndDatesHaveTwoLines) {
-    TnvScala* scale = Make(2);
+    // Time labels are times, and dates have two lines.
     scale->SetIsTime(true);
     const double start = nv::EncodeDate(2026, 12, 6) + nv::EncodeTime(12, 0, 0, 0);
     scale->SetRange(start, start + 30 * kSecond);

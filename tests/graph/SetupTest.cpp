@@ -101,7 +101,9 @@ TEST(SetupTest, TheTextHasTheBlocksInOrderAndTheValuesInTheirForms) {
     EXPECT_EQ(nv::SetupFont(TnvFont(0xFF, "Arial", -10, fsBold | fsItalic)), "255,Arial,-10,B");
 }
 
-TEST(SetupTest, ElementsReadBackTheirOwnText) {
+// Elements and graphs read their own text; a value missing or malformed
+// raises and keeps what was read before it.
+TEST(SetupTest, ReadingTakesTheTextAndKeepsWhatCameBeforeAnError) {
     TnvGraph graph;
     TnvDiagram* d = graph.CreateNewDiagram("D");
     TnvMarker* m = d->CreateMarker("M");
@@ -112,7 +114,6 @@ TEST(SetupTest, ElementsReadBackTheirOwnText) {
         EXPECT_EQ(read.GetOrType(), orType);
     }
     EXPECT_FALSE(m->GetSetup().contains("OrType"));
-    // A missing step raises, and what was read before it stays.
     d->CreateScala("X", 2);
     QString text = d->GetScalaX()->GetSetup();
     text.replace(QRegularExpression("DivStep=[^\r\n]*\r\n"), "");
@@ -120,23 +121,19 @@ TEST(SetupTest, ElementsReadBackTheirOwnText) {
     EXPECT_THROW(scale.SetSetup(text), TnvConvertError);
     EXPECT_EQ(scale.GetName(), "X");
     EXPECT_EQ(scale.GetAlign(), 2);
-}
-
-// Reading adds to the diagrams there and takes the graph's keys; a malformed
-// number raises and keeps what was read before it.
-TEST(SetupTextTest, ReadingAddsToExistingDiagramsAndKeepsThemOnAnError) {
+    // A graph's text adds to the diagrams there and sets the graph's keys.
     TnvGraph source;
     source.CreateNewDiagram("First")->SetDgrBack(0x123456);
     source.CreateNewDiagram("Second")->SetTrkBack(7);
-    QString text = source.GetSetup();
+    text = source.GetSetup();
     text.replace("DrawArea=0,0,319,239", "DrawArea=5,6,100,200");
     text.replace("AutoRefresh=false", "AutoRefresh=true");
-    TnvGraph graph;
-    graph.CreateNewDiagram("Old");
-    graph.SetSetup(text);
-    EXPECT_EQ(graph.GetDgrCount(), 3);
-    EXPECT_EQ(graph.GetDrawArea(), (TnvRect{5, 6, 100, 200}));
-    EXPECT_TRUE(graph.GetAutoRefresh());
+    TnvGraph into;
+    into.CreateNewDiagram("Old");
+    into.SetSetup(text);
+    EXPECT_EQ(into.GetDgrCount(), 3);
+    EXPECT_EQ(into.GetDrawArea(), (TnvRect{5, 6, 100, 200}));
+    EXPECT_TRUE(into.GetAutoRefresh());
     TnvGraph broken;
     EXPECT_THROW(broken.SetSetup(text.replace("TrkBack=7", "TrkBack=7x")), TnvConvertError);
     ASSERT_NE(broken.GetDiagram("First"), nullptr);

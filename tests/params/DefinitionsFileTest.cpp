@@ -12,14 +12,6 @@ namespace {
 
 const char* const kCategories[] = {"Ram", "EEProm", "Flash", "Scope", "Local", "ExportFile"};
 
-// The indices the application relies on, each read as a 16-bit word.
-std::vector<std::uint32_t> ApplicationIndices() {
-    std::vector<std::uint32_t> indices{29, 30, 43, 44, 49, 1000, 1001, 1002, 1003, 10000};
-    for (std::uint32_t index = 0; index <= 27; ++index)
-        indices.push_back(index);
-    return indices;
-}
-
 // The whole shipped definitions file, loaded as the terminal loads it.
 class DefinitionsFile : public ::testing::Test {
 protected:
@@ -43,9 +35,13 @@ protected:
     std::set<std::uint32_t> Errors;
 };
 
-// Read flag by flag or as words (limits, markers, scales of the scope).
+// The indices the application relies on, read flag by flag or as words
+// (limits, markers, scales of the scope).
 TEST_F(DefinitionsFile, EveryIndexOfTheApplicationReadsAsAWord) {
-    for (std::uint32_t index : ApplicationIndices()) {
+    std::vector<std::uint32_t> indices{29, 30, 43, 44, 49, 1000, 1001, 1002, 1003, 10000};
+    for (std::uint32_t index = 0; index <= 27; ++index)
+        indices.push_back(index);
+    for (std::uint32_t index : indices) {
         const bool flags = (index >= 1 && index <= 3) || index == 18 || index == 26 || index == 27;
         EXPECT_EQ(Def(index).Type, flags ? TnvParDef::tpBits : TnvParDef::tpInt16) << index;
         EXPECT_EQ(Def(index).GetSize(), 2) << index;

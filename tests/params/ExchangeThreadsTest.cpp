@@ -17,6 +17,7 @@ TEST(ExchangeThreads, AWorkerDeliversWhileTheGuiThreadReadsAndWrites) {
     TnvParValueSet set;
     ASSERT_TRUE(set.AddParBind(&def));
     TnvParValue* value = set.FindValue(1);
+    const auto id = reinterpret_cast<std::uintptr_t>(value);
     value->SetCyclic(true);
 
     int received = 0;
@@ -38,18 +39,14 @@ TEST(ExchangeThreads, AWorkerDeliversWhileTheGuiThreadReadsAndWrites) {
         for (int reply = 1; reply <= kReplies; ++reply) {
             if (value->GetWriteRequest()) {
                 value->CopyTo(out);
-                set.PostMessage(TnvParValueSet::kMsgWriteDone,
-                                reinterpret_cast<std::uintptr_t>(value), 0);
+                set.PostMessage(TnvParValueSet::kMsgWriteDone, id, 0);
             } else if (value->GetCyclic() && value->IsDue()) {
-                const std::vector<std::uint8_t> frame{1, 3, 2,
-                                                      static_cast<std::uint8_t>(reply >> 8),
-                                                      static_cast<std::uint8_t>(reply)};
-                const bool changed = value->LoadFromFrame(frame);
+                const bool changed = value->LoadFromFrame(
+                    Bytes{1, 3, 2, std::uint8_t(reply >> 8), std::uint8_t(reply)});
                 if (changed)
                     lastTaken = reply;
                 ++posted;
-                set.PostMessage(TnvParValueSet::kMsgReadDone,
-                                reinterpret_cast<std::uintptr_t>(value), changed ? 1 : 0);
+                set.PostMessage(TnvParValueSet::kMsgReadDone, id, changed ? 1 : 0);
             }
             if (set.GetSlaveAddress() < 0)
                 stop = true;

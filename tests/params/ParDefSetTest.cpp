@@ -16,7 +16,8 @@ QString DefinitionsText() {
 class ParDefSetTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(Set.LoadFromFile(Ini.Path()));
+        ASSERT_TRUE(Set.LoadFromFile(
+            kxtest::WriteFile(Dir.filePath("defs.ini"), DefinitionsText().toUtf8())));
         Set.OnAddParDef = [this](TnvParDefSet*, const TnvParDef* def) {
             Events << QString("+%1").arg(def->ParIndex);
         };
@@ -28,7 +29,7 @@ protected:
         };
     }
 
-    TTempIni Ini{DefinitionsText()};
+    QTemporaryDir Dir;
     TnvParDefSet Set;
     QStringList Events;
 };
@@ -36,12 +37,7 @@ protected:
 // Elements are handled from the last to the first, ranges ascending; a bad
 // token raises after the later elements were added.
 TEST_F(ParDefSetTest, IndexLists) {
-    const struct {
-        const char* List;
-        bool Result;
-        const char* Error;
-        const char* Events;
-    } rows[] = {
+    const std::tuple<const char*, bool, const char*, const char*> rows[] = {
         // clang-format off
         {"3,1/2", true, "", "+1 +2 +3"}, {"7, 5 / 6 ", true, "", "+5 +6 +7"},
         {"", false, "", ""}, {"5/2", true, "", ""}, {"1,,2", false, "", "+2 +1"},
@@ -51,15 +47,15 @@ TEST_F(ParDefSetTest, IndexLists) {
         {"1/2/3", false, "'1/2' is not a valid integer value", ""},
         {"1/100000", false, "'1/100000' is not a valid index range", ""},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.List);
+    for (const auto& [list, succeeds, error, events] : rows) {
+        SCOPED_TRACE(list);
         for (std::uint32_t index = 1; index <= 9; ++index)
             Set.DeleteParDef(index);
         Events.clear();
         bool result = false;
-        EXPECT_EQ(ErrorOf([&] { result = Set.AddParDefFromIdxList(row.List); }), row.Error);
-        EXPECT_EQ(result, row.Result);
-        EXPECT_EQ(Events.join(' '), row.Events);
+        EXPECT_EQ(ErrorOf([&] { result = Set.AddParDefFromIdxList(list); }), error);
+        EXPECT_EQ(result, succeeds);
+        EXPECT_EQ(Events.join(' '), events);
     }
 }
 
@@ -86,18 +82,19 @@ TEST_F(ParDefSetTest, FindByNameTakesTheFirstAddedAndDeleteFiresBeforeDestroying
 }
 
 TEST(ParDefSetFile, BothLoadFormsBuildTheSameNameAndAMissingFileFailsEveryLoad) {
-    TTempIni ini(DefinitionsText());
+    QTemporaryDir dir;
+    const QString path = kxtest::WriteFile(dir.filePath("defs.ini"), DefinitionsText().toUtf8());
     TnvParDefSet slashed;
-    EXPECT_TRUE(slashed.LoadFromFile(ini.Folder() + "/", "defs.ini"));
-    EXPECT_EQ(slashed.GetFullName(), ini.Path());
+    EXPECT_TRUE(slashed.LoadFromFile(dir.path() + "/", "defs.ini"));
+    EXPECT_EQ(slashed.GetFullName(), path);
     TnvParDefSet set;
-    ASSERT_TRUE(set.LoadFromFile(ini.Path()));
-    EXPECT_EQ(set.GetParFilePath(), ini.Folder() + "/");
+    ASSERT_TRUE(set.LoadFromFile(path));
+    EXPECT_EQ(set.GetParFilePath(), dir.path() + "/");
     std::vector<std::uint32_t> errors;
     set.OnErrParDef = [&](TnvParDefSet*, std::uint32_t index) {
         errors.push_back(index);
     };
-    EXPECT_FALSE(set.LoadFromFile(ini.Folder(), "missing.ini"));
+    EXPECT_FALSE(set.LoadFromFile(dir.path(), "missing.ini"));
     EXPECT_EQ(set.GetCategoryIdxList("Ram"), "1/3") << "the table stays as it was";
     EXPECT_EQ(set.TestForSource(), nullptr);
     EXPECT_FALSE(set.AddParDefCategory("Ram"));

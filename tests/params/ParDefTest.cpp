@@ -10,11 +10,9 @@ namespace {
 
 using T = TnvParDef;
 
-// Loads parameter 12 from a file holding text.
 TnvParDef Load(const QString& text) {
-    TTempIni ini(text);
     TnvParDef def;
-    def.LoadFromIni(ini.Path(), 12);
+    def.LoadFromIni(TnvIniFile::FromText(text), 12);
     return def;
 }
 
@@ -66,11 +64,13 @@ TEST(ParDefLoad, UseFormatReadsOnlyFromAPresentFormatSection) {
 }
 
 TEST(ParDefLoad, AMissingSectionOrFileLeavesTheDefinitionInvalidAndReadOnly) {
-    TTempIni ini("[Par-12]\nType=3\n[Par-13]\n");
+    QTemporaryDir dir;
+    const QString path =
+        kxtest::WriteFile(dir.filePath("defs.ini"), "[Par-12]\nType=3\n[Par-13]\n");
     TnvParDef def;
-    ASSERT_TRUE(def.LoadFromIni(ini.Path(), 12));
+    ASSERT_TRUE(def.LoadFromIni(path, 12));
     const std::pair<QString, std::uint32_t> loads[] = {
-        {ini.Path(), 13}, {ini.Path(), 14}, {ini.Folder() + "/missing.ini", 12}};
+        {path, 13}, {path, 14}, {dir.path() + "/missing.ini", 12}};
     for (const auto& [file, index] : loads) {
         EXPECT_FALSE(def.LoadFromIni(file, index)) << index;
         EXPECT_FALSE(def.Valid);
@@ -107,7 +107,6 @@ TEST(EncodingIntegers, HighByteFirstWithSignednessAndChangedBytesReported) {
     EXPECT_EQ(buf, (Bytes{0x00, 0x01, 0x00, 0x02, 0x01, 0x02, 0x03, 0x04}));
     EXPECT_FALSE(int32.SetValueULong(buf, 0x01020304, 1));
     // Scaled by the format, with the signedness and offset.
-    // 16-bit words in their units: the shipped definitions' test.
     TnvParDef scaled = MakeDef(T::tpInt8, 1, false);
     scaled.FormatNorm = 0.5;
     scaled.FormatOffset = -1.0;
@@ -159,20 +158,14 @@ TEST(EncodingString, OneCharacterPerRegisterAndZerosAfterAShortText) {
               "GetValueString: Element index out of range.");
 }
 
-// A typed accessor of each width, by name, with the types it serves.
-struct Accessor {
-    const char* name;
-    std::vector<std::uint8_t> types;
-    std::function<void(const TnvParDef&, Bytes&, std::uint8_t)> call;
-};
-
-// A type of the wrong width would read past a buffer sized for the right one.
+// A typed accessor of each width, by name, with the types it serves: a type of
+// the wrong width would read past a buffer sized for the right one.
 TEST(EncodingErrors, AWrongTypeOrAnElementBeyondTheBufferIsRefusedAndNothingIsWritten) {
     using D = const TnvParDef&;
     using U = std::uint8_t;
     static const nv::TDateTime kDay = nv::EncodeDate(2020, 1, 1);
     // clang-format off
-    const Accessor accessors[] = {
+    const std::tuple<const char*, Bytes, std::function<void(D, Bytes&, U)>> accessors[] = {
         {"SetValueBit", {1}, [](D d, Bytes& b, U i) { d.SetValueBit(b, true, i, 0); }},
         {"SetValueChar", {2}, [](D d, Bytes& b, U i) { d.SetValueChar(b, 1, i); }},
         {"SetValueUShort", {1, 3}, [](D d, Bytes& b, U i) { d.SetValueUShort(b, 1, i); }},
@@ -183,21 +176,21 @@ TEST(EncodingErrors, AWrongTypeOrAnElementBeyondTheBufferIsRefusedAndNothingIsWr
         {"SetValueTime", {6}, [](D d, Bytes& b, U i) { d.SetValueTime(b, i, 0.5); }},
     };
     // clang-format on
-    for (const Accessor& a : accessors) {
-        SCOPED_TRACE(a.name);
+    for (const auto& [name, types, call] : accessors) {
+        SCOPED_TRACE(name);
         for (std::uint8_t type = 0; type <= 8; ++type) {
             Bytes none;
-            if (std::count(a.types.begin(), a.types.end(), type) == 0) {
-                EXPECT_EQ(ErrorOf([&] { a.call(MakeDef(type, 3), none, 0); }), "Wrong data type!")
+            if (std::ranges::count(types, type) == 0) {
+                EXPECT_EQ(ErrorOf([&] { call(MakeDef(type, 3), none, 0); }), "Wrong data type!")
                     << int(type);
             }
         }
-        const TnvParDef def = MakeDef(a.types.back(), 1);
+        const TnvParDef def = MakeDef(types.back(), 1);
         Bytes buf(static_cast<std::size_t>(def.GetSize()), 0x11);
         const Bytes before = buf;
         for (std::uint8_t element : {1, 255})
-            EXPECT_EQ(ErrorOf([&] { a.call(def, buf, element); }),
-                      QString("%1: Element index out of range.").arg(a.name));
+            EXPECT_EQ(ErrorOf([&] { call(def, buf, element); }),
+                      QString("%1: Element index out of range.").arg(name));
         EXPECT_EQ(buf, before);
     }
 }

@@ -8,13 +8,6 @@
 
 namespace {
 
-QString DefinitionsText() {
-    QString text = "[Categories]\nRam=3,1/2\nBroken=1,99\n";
-    for (int index = 1; index <= 4; ++index)
-        text += QString("[Par-%1]\nName=%2\nType=3\n").arg(index).arg(index == 4 ? "P1" : "P");
-    return text;
-}
-
 using S = TnvParValueSet;
 
 std::uintptr_t W(TnvParValue* value) {
@@ -25,7 +18,10 @@ std::uintptr_t W(TnvParValue* value) {
 class ParValueSetTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(Defs.LoadFromFile(Ini.Path()));
+        QString text = "[Categories]\nRam=3,1/2\nBroken=1,99\n";
+        for (int index = 1; index <= 4; ++index)
+            text += QString("[Par-%1]\nName=%2\nType=3\n").arg(index).arg(index == 4 ? "P1" : "P");
+        ASSERT_TRUE(Defs.LoadFromFile(kxtest::WriteFile(Dir.filePath("defs.ini"), text.toUtf8())));
         Set.OnUpdateStateChange = [this](TnvParValueSet* sender, TnvUpdateState state) {
             EXPECT_EQ(sender, &Set);
             Log << QString("state %1").arg(int(state));
@@ -52,7 +48,7 @@ protected:
 
     TnvParValue* Value(std::uint32_t index) { return Set.FindValue(index); }
 
-    TTempIni Ini{DefinitionsText()};
+    QTemporaryDir Dir;
     TnvParDefSet Defs;
     TnvParValueSet Set;
     QStringList Log;
@@ -66,14 +62,13 @@ TEST_F(ParValueSetTest, CreationSkipsPresentValuesAndDeletingFiresBeforeDestroyi
     EXPECT_FALSE(Set.AddParBindsCategory(&Defs, "Broken"));
     EXPECT_EQ(Set.GetCountParBind(), 3);
     ASSERT_TRUE(Set.AddParBindsFromIdxList(&Defs, "4"));
-    QStringList deleted;
-    Set.OnDeleteParBind = [&](TnvParValueSet*, TnvParBind* b) {
-        deleted << QString::number(b->GetParDef().ParIndex);
+    Set.OnDeleteParBind = [this](TnvParValueSet*, TnvParBind* b) {
+        Log << QString::number(b->GetParDef().ParIndex);
     };
     EXPECT_TRUE(Set.DeleteParValue(2));
     EXPECT_FALSE(Set.DeleteParValue(2));
     Set.DeleteAllPar();
-    EXPECT_EQ(deleted, QStringList({"2", "4", "3", "1"}));
+    EXPECT_EQ(Log, QStringList({"2", "4", "3", "1"}));
     EXPECT_EQ(Set.GetCountParBind(), 0);
     // Messages queued for a destroyed set are dropped.
     auto doomed = std::make_unique<TnvParValueSet>();
@@ -143,10 +138,6 @@ struct TRaisingRow {
     const char* Log;  // the events, in the order they fired
     TnvUpdateState Last;
 };
-
-void PrintTo(const TRaisingRow& row, std::ostream* os) {
-    *os << row.Name;
-}
 
 class ReportInArrivalOrder : public ParValueSetTest,
                              public ::testing::WithParamInterface<TRaisingRow> {};

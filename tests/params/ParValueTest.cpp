@@ -22,7 +22,6 @@ Bytes TakeForWrite(TnvParValue& value) {
     return data;
 }
 
-// A 16-bit word and its value, as most of these tests need.
 class WordValue : public ::testing::Test {
 protected:
     const TnvParDef Def = MakeDef(T::tpInt16);
@@ -139,10 +138,6 @@ struct TDuringRead {
     std::uint16_t Kept; // the buffer once the reply is handled
     bool Changed;       // LoadFromFrame's answer
 };
-
-void PrintTo(const TDuringRead& row, std::ostream* os) {
-    *os << row.Name;
-}
 
 class ReadOnTheWire : public ::testing::TestWithParam<TDuringRead> {};
 

@@ -2,11 +2,20 @@
 #include "TnvError.h"
 
 #include <array>
-#include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
 
 namespace {
+
+using TFields = std::array<int, 7>;
+
+// Year, month, day, hour, minute, second and millisecond of value.
+TFields Fields(nv::TDateTime value) {
+    TFields f{-1, -1, -1, -1, -1, -1, -1}; // a field left alone shows
+    nv::DecodeDate(value, f[0], f[1], f[2]);
+    nv::DecodeTime(value, f[3], f[4], f[5], f[6]);
+    return f;
+}
 
 // Days count from 30 December 1899; 1900 is no leap year. Weekdays count
 // from Sunday (1), also before 1899.
@@ -18,14 +27,11 @@ TEST(DateTime, CountsDaysFrom30December1899AndDecodesThemBack) {
     for (const auto& [year, month, day, value, weekday] : rows) {
         EXPECT_EQ(nv::EncodeDate(year, month, day), value) << value;
         EXPECT_EQ(nv::DayOfWeek(value < 0 ? value - 0.9 : value + 0.9), weekday) << value;
-        int y = 0, m = 0, d = 0;
-        nv::DecodeDate(value, y, m, d);
-        EXPECT_EQ(std::tie(y, m, d), std::tie(year, month, day)) << value;
+        EXPECT_EQ(Fields(value), (TFields{year, month, day})) << value;
     }
     for (int day = -693593; day <= 2958465; day += 97) {
-        int y = 0, m = 0, d = 0;
-        nv::DecodeDate(day, y, m, d);
-        ASSERT_EQ(nv::EncodeDate(y, m, d), day) << y << "-" << m << "-" << d;
+        const TFields f = Fields(day);
+        ASSERT_EQ(nv::EncodeDate(f[0], f[1], f[2]), day) << f[0] << "-" << f[1] << "-" << f[2];
     }
     // Times round-trip to the millisecond.
     for (int ms = 0; ms < 86400000; ms += 86399) {
@@ -33,9 +39,8 @@ TEST(DateTime, CountsDaysFrom30December1899AndDecodesThemBack) {
                   msec = ms % 1000;
         const nv::TDateTime value =
             nv::EncodeDate(2031, 3, 12) + nv::EncodeTime(hour, min, sec, msec);
-        int h = 0, m = 0, s = 0, z = 0;
-        nv::DecodeTime(value, h, m, s, z);
-        ASSERT_EQ((((h * 60 + m) * 60) + s) * 1000 + z, ms);
+        const TFields f = Fields(value);
+        ASSERT_EQ((((f[3] * 60 + f[4]) * 60) + f[5]) * 1000 + f[6], ms);
     }
     // Impossible dates and times raise.
     const int dates[][3] = {{2023, 2, 29}, {1900, 2, 29}, {2024, 4, 31}, {0, 1, 1},
@@ -52,26 +57,15 @@ TEST(DateTime, CountsDaysFrom30December1899AndDecodesThemBack) {
         EXPECT_THROW(nv::EncodeTime(t[0], t[1], t[2], t[3]), TnvConvertError) << t[0] << t[1];
     // Days before 1899 count backwards with a positive time; a time that rounds
     // to 24 hours moves to the next day.
-    const std::pair<double, std::array<int, 7>> splits[] = {
-        {-1.25, {1899, 12, 29, 6, 0, 0, 0}},
-        {1.0 - 1e-10, {1899, 12, 31, 0, 0, 0, 0}},
-    };
-    for (const auto& [value, expected] : splits) {
-        std::array<int, 7> got{};
-        nv::DecodeDate(value, got[0], got[1], got[2]);
-        nv::DecodeTime(value, got[3], got[4], got[5], got[6]);
-        EXPECT_EQ(got, expected) << value;
-    }
+    EXPECT_EQ(Fields(-1.25), (TFields{1899, 12, 29, 6, 0, 0, 0}));
+    EXPECT_EQ(Fields(1.0 - 1e-10), (TFields{1899, 12, 31, 0, 0, 0, 0}));
     EXPECT_EQ(nv::ComposeDateTime(nv::EncodeDate(1899, 12, 29), nv::EncodeTime(6, 0, 0, 0)), -1.25);
     EXPECT_EQ(nv::ComposeDateTime(nv::EncodeDate(1899, 12, 31), nv::EncodeTime(6, 0, 0, 0)), 1.25);
     // Values that are no date give zeros.
     for (double value :
          {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), 1e300,
           -1e300, 2958466.0, -693594.5}) {
-        int year = 1, month = 1, day = 1, hour = 1, min = 1, sec = 1, msec = 1;
-        nv::DecodeDate(value, year, month, day);
-        nv::DecodeTime(value, hour, min, sec, msec);
-        EXPECT_EQ(std::tie(year, month, day), std::make_tuple(0, 0, 0)) << value;
+        EXPECT_EQ(Fields(value), TFields{}) << value;
         EXPECT_EQ(nv::DayOfWeek(value), 0) << value;
     }
 }

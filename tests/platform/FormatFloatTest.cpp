@@ -10,11 +10,7 @@ namespace {
 // worked out by hand from the pattern rules, with the process-wide separators
 // "'" (thousands) and "." (decimal).
 TEST(FormatFloat, GivesTheHandWorkedText) {
-    const struct {
-        const char* Pattern;
-        double Value;
-        const char* Expected;
-    } cases[] = {
+    const std::tuple<const char*, double, const char*> cases[] = {
         // clang-format off
         {"0", 0, "0"},                // zero shows its forced digit
         {"#", 0, ""},                 // nothing significant
@@ -54,20 +50,17 @@ TEST(FormatFloat, GivesTheHandWorkedText) {
         {"", -INFINITY, "-INF"},
         // clang-format on
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(nv::FormatFloat(QString::fromUtf8(c.Pattern), c.Value).toStdString(), c.Expected)
-            << c.Pattern << " " << c.Value;
-    // The process-wide separators.
+    for (const auto& [pattern, value, expected] : cases)
+        EXPECT_EQ(nv::FormatFloat(QString::fromUtf8(pattern), value).toStdString(), expected)
+            << pattern << " " << value;
     const nv::TFormatSettings saved = nv::FormatSettings();
     nv::TFormatSettings swapped = saved;
     swapped.DecimalSeparator = u',';
     swapped.ThousandSeparator = u'.';
     nv::SetFormatSettings(swapped);
-    const QString patterned = nv::FormatFloat("#,##0.00", 1234.5);
-    const QString general = nv::FloatToStr(-0.5);
+    EXPECT_EQ(nv::FormatFloat("#,##0.00", 1234.5), "1.234,50");
+    EXPECT_EQ(nv::FloatToStr(-0.5), "-0,5");
     nv::SetFormatSettings(saved);
-    EXPECT_EQ(patterned, "1.234,50");
-    EXPECT_EQ(general, "-0,5");
 }
 
 } // namespace

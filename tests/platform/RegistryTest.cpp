@@ -1,28 +1,15 @@
+#include "TConfigHome.h"
 #include "TnvError.h"
 #include "TnvRegistry.h"
 
 #include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
 
-// Points both roots at a private folder for the test's lifetime.
-class RegistryTest : public ::testing::Test {
-protected:
-    QTemporaryDir Dir;
-    void SetUp() override {
-        qputenv("XDG_CONFIG_HOME", (Dir.path() + "/home").toLocal8Bit());
-        qputenv("XDG_CONFIG_DIRS", (Dir.path() + "/system").toLocal8Bit());
-    }
-    void TearDown() override {
-        qunsetenv("XDG_CONFIG_HOME");
-        qunsetenv("XDG_CONFIG_DIRS");
-    }
-};
-
 // Opening without create needs an existing key, and writes no file.
-TEST_F(RegistryTest, KeepsIntegersAndStringsApart) {
+TEST(RegistryTest, KeepsIntegersAndStringsApart) {
+    const kxtest::TConfigHome home; // both roots in a private folder
     TnvRegistry reg;
     EXPECT_FALSE(reg.OpenKey("Software\\KX720\\COM1", false));
     EXPECT_THROW(reg.WriteInteger("X", 1), TnvError);
@@ -42,7 +29,8 @@ TEST_F(RegistryTest, KeepsIntegersAndStringsApart) {
     EXPECT_THROW(again.ReadInteger("Missing"), TnvError);
 }
 
-TEST_F(RegistryTest, OverwriteKeepsOneValueOfTheNewTypeAndDeleteValueTakesIt) {
+TEST(RegistryTest, OverwriteKeepsOneValueOfTheNewTypeAndDeleteValueTakesIt) {
+    const kxtest::TConfigHome home;
     TnvRegistry reg;
     ASSERT_TRUE(reg.OpenKey("K", true));
     reg.WriteInteger("v", 1);

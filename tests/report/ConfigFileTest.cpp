@@ -58,11 +58,7 @@ protected:
         ASSERT_TRUE(Defs.LoadFromFile(kxtest::WriteFile(Path("defs.ini"), Definitions())));
         ASSERT_TRUE(Set.AddParBindsCategory(&Defs, "All"));
     }
-    TnvParValue& Value(std::uint32_t index) {
-        TnvParValue* value = Set.FindValue(index);
-        EXPECT_NE(value, nullptr) << index;
-        return *value;
-    }
+    TnvParValue& Value(std::uint32_t index) { return *Set.FindValue(index); }
     // Puts bytes into element 0 on, as a read reply would.
     void Load(std::uint32_t index, const TBytes& bytes) {
         TBytes frame{2, 3, static_cast<std::uint8_t>(bytes.size())};
@@ -78,11 +74,7 @@ protected:
 };
 
 TEST_F(ConfigFileTest, ElementTextsFollowTheTypeTableAndReadBack) {
-    const struct {
-        std::uint32_t index;
-        TBytes bytes;
-        const char* text;
-    } rows[] = {
+    const std::tuple<std::uint32_t, TBytes, const char*> rows[] = {
         // clang-format off
         {1, {0xFF, 0xFF}, "65535"}, {2, {0xFF, 0xFF}, "-1"}, {3, {0x12, 0x34}, "4660"},
         {4, {0x00, 0xFF}, "-1"}, {5, {0x00, 0xFF}, "255"}, {6, {0xFF, 0xFF, 0xFF, 0xFE}, "-2"},
@@ -91,14 +83,14 @@ TEST_F(ConfigFileTest, ElementTextsFollowTheTypeTableAndReadBack) {
         {10, {0, 'K', 0, 'X', 0, '7', 0, '2'}, "KX72"},
         // clang-format on
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.index);
-        Load(row.index, row.bytes);
-        const TBytes stored = Value(row.index).GetBuffer();
-        EXPECT_EQ(nv::ConfigElementText(Value(row.index), 0), row.text);
-        Load(row.index, TBytes(row.bytes.size(), 0x01));
-        nv::SetConfigElementText(Value(row.index), 0, row.text);
-        EXPECT_EQ(Value(row.index).GetBuffer(), stored);
+    for (const auto& [index, bytes, text] : rows) {
+        SCOPED_TRACE(index);
+        Load(index, bytes);
+        const TBytes stored = Value(index).GetBuffer();
+        EXPECT_EQ(nv::ConfigElementText(Value(index), 0), text);
+        Load(index, TBytes(bytes.size(), 0x01));
+        nv::SetConfigElementText(Value(index), 0, text);
+        EXPECT_EQ(Value(index).GetBuffer(), stored);
     }
     // Keys ignore case, and the first line of a name wins.
     nv::TnvConfigKeys keys;
@@ -111,11 +103,7 @@ TEST_F(ConfigFileTest, ElementTextsFollowTheTypeTableAndReadBack) {
 }
 
 TEST_F(ConfigFileTest, TextsThatDoNotFitAreRefusedWithTheirReason) {
-    const struct {
-        std::uint32_t index;
-        const char* text;
-        const char* message;
-    } rows[] = {
+    const std::tuple<std::uint32_t, const char*, const char*> rows[] = {
         {1, "", "'' is not a valid integer value"},
         {1, "70000", "'70000' is out of range for Speed"},
         {1, "-1", "'-1' is out of range for Speed"},
@@ -124,11 +112,11 @@ TEST_F(ConfigFileTest, TextsThatDoNotFitAreRefusedWithTheirReason) {
         {7, "4294967296", "'4294967296' is out of range for Hours"},
         {8, "31/02/2031", "'31/02/2031' is not a valid date and time"},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.text);
+    for (const auto& [index, text, message] : rows) {
+        SCOPED_TRACE(text);
         EXPECT_EQ(kxtest::ErrorOf<TnvConvertError>(
-                      [&] { nv::SetConfigElementText(Value(row.index), 0, row.text); }),
-                  row.message);
+                      [&] { nv::SetConfigElementText(Value(index), 0, text); }),
+                  message);
     }
 }
 
@@ -144,12 +132,10 @@ TEST_F(ConfigFileTest, AFailedSaveLeavesTheOldFileWhole) {
 }
 
 TEST_F(ConfigFileTest, ReportLinesWordTheValues) {
-    Value(1).SetValueUShort(0, 125);
-    Value(18).SetValueUShort(0, 0b0100101);
-    Value(19).SetValueUShort(0, 2);
-    Value(27).SetValueUShort(0, 0b101);
-    Value(49).SetValueUShort(0, 0x0110);
-    Value(3).SetValueUShort(0, 0x0081);
+    const std::pair<std::uint32_t, std::uint16_t> words[] = {
+        {1, 125}, {18, 0b0100101}, {19, 2}, {27, 0b101}, {49, 0x0110}, {3, 0x0081}};
+    for (const auto& [index, word] : words)
+        Value(index).SetValueUShort(0, word);
     const QStringList lines =
         nv::ConfigReportLines(Set, 7, nv::EncodeDate(2026, 12, 7) + nv::EncodeTime(1, 2, 3, 0));
     ASSERT_GE(lines.size(), 6);

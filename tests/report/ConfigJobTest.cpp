@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 #include <gtest/gtest.h>
@@ -27,31 +28,14 @@ constexpr std::uint8_t kSlave = 2;
 constexpr std::uint32_t kSignedIndex = nv::par::kMaxCurrentTime;
 constexpr std::uint16_t kAccelTimeRegister = 0x10;
 
-// The category "ExportFile" (4/19,31/47,49) in the file's order, elements
-// from the last to the first: index and register address.
-std::vector<std::pair<std::uint32_t, std::uint16_t>> ExportOrder() {
-    std::vector<std::pair<std::uint32_t, std::uint16_t>> order{{49, 0x0200}};
-    for (std::uint32_t i = 31; i <= 46; ++i)
-        order.emplace_back(i, static_cast<std::uint16_t>(0x0104 + (i - 31)));
-    order.emplace_back(47, 0x011B);
-    for (std::uint32_t i = 4; i <= 19; ++i)
-        order.emplace_back(i, static_cast<std::uint16_t>(i));
-    return order;
-}
-
 class ConfigJobTest : public ::testing::Test {
 protected:
     void SetUp() override {
         qputenv("XDG_DATA_HOME", Path("share").toLocal8Bit());
         // The shipped definitions, with one parameter signed.
-        QByteArray defs =
-            ReadFile(kxtest::SourcePath("data/VF_Parameters_v207.ini")).replace("\r\n", "\n");
-        const qsizetype section = defs.indexOf("[Par-7]\n");
-        ASSERT_GE(section, 0);
-        const qsizetype flag = defs.indexOf("Unsigned=1", section);
-        ASSERT_GT(flag, section);
-        defs.replace(flag, 10, "Unsigned=0");
-        WriteFile(Path("VF_Parameters_v207.ini"), defs);
+        QString defs = ReadFile(SourcePath("data/VF_Parameters_v207.ini"));
+        defs.replace(QRegularExpression(R"((\[Par-7\][^[]*)Unsigned=1)"), "\\1Unsigned=0");
+        WriteFile(Path("VF_Parameters_v207.ini"), defs.toUtf8());
         ASSERT_EQ(Job.Load(Dir.path(), "VF_Parameters_v207.ini"), QString());
         Job.OnLog = [this](TnvConfigJob*, const QString& line) {
             Log << line;
@@ -79,13 +63,8 @@ protected:
     void Connect(int port) {
         Client = std::make_unique<RawTcpClient>(static_cast<std::uint16_t>(port));
         Thread = std::make_unique<TnvMBThread>();
-        TnvMBSetup& s = Thread->Settings;
-        s.Name = "TCP";
-        s.ConnType = TnvMBSetup::kTcpIp;
-        s.HostName = "127.0.0.1";
-        s.TCPIPPort = port;
-        s.Timeout = 1000;
-        s.Enabled = true;
+        Thread->Settings = {
+            .Name = "TCP", .ConnType = TnvMBSetup::kTcpIp, .TCPIPPort = port, .Enabled = true};
         ASSERT_TRUE(Thread->Start());
         ASSERT_TRUE(Pump([this] { return Thread->IsConnected(); }, 5000));
     }
@@ -94,7 +73,6 @@ protected:
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         return done();
     }
-    // Waits for the job's one event.
     void RunToEnd() {
         ASSERT_TRUE(Pump([this] { return Done != 0 || !Failure.isEmpty(); }, kJobMs));
         EXPECT_FALSE(Job.IsRunning());
@@ -119,7 +97,15 @@ protected:
                           "Company=Velmora Drive Systems\r\n"
                           "Address=Service Department, 12 Drive Street, Example City\r\n"
                           "Web=www.velmora-drives.example\r\n\r\n[KX720_Cfg]\r\n";
-        for (const auto& [index, address] : ExportOrder()) {
+        // The category "ExportFile" (4/19,31/47,49) in the file's order, elements
+        // from the last to the first: index and register address.
+        std::vector<std::pair<std::uint32_t, std::uint16_t>> order{{49, 0x0200}};
+        for (std::uint32_t i = 31; i <= 46; ++i)
+            order.emplace_back(i, static_cast<std::uint16_t>(0x0104 + (i - 31)));
+        order.emplace_back(47, 0x011B);
+        for (std::uint32_t i = 4; i <= 19; ++i)
+            order.emplace_back(i, static_cast<std::uint16_t>(i));
+        for (const auto& [index, address] : order) {
             const std::uint16_t w = word ? word(index, address) : Register(address);
             const QString shown = index == kSignedIndex
                                       ? QString::number(static_cast<std::int16_t>(w))
