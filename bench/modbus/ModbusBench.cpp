@@ -422,11 +422,14 @@ TCpuWindow MeasureThreadWindow(const TThreadRig& rig, int ms) {
     return w;
 }
 
-// One window of the bare polling loop in a process of its own, at rate.
-TCpuWindow MeasureFloorWindow(double rate, int ms) {
+// One window of the bare polling loop in a process of its own, at rate;
+// with handoff, the loop hands each pass to a waiting thread.
+TCpuWindow MeasureFloorWindow(double rate, int ms, bool handoff) {
+    QStringList args{QString::number(rate, 'f', 1), QString::number(ms / 1000.0, 'f', 3)};
+    if (handoff)
+        args << QStringLiteral("handoff");
     QProcess floor;
-    floor.start(QStringLiteral(KX_POLL_FLOOR),
-                {QString::number(rate, 'f', 1), QString::number(ms / 1000.0, 'f', 3)});
+    floor.start(QStringLiteral(KX_POLL_FLOOR), args);
     if (!floor.waitForFinished(ms + 20000) || floor.exitCode() != 0)
         return {};
     TCpuWindow w;
@@ -446,10 +449,12 @@ TCpuWindow MeasureFloorWindow(double rate, int ms) {
 
 // The terminal's live values: 19 cyclic 16-bit values read every cycle from
 // a peer in another process, so that only the link's own CPU is counted;
-// against the bare polling loop at the rate the thread reached. The machine's
-// idle states make a single window of a few seconds vary by 10 % and more, so
-// the two take turns in windows of 2.5 s, after a warm-up of a second, and each
-// figure sums its windows: both see the same machine.
+// against the bare polling loop at the rate the thread reached, alone and
+// handing each pass to a waiting thread, as the exchange thread hands its
+// results to the GUI thread. The machine's idle states make a single window
+// of a few seconds vary by 10 % and more, so the three take turns in windows
+// of 2.5 s, after a warm-up of a second, and each figure sums its windows:
+// all see the same machine.
 void BM_IdleThreadCpu(benchmark::State& state) {
     constexpr int kRounds = 4;
     constexpr int kIdleWindowMs = 2500;
@@ -465,14 +470,17 @@ void BM_IdleThreadCpu(benchmark::State& state) {
         for (auto _ : state) {
             TCpuWindow thread;
             TCpuWindow floor;
+            TCpuWindow handoff;
             for (int round = 0; round < kRounds; ++round) {
                 const TCpuWindow t = MeasureThreadWindow(rig, kIdleWindowMs);
                 rig.Thread.RemoveValueSet(&rig.Set);
-                const TCpuWindow f =
-                    MeasureFloorWindow(static_cast<double>(t.Reads) / t.Seconds, kIdleWindowMs);
+                const double rate = static_cast<double>(t.Reads) / t.Seconds;
+                const TCpuWindow f = MeasureFloorWindow(rate, kIdleWindowMs, false);
+                const TCpuWindow h = MeasureFloorWindow(rate, kIdleWindowMs, true);
                 rig.Thread.AddValueSet(&rig.Set);
                 Pump(300);
-                for (auto [sum, part] : {std::pair{&thread, &t}, std::pair{&floor, &f}}) {
+                for (auto [sum, part] :
+                     {std::pair{&thread, &t}, std::pair{&floor, &f}, std::pair{&handoff, &h}}) {
                     sum->Seconds += part->Seconds;
                     sum->ProcessCpu += part->ProcessCpu;
                     sum->WorkerCpu += part->WorkerCpu;
@@ -480,7 +488,7 @@ void BM_IdleThreadCpu(benchmark::State& state) {
                     sum->Reads += part->Reads;
                 }
             }
-            if (floor.Reads == 0) {
+            if (floor.Reads == 0 || handoff.Reads == 0) {
                 state.SkipWithError("the polling floor did not run");
                 break;
             }
@@ -491,6 +499,9 @@ void BM_IdleThreadCpu(benchmark::State& state) {
             state.counters["floor_cpu_percent"] = floor.ProcessCpu / floor.Seconds * 100.0;
             state.counters["floor_wakeups_per_s"] = floor.Wakeups / floor.Seconds;
             state.counters["floor_reads_per_s"] = static_cast<double>(floor.Reads) / floor.Seconds;
+            state.counters["handoff_floor_cpu_percent"] =
+                handoff.ProcessCpu / handoff.Seconds * 100.0;
+            state.counters["handoff_floor_wakeups_per_s"] = handoff.Wakeups / handoff.Seconds;
         }
     }
     peer.kill();

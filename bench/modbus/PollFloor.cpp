@@ -1,10 +1,13 @@
-// The floor of the idle-polling CPU figure: a bare libmodbus loop reading 19
+// The floors of the idle-polling CPU figure: a bare libmodbus loop reading 19
 // registers one by one from the same Python peer the thread benchmark uses,
 // at the rate the thread reached, with nothing else in the process. Run by
 // bench_modbus in windows that take turns with the thread.
 //
-//   bench_poll_floor READS_PER_SECOND [SECONDS]
-// prints "cpu_percent X", "reads_per_s Y" and "wakeups_per_s Z" (context
+//   bench_poll_floor READS_PER_SECOND [SECONDS] [handoff]
+// With "handoff", each pass is handed to a second thread that waits for it,
+// as in any program that shows its readings in another thread than the one
+// that polls: one wake-up of a waiting thread a pass, and nothing else.
+// It prints "cpu_percent X", "reads_per_s Y" and "wakeups_per_s Z" (context
 // switches of the process).
 #include <modbus.h>
 
@@ -14,8 +17,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <string_view>
+#include <sys/eventfd.h>
 #include <sys/resource.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -42,6 +48,7 @@ int main(int argc, char* argv[]) {
     }
     const double rate = std::atof(argv[1]);
     const double seconds = argc > 2 ? std::atof(argv[2]) : 3.0;
+    const bool handoff = argc > 3 && std::string_view(argv[3]) == "handoff";
     if (rate <= 0 || seconds <= 0) {
         std::fprintf(stderr, "bench_poll_floor: rate and time must be positive\n");
         return 2;
@@ -58,6 +65,16 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "bench_poll_floor: the peer did not start\n");
         return 1;
     }
+    constexpr uint64_t kLastPass = uint64_t{1} << 62;
+    const int passes = eventfd(0, 0);
+    std::thread shower;
+    if (handoff) {
+        shower = std::thread([passes] {
+            uint64_t count = 0;
+            while (read(passes, &count, sizeof count) == sizeof count && count < kLastPass) {
+            }
+        });
+    }
     using TClock = std::chrono::steady_clock;
     const auto cycle = std::chrono::duration<double>(19.0 / rate);
     const auto start = TClock::now();
@@ -71,6 +88,11 @@ int main(int argc, char* argv[]) {
             modbus_read_registers(ctx, address, 1, &value);
             ++reads;
         }
+        if (handoff) {
+            const uint64_t one = 1;
+            if (write(passes, &one, sizeof one) != sizeof one)
+                std::perror("bench_poll_floor: eventfd");
+        }
         next += std::chrono::duration_cast<TClock::duration>(cycle);
         std::this_thread::sleep_until(next);
     }
@@ -78,6 +100,12 @@ int main(int argc, char* argv[]) {
     std::printf("cpu_percent %.4f\nreads_per_s %.1f\nwakeups_per_s %.1f\n",
                 (CpuSeconds() - cpu0) / elapsed * 100.0, static_cast<double>(reads) / elapsed,
                 (Wakeups() - wakeups0) / elapsed);
+    if (handoff) {
+        if (write(passes, &kLastPass, sizeof kLastPass) != sizeof kLastPass)
+            std::perror("bench_poll_floor: eventfd");
+        shower.join();
+    }
+    close(passes);
     modbus_close(ctx);
     modbus_free(ctx);
     peer.kill();
