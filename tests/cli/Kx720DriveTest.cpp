@@ -54,7 +54,7 @@ TEST(Kx720Read, IndicesRangesAndCategoriesPrintAsTheTerminalDoes) {
         EXPECT_TRUE(stamped.match(line).hasMatch()) << line.toStdString();
 
     // Ranges, categories and "all" become indices, each once.
-    const std::pair<QStringList, std::set<uint32_t>> specs[] = {
+    const std::pair<QStringList, std::set<uint32_t>> selections[] = {
         // clang-format off
         {{"4-7"}, {4, 5, 6, 7}}, {{"Flash", "4"}, {4, 20, 49}},
         {{"27-30"}, {27, 29, 30}}, // 28 is reserved
@@ -63,9 +63,9 @@ TEST(Kx720Read, IndicesRangesAndCategoriesPrintAsTheTerminalDoes) {
         {{"28"}, {}}, {{"Nope"}, {}}, {{"7-4"}, {}},
         // clang-format on
     };
-    for (const auto& [spec, expected] : specs) {
-        SCOPED_TRACE(spec.join(' ').toStdString());
-        const CliRun run = sim.Run(QStringList{"read"} + spec);
+    for (const auto& [selection, expected] : selections) {
+        SCOPED_TRACE(selection.join(' ').toStdString());
+        const CliRun run = sim.Run(QStringList{"read"} + selection);
         EXPECT_EQ(run.ExitCode, expected.empty() ? 1 : 0) << run.Err.toStdString();
         const std::vector<uint32_t> got = Indices(run.Out);
         EXPECT_EQ(std::set<uint32_t>(got.begin(), got.end()), expected);
