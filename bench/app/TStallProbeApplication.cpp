@@ -1,6 +1,8 @@
 #include "TStallProbeApplication.h"
 
+#include <QEventLoop>
 #include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
@@ -61,6 +63,27 @@ TStallProbeApplication::TClocks TStallProbeApplication::Now(bool withRunQueue) c
             break;
     }
     return now;
+}
+
+void TStallProbeApplication::Measure(int ms, const char* title) {
+    const bool trace = qEnvironmentVariableIsSet("KX_STALL_TRACE");
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, [this] { Tick(); });
+    Start(trace);
+    tick.start(1);
+    // The terminal's own kind of loop, which sleeps when nothing is due and
+    // runs the idle handler before it sleeps. processEvents with a time limit
+    // returns as soon as nothing is pending, so a loop of it spins: it took a
+    // core from the link and the simulator, and the preemptions it earned
+    // were counted as the terminal's stalls.
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    tick.stop();
+    Stop();
+    if (trace)
+        Report(stderr, title);
 }
 
 void TStallProbeApplication::Start(bool recordDeliveries) {

@@ -22,12 +22,11 @@ public:
     // The one instance, or null.
     static TStallProbeApplication* Instance();
 
-    // Starts a measurement; the first gap starts now.
-    void Start(bool recordDeliveries);
-    // At every tick of the measuring timer: ends one gap, starts the next.
-    void Tick();
-    // Ends the measurement.
-    void Stop();
+    // Runs the terminal's own kind of event loop for ms with a 1 ms precise
+    // timer ticking, and keeps the account of its gaps. With KX_STALL_TRACE
+    // set, every delivery is timed too and the report, titled, goes to
+    // stderr.
+    void Measure(int ms, const char* title);
 
     // The longest gap since Start, in ms.
     double LongestMs() const { return FLongest.Wall / 1e6; }
@@ -39,6 +38,11 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 
 private:
+    void Start(bool recordDeliveries);
+    // At every tick of the measuring timer: ends one gap, starts the next.
+    void Tick();
+    void Stop();
+
     struct TDelivery {
         std::int64_t Start, Wall, Cpu;
         int Depth;

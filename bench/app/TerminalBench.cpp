@@ -16,7 +16,6 @@
 
 #include <QAction>
 #include <QDir>
-#include <QEventLoop>
 #include <QLineEdit>
 #include <QProcess>
 #include <QStandardPaths>
@@ -99,24 +98,8 @@ void GuiStallWhilePolling(benchmark::State& state) {
         });
         rearm.start(50);
         TStallProbeApplication* probe = TStallProbeApplication::Instance();
-        QTimer tick;
-        tick.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&tick, &QTimer::timeout, [probe] { probe->Tick(); });
         QTest::qWait(500); // connected and polling
-        probe->Start(qEnvironmentVariableIsSet("KX_STALL_TRACE"));
-        tick.start(1);
-        // The terminal's own kind of loop, which sleeps when nothing is due
-        // and runs the idle handler before it sleeps. processEvents with a
-        // time limit returns as soon as nothing is pending, so a loop of it
-        // spins: it took a core from the link and the simulator, and the
-        // preemptions it earned were counted as the terminal's stalls.
-        QEventLoop loop;
-        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
-        loop.exec();
-        tick.stop();
-        probe->Stop();
-        if (qEnvironmentVariableIsSet("KX_STALL_TRACE"))
-            probe->Report(stderr, serial ? "RTU on a pty" : "TCP");
+        probe->Measure(5000, serial ? "RTU on a pty" : "TCP");
         state.SetIterationTime(probe->LongestMs() * 1e-3);
         state.counters["longest_stall_ms"] = probe->LongestMs();
         // Of the longest gap: the GUI thread's own work, and its wait for a
