@@ -8,8 +8,6 @@
 #include "TnvParValue.h"
 #include "TnvParValueSet.h"
 
-#include <QCoreApplication>
-#include <QThread>
 #include <functional>
 
 namespace kxtest {
@@ -27,16 +25,6 @@ inline QString WriteDefinitions(const QString& folder) {
                     .arg(index == 5 ? 2 : 1)
                     .arg(index == 5 ? 4 : 3);
     return WriteFile(folder + "/defs.ini", text.toUtf8());
-}
-
-// Runs the GUI thread's events until done() or the time is up.
-inline bool PumpUntil(const std::function<bool()>& done, int ms = 3000) {
-    return PollUntil(
-        [&] {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            return done();
-        },
-        ms, 2);
 }
 
 inline void Pump(int ms) {

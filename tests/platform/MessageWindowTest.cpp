@@ -1,9 +1,9 @@
 #include "NvErrorReport.h"
+#include "TestWait.h"
 #include "TnvError.h"
 #include "TnvMessageWindow.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QThread>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -14,15 +14,6 @@
 namespace {
 
 using TMessage = std::tuple<unsigned, std::uintptr_t, std::intptr_t>;
-
-// Serves the event loop until done() or the time runs out.
-template <typename Done>
-bool ProcessEventsUntil(Done done, int milliseconds = 10000) {
-    QDeadlineTimer deadline(milliseconds);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
 
 TEST(MessageWindow, HandlesMessagesFromAnotherThreadInPostingOrder) {
     constexpr int kCount = 1000;
@@ -37,7 +28,7 @@ TEST(MessageWindow, HandlesMessagesFromAnotherThreadInPostingOrder) {
         for (int i = 0; i < kCount; ++i)
             window.Post(TnvMessageWindow::WM_USER + 1 + i % 4, static_cast<std::uintptr_t>(i), -i);
     });
-    ASSERT_TRUE(ProcessEventsUntil([&] { return received.size() == kCount; }));
+    ASSERT_TRUE(kxtest::PumpUntil([&] { return received.size() == kCount; }, 10000));
     poster.join();
 
     ASSERT_EQ(received.size(), static_cast<std::size_t>(kCount));
@@ -60,12 +51,12 @@ TEST(MessageWindow, QueuedMessagesWaitForAFlushAndKeepTheirPlace) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     EXPECT_TRUE(received.empty());
     std::thread([&window] { window.Post(TnvMessageWindow::WM_USER, 3, 0); }).join();
-    ASSERT_TRUE(ProcessEventsUntil([&] { return received.size() == 3; }));
+    ASSERT_TRUE(kxtest::PumpUntil([&] { return received.size() == 3; }, 10000));
     std::thread([&window] {
         window.Queue(TnvMessageWindow::WM_USER, 4, 0);
         window.Flush();
     }).join();
-    ASSERT_TRUE(ProcessEventsUntil([&] { return received.size() == 4; }));
+    ASSERT_TRUE(kxtest::PumpUntil([&] { return received.size() == 4; }, 10000));
     EXPECT_EQ(received, (std::vector<std::uintptr_t>{1, 2, 3, 4}));
 }
 
@@ -82,7 +73,7 @@ TEST(MessageWindow, ReportsAnExceptionAndGoesOnWithLaterMessages) {
     });
     for (unsigned code = 1; code <= 5; ++code)
         window.Post(code, 0, 0);
-    EXPECT_TRUE(ProcessEventsUntil([&] { return handled.size() == 5; }));
+    EXPECT_TRUE(kxtest::PumpUntil([&] { return handled.size() == 5; }, 10000));
 
     EXPECT_EQ(handled, (std::vector<unsigned>{1, 2, 3, 4, 5}));
     EXPECT_EQ(reports, (std::vector<QString>{"Wrong data type!", "Unknown error"}));
@@ -114,14 +105,14 @@ TEST(MessageWindow, GoesOnWithTheNextMessagesInANestedEventLoop) {
             if (code == 1 && waits)
                 nested.exec();
             else if (code == 1)
-                ProcessEventsUntil([&] { return trace.size() >= 5; }, 2000);
+                kxtest::PumpUntil([&] { return trace.size() >= 5; }, 2000);
             trace.push_back(-static_cast<int>(code));
             if (code == 3)
                 nested.quit();
         });
         for (unsigned code = 1; code <= 3; ++code)
             window.Post(code, 0, 0);
-        ASSERT_TRUE(ProcessEventsUntil([&] { return trace.size() == 6; }));
+        ASSERT_TRUE(kxtest::PumpUntil([&] { return trace.size() == 6; }, 10000));
         EXPECT_EQ(trace, (std::vector<int>{1, 2, -2, 3, -3, -1})) << "waits " << waits;
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
 #include <functional>
@@ -23,6 +24,17 @@ inline bool PollUntil(const std::function<bool()>& done, int ms, int stepMs = 10
         QThread::msleep(static_cast<unsigned long>(stepMs));
     }
     return true;
+}
+
+// Serves the calling thread's events until done() holds; false once ms have
+// passed first.
+inline bool PumpUntil(const std::function<bool()>& done, int ms = 3000) {
+    return PollUntil(
+        [&] {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            return done();
+        },
+        ms, 2);
 }
 
 } // namespace kxtest
