@@ -21,6 +21,7 @@ TLinkStatusBar::TLinkStatusBar(QWidget* parent)
     , FTimer(new QTimer(this)) {
     setObjectName("sbLink");
     setSizeGripEnabled(false);
+    FixReplySize();
     FTimer->setInterval(kRefreshMs);
     connect(FTimer, &QTimer::timeout, this, &TLinkStatusBar::Refresh);
     // The slave address may change while no link is open, too.
@@ -35,6 +36,25 @@ QLabel* TLinkStatusBar::AddField(const QString& name, const QString& caption) {
     // Permanent, so that the actions' status tips never hide the link state.
     addPermanentWidget(field);
     return field;
+}
+
+void TLinkStatusBar::FixReplySize() {
+    // The reply time changes every second. A field that keeps its size takes
+    // the new time without laying the whole window out again.
+    const QFontMetrics metrics = FReply->fontMetrics();
+    QChar widestDigit = u'0';
+    for (char16_t digit = u'1'; digit <= u'9'; ++digit)
+        if (metrics.horizontalAdvance(QChar(digit)) > metrics.horizontalAdvance(widestDigit))
+            widestDigit = QChar(digit);
+    const QString time = QStringLiteral("00:00:00").replace(u'0', widestDigit);
+    QSize widest;
+    for (const QString& sample :
+         {QStringLiteral("Last reply ") + time, QStringLiteral("No reply yet")}) {
+        FReply->setText(sample);
+        widest = widest.expandedTo(FReply->sizeHint());
+    }
+    FReply->setFixedSize(widest);
+    FReply->clear();
 }
 
 void TLinkStatusBar::ShowConnected(const QString& target) {

@@ -32,6 +32,8 @@ public:
 private:
     QLabel* AddField(const QString& name, const QString& caption);
 
+    void FixReplySize();
+
     QLabel* FState;
     QLabel* FTarget;
     QLabel* FSlave;

@@ -1,55 +1,28 @@
 #include "TLiveField.h"
 
 #include <QAccessible>
-#include <QAccessibleWidget>
-
-namespace {
-
-// Name is the caption and Value the shown text: a label's own interface
-// gives only one of the two.
-class TLiveFieldAccessible : public QAccessibleWidget {
-public:
-    explicit TLiveFieldAccessible(TLiveField* field)
-        : QAccessibleWidget(field, QAccessible::StaticText) {}
-
-    QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Value)
-            return static_cast<const TLiveField*>(widget())->text();
-        return QAccessibleWidget::text(t);
-    }
-};
-
-QAccessibleInterface* LiveFieldFactory(const QString& className, QObject* object) {
-    auto* field = qobject_cast<TLiveField*>(object);
-    if (className != QLatin1String("TLiveField") || !field)
-        return nullptr;
-    return new TLiveFieldAccessible(field);
-}
-
-} // namespace
 
 TLiveField::TLiveField(const QString& name, const QString& caption, const QString& text,
                        const QString& hint, QWidget* parent)
-    : QLabel(text, parent) {
-    static const bool installed = [] {
-        QAccessible::installFactory(&LiveFieldFactory);
-        return true;
-    }();
-    (void)installed;
+    : QLineEdit(text, parent) {
     setObjectName(name);
     setAccessibleName(caption);
     setToolTip(hint);
-    setFrameShape(QFrame::StyledPanel);
-    setFrameShadow(QFrame::Sunken);
+    setReadOnly(true);
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setMinimumWidth(80);
-    setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Opaque, so that a repaint stops here: the group's frame beneath costs
+    // more to draw than the field. The corners outside the rounded frame take
+    // the window's colour, as the group around them has.
+    setBackgroundRole(QPalette::Window);
+    setAutoFillBackground(true);
 }
 
 void TLiveField::SetText(const QString& text) {
     if (text == this->text())
         return;
     setText(text);
+    // An edit field reports its text as edited; a reading is a new value.
     QAccessibleValueChangeEvent event(this, text);
     QAccessible::updateAccessibility(&event);
 }

@@ -206,8 +206,9 @@ QWidget* TMainForm::CreateWorkState() {
                        QStringLiteral("000.0Hz"), QStringLiteral("Actual frequency"), gbWorkState);
     // Greyed like the other fields while no link is open.
     stPhCurrent->setStyleSheet(
-        QStringLiteral("QLabel { color: red } QLabel:disabled { color: gray }"));
-    stFreq->setStyleSheet(QStringLiteral("QLabel { color: blue } QLabel:disabled { color: gray }"));
+        QStringLiteral("QLineEdit { color: red } QLineEdit:disabled { color: gray }"));
+    stFreq->setStyleSheet(
+        QStringLiteral("QLineEdit { color: blue } QLineEdit:disabled { color: gray }"));
     QFont larger = stFreq->font();
     larger.setPointSizeF(larger.pointSizeF() * 1.5);
     larger.setBold(true);

@@ -8,6 +8,7 @@
 #include "TFormModBus.h"
 #include "TFormPlateData.h"
 #include "TLampBox.h"
+#include "TLinkStatusBar.h"
 #include "TLiveField.h"
 #include "TSpeedButton.h"
 #include "TValueGrid.h"
@@ -16,9 +17,13 @@
 #include <QAccessible>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
+#include <QTime>
 #include <QToolButton>
+#include <cmath>
 #include <tuple>
 
 namespace {
@@ -89,8 +94,30 @@ TEST_F(MainFormTest, EveryControlOfEveryWindowHasAnAccessibleName) {
     }
 }
 
-TEST_F(MainFormTest, LiveFieldsAreHeardWithTheirCaptionAndValue) {
+// Shows the main window and lets it lay itself out.
+void ShowSettled() {
     MainForm->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(MainForm));
+    QTest::qWait(50);
+}
+
+// Counts the layouts that widgets are asked to redo.
+class TLayoutRequests : public QObject {
+public:
+    TLayoutRequests() { qApp->installEventFilter(this); }
+    int Count = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::LayoutRequest && watched->isWidgetType())
+            ++Count;
+        return false;
+    }
+};
+
+TEST_F(MainFormTest, LiveFieldsAreHeardWithTheirCaptionAndValue) {
+    ShowSettled();
+    TLayoutRequests layouts;
     const std::tuple<TLiveField*, const char*, std::uint32_t, std::uint16_t> fields[] = {
         {MainForm->stDcBus, "DC bus voltage", 22, 566},
         {MainForm->stPhCurrent, "Phase current", 23, 57},
@@ -106,8 +133,37 @@ TEST_F(MainFormTest, LiveFieldsAreHeardWithTheirCaptionAndValue) {
         EXPECT_EQ(face->text(QAccessible::Value), Value(index)->GetValueNumText(0));
         EXPECT_EQ(face->text(QAccessible::Value), field->text());
         EXPECT_EQ(face->text(QAccessible::Description), field->toolTip());
+        EXPECT_TRUE(face->state().readOnly);
     }
     EXPECT_EQ(MainForm->stDcBus->text(), "566V");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(layouts.Count, 0) << "a reading lays the window out again";
+}
+
+TEST_F(MainFormTest, TheReplyTimeFitsItsFieldAndLaysNothingOut) {
+    TLinkStatusBar* bar = MainForm->LinkStatus;
+    nv::TDateTime reply = 0.0;
+    bar->LastReply = [&reply] {
+        return reply;
+    };
+    bar->ShowConnected(QStringLiteral("TCP/IP 127.0.0.1:502"));
+    ShowSettled();
+    TLayoutRequests layouts;
+    const auto* field = bar->findChild<QLabel*>(QStringLiteral("stLinkReply"));
+    ASSERT_NE(field, nullptr);
+    const int width = field->width();
+    for (const char* time : {"11:11:11", "20:48:08", "23:59:59", "04:44:44"}) {
+        SCOPED_TRACE(time);
+        // Tomorrow at that time: later than the link's opening.
+        const int ms = QTime::fromString(QString::fromLatin1(time)).msecsSinceStartOfDay();
+        reply = std::floor(nv::Now()) + 1.0 + ms / 86400e3;
+        bar->Refresh();
+        EXPECT_EQ(field->text(), QStringLiteral("Last reply ") + time);
+        EXPECT_LE(field->fontMetrics().horizontalAdvance(field->text()), field->width());
+    }
+    EXPECT_EQ(field->width(), width);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(layouts.Count, 0) << "the reply time lays the window out again";
 }
 
 TEST_F(MainFormTest, TheMemoIsBounded) {
