@@ -90,6 +90,7 @@ void TStallProbeApplication::Start(bool recordDeliveries) {
     FRecent.clear();
     FSlowest.clear();
     FLongest = {};
+    FMostWork = 0;
     FRecording = recordDeliveries;
     FOn = true;
     FRunStart = FGapStart = Now();
@@ -106,6 +107,7 @@ void TStallProbeApplication::Tick() {
     const std::int64_t wait = std::min(now.RunQueue - FGapStart.RunQueue, wall - cpu);
     if (wall > FLongest.Wall)
         FLongest = {wall, cpu, wait, FRecent};
+    FMostWork = std::max(FMostWork, cpu);
     FRecent.clear();
     FGapStart = now;
 }

@@ -32,6 +32,9 @@ public:
     double LongestMs() const { return FLongest.Wall / 1e6; }
     double LongestCpuMs() const { return FLongest.Cpu / 1e6; }
     double LongestWaitMs() const { return FLongest.RunQueue / 1e6; }
+    // The most CPU time the GUI thread spent in any one gap, in ms: the
+    // longest stall of its own making, whatever the machine added.
+    double MostWorkMs() const { return FMostWork / 1e6; }
     // Where the time of the longest gap went, and the slowest deliveries.
     void Report(std::FILE* out, const char* title) const;
 
@@ -72,4 +75,5 @@ private:
     std::vector<TDelivery> FRecent;  // of the gap under way
     std::vector<TDelivery> FSlowest; // top-level, over the run
     TGap FLongest;
+    std::int64_t FMostWork = 0;
 };

@@ -106,6 +106,7 @@ void GuiStallWhilePolling(benchmark::State& state) {
         // CPU held by other threads or processes.
         state.counters["longest_stall_work_ms"] = probe->LongestCpuMs();
         state.counters["longest_stall_cpu_wait_ms"] = probe->LongestWaitMs();
+        state.counters["most_work_ms"] = probe->MostWorkMs();
         const QStringList lines = MainForm->LogLines();
         state.counters["exchange_errors"] =
             static_cast<double>(lines.filter(QStringLiteral("Error on ModBus")).size());
@@ -118,6 +119,20 @@ BENCHMARK(GuiStallWhilePolling)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
+
+// The floor of the stall: the same event loop with the same ticking timer and
+// no terminal, no link and no simulator, so that the machine's own lateness
+// in waking a thread shows beside the terminal's figure.
+void GuiStallFloor(benchmark::State& state) {
+    for (auto _ : state) {
+        TStallProbeApplication* probe = TStallProbeApplication::Instance();
+        probe->Measure(5000, "the bare event loop");
+        state.SetIterationTime(probe->LongestMs() * 1e-3);
+        state.counters["longest_stall_ms"] = probe->LongestMs();
+        state.counters["most_work_ms"] = probe->MostWorkMs();
+    }
+}
+BENCHMARK(GuiStallFloor)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace
 
