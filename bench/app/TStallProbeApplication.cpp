@@ -90,7 +90,7 @@ void TStallProbeApplication::Start(bool recordDeliveries) {
     FRecent.clear();
     FSlowest.clear();
     FLongest = {};
-    FMostWork = 0;
+    FMostWork = {};
     FRecording = recordDeliveries;
     FOn = true;
     FRunStart = FGapStart = Now();
@@ -107,7 +107,8 @@ void TStallProbeApplication::Tick() {
     const std::int64_t wait = std::min(now.RunQueue - FGapStart.RunQueue, wall - cpu);
     if (wall > FLongest.Wall)
         FLongest = {wall, cpu, wait, FRecent};
-    FMostWork = std::max(FMostWork, cpu);
+    if (cpu > FMostWork.Cpu)
+        FMostWork = {wall, cpu, wait, FRecent};
     FRecent.clear();
     FGapStart = now;
 }
@@ -160,12 +161,20 @@ void TStallProbeApplication::Report(std::FILE* out, const char* title) const {
                  100.0 * (FRunEnd.RunQueue - FRunStart.RunQueue) / run, load[0], load[1], load[2],
                  FLongest.Wall / 1e6, FLongest.Cpu / 1e6, FLongest.RunQueue / 1e6,
                  (FLongest.Wall - FLongest.Cpu - FLongest.RunQueue) / 1e6);
+    std::fprintf(out, "  most work in one gap %.3f ms, of a gap of %.3f ms\n", FMostWork.Cpu / 1e6,
+                 FMostWork.Wall / 1e6);
     if (!FRecording)
         return;
-    const std::int64_t from =
-        FLongest.Deliveries.empty() ? FRunStart.Wall : FLongest.Deliveries.front().Start;
-    Print(out, "deliveries in the longest gap (nested ones indented, before their parent)",
-          FLongest.Deliveries, from);
+    for (const auto& [gap, which] :
+         {std::pair{&FLongest, "the longest gap"}, std::pair{&FMostWork, "the gap of most work"}}) {
+        const std::int64_t from =
+            gap->Deliveries.empty() ? FRunStart.Wall : gap->Deliveries.front().Start;
+        Print(out,
+              qPrintable(QStringLiteral("deliveries in %1 (nested ones indented, before their "
+                                        "parent)")
+                             .arg(QLatin1String(which))),
+              gap->Deliveries, from);
+    }
     Print(out, "slowest deliveries of the run", FSlowest, FRunStart.Wall);
 }
 

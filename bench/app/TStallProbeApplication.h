@@ -34,7 +34,7 @@ public:
     double LongestWaitMs() const { return FLongest.RunQueue / 1e6; }
     // The most CPU time the GUI thread spent in any one gap, in ms: the
     // longest stall of its own making, whatever the machine added.
-    double MostWorkMs() const { return FMostWork / 1e6; }
+    double MostWorkMs() const { return FMostWork.Cpu / 1e6; }
     // Where the time of the longest gap went, and the slowest deliveries.
     void Report(std::FILE* out, const char* title) const;
 
@@ -75,5 +75,5 @@ private:
     std::vector<TDelivery> FRecent;  // of the gap under way
     std::vector<TDelivery> FSlowest; // top-level, over the run
     TGap FLongest;
-    std::int64_t FMostWork = 0;
+    TGap FMostWork;
 };
