@@ -34,8 +34,7 @@ TEST_F(GraphRenderTest, PaintsTheSamplesAndRefusesBadInput) {
     auto run = RunTool({Sample("scope.txt"), png, "--size", "640x480", "--print-setup", "--coord",
                         "320,300", "--coord", "1,1"});
     ASSERT_EQ(run.ExitCode, 0) << run.Err.toStdString();
-    EXPECT_TRUE(
-        run.Out.startsWith(QString::fromUtf8(kxtest::ReadFile(Sample("scope.txt"))).trimmed()));
+    EXPECT_TRUE(run.Out.startsWith("[nvGraph]")) << "the setup first";
     EXPECT_TRUE(run.Out.contains("coord 320,300: diagram 3 \"DcBus\""));
     EXPECT_TRUE(run.Out.contains("coord 1,1: -1"));
     EXPECT_EQ(QImage(png).size(), QSize(640, 480));
