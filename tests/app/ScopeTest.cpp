@@ -95,10 +95,6 @@ TEST_F(ScopeTest, AClickBringsASmallDiagramIntoTheLargePlace) {
     EXPECT_EQ(Order(), (QStringList{"Frequency", "Voltage", "DcBus", "Current"}));
     EXPECT_EQ(Diagram("Current")->GetDrawArea(), (TnvRect{0, 100, w, h}));
     EXPECT_EQ(Diagram("DcBus")->GetDrawArea(), (TnvRect{0, 0, w / 3, 100}));
-    // On the border between two diagrams: neither holds the point.
-    QTest::mouseClick(FormScope->nvGraph, Qt::LeftButton, {}, {w / 3, 50});
-    EXPECT_EQ(Order(), (QStringList{"Frequency", "Voltage", "DcBus", "Current"}));
-    EXPECT_EQ(Graph().GetSelDiagram(), nullptr);
 }
 
 TEST_F(ScopeTest, AShownScopeRestsUntilSomethingChanges) {
