@@ -144,7 +144,6 @@ TEST(SetupValueTest, ReadsLinesEndedAnyWayAndRaisesOnMalformedValues) {
     TnvPen pen;
     EXPECT_THROW(nv::ReadSetupPen("255,4,0", pen), TnvConvertError);
     EXPECT_THROW(nv::ReadSetupPen("255,99,0,1", pen), TnvConvertError);
-    EXPECT_THROW(nv::ReadSetupRect("1,2,3"), TnvConvertError);
     EXPECT_THROW(nv::ReadSetupFloat("1,5"), TnvConvertError);
     const nv::TFormatSettings saved = nv::FormatSettings();
     nv::TFormatSettings comma = saved;
