@@ -26,9 +26,6 @@ protected:
         ASSERT_TRUE(WaitFor([] { return Report()->Action()->isEnabled(); }, kLinkMs));
     }
     static TReportAction* Report() { return MainForm->ReportAction; }
-    static QString ReadText(const QString& path) {
-        return QString::fromUtf8(kxtest::ReadFile(path));
-    }
 
     QTemporaryDir FDir;
     QString Asked;
@@ -65,7 +62,7 @@ TEST_F(ReportActionTest, LinkClosedWhileReadingWritesNothing) {
         << Lines().join('\n').toStdString();
     EXPECT_EQ(Opened, QList<QUrl>{QUrl::fromLocalFile(file)});
     EXPECT_TRUE(LogContains("Report written to " + file));
-    EXPECT_TRUE(ReadText(file).contains("KX720-A"));
+    EXPECT_TRUE(kxtest::ReadFile(file).contains("KX720-A"));
     EXPECT_TRUE(Report()->Action()->isEnabled());
 }
 
