@@ -104,8 +104,6 @@ TEST_F(DiagramPaintTest, TracesAndSymbols) {
         {"line", 1, 0, {{10, 10}, {60, 60}},
          {{26, 104, kTrace}, {50, 80, kTrace}, {75, 55, kTrace}, {76, 54, kTrkBack},
           {27, 104, kTrkBack}}},
-        {"line on the lower plot edge, outside the clip", 1, 0, {{10, 0}, {60, 0}},
-         {{40, 114, kTrkBack}}},
         {"step", 2, 0, {{10, 10}, {60, 60}},
          {{26, 104, kTrace}, {76, 104, kTrace}, {76, 55, kTrace}, {76, 54, kTrkBack},
           {50, 80, kTrkBack}}},
