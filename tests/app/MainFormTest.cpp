@@ -2,7 +2,6 @@
 // accessibility.
 
 #include "TAboutForm.h"
-#include "TCOMModule.h"
 #include "TFormAccel.h"
 #include "TFormCtrlMode.h"
 #include "TFormModBus.h"
@@ -43,7 +42,6 @@ TEST_F(MainFormTest, PortMenuKeepsTcpUntilItIsUncheckedOrCancelled) {
     MainForm->mnTCPIP->trigger(); // the answerer confirms the dialog
     EXPECT_EQ(MainForm->tbSelectPort->text(), "TCP/IP");
     MainForm->mnCOM[4]->trigger();
-    EXPECT_EQ(COMModule->ComPort, 5);
     EXPECT_EQ(MainForm->tbSelectPort->text(), "TCP/IP");
     MainForm->mnTCPIP->trigger();
     EXPECT_FALSE(MainForm->mnTCPIP->isChecked());
