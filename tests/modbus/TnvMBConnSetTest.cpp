@@ -73,7 +73,6 @@ TEST_F(TConnSetTest, NamesAreFoundExactlyAndOnlyOnce) {
     EXPECT_EQ(Set->AddConnectFromIniFile("COM1", Ini), first);
     EXPECT_EQ(Set->FindByName("COM1"), first);
     EXPECT_EQ(Set->FindByName("com1"), nullptr);
-    EXPECT_EQ(Set->FindByName(""), nullptr);
     EXPECT_EQ(Set->AddConnectFromIniFile("", Ini), nullptr);
     EXPECT_EQ(Set->AddConnectFromIniFile("Absent", Ini), nullptr);
     EXPECT_FALSE(Set->DeleteConnect("com1"));
