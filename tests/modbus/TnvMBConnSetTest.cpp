@@ -55,7 +55,6 @@ TEST_F(TConnSetTest, OnlyValidEnabledLinksJoinTheSet) {
     ASSERT_EQ(Set->GetCountConnect(), 1);
 
     SaveToRegistry("B", true);
-    SaveToRegistry("A", false);
     Events.clear();
     Set->CreateSetFromRegistry(TnvRegistryRoot::CurrentUser, "Software\\KX\\Links");
     EXPECT_EQ(Events, (QStringList{"delete COM1", "add B"}));
