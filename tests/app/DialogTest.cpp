@@ -155,7 +155,7 @@ TEST_F(DialogTest, SendWritesTheWorkingCopySaveAlsoTheStoredOne) {
     EXPECT_EQ(FormPlateData->sgSizeInfo->GetCellText(2, 2), "012.8A") << "derated at 12 kHz";
 }
 
-// The drive's voltage and size stay read once Cancel hides the dialog.
+// Hiding leaves the drive's voltage and size as they were.
 TEST_F(DialogTest, AShownDialogReadsItsParametersAndStopsWhenHidden) {
     FormPlateData->show();
     for (std::uint32_t index : {4, 5, 6, 7, 19, 20, 49})
