@@ -2,6 +2,7 @@
 
 #include "NvFormat.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QTimer>
 
@@ -47,6 +48,7 @@ void TLinkStatusBar::FixReplySize() {
         if (metrics.horizontalAdvance(QChar(digit)) > metrics.horizontalAdvance(widestDigit))
             widestDigit = QChar(digit);
     const QString time = QStringLiteral("00:00:00").replace(u'0', widestDigit);
+    const QString shown = FReply->text();
     QSize widest;
     for (const QString& sample :
          {QStringLiteral("Last reply ") + time, QStringLiteral("No reply yet")}) {
@@ -54,7 +56,13 @@ void TLinkStatusBar::FixReplySize() {
         widest = widest.expandedTo(FReply->sizeHint());
     }
     FReply->setFixedSize(widest);
-    FReply->clear();
+    FReply->setText(shown);
+}
+
+void TLinkStatusBar::changeEvent(QEvent* event) {
+    QStatusBar::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        FixReplySize();
 }
 
 void TLinkStatusBar::ShowConnected(const QString& target) {

@@ -29,6 +29,9 @@ public:
     // Rewrites the fields now rather than at the next tick.
     void Refresh();
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
     QLabel* AddField(const QString& name, const QString& caption);
 

@@ -148,22 +148,29 @@ TEST_F(MainFormTest, TheReplyTimeFitsItsFieldAndLaysNothingOut) {
     };
     bar->ShowConnected(QStringLiteral("TCP/IP 127.0.0.1:502"));
     ShowSettled();
-    TLayoutRequests layouts;
     const auto* field = bar->findChild<QLabel*>(QStringLiteral("stLinkReply"));
     ASSERT_NE(field, nullptr);
-    const int width = field->width();
-    for (const char* time : {"11:11:11", "20:48:08", "23:59:59", "04:44:44"}) {
-        SCOPED_TRACE(time);
-        // Tomorrow at that time: later than the link's opening.
-        const int ms = QTime::fromString(QString::fromLatin1(time)).msecsSinceStartOfDay();
-        reply = std::floor(nv::Now()) + 1.0 + ms / 86400e3;
-        bar->Refresh();
-        EXPECT_EQ(field->text(), QStringLiteral("Last reply ") + time);
-        EXPECT_LE(field->fontMetrics().horizontalAdvance(field->text()), field->width());
+    // The second time in a font twice the size, as a user may set it.
+    for (const qreal scale : {1.0, 2.0}) {
+        QFont font = bar->font();
+        font.setPointSizeF(font.pointSizeF() * scale);
+        bar->setFont(font);
+        QTest::qWait(50);
+        TLayoutRequests layouts;
+        const int width = field->width();
+        for (const char* time : {"11:11:11", "20:48:08", "23:59:59", "04:44:44"}) {
+            SCOPED_TRACE(time);
+            // Tomorrow at that time: later than the link's opening.
+            const int ms = QTime::fromString(QString::fromLatin1(time)).msecsSinceStartOfDay();
+            reply = std::floor(nv::Now()) + 1.0 + ms / 86400e3;
+            bar->Refresh();
+            EXPECT_EQ(field->text(), QStringLiteral("Last reply ") + time);
+            EXPECT_LE(field->fontMetrics().horizontalAdvance(field->text()), field->width());
+        }
+        EXPECT_EQ(field->width(), width);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(layouts.Count, 0) << "the reply time lays the window out again";
     }
-    EXPECT_EQ(field->width(), width);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(layouts.Count, 0) << "the reply time lays the window out again";
 }
 
 TEST_F(MainFormTest, TheMemoIsBounded) {
