@@ -79,9 +79,6 @@ TEST(TModbusSrv, PortNumbersNameDevicesAndNoLinkIsNotInitialized) {
     EXPECT_FALSE(srv.OpenConnection("X", 3));
     TConfigHome home;
     EXPECT_EQ(TModbusSrv::DeviceOfPort(1), "/dev/ttyS0");
-    home.Map(2, "/dev/ttyUSB0");
-    EXPECT_EQ(TModbusSrv::DeviceOfPort(2), "/dev/ttyUSB0");
-    EXPECT_EQ(TModbusSrv::DeviceOfPort(8), "/dev/ttyS7");
 }
 
 TEST_P(TModbusSrvLink, ReadsAndWritesAnIndependentServer) {

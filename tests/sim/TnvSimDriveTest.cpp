@@ -35,10 +35,6 @@ const std::pair<const char*, const char*> kScenarios[] = {
     {"HardwareInputsCommandWhenControlSaysSo", "w18=3 w27=1 t500 stop w1=1 t500 run"},
     {"HardwareCommandsNeedNoKeepAlive", "w18=3 w1=1 t20000 run"},
     {"MissingKeepAliveStops", "w27=1 t4900 run t300 stop e2=4096 e3&32=32 e24=0"},
-    {"KeepAliveWritesKeepItRunning",
-     "w27=1 t2500 w29=10000 t2500 w29=10000 t2500 w29=10000 t2500 w29=10000 t2500 w29=10000 "
-     "t2500 w29=10000 t2500 w29=10000 t2500 w29=10000 run e2=0"},
-    {"KeepAliveTimeIsTheWrittenTime", "w29=1000 w27=1 t900 run t300 e2=4096"},
     {"KeepAliveZeroSwitchesTheWatchOff", "w29=0 w27=1 t30000 run"},
     {"KeepAliveWriteReloadsTheWatch", "w29=0 w27=1 t8000 w29=2000 t1900 run t300 e2=4096"},
     {"ResetMovesFaultsToThePreviousWord",
@@ -59,7 +55,6 @@ const std::pair<const char*, const char*> kScenarios[] = {
     {"InvalidParametersRefuseTheStart", "w13=600 w14=500 w27=1 stop e2=256"},
     // The factory V/F curve of the 400 V class: 8 V at 0 Hz, 48 V at 5.0 Hz, 400 V from 50.0 Hz.
     {"VfCurve2.5Hz", "w15=25 w27=1 t5000 e24=25 e25=28 e1003=28"},
-    {"VfCurve5Hz", "w15=50 w27=1 t5000 e24=50 e25=48"},
     {"VfCurve27.5Hz", "w15=275 w27=1 t5000 e24=275 e25=224"},
     {"VfCurve80Hz", "w15=800 w27=1 t5000 e24=800 e25=400"},
 };

@@ -68,9 +68,8 @@ TEST(SimTcpTest, ExchangesAnswerAsTheOptionsSay) {
         const char* Exchanges;
     } rows[] = {
         {"Plain", "", "reply", 0, 1000,
-         "02 41 > 02 41 00 00 02 D0 41 00 00 CF 00 00; 02 03 00 14 00 01 > 02 03 02 01 CC;"
-         "02 03 00 1C 00 01 > 02 83 02; 02 10 00 16 00 01 02 00 01 > 02 90 02;"
-         "02 2B 0E 01 00 > 02 AB 01; 09 03 00 00 00 01 > 09 83 0B"},
+         "02 03 00 14 00 01 > 02 03 02 01 CC; 02 03 00 1C 00 01 > 02 83 02;"
+         "09 03 00 00 00 01 > 09 83 0B"},
         {"Silence", "--silence 1", "none silence", 0, 2000,
          "02 03 00 14 00 01 >; 02 06 00 0F 00 01 >"},
         {"Delay", "--delay 300", "reply", 300, 900, "02 03 00 14 00 01 > 02 03 02 01 CC"},
@@ -178,19 +177,6 @@ TEST(SimTcpTest, ABadHeaderOrTheRequestLimitClosesOnlyThatConnection) {
     closed = false;
     next.ReadRaw(500ms, &closed);
     EXPECT_TRUE(closed) << "--drop-after 2";
-}
-
-TEST(SimTcpTest, MbpollReadsAndIsRefused) {
-    TSimProcess sim({"--tcp", "127.0.0.1:0"});
-    ASSERT_TRUE(sim.Ready());
-    const QStringList mbpoll{
-        "-m", "tcp", "-p", QString::number(sim.TcpPort()), "-a", "2", "-0", "-1", "-o", "2", "-r"};
-    const QString read =
-        Said(RunProgram("mbpoll", mbpoll + QStringList{"20", "-c", "2", "127.0.0.1"}));
-    EXPECT_TRUE(read.contains("[20]: \t460") && read.contains("[21]: \t500")) << read.toStdString();
-    const QString refused =
-        Said(RunProgram("mbpoll", mbpoll + QStringList{"22", "127.0.0.1", "1"}));
-    EXPECT_TRUE(refused.contains("Illegal data address")) << refused.toStdString();
 }
 
 TEST(SimPtyTest, RawFramesAreExactAndTheLogNamesEveryOutcome) {

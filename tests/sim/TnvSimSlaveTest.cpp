@@ -60,7 +60,6 @@ TEST_F(SlaveTest, RequestsGetTheirRepliesInOrder) {
         {"ReadTooShort", {3, 0, 0, 0}, {0x83, 3}},
         {"WriteSingleReadOnly", {6, 0, 0x12, 0, 1}, {0x86, 2}},
         {"WriteMultipleReadOnly", {0x10, 0, 0x12, 0, 1, 2, 0, 1}, {0x90, 2}},
-        {"WriteUnmapped", {6, 0, 5, 0, 1}, {0x86, 2}},
         {"ByteCountNotTheData", {0x10, 0, 0x10, 0, 1, 4, 0, 1}, {0x90, 3}},
         {"ByteCountNeitherParameterNorQuantity", {0x10, 0, 0x13, 0, 1, 4, 0, 1, 0, 2}, {0x90, 3}},
         {"SlaveAddressZero", {6, 0, 0, 0, 0}, {0x86, 3}},
@@ -72,10 +71,8 @@ TEST_F(SlaveTest, RequestsGetTheirRepliesInOrder) {
     EXPECT_EQ(store->Word(1), 5);
 }
 
-TEST_F(SlaveTest, AddressedRangeCoversTheWholeParameterForQuantityOne) {
+TEST_F(SlaveTest, AWriteSingleAddressesItsRegisterAloneAndIdentificationNone) {
     using TRange = std::pair<uint16_t, uint32_t>;
-    EXPECT_EQ(slave->AddressedRange({3, 0, 0x10, 0, 1}), TRange(0x10, 2));
-    EXPECT_EQ(slave->AddressedRange({3, 0, 0x10, 0, 3}), TRange(0x10, 3));
     EXPECT_EQ(slave->AddressedRange({6, 0, 0x13, 0, 3}), TRange(0x13, 1));
     EXPECT_FALSE(slave->AddressedRange({0x41}));
 }
