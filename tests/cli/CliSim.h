@@ -22,29 +22,23 @@ class CliSim {
 public:
     explicit CliSim(const QStringList& options = {}, int port = 0,
                     const QString& defs = "data/VF_Parameters_v207.ini") {
-        QStringList arguments{"--defs", kxtest::SourcePath(defs), "--tcp", "0"};
+        QStringList arguments =
+            QStringList{"--defs", kxtest::SourcePath(defs), "--tcp", "0"} + options;
         if (port != 0) {
             FHome.emplace().Map(port, Pty());
             arguments << "--pty" << Pty();
         }
-        FProcess = std::make_unique<kxtest::TSubprocess>(KX_SIM_BINARY, arguments + options);
-        // One ready line per link, TCP first.
-        FLink = FProcess->ReadLine(10000).section(' ', 2, 2);
-        FReady = !FLink.isEmpty();
-        for (qsizetype n = (arguments + options).count("--pty"); n > 0; --n)
-            FReady = FReady && FProcess->ReadLine(10000).startsWith("ready pty ");
+        FSim = std::make_unique<kxtest::TSimProcess>(arguments, 1 + arguments.count("--pty"));
     }
-    bool Ready() const { return FReady; }
-    QString Link() const { return FLink; }
+    bool Ready() const { return FSim->Ready(); }
+    QString Link() const { return QStringLiteral("127.0.0.1:%1").arg(FSim->TcpPort()); }
     QString Pty() const { return FDir.filePath("drive"); }
     CliRun Run(const QStringList& arguments) const {
-        return Kx720(QStringList{"--tcp", FLink} + arguments);
+        return Kx720(QStringList{"--tcp", Link()} + arguments);
     }
 
 private:
     QTemporaryDir FDir;
     std::optional<kxtest::TConfigHome> FHome;
-    std::unique_ptr<kxtest::TSubprocess> FProcess;
-    QString FLink;
-    bool FReady = false;
+    std::unique_ptr<kxtest::TSimProcess> FSim;
 };

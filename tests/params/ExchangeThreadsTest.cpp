@@ -1,8 +1,8 @@
 #include "ParamsTestSupport.h"
+#include "TestWait.h"
 #include "TnvParValue.h"
 #include "TnvParValueSet.h"
 
-#include <QDeadlineTimer>
 #include <atomic>
 #include <thread>
 
@@ -62,9 +62,7 @@ TEST(ExchangeThreads, AWorkerDeliversWhileTheGuiThreadReadsAndWrites) {
         QCoreApplication::processEvents();
     }
     worker.join();
-    for (QDeadlineTimer deadline(5000); received != posted && !deadline.hasExpired();)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    EXPECT_EQ(received, posted);
+    EXPECT_TRUE(kxtest::PumpUntil([&] { return received == posted; }, 5000));
     EXPECT_FALSE(stop);
     EXPECT_TRUE(ordered);
     EXPECT_EQ(value->GetValueUShort(0), lastTaken);

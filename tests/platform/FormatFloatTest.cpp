@@ -21,9 +21,7 @@ TEST(FormatFloat, GivesTheHandWorkedText) {
         {"#0#", 5, "05"},             // forced from the first 0
         {"0.0", 12345.67, "12345.7"}, // more digits than room
         {".00", 12.345, "12.35"},     // integral digits at the point
-        {"0", 1.5, "2"},              // half away from zero
-        {"0", 2.5, "3"},              // not to even
-        {"0.0", 0.25, "0.3"},         // exact binary tie
+        {"0", 2.5, "3"},              // half away from zero, not to even
         {"0.00", 2.675, "2.68"},      // binary 2.67499999...
         {"0.00", 0.005, "0.01"},      // carry into a new digit
         {"0.0", 99.96, "100.0"},      // carry through nines

@@ -78,15 +78,10 @@ TEST(MessageWindow, ReportsAnExceptionAndGoesOnWithLaterMessages) {
     EXPECT_EQ(handled, (std::vector<unsigned>{1, 2, 3, 4, 5}));
     EXPECT_EQ(reports, (std::vector<QString>{"Wrong data type!", "Unknown error"}));
 
-    // The current exception's text, and a reporter that raises survived.
+    // Outside a catch block, and with a reporter that raises, nothing escapes.
     reports.clear();
-    try {
-        throw std::runtime_error("boom");
-    } catch (...) {
-        nv::ReportCurrentException();
-    }
-    nv::ReportCurrentException(); // outside a catch block: a generic text, no crash
-    EXPECT_EQ(reports, (std::vector<QString>{"boom", "Unknown error"}));
+    nv::ReportCurrentException();
+    EXPECT_EQ(reports, std::vector<QString>{"Unknown error"});
     nv::SetErrorReporter([](const QString&) { throw std::runtime_error("reporter failed"); });
     EXPECT_NO_THROW(nv::ReportError("to standard error instead"));
     nv::SetErrorReporter(nullptr);

@@ -8,12 +8,9 @@
 #include "TnvConfigJob.h"
 #include "TnvMBThread.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 #include <optional>
 
@@ -66,15 +63,10 @@ protected:
         Thread->Settings = {
             .Name = "TCP", .ConnType = TnvMBSetup::kTcpIp, .TCPIPPort = port, .Enabled = true};
         ASSERT_TRUE(Thread->Start());
-        ASSERT_TRUE(Pump([this] { return Thread->IsConnected(); }, 5000));
-    }
-    static bool Pump(const std::function<bool()>& done, int ms) {
-        for (QDeadlineTimer deadline(ms); !done() && !deadline.hasExpired(); QThread::msleep(2))
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        return done();
+        ASSERT_TRUE(PumpUntil([this] { return Thread->IsConnected(); }, 5000));
     }
     void RunToEnd() {
-        ASSERT_TRUE(Pump([this] { return Done != 0 || !Failure.isEmpty(); }, kJobMs));
+        ASSERT_TRUE(PumpUntil([this] { return Done != 0 || !Failure.isEmpty(); }, kJobMs));
         EXPECT_FALSE(Job.IsRunning());
     }
 
