@@ -92,13 +92,6 @@ TEST_F(MainFormTest, EveryControlOfEveryWindowHasAnAccessibleName) {
     }
 }
 
-// Shows the main window and lets it lay itself out.
-void ShowSettled() {
-    MainForm->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(MainForm));
-    QTest::qWait(50);
-}
-
 // Counts the layouts that widgets are asked to redo.
 class TLayoutRequests : public QObject {
 public:
@@ -114,7 +107,8 @@ protected:
 };
 
 TEST_F(MainFormTest, LiveFieldsAreHeardWithTheirCaptionAndValue) {
-    ShowSettled();
+    ShowExposed(MainForm);
+    QTest::qWait(50); // its first layouts done
     TLayoutRequests layouts;
     const std::tuple<TLiveField*, const char*, std::uint32_t, std::uint16_t> fields[] = {
         {MainForm->stDcBus, "DC bus voltage", 22, 566},
@@ -145,7 +139,8 @@ TEST_F(MainFormTest, TheReplyTimeFitsItsFieldAndLaysNothingOut) {
         return reply;
     };
     bar->ShowConnected(QStringLiteral("TCP/IP 127.0.0.1:502"));
-    ShowSettled();
+    ShowExposed(MainForm);
+    QTest::qWait(50); // its first layouts done
     const auto* field = bar->findChild<QLabel*>(QStringLiteral("stLinkReply"));
     ASSERT_NE(field, nullptr);
     // The second time in a font twice the size, as a user may set it.
