@@ -78,8 +78,7 @@ void GuiStallWithScopeShown(benchmark::State& state) {
         const std::size_t rowsBefore = FormScope->Record().RowCount();
         TStallProbeApplication* probe = TStallProbeApplication::Instance();
         probe->Measure(5000, "TCP, the scope shown");
-        state.SetIterationTime(probe->LongestMs() * 1e-3);
-        state.counters["longest_stall_ms"] = probe->LongestMs();
+        probe->Count(state);
         state.counters["scope_rows_per_s"] =
             static_cast<double>(FormScope->Record().RowCount() - rowsBefore) / 5.0;
     }

@@ -148,6 +148,16 @@ void TStallProbeApplication::Record(TDelivery delivery) {
         FSlowest.pop_back();
 }
 
+void TStallProbeApplication::Count(benchmark::State& state) const {
+    state.SetIterationTime(LongestMs() * 1e-3);
+    state.counters["longest_stall_ms"] = LongestMs();
+    // Of the longest gap: the GUI thread's own work, and its wait for a CPU
+    // held by other threads or processes.
+    state.counters["longest_stall_work_ms"] = LongestCpuMs();
+    state.counters["longest_stall_cpu_wait_ms"] = LongestWaitMs();
+    state.counters["most_work_ms"] = MostWorkMs();
+}
+
 void TStallProbeApplication::Report(std::FILE* out, const char* title) const {
     double load[3] = {};
     getloadavg(load, 3);

@@ -3,6 +3,7 @@
 #include "TKxApplication.h"
 
 #include <QString>
+#include <benchmark/benchmark.h>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -35,6 +36,9 @@ public:
     // The most CPU time the GUI thread spent in any one gap, in ms: the
     // longest stall of its own making, whatever the machine added.
     double MostWorkMs() const { return FMostWork.Cpu / 1e6; }
+    // The figures of the last Measure as the benchmark's: its time is the
+    // longest gap.
+    void Count(benchmark::State& state) const;
     // Where the time of the longest gap went, and the slowest deliveries.
     void Report(std::FILE* out, const char* title) const;
 

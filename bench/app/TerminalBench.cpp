@@ -100,13 +100,7 @@ void GuiStallWhilePolling(benchmark::State& state) {
         TStallProbeApplication* probe = TStallProbeApplication::Instance();
         QTest::qWait(500); // connected and polling
         probe->Measure(5000, serial ? "RTU on a pty" : "TCP");
-        state.SetIterationTime(probe->LongestMs() * 1e-3);
-        state.counters["longest_stall_ms"] = probe->LongestMs();
-        // Of the longest gap: the GUI thread's own work, and its wait for a
-        // CPU held by other threads or processes.
-        state.counters["longest_stall_work_ms"] = probe->LongestCpuMs();
-        state.counters["longest_stall_cpu_wait_ms"] = probe->LongestWaitMs();
-        state.counters["most_work_ms"] = probe->MostWorkMs();
+        probe->Count(state);
         const QStringList lines = MainForm->LogLines();
         state.counters["exchange_errors"] =
             static_cast<double>(lines.filter(QStringLiteral("Error on ModBus")).size());
@@ -127,9 +121,7 @@ void GuiStallFloor(benchmark::State& state) {
     for (auto _ : state) {
         TStallProbeApplication* probe = TStallProbeApplication::Instance();
         probe->Measure(5000, "the bare event loop");
-        state.SetIterationTime(probe->LongestMs() * 1e-3);
-        state.counters["longest_stall_ms"] = probe->LongestMs();
-        state.counters["most_work_ms"] = probe->MostWorkMs();
+        probe->Count(state);
     }
 }
 BENCHMARK(GuiStallFloor)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
