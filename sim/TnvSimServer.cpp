@@ -172,9 +172,13 @@ void TnvSimServer::Run() {
         std::vector<pollfd> fds{{FWake[0], POLLIN, 0}};
         for (int listener : FListeners)
             fds.push_back({listener, POLLIN, 0});
+        // A closing connection is not read: its end of input would be
+        // reported ready again at once.
         for (const auto& endpoint : FEndpoints)
             fds.push_back({endpoint->Fd,
-                           static_cast<short>(POLLIN | (endpoint->Out.empty() ? 0 : POLLOUT)), 0});
+                           static_cast<short>((endpoint->Closing ? 0 : POLLIN) |
+                                              (endpoint->Out.empty() ? 0 : POLLOUT)),
+                           0});
         const timespec timeout = PollTimeout();
         if (::ppoll(fds.data(), fds.size(), &timeout, nullptr) < 0 && errno != EINTR)
             throw TnvError(QStringLiteral("poll failed: %1").arg(Reason()));
@@ -233,6 +237,13 @@ void TnvSimServer::Read(TEndpoint& endpoint) {
         // has nothing more, which for a socket means the client has gone.
         if ((n < 0 && (errno == EAGAIN || errno == EINTR)) || (n == 0 && !endpoint.IsTcp))
             break;
+        // A client that sends no more may still read: what it asked is
+        // answered before the connection closes.
+        if (n == 0 && !endpoint.Closing) {
+            FrameTcp(endpoint);
+            endpoint.Closing = true;
+            break;
+        }
         // An RTU device that fails (a USB adapter pulled out) would
         // otherwise be reported ready again at once.
         if (!endpoint.IsTcp)

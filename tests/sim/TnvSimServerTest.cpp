@@ -179,6 +179,22 @@ TEST(SimTcpTest, ABadHeaderOrTheRequestLimitClosesOnlyThatConnection) {
     EXPECT_TRUE(closed) << "--drop-after 2";
 }
 
+// A client that says it will send no more still reads: what it asked
+// before, delayed or not, is answered before the connection closes.
+TEST(SimTcpTest, AClientThatHalfClosesGetsItsRepliesFirst) {
+    for (const char* delay : {"0", "300"}) {
+        SCOPED_TRACE(delay);
+        TSimProcess sim({"--tcp", "127.0.0.1:0", "--delay", delay});
+        ASSERT_TRUE(sim.Ready());
+        RawTcpClient client(sim.TcpPort());
+        client.SendRaw(kReadAddress);
+        client.ShutdownWrite();
+        bool closed = false;
+        EXPECT_EQ(client.ReadRaw(3000ms, &closed), kAddressReply);
+        EXPECT_TRUE(closed || client.ClosedByPeer());
+    }
+}
+
 TEST(SimPtyTest, RawFramesAreExactAndTheLogNamesEveryOutcome) {
     QTemporaryDir dir;
     const QString link = dir.filePath("kx720");
