@@ -170,8 +170,9 @@ timespec TnvSimServer::PollTimeout() const {
 void TnvSimServer::Run() {
     for (;;) {
         std::vector<pollfd> fds{{FWake[0], POLLIN, 0}};
+        const bool accepting = TClock::now() >= FAcceptResumes;
         for (int listener : FListeners)
-            fds.push_back({listener, POLLIN, 0});
+            fds.push_back({listener, static_cast<short>(accepting ? POLLIN : 0), 0});
         // A closing connection is not read: its end of input would be
         // reported ready again at once.
         for (const auto& endpoint : FEndpoints)
@@ -207,8 +208,19 @@ void TnvSimServer::Run() {
 void TnvSimServer::Accept(int listener) {
     for (;;) {
         const int fd = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0 && (errno == EINTR || errno == ECONNABORTED))
+            continue;
+        if (fd < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            // Out of descriptors, the client stays in the backlog and the
+            // listener ready: without a pause the loop would spin on it.
+            if (!FAcceptFailing)
+                Log(QStringLiteral("cannot accept a client: %1").arg(Reason()));
+            FAcceptFailing = true;
+            FAcceptResumes = TClock::now() + std::chrono::milliseconds(kModelTickMs);
+        }
         if (fd < 0)
             return;
+        FAcceptFailing = false;
         const int one = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         auto endpoint = std::make_unique<TEndpoint>();
