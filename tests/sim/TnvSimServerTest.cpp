@@ -316,6 +316,7 @@ TEST(SimProcessTest, WhatItCannotServeEndsItWithAWord) {
         {{"--defs", "/nonexistent.ini", "--tcp", "0"}, 1, "/nonexistent.ini"},
         {{"--tcp", "0", "--log", "/no/dir/requests.log"}, 1, "--log /no/dir/requests.log"},
         {{"--pty", file}, 1, "no symbolic link"},
+        {{"--silence", "nan"}, 2, "--silence"},
     };
     for (const auto& row : rows) {
         const auto run = RunProgram(TSimProcess::Binary(),
