@@ -317,6 +317,9 @@ TEST(SimProcessTest, WhatItCannotServeEndsItWithAWord) {
         {{"--tcp", "0", "--log", "/no/dir/requests.log"}, 1, "--log /no/dir/requests.log"},
         {{"--pty", file}, 1, "no symbolic link"},
         {{"--silence", "nan"}, 2, "--silence"},
+        // Read to the end, a device without one would take all memory.
+        {{"--tcp", "0", "--eeprom", "/dev/zero"}, 1, "/dev/zero"},
+        {{"--tcp", "0", "--machine", "--programs", "/dev/zero"}, 1, "/dev/zero"},
     };
     for (const auto& row : rows) {
         const auto run = RunProgram(TSimProcess::Binary(),
