@@ -147,9 +147,15 @@ void TMainForm::CreateToolBar() {
     tbarMain->addAction(acAbout);
     tbarMain->addSeparator();
     tbarMain->addAction(acMBServer);
+    // The tool bar holds every command of the window: the keyboard must
+    // reach them all, the overflow button too.
     for (QAction* action : tbarMain->actions())
-        if (auto* button = qobject_cast<QToolButton*>(tbarMain->widgetForAction(action)))
+        if (auto* button = qobject_cast<QToolButton*>(tbarMain->widgetForAction(action))) {
             button->setMinimumSize(99, 36);
+            button->setFocusPolicy(Qt::TabFocus);
+        }
+    if (auto* more = tbarMain->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setFocusPolicy(Qt::TabFocus);
     tbSelectPort->setMinimumSize(99, 36);
     tbModBus->setMinimumSize(99, 36);
     tbModBus->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);

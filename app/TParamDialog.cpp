@@ -134,7 +134,7 @@ TValueGrid* TParamDialog::AddGridGroup(const QString& title, const QString& grid
     auto* layout = new QVBoxLayout(group);
     auto* grid = new TValueGrid(static_cast<int>(widths.size()), rows, group);
     grid->setObjectName(gridName);
-    grid->setAccessibleName(title);
+    grid->setAccessibleName(title.trimmed());
     grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid->verticalHeader()->setMinimumSectionSize(kRowHeight);

@@ -7,6 +7,7 @@
 #include "TFormCtrlMode.h"
 #include "TFormModBus.h"
 #include "TFormPlateData.h"
+#include "TFormVFChart.h"
 #include "TSpeedButton.h"
 #include "TUpDown.h"
 #include "TValueGrid.h"
@@ -19,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTest>
 
 namespace {
 
@@ -68,6 +70,40 @@ TEST_F(DialogTest, RowButtonsAreReachedByAScreenReaderAndNamedForTheirRow) {
             EXPECT_EQ(reached.count(name), 1)
                 << name.toStdString() << " among " << reached.join(", ").toStdString();
         dialog->hide();
+    }
+}
+
+// The names of the controls the Tab key reaches in window, in turn.
+QStringList TabReached(QWidget* window) {
+    window->show();
+    QApplication::setActiveWindow(window);
+    window->setFocus();
+    QTest::keyClick(window, Qt::Key_Tab);
+    QStringList names;
+    for (int i = 0; i < 80 && QApplication::focusWidget(); ++i) {
+        QWidget* focus = QApplication::focusWidget();
+        names << QAccessible::queryAccessibleInterface(focus)->text(QAccessible::Name);
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    return names;
+}
+
+TEST_F(DialogTest, TheTabKeyReachesEveryCommandAndLeavesTheGrids) {
+    const std::pair<QWidget*, QStringList> cases[] = {
+        {MainForm, {"Exit", "COM1", "Slave", "Open Connection", "Log", "Scope"}},
+        {FormVFChart, {"Send Start volt.", "Save Max freq.", "Send All", "Save All"}},
+        {FormPlateData, {"Save Main Voltage", "Save Max time @Imax", "Send All", "Save All"}},
+        {FormAccel, {"Send Accel. Time", "Save Decel. Time", "Send All", "Save All"}},
+        {FormModBus, {"Save to remote", "Cancel"}},
+    };
+    for (const auto& [window, expected] : cases) {
+        SCOPED_TRACE(window->objectName().toStdString());
+        const QStringList reached = TabReached(window);
+        for (const QString& name : expected)
+            EXPECT_TRUE(reached.contains(name))
+                << name.toStdString() << " not among " << reached.join(", ").toStdString();
+        if (window != MainForm)
+            window->hide();
     }
 }
 
