@@ -95,6 +95,15 @@ TEST_F(MainFormTest, EveryControlOfEveryWindowHasAnAccessibleNameThatIsNoObjectI
         if (window != MainForm)
             window->hide();
     }
+    // The link's state is heard as it reads, not as the caption of its field.
+    for (const bool linked : {false, true}) {
+        if (linked)
+            MainForm->LinkStatus->ShowConnected(QStringLiteral("COM1"));
+        for (QLabel* field : MainForm->LinkStatus->findChildren<QLabel*>())
+            if (!field->isHidden()) {
+                EXPECT_EQ(nameOf(field), field->text()) << field->objectName().toStdString();
+            }
+    }
     // Lamps expose their checked state, which only the drive changes.
     TLampBox* lamp = MainForm->cbMode_Fault;
     QAccessibleInterface* face = QAccessible::queryAccessibleInterface(lamp);
