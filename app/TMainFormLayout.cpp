@@ -119,6 +119,9 @@ void TMainForm::CreateToolBar() {
     tbarMain = addToolBar(QStringLiteral("Tool bar"));
     tbarMain->setObjectName(QStringLiteral("tbarMain"));
     tbarMain->setMovable(false);
+    // The window's menu of tool bars could hide the only one, and with it
+    // every command, for good: the window offers no such menu.
+    setContextMenuPolicy(Qt::NoContextMenu);
     tbarMain->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     tbarMain->addSeparator();
     tbarMain->addAction(acClose);

@@ -18,13 +18,16 @@
 #include "TerminalFixture.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTime>
+#include <QToolBar>
 #include <QToolButton>
 #include <cmath>
 #include <tuple>
@@ -115,6 +118,24 @@ TEST_F(MainFormTest, EveryControlOfEveryWindowHasAnAccessibleNameThatIsNoObjectI
         lamp->click();
         EXPECT_EQ(face->state().checked, on);
     }
+}
+
+// The tool bar holds every command of the window: a right click must not be
+// able to put it away, since nothing would bring it back.
+TEST_F(MainFormTest, TheToolBarOffersNoMenuToHideIt) {
+    ShowExposed(MainForm);
+    bool popped = false;
+    QTimer::singleShot(300, [&popped] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            popped = true;
+            popup->close();
+        }
+    });
+    const QPoint at(5, 5);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, MainForm->tbarMain->mapToGlobal(at));
+    QApplication::sendEvent(MainForm->tbarMain, &event);
+    QTest::qWait(400);
+    EXPECT_FALSE(popped);
 }
 
 // Counts the layouts that widgets are asked to redo.
