@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 
 namespace {
 
@@ -117,6 +118,17 @@ TEST_F(DialogTest, ReceivedWordsSetTheChoicesUnwrittenAndAChoiceWritesItsBit) {
         EXPECT_EQ(FormCtrlMode->cbFlags[static_cast<std::size_t>(bit)]->currentIndex(),
                   expected[bit])
             << bit;
+    EXPECT_FALSE(Value(18)->GetWriteRequest());
+    // A wheel turned over a list the operator has not chosen, as when the
+    // dialog is scrolled through, changes nothing on the drive.
+    FormCtrlMode->show();
+    QComboBox* input = FormCtrlMode->cbOmegaRef;
+    const QPointF inside(input->width() / 2.0, input->height() / 2.0);
+    QWheelEvent wheel(inside, input->mapToGlobal(inside), {}, {0, -120}, Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(input, &wheel);
+    EXPECT_EQ(input->currentIndex(), 0);
+    EXPECT_EQ(Word(18), 0b1000101);
     EXPECT_FALSE(Value(18)->GetWriteRequest());
     FormCtrlMode->cbEnableSource->setCurrentIndex(1);
     emit FormCtrlMode->cbEnableSource->activated(1);
