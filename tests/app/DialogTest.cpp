@@ -121,7 +121,6 @@ TEST_F(DialogTest, ReceivedWordsSetTheChoicesUnwrittenAndAChoiceWritesItsBit) {
     EXPECT_FALSE(Value(18)->GetWriteRequest());
     // A wheel turned over a list the operator has not chosen, as when the
     // dialog is scrolled through, changes nothing on the drive.
-    FormCtrlMode->show();
     QComboBox* input = FormCtrlMode->cbOmegaRef;
     const QPointF inside(input->width() / 2.0, input->height() / 2.0);
     QWheelEvent wheel(inside, input->mapToGlobal(inside), {}, {0, -120}, Qt::NoButton,
