@@ -63,7 +63,7 @@ TAboutForm::TAboutForm(QWidget* parent)
     outer->setContentsMargins(4, 4, 4, 4);
     pnlAbout = new QFrame(this);
     pnlAbout->setObjectName(QStringLiteral("pnlAbout"));
-    pnlAbout->setAccessibleName(pnlAbout->objectName());
+    pnlAbout->setAccessibleName(windowTitle());
     pnlAbout->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     pnlAbout->setAutoFillBackground(true);
     QPalette green = pnlAbout->palette();
@@ -75,7 +75,7 @@ TAboutForm::TAboutForm(QWidget* parent)
 
     AboutMemo = new QPlainTextEdit(pnlAbout);
     AboutMemo->setObjectName(QStringLiteral("AboutMemo"));
-    AboutMemo->setAccessibleName(AboutMemo->objectName());
+    AboutMemo->setAccessibleName(QStringLiteral("Program"));
     AboutMemo->setFrameStyle(QFrame::NoFrame);
     AboutMemo->setReadOnly(true);
     AboutMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -94,7 +94,7 @@ TAboutForm::TAboutForm(QWidget* parent)
 
     DeviceMemo = new QPlainTextEdit(pnlAbout);
     DeviceMemo->setObjectName(QStringLiteral("DeviceMemo"));
-    DeviceMemo->setAccessibleName(DeviceMemo->objectName());
+    DeviceMemo->setAccessibleName(QStringLiteral("Drive identification"));
     DeviceMemo->setReadOnly(true);
     DeviceMemo->setTabStopDistance(135);
     QFont bold = DeviceMemo->font();

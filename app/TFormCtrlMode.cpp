@@ -8,6 +8,7 @@
 #include "TnvParValueSet.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -50,6 +51,10 @@ TFormCtrlMode::TFormCtrlMode(QWidget* parent)
         list->setProperty("Tag", bit);
         list->addItems({QString::fromLatin1(row.Item0), QString::fromLatin1(row.Item1)});
         list->setAccessibleName(QString::fromLatin1(row.Label));
+        // A choice is written to the drive at once: the wheel, turned to
+        // scroll past the lists, must not choose (nor take the focus to).
+        list->setFocusPolicy(Qt::StrongFocus);
+        list->installEventFilter(this);
         auto* label = new QLabel(QString::fromLatin1(row.Label), group);
         label->setObjectName(QString::fromLatin1(row.Name).replace(0, 2, QStringLiteral("lb")));
         label->setBuddy(list);
@@ -91,6 +96,17 @@ void TFormCtrlMode::cbCtrlModeChange(QComboBox* sender) {
     if (TnvParValue* mode = PARModule->nvParValueSet.FindValue(nv::par::kControlMode))
         mode->SetValueBit(0, static_cast<std::uint8_t>(sender->property("Tag").toInt()),
                           sender->currentIndex() != 0);
+}
+
+bool TFormCtrlMode::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel) {
+        const auto* list = qobject_cast<QComboBox*>(watched);
+        if (list && !list->hasFocus()) {
+            event->ignore();
+            return true;
+        }
+    }
+    return TParamDialog::eventFilter(watched, event);
 }
 
 void TFormCtrlMode::btnSaveClick() {

@@ -36,4 +36,8 @@ public:
     QComboBox* cbResetMode;
     QComboBox* cbThSwitch;
     QPushButton* btnSaveCtrlMode;
+
+protected:
+    // Keeps the mouse wheel from changing a list the operator has not chosen.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };

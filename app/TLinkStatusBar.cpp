@@ -33,7 +33,9 @@ TLinkStatusBar::TLinkStatusBar(QWidget* parent)
 QLabel* TLinkStatusBar::AddField(const QString& name, const QString& caption) {
     auto* field = new QLabel(this);
     field->setObjectName(name);
-    field->setAccessibleName(caption);
+    // A label with a name of its own is heard by that name and never by its
+    // text: the caption describes the field, the text is what is heard.
+    field->setAccessibleDescription(caption);
     // Permanent, so that the actions' status tips never hide the link state.
     addPermanentWidget(field);
     return field;

@@ -4,6 +4,7 @@
 
 #include "NvGuard.h"
 #include "TLampBox.h"
+#include "TLinkStatusBar.h"
 #include "TLiveField.h"
 #include "TReportAction.h"
 #include "TSpeedButton.h"
@@ -115,9 +116,12 @@ void TMainForm::CreatePortMenu() {
 }
 
 void TMainForm::CreateToolBar() {
-    tbarMain = addToolBar(QStringLiteral("tbarMain"));
+    tbarMain = addToolBar(QStringLiteral("Tool bar"));
     tbarMain->setObjectName(QStringLiteral("tbarMain"));
     tbarMain->setMovable(false);
+    // The window's menu of tool bars could hide the only one, and with it
+    // every command, for good: the window offers no such menu.
+    setContextMenuPolicy(Qt::NoContextMenu);
     tbarMain->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     tbarMain->addSeparator();
     tbarMain->addAction(acClose);
@@ -146,9 +150,15 @@ void TMainForm::CreateToolBar() {
     tbarMain->addAction(acAbout);
     tbarMain->addSeparator();
     tbarMain->addAction(acMBServer);
+    // The tool bar holds every command of the window: the keyboard must
+    // reach them all, the overflow button too.
     for (QAction* action : tbarMain->actions())
-        if (auto* button = qobject_cast<QToolButton*>(tbarMain->widgetForAction(action)))
+        if (auto* button = qobject_cast<QToolButton*>(tbarMain->widgetForAction(action))) {
             button->setMinimumSize(99, 36);
+            button->setFocusPolicy(Qt::TabFocus);
+        }
+    if (auto* more = tbarMain->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setFocusPolicy(Qt::TabFocus);
     tbSelectPort->setMinimumSize(99, 36);
     tbModBus->setMinimumSize(99, 36);
     tbModBus->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -259,11 +269,12 @@ QWidget* TMainForm::CreateInputs() {
 QWidget* TMainForm::CreateSetpoint() {
     pOmegaRef = new QWidget;
     pOmegaRef->setObjectName(QStringLiteral("pOmegaRef"));
-    pOmegaRef->setAccessibleName(pOmegaRef->objectName());
+    pOmegaRef->setAccessibleName(QStringLiteral("Setpoint"));
     auto* layout = new QVBoxLayout(pOmegaRef);
     layout->setContentsMargins(0, 0, 0, 0);
     sgOmegaRef = new TValueGrid(3, 1, pOmegaRef);
     sgOmegaRef->setObjectName(QStringLiteral("sgOmegaRef"));
+    sgOmegaRef->setAccessibleName(QStringLiteral("Setpoint"));
     sgOmegaRef->verticalHeader()->setDefaultSectionSize(32);
     sgOmegaRef->setColumnWidth(1, 85);
     sgOmegaRef->SetCellEditable(1, 0, true);
@@ -272,6 +283,7 @@ QWidget* TMainForm::CreateSetpoint() {
     sgOmegaRef->setFixedSize(85 + 85 + 45 + 4, 32 + 4);
     tbOmegaRef = new QSlider(Qt::Horizontal, pOmegaRef);
     tbOmegaRef->setObjectName(QStringLiteral("tbOmegaRef"));
+    tbOmegaRef->setAccessibleName(QStringLiteral("Setpoint slider"));
     tbOmegaRef->setRange(0, 1280);
     tbOmegaRef->setPageStep(10);
     tbOmegaRef->setTickInterval(100);
@@ -288,7 +300,7 @@ QWidget* TMainForm::CreateSetpoint() {
 QWidget* TMainForm::CreateMenuPanel() {
     pMenu = new QWidget;
     pMenu->setObjectName(QStringLiteral("pMenu"));
-    pMenu->setAccessibleName(pMenu->objectName());
+    pMenu->setAccessibleName(QStringLiteral("Setup windows"));
     auto* layout = new QVBoxLayout(pMenu);
     sbtnInput = NewSpeedButton("sbtnInput", acCtrlMode, acCtrlMode->text(), nullptr, pMenu);
     sbtnMotorData = NewSpeedButton("sbtnMotorData", acPlateData, QStringLiteral("Motor main setup"),
@@ -328,15 +340,13 @@ QWidget* TMainForm::CreateLowerPanel() {
 }
 
 void TMainForm::NameForAccessibility() {
-    // A control is found by its caption where it has one (the toolkit reads
-    // a button's or group's current caption itself), else by its name.
-    for (QWidget* widget : findChildren<QWidget*>()) {
-        if (!widget->accessibleName().isEmpty() || widget->objectName().isEmpty())
-            continue;
-        const auto* button = qobject_cast<QAbstractButton*>(widget);
-        const auto* group = qobject_cast<QGroupBox*>(widget);
-        if ((button && !button->text().isEmpty()) || (group && !group->title().isEmpty()))
-            continue;
-        widget->setAccessibleName(widget->objectName());
-    }
+    // Buttons and groups are heard by their current caption, which the
+    // toolkit reads itself; the controls without one get a name here, never
+    // their object name, which means nothing to the operator.
+    tbarMain->setAccessibleName(tbarMain->windowTitle());
+    if (auto* more = tbarMain->findChild<QToolButton*>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(QStringLiteral("More tools"));
+    Memo->setAccessibleName(QStringLiteral("Log"));
+    gbWorkState->setAccessibleName(QStringLiteral("Drive state"));
+    LinkStatus->setAccessibleName(QStringLiteral("Link status"));
 }

@@ -33,6 +33,9 @@ using D = TParDispatcher;
 
 constexpr std::uint16_t kRampMin = 1;
 constexpr std::uint16_t kRampMax = 3000;
+// The addresses of one drive on a Modbus line.
+constexpr std::uint16_t kFirstUnicastSlave = 1;
+constexpr std::uint16_t kLastUnicastSlave = 247;
 
 bool Bit(std::uint16_t word, int bit) {
     return (word >> bit) & 1U;
@@ -209,6 +212,10 @@ void TParDispatcher::StoredSlaveWritten(TnvParValue* v) {
 }
 
 void TParDispatcher::LocalSlaveEdited(TnvParValue* v, bool) {
+    // The address goes on the wire as one byte: 0 is heard by every drive on
+    // the line, and a larger word would be cut to another drive's address.
+    if (Clamp(v, kFirstUnicastSlave, kLastUnicastSlave))
+        return;
     FModule.nvParValueSet.SetSlaveAddress(WordOf(v));
     ShowSlave(v);
     const QString text = v->GetValueNumText(0);

@@ -134,6 +134,7 @@ TValueGrid* TParamDialog::AddGridGroup(const QString& title, const QString& grid
     auto* layout = new QVBoxLayout(group);
     auto* grid = new TValueGrid(static_cast<int>(widths.size()), rows, group);
     grid->setObjectName(gridName);
+    grid->setAccessibleName(title.trimmed());
     grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid->verticalHeader()->setMinimumSectionSize(kRowHeight);
@@ -189,7 +190,9 @@ void TParamDialog::OnButtonClick(TSpeedButton* button,
 }
 
 void TParamDialog::NameForAccessibility() {
-    // A control is found by its caption where it has one, else by its name.
+    // A control is heard by its caption; one without a caption is named
+    // where it is built, never by its object name, which means nothing to
+    // the operator.
     for (QWidget* widget : findChildren<QWidget*>()) {
         if (!widget->accessibleName().isEmpty() || widget->objectName().isEmpty())
             continue;
@@ -202,8 +205,6 @@ void TParamDialog::NameForAccessibility() {
             widget->setAccessibleName(group->title().trimmed());
         else if (label && !label->text().isEmpty())
             widget->setAccessibleName(label->text());
-        else
-            widget->setAccessibleName(widget->objectName());
     }
 }
 

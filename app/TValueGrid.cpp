@@ -68,6 +68,9 @@ TValueGrid::TValueGrid(int cols, int rows, QWidget* parent)
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                     QAbstractItemView::AnyKeyPressed);
     setSelectionMode(QAbstractItemView::SingleSelection);
+    // The arrows move between cells; Tab goes on to the row buttons unless a
+    // grid asks for Tab between its cells.
+    setTabKeyNavigation(false);
     for (int row = 0; row < rows; ++row)
         for (int col = 0; col < cols; ++col)
             SetCellEditable(col, row, false);
@@ -128,6 +131,18 @@ void TValueGrid::PlaceOverCell(QWidget* widget, int col, int row, int width) {
 void TValueGrid::CommitText(int col, int row, const QString& text) {
     if (OnSetEditText)
         OnSetEditText(this, col, row, text);
+}
+
+bool TValueGrid::focusNextPrevChild(bool next) {
+    // The view wraps from the last cell to the first, which would keep a
+    // keyboard in the grid for ever.
+    const QModelIndex current = currentIndex();
+    const bool atEdge =
+        next ? current.row() == rowCount() - 1 && current.column() == columnCount() - 1
+             : current.row() == 0 && current.column() == 0;
+    if (tabKeyNavigation() && atEdge)
+        return QAbstractScrollArea::focusNextPrevChild(next);
+    return QTableWidget::focusNextPrevChild(next);
 }
 
 void TValueGrid::updateGeometries() {

@@ -45,6 +45,9 @@ public:
     std::function<void(TValueGrid* sender, int col, int row, const QString& text)> OnSetEditText;
 
 protected:
+    // With Tab moving between cells, Tab on the last cell (Shift+Tab on the
+    // first) moves on to the next control instead of starting over.
+    bool focusNextPrevChild(bool next) override;
     void updateGeometries() override;
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;

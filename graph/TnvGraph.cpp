@@ -135,11 +135,15 @@ void TnvGraph::SetTop(int top) {
     }
 }
 
+// An empty bitmap has lost both sides, not only the one set to nothing: the
+// other side then comes from the draw area, or the bitmap would stay empty
+// whatever size the graph is given later.
 void TnvGraph::SetWidth(int width) {
     if (width == GetWidth())
         return;
     FDrawArea.Right = Saturate(static_cast<int64_t>(FDrawArea.Left) + width - 1);
-    ResizeBitmap(width, FBitmap.height());
+    ResizeBitmap(width, FBitmap.isNull() ? Saturate(int64_t{FDrawArea.Bottom} - FDrawArea.Top + 1)
+                                         : FBitmap.height());
     DoOnResize();
     RefreshQuery();
 }
@@ -148,7 +152,9 @@ void TnvGraph::SetHeight(int height) {
     if (height == GetHeight())
         return;
     FDrawArea.Bottom = Saturate(static_cast<int64_t>(FDrawArea.Top) + height - 1);
-    ResizeBitmap(FBitmap.width(), height);
+    ResizeBitmap(FBitmap.isNull() ? Saturate(int64_t{FDrawArea.Right} - FDrawArea.Left + 1)
+                                  : FBitmap.width(),
+                 height);
     DoOnResize();
     RefreshQuery();
 }

@@ -15,6 +15,8 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -104,6 +106,35 @@ bool StandardBaudRate(int rate) {
     return std::find(kRates.begin(), kRates.end(), rate) != kRates.end();
 }
 
+bool IsPty(const QByteArray& device) {
+    // The majors of Unix 98 pty slaves (/dev/pts/N).
+    constexpr unsigned kFirstPtyMajor = 136;
+    constexpr unsigned kLastPtyMajor = 143;
+    struct stat st {};
+    return ::stat(device.constData(), &st) == 0 && S_ISCHR(st.st_mode) &&
+           major(st.st_rdev) >= kFirstPtyMajor && major(st.st_rdev) <= kLastPtyMajor;
+}
+
+// A pty drops the parity bit, and the C library takes a setting that changed
+// nothing for a refused one: a pty left in our settings by a client that was
+// killed would refuse every later open with parity. A plain line first makes
+// our settings a change again. A real port is left alone: opening and closing
+// it may drop its modem lines.
+void PlainPtyLine(const QByteArray& device) {
+    if (!IsPty(device))
+        return;
+    const int fd = ::open(device.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return; // the open that follows reports why
+    termios tios{};
+    if (tcgetattr(fd, &tios) == 0) {
+        tios.c_iflag = 0;
+        tios.c_cflag &= ~static_cast<tcflag_t>(CLOCAL | PARENB | PARODD);
+        tcsetattr(fd, TCSANOW, &tios);
+    }
+    ::close(fd);
+}
+
 QString ErrnoText() {
     return QString::fromLocal8Bit(modbus_strerror(errno));
 }
@@ -184,6 +215,7 @@ bool TModbusSrv::ConnectRtu() {
         return false;
     }
     const int stopBits = (FStopBits == 2 || FStopBits == 20) ? 2 : 1;
+    PlainPtyLine(device.toLocal8Bit());
     FContext = modbus_new_rtu(device.toLocal8Bit().constData(), FBaudRate, kParity[FParity],
                               FByteSize, stopBits);
     if (!FContext)

@@ -74,11 +74,31 @@ bool Modify(QJsonObject& node, const QStringList& path, int depth, bool create,
 struct TnvRegistry::TStore {
     QString FileName;
 
-    QJsonObject Load() const {
+    // The stored keys: none when there is no file yet; false when a file is
+    // there that does not read as a store, which a write must not replace.
+    bool Load(QJsonObject& root) const {
+        root = {};
         QFile file(FileName);
+        if (!file.exists())
+            return true;
         if (!file.open(QIODevice::ReadOnly))
-            return {};
-        return QJsonDocument::fromJson(file.readAll()).object();
+            return false;
+        const QByteArray bytes = file.readAll();
+        if (bytes.trimmed().isEmpty())
+            return true;
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(bytes, &error);
+        if (error.error != QJsonParseError::NoError || !document.isObject())
+            return false;
+        root = document.object();
+        return true;
+    }
+
+    // For reading, a store that does not read holds no keys.
+    QJsonObject Load() const {
+        QJsonObject root;
+        Load(root);
+        return root;
     }
 
     bool Save(const QJsonObject& root) const {
@@ -90,15 +110,15 @@ struct TnvRegistry::TStore {
     }
 
     // Read-modify-write of the whole file under the lock file; false when op
-    // refuses or the file cannot be written.
+    // refuses or the file cannot be read or written.
     bool Update(const std::function<bool(QJsonObject&)>& op) const {
         if (!QDir().mkpath(QFileInfo(FileName).absolutePath()))
             return false;
         QLockFile lock(FileName + QStringLiteral(".lock"));
         if (!lock.tryLock(5000))
             return false;
-        QJsonObject root = Load();
-        return op(root) && Save(root);
+        QJsonObject root;
+        return Load(root) && op(root) && Save(root);
     }
 };
 

@@ -7,6 +7,7 @@
 #include "TFormCtrlMode.h"
 #include "TFormModBus.h"
 #include "TFormPlateData.h"
+#include "TFormVFChart.h"
 #include "TSpeedButton.h"
 #include "TUpDown.h"
 #include "TValueGrid.h"
@@ -19,6 +20,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTest>
+#include <QWheelEvent>
 
 namespace {
 
@@ -71,6 +74,40 @@ TEST_F(DialogTest, RowButtonsAreReachedByAScreenReaderAndNamedForTheirRow) {
     }
 }
 
+// The names of the controls the Tab key reaches in window, in turn.
+QStringList TabReached(QWidget* window) {
+    window->show();
+    QApplication::setActiveWindow(window);
+    window->setFocus();
+    QTest::keyClick(window, Qt::Key_Tab);
+    QStringList names;
+    for (int i = 0; i < 80 && QApplication::focusWidget(); ++i) {
+        QWidget* focus = QApplication::focusWidget();
+        names << QAccessible::queryAccessibleInterface(focus)->text(QAccessible::Name);
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    return names;
+}
+
+TEST_F(DialogTest, TheTabKeyReachesEveryCommandAndLeavesTheGrids) {
+    const std::pair<QWidget*, QStringList> cases[] = {
+        {MainForm, {"Exit", "COM1", "Slave", "Open Connection", "Log", "Scope"}},
+        {FormVFChart, {"Send Start volt.", "Save Max freq.", "Send All", "Save All"}},
+        {FormPlateData, {"Save Main Voltage", "Save Max time @Imax", "Send All", "Save All"}},
+        {FormAccel, {"Send Accel. Time", "Save Decel. Time", "Send All", "Save All"}},
+        {FormModBus, {"Save to remote", "Cancel"}},
+    };
+    for (const auto& [window, expected] : cases) {
+        SCOPED_TRACE(window->objectName().toStdString());
+        const QStringList reached = TabReached(window);
+        for (const QString& name : expected)
+            EXPECT_TRUE(reached.contains(name))
+                << name.toStdString() << " not among " << reached.join(", ").toStdString();
+        if (window != MainForm)
+            window->hide();
+    }
+}
+
 TEST_F(DialogTest, ReceivedWordsSetTheChoicesUnwrittenAndAChoiceWritesItsBit) {
     Receive(19, 2);
     EXPECT_TRUE(FormPlateData->rgPWMItems->button(2)->isChecked());
@@ -81,6 +118,16 @@ TEST_F(DialogTest, ReceivedWordsSetTheChoicesUnwrittenAndAChoiceWritesItsBit) {
         EXPECT_EQ(FormCtrlMode->cbFlags[static_cast<std::size_t>(bit)]->currentIndex(),
                   expected[bit])
             << bit;
+    EXPECT_FALSE(Value(18)->GetWriteRequest());
+    // A wheel turned over a list the operator has not chosen, as when the
+    // dialog is scrolled through, changes nothing on the drive.
+    QComboBox* input = FormCtrlMode->cbOmegaRef;
+    const QPointF inside(input->width() / 2.0, input->height() / 2.0);
+    QWheelEvent wheel(inside, input->mapToGlobal(inside), {}, {0, -120}, Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(input, &wheel);
+    EXPECT_EQ(input->currentIndex(), 0);
+    EXPECT_EQ(Word(18), 0b1000101);
     EXPECT_FALSE(Value(18)->GetWriteRequest());
     FormCtrlMode->cbEnableSource->setCurrentIndex(1);
     emit FormCtrlMode->cbEnableSource->activated(1);

@@ -37,24 +37,30 @@ TEST_F(DispatcherTest, EditsSettleWithinLimitsThatFollowOtherValues) {
     // drive's; 13: the minimum frequency 0.1 Hz below the maximum; 7: the time
     // at maximum current; 16 and 17: the ramps; 6 over a drive maximum below
     // the nominal current: crossed limits, where the maximum wins without
-    // endless recursion; 15: the setpoint below the maximum frequency.
+    // endless recursion; 15: the setpoint below the maximum frequency; 10000:
+    // the address the terminal talks to, one drive's (0 reaches them all, and
+    // a word beyond a byte would reach another drive).
     const struct {
         std::pair<std::uint32_t, std::uint16_t> Known;
         std::uint32_t Index;
         std::uint16_t Typed;
         bool Received;
         std::uint16_t Settled;
-    } cases[] = {{{0, 0}, 4, 230, false, 0},       {{20, 460}, 4, 230, false, 230},
-                 {{0, 0}, 13, 1300, false, 1199},  {{0, 0}, 7, 0, false, 1},
-                 {{0, 0}, 7, 9, false, 5},         {{0, 0}, 16, 0, false, 1},
-                 {{0, 0}, 17, 5000, true, 3000},   {{5, 200}, 6, 150, false, 120},
-                 {{14, 900}, 15, 1500, false, 900}};
+    } cases[] = {{{0, 0}, 4, 230, false, 0},        {{20, 460}, 4, 230, false, 230},
+                 {{0, 0}, 13, 1300, false, 1199},   {{0, 0}, 7, 0, false, 1},
+                 {{0, 0}, 7, 9, false, 5},          {{0, 0}, 16, 0, false, 1},
+                 {{0, 0}, 17, 5000, true, 3000},    {{5, 200}, 6, 150, false, 120},
+                 {{14, 900}, 15, 1500, false, 900}, {{0, 0}, 10000, 17, false, 17},
+                 {{0, 0}, 10000, 0, false, 1},      {{0, 0}, 10000, 300, false, 247}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.Index << " <- " << c.Typed);
         if (c.Known.first != 0)
             Receive(c.Known.first, c.Known.second);
         c.Received ? Receive(c.Index, c.Typed) : Set(c.Index, c.Typed);
         EXPECT_EQ(Word(c.Index), c.Settled);
+        if (c.Index == 10000) {
+            EXPECT_EQ(PARModule->nvParValueSet.GetSlaveAddress(), c.Settled);
+        }
     }
 }
 

@@ -110,3 +110,17 @@ TEST(HostileGeometryTest, PaintsFullHdInAFewFrames) {
 }
 
 } // namespace
+
+// A window squeezed to nothing and opened up again, as a user drags its edge:
+// the bitmap must follow the new size, not keep the empty one.
+TEST(HostileGeometryTest, AGraphSqueezedToNothingGetsItsBitmapBack) {
+    for (const auto& [width, height] : {std::pair{0, 0}, std::pair{700, 0}, std::pair{0, 480}}) {
+        SCOPED_TRACE(testing::Message() << width << "x" << height);
+        TnvGraph graph;
+        graph.SetWidth(width);
+        graph.SetHeight(height);
+        graph.SetWidth(700);
+        graph.SetHeight(480);
+        EXPECT_EQ(graph.GetBitmap().size(), QSize(700, 480));
+    }
+}

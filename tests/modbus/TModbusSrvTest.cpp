@@ -1,5 +1,9 @@
 #include "TLinkFixture.h"
 
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
 using namespace kxtest;
 
 namespace {
@@ -55,6 +59,23 @@ TEST_P(TModbusSrvRtuOnly, Rs485ModeAndMarkParityOnAPtyFailClearly) {
         EXPECT_FALSE(srv.Connect()) << what.toStdString();
         EXPECT_TRUE(srv.ErrorText().contains(what)) << srv.ErrorText().toStdString();
     }
+}
+
+// A client killed while it held the port never gives the line its old
+// settings back. A pty drops the parity bit, so the next client's identical
+// settings change nothing, which the C library reports as refused.
+TEST_P(TModbusSrvRtuOnly, APtyLeftInOurSettingsOpensAgain) {
+    Start({});
+    const int line = ::open(Pty->LinkEnd().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(line, 0);
+    termios left{};
+    ASSERT_EQ(::tcgetattr(line, &left), 0);
+    Srv.CloseConnection();
+    ASSERT_EQ(::tcsetattr(line, TCSANOW, &left), 0);
+    ::close(line);
+    EXPECT_TRUE(Srv.Connect()) << Srv.ErrorText().toStdString();
+    std::vector<uint8_t> reply;
+    EXPECT_EQ(Tx(ReadQuery(0x10), reply), 0);
 }
 
 // A reply of an earlier run arrives just before the first reply of this one;

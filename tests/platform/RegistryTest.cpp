@@ -1,8 +1,11 @@
 #include "TConfigHome.h"
+#include "TestFiles.h"
 #include "TnvError.h"
 #include "TnvRegistry.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <gtest/gtest.h>
 
 namespace {
@@ -51,6 +54,24 @@ TEST(RegistryTest, OverwriteKeepsOneValueOfTheNewTypeAndDeleteValueTakesIt) {
     EXPECT_FALSE(reg.DeleteKey("Links\\A"));
     ASSERT_TRUE(reg.OpenKey("Links", false));
     EXPECT_EQ(reg.GetKeyNames(), QStringList{"B"});
+}
+
+// A store a hand or a crash left unreadable keeps every byte: a write over it
+// would put one key where all the others were.
+TEST(RegistryTest, AStoreThatCannotBeReadIsNotWrittenOver) {
+    const kxtest::TConfigHome home;
+    const QString file = TnvRegistry::RootFile(TnvRegistryRoot::CurrentUser);
+    for (const QByteArray& stored :
+         {QByteArray(R"({"keys": {"K": {"values": {"Other": {"dword": 7}}},)"),
+          QByteArray("[1, 2]"), QByteArray("\xff\xfe binary")}) {
+        SCOPED_TRACE(stored.toStdString());
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        kxtest::WriteFile(file, stored);
+        TnvRegistry reg;
+        EXPECT_FALSE(reg.OpenKey("K", true));
+        EXPECT_FALSE(reg.DeleteKey("K"));
+        EXPECT_EQ(kxtest::ReadFile(file), stored);
+    }
 }
 
 } // namespace
