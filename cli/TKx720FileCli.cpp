@@ -242,7 +242,8 @@ bool TKx720FileCli::WritePdf(const QStringList& lines) {
             return false;
         }
     }
-    if (!file.commit()) {
+    // commit() overlooks a last flush that failed (a full disk): flush first.
+    if (!file.flush() || !file.commit()) {
         Fail(QStringLiteral("Error: print failed!"), FJob.Pdf + ": " + file.errorString());
         return false;
     }

@@ -130,6 +130,13 @@ bool TKx720NodeCmd::Prepare() {
         Fail(QStringLiteral("Node %1 is disabled (Enable=0).").arg(setup.NodeName));
         return false;
     }
+    // An address above 255 would go out as its low byte, another machine.
+    if (setup.SlaveAddress < 1 || setup.SlaveAddress > 247) {
+        Fail(QStringLiteral("Node %1 has slave address %2, not 1 to 247.")
+                 .arg(setup.NodeName)
+                 .arg(setup.SlaveAddress));
+        return false;
+    }
 
     FNode = std::make_unique<TnvTDMachine>();
     FNode->AssignSettings(setup);

@@ -143,7 +143,9 @@ void TKx720ReportCli::WriteReport() {
         return;
     }
     QSaveFile file(FJob.Output);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+    // commit() overlooks a last flush that failed (a full disk): flush first.
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.flush() ||
+        !file.commit()) {
         Fail(QStringLiteral("The report cannot be written to \"%1\": %2")
                  .arg(FJob.Output, file.errorString()));
         return;

@@ -16,8 +16,10 @@
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -261,9 +263,7 @@ int RunReport(const QCommandLineParser& parser, const TKx720Job& job, QTextStrea
     return cli.Run();
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int RunCommand(int argc, char** argv) {
     // Only a report needs a GUI application; the file commands choose their own.
     const bool report = std::any_of(argv + 1, argv + argc, [](const char* arg) {
         return TKx720ReportCli::IsCommand(QString::fromLocal8Bit(arg));
@@ -439,4 +439,19 @@ int main(int argc, char** argv) {
     if (fileCli)
         return fileCli->Run();
     return node ? nodeCmd->Run() : cli->Run();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int code = RunCommand(argc, argv);
+    // Output to a full disk fails only when it is flushed: a run whose
+    // results were lost has not succeeded.
+    const bool flushed = std::fflush(stdout) == 0;
+    const int error = flushed ? EIO : errno;
+    if (!flushed || std::ferror(stdout)) {
+        std::fprintf(stderr, "kx720: cannot write the output: %s\n", std::strerror(error));
+        return code == 0 ? 1 : code;
+    }
+    return code;
 }

@@ -518,6 +518,12 @@ int32_t TModbusSrv::ReceiveTcp(uint16_t transaction, std::vector<uint8_t>& respo
         return 1;
     };
     for (;;) {
+        // Input that is always there never lets a wait time out: a peer
+        // streaming replies to other requests would hold us for good.
+        if (TClock::now() >= deadline) {
+            FTcpFrameCut = true; // what it still sends answers nothing of ours
+            return Fail(kTimeout, QStringLiteral("no reply"));
+        }
         std::array<uint8_t, kMbapHeader + 255> frame{};
         int n = readExactly(frame.data(), kMbapHeader, true);
         const size_t length = (size_t{frame[4]} << 8) | frame[5];

@@ -2,6 +2,7 @@
 
 #include "TCTCPIPServer.h"
 #include "TModbusSrv.h"
+#include "TnvError.h"
 
 TnvMBBridge::TnvMBBridge()
     : FServer(std::make_unique<TModbusSrv>()) {
@@ -45,6 +46,7 @@ bool TnvMBBridge::OpenConnect() {
     if (!Settings.GetIsValid())
         return SetLastError(kLinkRefused, QStringLiteral("the link's settings are not valid")) == 0;
     bool connected = false;
+    QString contextFailure;
     if (FServer->OpenConnection(Settings.Name, static_cast<int16_t>(Settings.ConnType))) {
         FServer->put_Retries(static_cast<int16_t>(Settings.Retries));
         FServer->put_RaiseError(Settings.RaiseError);
@@ -59,10 +61,16 @@ bool TnvMBBridge::OpenConnect() {
         FServer->put_TxMode(static_cast<int16_t>(Settings.TxMode));
         FServer->put_TCPIPPort(Settings.TCPIPPort);
         FServer->put_HostName(Settings.HostName);
-        connected = FServer->Connect();
+        try {
+            connected = FServer->Connect();
+        } catch (const TnvError& error) {
+            // A setting libmodbus cannot take at all, a host name too long
+            // for it, say: refused like any other.
+            contextFailure = error.Message();
+        }
     }
     if (!connected) {
-        const QString detail = FServer->ErrorText();
+        const QString detail = contextFailure.isEmpty() ? FServer->ErrorText() : contextFailure;
         FServer->CloseConnection();
         return SetLastError(kLinkRefused, detail) == 0;
     }

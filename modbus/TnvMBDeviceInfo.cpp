@@ -11,14 +11,21 @@ bool Shown(char c) {
     return c != 0 && c != ' ';
 }
 
+// The drive's character, or "?" for one that does not print: its control
+// characters would otherwise reach a terminal that shows the text.
+QChar Printable(char c) {
+    const QChar shown = QChar::fromLatin1(c);
+    return shown.isPrint() ? shown : QChar(u'?');
+}
+
 // "-" and the first character when it shows, followed by the second only when
 // that one shows too; nothing when the first does not show.
 QString SuffixText(const std::array<char, 2>& suffix) {
     if (!Shown(suffix[0]))
         return {};
-    QString text = QStringLiteral("-") + QChar::fromLatin1(suffix[0]);
+    QString text = QStringLiteral("-") + Printable(suffix[0]);
     if (Shown(suffix[1]))
-        text += QChar::fromLatin1(suffix[1]);
+        text += Printable(suffix[1]);
     return text;
 }
 

@@ -17,6 +17,9 @@ TnvSimEeprom::TnvSimEeprom(QString fileName)
 void TnvSimEeprom::Load(TnvSimRegisterStore& store) const {
     if (FFileName.isEmpty() || !QFileInfo::exists(FFileName))
         return;
+    // It is written back too; a device would be read without end.
+    if (!QFileInfo(FFileName).isFile())
+        throw TnvError(QStringLiteral("%1: no regular file for the stored copies").arg(FFileName));
     const TnvIniFile ini(FFileName);
     for (const QString& key : ini.ReadSection(kSection)) {
         bool ok = false;

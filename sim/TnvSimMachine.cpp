@@ -33,7 +33,12 @@ TnvSimMachine::TPrograms TnvSimMachine::LoadPrograms(const QString& fileName) {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         throw TnvError(QStringLiteral("cannot read %1: %2").arg(fileName, file.errorString()));
-    return ParsePrograms(QString::fromUtf8(file.readAll()), fileName);
+    // Bounded, as a device such as /dev/zero never ends; a pipe still works.
+    constexpr qint64 kMaxBytes = 1 << 20;
+    const QByteArray text = file.read(kMaxBytes + 1);
+    if (text.size() > kMaxBytes)
+        throw TnvError(QStringLiteral("%1: more than 1 MiB, no program table").arg(fileName));
+    return ParsePrograms(QString::fromUtf8(text), fileName);
 }
 
 TnvSimMachine::TPrograms TnvSimMachine::ParsePrograms(const QString& text, const QString& name) {

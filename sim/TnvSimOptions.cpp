@@ -22,7 +22,7 @@ uint64_t ParseUnsigned(const QString& option, const QString& value, uint64_t max
 double ParseProbability(const QString& option, const QString& value) {
     bool ok = false;
     const double p = value.toDouble(&ok);
-    if (!ok || p < 0.0 || p > 1.0)
+    if (!ok || !(p >= 0.0 && p <= 1.0)) // NaN fails every comparison
         Fail(option, value, QStringLiteral("a probability from 0 to 1"));
     return p;
 }

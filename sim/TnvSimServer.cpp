@@ -170,11 +170,16 @@ timespec TnvSimServer::PollTimeout() const {
 void TnvSimServer::Run() {
     for (;;) {
         std::vector<pollfd> fds{{FWake[0], POLLIN, 0}};
+        const bool accepting = TClock::now() >= FAcceptResumes;
         for (int listener : FListeners)
-            fds.push_back({listener, POLLIN, 0});
+            fds.push_back({listener, static_cast<short>(accepting ? POLLIN : 0), 0});
+        // A closing connection is not read: its end of input would be
+        // reported ready again at once.
         for (const auto& endpoint : FEndpoints)
             fds.push_back({endpoint->Fd,
-                           static_cast<short>(POLLIN | (endpoint->Out.empty() ? 0 : POLLOUT)), 0});
+                           static_cast<short>((endpoint->Closing ? 0 : POLLIN) |
+                                              (endpoint->Out.empty() ? 0 : POLLOUT)),
+                           0});
         const timespec timeout = PollTimeout();
         if (::ppoll(fds.data(), fds.size(), &timeout, nullptr) < 0 && errno != EINTR)
             throw TnvError(QStringLiteral("poll failed: %1").arg(Reason()));
@@ -203,8 +208,19 @@ void TnvSimServer::Run() {
 void TnvSimServer::Accept(int listener) {
     for (;;) {
         const int fd = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd < 0 && (errno == EINTR || errno == ECONNABORTED))
+            continue;
+        if (fd < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            // Out of descriptors, the client stays in the backlog and the
+            // listener ready: without a pause the loop would spin on it.
+            if (!FAcceptFailing)
+                Log(QStringLiteral("cannot accept a client: %1").arg(Reason()));
+            FAcceptFailing = true;
+            FAcceptResumes = TClock::now() + std::chrono::milliseconds(kModelTickMs);
+        }
         if (fd < 0)
             return;
+        FAcceptFailing = false;
         const int one = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
         auto endpoint = std::make_unique<TEndpoint>();
@@ -233,6 +249,13 @@ void TnvSimServer::Read(TEndpoint& endpoint) {
         // has nothing more, which for a socket means the client has gone.
         if ((n < 0 && (errno == EAGAIN || errno == EINTR)) || (n == 0 && !endpoint.IsTcp))
             break;
+        // A client that sends no more may still read: what it asked is
+        // answered before the connection closes.
+        if (n == 0 && !endpoint.Closing) {
+            FrameTcp(endpoint);
+            endpoint.Closing = true;
+            break;
+        }
         // An RTU device that fails (a USB adapter pulled out) would
         // otherwise be reported ready again at once.
         if (!endpoint.IsTcp)

@@ -110,5 +110,7 @@ private:
     std::vector<std::unique_ptr<TEndpoint>> FEndpoints;
     TnvSimRequestLog* FRequestLog = nullptr;
     uint32_t FTcpAccepted = 0;
+    bool FAcceptFailing = false;
+    TClock::time_point FAcceptResumes; // listeners rest until then after a failed accept
     int FBaud = 19200;
 };

@@ -61,6 +61,21 @@ TEST(Kx720Cli, CtrlCInWatchEndsAtOnceWithStatus130) {
     EXPECT_EQ(kxtest::ReadFile(dir.filePath("err")), "Interrupted: watch 22 (0 received)\n");
 }
 
+// Output to a full disk is a failure, not a success with a file cut short.
+TEST(Kx720Cli, OutputThatCannotBeWrittenEndsWithOne) {
+    QTemporaryDir dir;
+    CliRun run;
+    {
+        const kxtest::TFileSizeLimit full(100);
+        run = RunProgram("/bin/sh",
+                         {"-c", "exec \"$0\" \"$@\" > listed.txt", KX_CLI_BINARY, "--defs",
+                          kxtest::SourcePath("data/VF_Parameters_v207.ini"), "list"},
+                         dir.path());
+    }
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_TRUE(run.Err.startsWith("kx720: cannot write the output: ")) << run.Err.toStdString();
+}
+
 // A definitions file that is missing, no such thing, or one the terminal
 // would refuse ends the run before any parameter is looked for in it.
 TEST(Kx720Cli, BadDefinitionsFileIsALoadingError) {

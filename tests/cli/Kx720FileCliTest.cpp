@@ -3,6 +3,8 @@
 
 #include "CliSim.h"
 
+#include <QFileInfo>
+
 #include <QRegularExpression>
 
 namespace {
@@ -89,6 +91,15 @@ TEST_F(Kx720FileCli, PrintWritesTheReportAsTextOrPdf) {
     const CliRun pdf = RunProgram("pdftotext", {"-layout", Path("report.pdf"), "-"});
     for (const QString& line : {lines[0], lines[2], lines[3], lines[lines.size() - 3]})
         EXPECT_TRUE(pdf.Out.simplified().contains(line.simplified())) << line.toStdString();
+
+    // A disk that takes only part of it: no cut PDF, and a failure.
+    {
+        const kxtest::TFileSizeLimit full(100);
+        run = Kx720({"print", "--pdf", Path("cut.pdf")});
+    }
+    EXPECT_EQ(run.ExitCode, 1);
+    EXPECT_TRUE(run.Err.contains("Error: print failed!")) << run.Err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(Path("cut.pdf")));
 }
 
 } // namespace

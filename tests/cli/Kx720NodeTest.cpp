@@ -9,7 +9,8 @@ TEST(Kx720Node, PrintsStatesAndHeaders) {
         dir.filePath("programs.txt"), "0 1 2 3 4\n1 0x10 0x20 0x30 0x40\n2 refuse\n3 ignore\n");
     const QString ini = kxtest::WriteFile(dir.filePath("nodes.ini"),
                                           "[Press]\nConnectionName=TCP\nModBusAddress=5\n[Off]\n"
-                                          "ConnectionName=TCP\nModBusAddress=5\nEnable=0\n");
+                                          "ConnectionName=TCP\nModBusAddress=5\nEnable=0\n"
+                                          "[Far]\nConnectionName=TCP\nModBusAddress=261\n");
     CliSim machine({"--machine", "--programs", programs, "--slave", "5"}, 0, "data/TD_Machine.ini");
     ASSERT_TRUE(machine.Ready());
     const QString table = "Index\tWord0\tWord1\tWord2\tWord3\n"
@@ -23,6 +24,9 @@ TEST(Kx720Node, PrintsStatesAndHeaders) {
          {}},
         {{"--ini", ini, "--node", "Off", "node"}, 1, {}, "Node Off is disabled (Enable=0)."},
         {{"--ini", ini, "--node", "Lathe", "node"}, 1, {}, "No node [Lathe] in " + ini + "."},
+        // 261 would go out as its low byte, 5: the machine of another node.
+        {{"--ini", ini, "--node", "Far", "node", "--count", "2"}, 1, {},
+         "Node Far has slave address 261, not 1 to 247."},
         {{"--slave", "5", "node", "headers", "0", "1"}, 0, table, "program header 1 of 0..1"},
         {{"--slave", "5", "node", "headers", "0", "9"}, 1, table,
          "Error reading program headers: invalid response!"},

@@ -72,6 +72,16 @@ TEST_F(Kx720Report, FailuresWriteNothingAndSayWhy) {
         EXPECT_TRUE(run.Err.contains(error)) << run.Err.toStdString();
         EXPECT_EQ(kxtest::ReadFile(old), "kept");
     }
+    {
+        const kxtest::TFileSizeLimit full(100); // a disk that takes only part of it
+        // Smaller than a write buffer: only the last flush meets the full disk.
+        const QString small = kxtest::WriteFile(
+            FDir.filePath("small.html"), "<html><body>" + QByteArray(300, 'x') + "</body></html>");
+        const CliRun cut = Report({small, "-o", old});
+        EXPECT_EQ(cut.ExitCode, 1);
+        EXPECT_TRUE(cut.Err.contains("cannot be written")) << cut.Err.toStdString();
+    }
+    EXPECT_EQ(kxtest::ReadFile(old), "kept");
     const CliRun silent = Kx720({"--tcp", "127.0.0.1:1", "report", Reports("commissioning.html")});
     EXPECT_EQ(silent.ExitCode, 1);
     EXPECT_TRUE(silent.Err.contains("Connection Error")) << silent.Err.toStdString();

@@ -96,6 +96,8 @@ const std::vector<TFault> kFaults{
      TModbusSrv::kInvalidReply, "malformed reply", 1, 1, kNext},
     {"peer drops the connection", Once("drop"), TLinks::TcpOnly, TModbusSrv::kReadError,
      "read error", 1, 3, kOpen, TAfter::Reopen},
+    {"peer floods replies to other requests", Once("flood") + QStringList{"--delay-ms", "800"},
+     TLinks::TcpOnly, TModbusSrv::kTimeout, "no reply", 1, 1, kNext},
     {"peer accepts but never answers", Always("silent"), TLinks::TcpOnly, TModbusSrv::kTimeout,
      "no reply", 2, 3, kOpenWhenBack, TAfter::RestartPeer},
     {"adapter unplugged (pty gone), then back", QStringList(), TLinks::RtuOnly,

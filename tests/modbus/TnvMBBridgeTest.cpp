@@ -76,6 +76,13 @@ TEST_F(TBridgeTest, AFailedActivationClosesTheLinkAndReportsTheStep) {
              Bridge->Settings.TCPIPPort = kxtest::FreeTcpPort();
          },
          TnvMBBridge::kLinkRefused},
+        // Longer than libmodbus takes: it cannot even make a context.
+        {"host name of 1100 characters",
+         [this] {
+             UsePeer();
+             Bridge->Settings.HostName = QString(1100, 'h');
+         },
+         TnvMBBridge::kLinkRefused},
         {"listen port taken",
          [this] {
              UsePeer();

@@ -12,7 +12,9 @@ TEST(TnvMBDeviceInfo, TextsShowModelVersionAndSuffixes) {
     const std::tuple<uint16_t, TSuffix, uint16_t, TSuffix, const char*, const char*> rows[] = {
         {720, {' ', ' '}, 5, {' ', 'B'}, "KX720", "0.05"},
         {720, {0, 'B'}, 100, {'r', 'c'}, "KX720", "1.00-rc"},
-        {721, {'A', 'B'}, 1234, {'b', ' '}, "KX721-AB", "12.34-b"}};
+        {721, {'A', 'B'}, 1234, {'b', ' '}, "KX721-AB", "12.34-b"},
+        // A drive's control characters (ESC c resets a terminal) never reach the screen.
+        {720, {'\x1b', 'c'}, 207, {'\n', '\x07'}, "KX720-?c", "2.07-??"}};
     for (const auto& [model, hwSuffix, version, fwSuffix, hardware, firmware] : rows) {
         TnvMBDeviceInfo info(2);
         info.HwModel = model;

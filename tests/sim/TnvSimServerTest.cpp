@@ -5,6 +5,7 @@
 #include "TestFiles.h"
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -12,6 +13,7 @@
 #include <QThread>
 #include <gtest/gtest.h>
 #include <set>
+#include <sys/resource.h>
 
 using namespace std::chrono_literals;
 using namespace kxtest;
@@ -179,6 +181,58 @@ TEST(SimTcpTest, ABadHeaderOrTheRequestLimitClosesOnlyThatConnection) {
     EXPECT_TRUE(closed) << "--drop-after 2";
 }
 
+// A client that says it will send no more still reads: what it asked
+// before, delayed or not, is answered before the connection closes.
+TEST(SimTcpTest, AClientThatHalfClosesGetsItsRepliesFirst) {
+    for (const char* delay : {"0", "300"}) {
+        SCOPED_TRACE(delay);
+        TSimProcess sim({"--tcp", "127.0.0.1:0", "--delay", delay});
+        ASSERT_TRUE(sim.Ready());
+        RawTcpClient client(sim.TcpPort());
+        client.SendRaw(kReadAddress);
+        client.ShutdownWrite();
+        bool closed = false;
+        EXPECT_EQ(client.ReadRaw(3000ms, &closed), kAddressReply);
+        EXPECT_TRUE(closed || client.ClosedByPeer());
+    }
+}
+
+// Processor time the process has used, in clock ticks.
+long ProcessorTicks(int pid) {
+    const QStringList fields =
+        QString::fromLatin1(ReadFile(QStringLiteral("/proc/%1/stat").arg(pid)))
+            .section(')', 1)
+            .split(' ', Qt::SkipEmptyParts);
+    return fields.value(11).toLong() + fields.value(12).toLong(); // utime, stime
+}
+
+// Clients beyond the descriptors it may open wait in the backlog without the
+// simulator spinning on them, and are served once others have left.
+TEST(SimTcpTest, RunningOutOfDescriptorsNeitherSpinsNorStaysDeaf) {
+    TSimProcess sim({"--tcp", "127.0.0.1:0"});
+    ASSERT_TRUE(sim.Ready());
+    // New descriptors take the lowest free numbers: room for two more.
+    std::set<int> open;
+    for (const QString& fd : QDir(QStringLiteral("/proc/%1/fd").arg(sim.Pid()))
+                                 .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+        open.insert(fd.toInt());
+    rlim_t limit = 0;
+    for (int free = 0; free < 2; ++limit)
+        free += open.contains(static_cast<int>(limit)) ? 0 : 1;
+    const rlimit two{limit, limit};
+    ASSERT_EQ(::prlimit(sim.Pid(), RLIMIT_NOFILE, &two, nullptr), 0);
+    std::vector<std::unique_ptr<RawTcpClient>> clients;
+    for (int i = 0; i < 4; ++i)
+        clients.push_back(std::make_unique<RawTcpClient>(sim.TcpPort()));
+    EXPECT_EQ(clients[1]->Transact(2, kReadMaxVoltage), kMaxVoltageReply);
+    const long before = ProcessorTicks(sim.Pid());
+    QThread::msleep(1000);
+    EXPECT_LT(ProcessorTicks(sim.Pid()) - before, 20) << "a fifth of a second in a second";
+    clients.clear();
+    RawTcpClient late(sim.TcpPort());
+    EXPECT_EQ(late.Transact(2, kReadMaxVoltage, 3000ms), kMaxVoltageReply);
+}
+
 TEST(SimPtyTest, RawFramesAreExactAndTheLogNamesEveryOutcome) {
     QTemporaryDir dir;
     const QString link = dir.filePath("kx720");
@@ -262,6 +316,10 @@ TEST(SimProcessTest, WhatItCannotServeEndsItWithAWord) {
         {{"--defs", "/nonexistent.ini", "--tcp", "0"}, 1, "/nonexistent.ini"},
         {{"--tcp", "0", "--log", "/no/dir/requests.log"}, 1, "--log /no/dir/requests.log"},
         {{"--pty", file}, 1, "no symbolic link"},
+        {{"--silence", "nan"}, 2, "--silence"},
+        // Read to the end, a device without one would take all memory.
+        {{"--tcp", "0", "--eeprom", "/dev/zero"}, 1, "/dev/zero"},
+        {{"--tcp", "0", "--machine", "--programs", "/dev/zero"}, 1, "/dev/zero"},
     };
     for (const auto& row : rows) {
         const auto run = RunProgram(TSimProcess::Binary(),

@@ -48,6 +48,10 @@ RawTcpClient::RawTcpClient(uint16_t port) {
     }
 }
 
+void RawTcpClient::ShutdownWrite() {
+    ::shutdown(FFd, SHUT_WR);
+}
+
 RawTcpClient::~RawTcpClient() {
     if (FFd >= 0)
         ::close(FFd);

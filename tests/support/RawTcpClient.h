@@ -33,6 +33,8 @@ public:
     std::optional<TBytes> Transact(uint8_t unit, const TBytes& pdu,
                                    std::chrono::milliseconds timeout = std::chrono::seconds(3));
     bool SendRaw(const TBytes& bytes);
+    // Says it will send no more (a half-close) but keeps reading.
+    void ShutdownWrite();
     // The next reply, read by its MBAP length.
     std::optional<TReply> Receive(std::chrono::milliseconds timeout = std::chrono::seconds(3));
     // Reads whatever arrives within timeout; sets closed when the peer closed.

@@ -3,7 +3,9 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 // Whole files in one call, for tests that lay out inputs and check outputs.
 namespace kxtest {
@@ -22,5 +24,29 @@ inline QString WriteFile(const QString& path, const QByteArray& bytes) {
         << path.toStdString();
     return path;
 }
+
+// While it lives, writes to files end after bytes, as on a full disk (even
+// for root, where a read-only folder would not do); programs started
+// meanwhile inherit the limit.
+class TFileSizeLimit {
+public:
+    explicit TFileSizeLimit(rlim_t bytes)
+        : FHandler(std::signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &FSaved);
+        rlimit limited = FSaved;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~TFileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &FSaved);
+        std::signal(SIGXFSZ, FHandler);
+    }
+    TFileSizeLimit(const TFileSizeLimit&) = delete;
+    TFileSizeLimit& operator=(const TFileSizeLimit&) = delete;
+
+private:
+    rlimit FSaved{};
+    void (*FHandler)(int);
+};
 
 } // namespace kxtest

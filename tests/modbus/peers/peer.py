@@ -7,7 +7,8 @@ for, or --size bytes. Modes: normal; silent; badcrc (serial); exception
 (code --exception-code); short (byte count 0); long (two bytes more than
 asked); late (request --late-at comes --delay-ms late); wrongslave; wrongtid
 (TCP); junk (three bytes before the reply); drop (TCP: closes the connection
-instead of answering, and accepts the next one). --once: only request
+instead of answering, and accepts the next one); flood (TCP: replies under
+other transaction ids for --delay-ms instead of the answer). --once: only request
 --late-at meets the mode. --every-ms delays every reply. --stale HEX: a
 leftover reply sent before the first answer.
 --no-echo: the line check (function 8, which --late-at does not count) gets
@@ -111,6 +112,12 @@ def serve_tcp(slave, args):
                 if slave.current == "drop":
                     dropped = True
                     break
+                if slave.current == "flood":
+                    stale = struct.pack(">HHH", (tid + 1) & 0xFFFF, 0, len(reply)) + reply
+                    until = time.monotonic() + args.delay_ms / 1000.0
+                    while time.monotonic() < until:
+                        conn.sendall(stale * 64)
+                    continue
                 if reply is not None:
                     if slave.current == "wrongtid":
                         tid = (tid + 1) & 0xFFFF
