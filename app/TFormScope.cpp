@@ -2,6 +2,7 @@
 
 #include "NvGuard.h"
 #include "NvParIndex.h"
+#include "NvSaveFile.h"
 #include "NvScopeGraph.h"
 #include "TGraphView.h"
 #include "TMainForm.h"
@@ -386,7 +387,7 @@ bool TFormScope::WriteRows(const QString& fileName, std::size_t first, std::size
     bool ok = file.open(QIODevice::WriteOnly | QIODevice::Text);
     if (ok) {
         // Rows past end belong to the next cycle, which is still coming in.
-        ok = FRecord.WriteCsv(file, first, end) && file.commit();
+        ok = FRecord.WriteCsv(file, first, end) && nv::CommitSaveFile(file);
     }
     if (!ok)
         MainForm->Log(QStringLiteral("Scope: could not write %1: %2")
@@ -397,8 +398,8 @@ bool TFormScope::WriteRows(const QString& fileName, std::size_t first, std::size
 bool TFormScope::WritePng(const QString& fileName) {
     nvGraph->Repaint();
     QSaveFile file(fileName);
-    const bool ok =
-        file.open(QIODevice::WriteOnly) && Graph().GetBitmap().save(&file, "PNG") && file.commit();
+    const bool ok = file.open(QIODevice::WriteOnly) && Graph().GetBitmap().save(&file, "PNG") &&
+                    nv::CommitSaveFile(file);
     if (!ok)
         MainForm->Log(QStringLiteral("Scope: could not write %1: %2")
                           .arg(QDir::toNativeSeparators(fileName), file.errorString()));

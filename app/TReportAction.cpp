@@ -3,6 +3,7 @@
 #include "NvDateTime.h"
 #include "NvExchangeError.h"
 #include "NvFormat.h"
+#include "NvSaveFile.h"
 #include "TCOMModule.h"
 #include "TMainForm.h"
 #include "TPARModule.h"
@@ -171,7 +172,8 @@ void TReportAction::Ready() {
         return;
     }
     QSaveFile file(FFile);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() ||
+        !nv::CommitSaveFile(file)) {
         Complain(QStringLiteral("The report cannot be written to \"%1\": %2")
                      .arg(FFile, file.errorString()));
         return;

@@ -3,6 +3,7 @@
 #include "NvConfigFile.h"
 #include "NvDateTime.h"
 #include "NvReportPaint.h"
+#include "NvSaveFile.h"
 #include "TKx720Cli.h"
 #include "TnvError.h"
 #include "TnvMBThread.h"
@@ -242,8 +243,7 @@ bool TKx720FileCli::WritePdf(const QStringList& lines) {
             return false;
         }
     }
-    // commit() overlooks a last flush that failed (a full disk): flush first.
-    if (!file.flush() || !file.commit()) {
+    if (!nv::CommitSaveFile(file)) {
         Fail(QStringLiteral("Error: print failed!"), FJob.Pdf + ": " + file.errorString());
         return false;
     }

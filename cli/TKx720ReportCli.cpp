@@ -1,6 +1,7 @@
 #include "TKx720ReportCli.h"
 
 #include "NvExchangeError.h"
+#include "NvSaveFile.h"
 #include "TKx720Cli.h"
 #include "TnvError.h"
 #include "TnvMBThread.h"
@@ -143,9 +144,8 @@ void TKx720ReportCli::WriteReport() {
         return;
     }
     QSaveFile file(FJob.Output);
-    // commit() overlooks a last flush that failed (a full disk): flush first.
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.flush() ||
-        !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() ||
+        !nv::CommitSaveFile(file)) {
         Fail(QStringLiteral("The report cannot be written to \"%1\": %2")
                  .arg(FJob.Output, file.errorString()));
         return;

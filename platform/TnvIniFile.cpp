@@ -1,6 +1,7 @@
 #include "TnvIniFile.h"
 
 #include "NvConvert.h"
+#include "NvSaveFile.h"
 #include "TnvError.h"
 
 #include <QFile>
@@ -271,7 +272,8 @@ void TnvIniFile::UpdateFile() const {
         throw TnvError(QStringLiteral("Cannot write the INI file: it has no file name."));
     const QByteArray bytes = ToText().toUtf8();
     QSaveFile file(FFileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
+        !nv::CommitSaveFile(file))
         throw TnvError(
             QStringLiteral("Cannot write \"%1\": %2").arg(FFileName, file.errorString()));
 }

@@ -1,5 +1,6 @@
 #include "TnvRegistry.h"
 
+#include "NvSaveFile.h"
 #include "TnvError.h"
 
 #include <QDir>
@@ -106,7 +107,7 @@ struct TnvRegistry::TStore {
         if (!file.open(QIODevice::WriteOnly))
             return false;
         file.write(QJsonDocument(root).toJson());
-        return file.commit();
+        return nv::CommitSaveFile(file);
     }
 
     // Read-modify-write of the whole file under the lock file; false when op

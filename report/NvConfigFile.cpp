@@ -3,6 +3,7 @@
 #include "NvConvert.h"
 #include "NvFormat.h"
 #include "NvParIndex.h"
+#include "NvSaveFile.h"
 #include "TnvError.h"
 #include "TnvParDef.h"
 #include "TnvParValue.h"
@@ -212,7 +213,8 @@ bool SaveConfigFile(const TnvParValueSet& set, const QString& fileName, QString&
         return false;
     }
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
+        !nv::CommitSaveFile(file)) {
         error = QStringLiteral("%1: %2").arg(fileName, file.errorString());
         return false;
     }

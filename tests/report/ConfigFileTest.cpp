@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace {
 
@@ -120,15 +121,30 @@ TEST_F(ConfigFileTest, TextsThatDoNotFitAreRefusedWithTheirReason) {
     }
 }
 
+// A value without a text, and a disk that takes only part of the file.
 TEST_F(ConfigFileTest, AFailedSaveLeavesTheOldFileWhole) {
     kxtest::WriteFile(Path("old.720"), "previous configuration\r\n");
-    // A date register holding no date: its text cannot be made.
-    Load(8, TBytes(18, 0));
-    QString error;
-    EXPECT_FALSE(nv::SaveConfigFile(Set, Path("old.720"), error));
-    EXPECT_EQ(error, "Invalid argument to date encode");
-    EXPECT_EQ(kxtest::ReadFile(Path("old.720")), "previous configuration\r\n");
-    EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files).size(), 2) << "no temporary left behind";
+    for (const bool fullDisk : {true, false}) {
+        SCOPED_TRACE(fullDisk);
+        // A date register holding no date: its text cannot be made.
+        TBytes dates(18, 0);
+        for (std::size_t at = 0; fullDisk && at < dates.size(); at += 6)
+            std::copy_n(TBytes{0, 12, 0, 3, 0, 31}.begin(), 6, dates.begin() + at);
+        Load(8, dates);
+        QString error;
+        std::optional<kxtest::TFileSizeLimit> full;
+        if (fullDisk)
+            full.emplace(10);
+        EXPECT_FALSE(nv::SaveConfigFile(Set, Path("old.720"), error));
+        full.reset();
+        if (fullDisk) {
+            EXPECT_TRUE(error.startsWith(Path("old.720"))) << error.toStdString();
+        } else {
+            EXPECT_EQ(error, "Invalid argument to date encode");
+        }
+        EXPECT_EQ(kxtest::ReadFile(Path("old.720")), "previous configuration\r\n");
+        EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files).size(), 2) << "no temporary left behind";
+    }
 }
 
 TEST_F(ConfigFileTest, ReportLinesWordTheValues) {
