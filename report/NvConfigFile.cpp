@@ -233,7 +233,15 @@ bool TnvConfigKeys::Read(const QString& fileName, QString& error) {
                     .arg(file.size());
         return false;
     }
-    QString text = QString::fromLatin1(file.readAll());
+    // A device reports no size: read one byte past the limit to know.
+    const QByteArray bytes = file.read(kMaxConfigFileBytes + 1);
+    if (bytes.size() > kMaxConfigFileBytes) {
+        error = QStringLiteral("%1: not a configuration file (more than %2 bytes)")
+                    .arg(fileName)
+                    .arg(kMaxConfigFileBytes);
+        return false;
+    }
+    QString text = QString::fromLatin1(bytes);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     SetLines(text.split(QLatin1Char('\n')));

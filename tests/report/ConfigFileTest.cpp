@@ -147,6 +147,15 @@ TEST_F(ConfigFileTest, AFailedSaveLeavesTheOldFileWhole) {
     }
 }
 
+// A device has no size to refuse it by: it is read no further than a
+// configuration file can be.
+TEST_F(ConfigFileTest, AnEndlessSourceIsNotAConfigurationFile) {
+    nv::TnvConfigKeys keys;
+    QString error;
+    EXPECT_FALSE(keys.Read(QStringLiteral("/dev/zero"), error));
+    EXPECT_TRUE(error.contains("not a configuration file")) << error.toStdString();
+}
+
 TEST_F(ConfigFileTest, ReportLinesWordTheValues) {
     const std::pair<std::uint32_t, std::uint16_t> words[] = {
         {1, 125}, {18, 0b0100101}, {19, 2}, {27, 0b101}, {49, 0x0110}, {3, 0x0081}};
