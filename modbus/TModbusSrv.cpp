@@ -518,12 +518,6 @@ int32_t TModbusSrv::ReceiveTcp(uint16_t transaction, std::vector<uint8_t>& respo
         return 1;
     };
     for (;;) {
-        // Input that is always there never lets a wait time out: a peer
-        // streaming replies to other requests would hold us for good.
-        if (TClock::now() >= deadline) {
-            FTcpFrameCut = true; // what it still sends answers nothing of ours
-            return Fail(kTimeout, QStringLiteral("no reply"));
-        }
         std::array<uint8_t, kMbapHeader + 255> frame{};
         int n = readExactly(frame.data(), kMbapHeader, true);
         const size_t length = (size_t{frame[4]} << 8) | frame[5];
@@ -538,8 +532,15 @@ int32_t TModbusSrv::ReceiveTcp(uint16_t transaction, std::vector<uint8_t>& respo
         if (n == 0)
             return Fail(kTimeout, QStringLiteral("no reply"));
         const uint16_t id = static_cast<uint16_t>((frame[0] << 8) | frame[1]);
-        if (id != transaction || frame[2] != 0 || frame[3] != 0)
-            continue; // a late reply to an earlier request
+        if (id != transaction || frame[2] != 0 || frame[3] != 0) {
+            // A late reply to an earlier request. Input that is always there
+            // never lets a wait time out: a peer streaming replies to other
+            // requests would hold us for good.
+            if (TClock::now() < deadline)
+                continue;
+            FTcpFrameCut = true; // what it still sends answers nothing of ours
+            return Fail(kTimeout, QStringLiteral("no reply"));
+        }
         response.assign(frame.begin() + 6, frame.begin() + 6 + static_cast<long>(length));
         return kOk;
     }
