@@ -142,7 +142,6 @@ TEST_F(MainFormTest, TheToolBarOffersNoMenuToHideIt) {
     EXPECT_FALSE(popped);
 }
 
-// Counts the layouts that widgets are asked to redo.
 // Runs the layouts that showing or a font change asked for, however slow
 // the machine: after a wait of a fixed time, one was once still pending and
 // counted as the reading's.
@@ -153,6 +152,7 @@ void SettleLayouts() {
     }
 }
 
+// Counts the layouts that widgets are asked to redo.
 class TLayoutRequests : public QObject {
 public:
     TLayoutRequests() { qApp->installEventFilter(this); }
